@@ -1,0 +1,52 @@
+#include "app/Dialogs.h"
+
+#include "app/AppInfo.h"
+
+#include <QApplication>
+#include <QColorDialog>
+#include <QDialog>
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+
+void QtDialogs::message(QWidget *parent, const QString &text)
+{
+    QMessageBox box(QMessageBox::NoIcon, applicationTitle(), text,
+                    QMessageBox::Ok, parent);
+    box.exec();
+}
+
+QString QtDialogs::chooseFolder(QWidget *parent, const QString &title)
+{
+    const QString folder = QFileDialog::getExistingDirectory(parent, title, QString(),
+                                                             QFileDialog::ShowDirsOnly);
+    if (folder.isEmpty())
+        return folder;
+    // A root yields its root path; any other folder comes without a trailing separator.
+    return folder == QDir::rootPath() ? folder : QDir::cleanPath(folder);
+}
+
+QString QtDialogs::openFileName(QWidget *parent, const QString &title, const QString &filters,
+                                QString *selectedFilter)
+{
+    return QFileDialog::getOpenFileName(parent, title, QString(), filters, selectedFilter);
+}
+
+QString QtDialogs::saveFileName(QWidget *parent, const QString &title, const QString &filters,
+                                QString *selectedFilter)
+{
+    return QFileDialog::getSaveFileName(parent, title, QString(), filters, selectedFilter);
+}
+
+std::optional<QColor> QtDialogs::chooseColor(QWidget *parent, const QColor &initial)
+{
+    const QColor c = QColorDialog::getColor(initial, parent);
+    if (!c.isValid())
+        return std::nullopt;
+    return c;
+}
+
+int QtDialogs::exec(QDialog *dialog)
+{
+    return dialog->exec();
+}

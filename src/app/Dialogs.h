@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QColor>
+#include <QString>
+#include <optional>
+
+class QDialog;
+class QWidget;
+
+// Every message box and every dialog of the program goes through this interface, owned by the
+// main window. The real one shows Qt dialogs; tests install one that records messages and
+// answers dialogs from a script.
+class Dialogs
+{
+public:
+    virtual ~Dialogs() = default;
+
+    // A modal message box with one OK button; the caption is the application title.
+    virtual void message(QWidget *parent, const QString &text) = 0;
+
+    // The platform's folder browser: an absolute path without trailing separator (a root
+    // yields its root path), or an empty text when cancelled.
+    virtual QString chooseFolder(QWidget *parent, const QString &title) = 0;
+
+    // Open and save file dialogs; *selectedFilter receives the chosen name filter.
+    virtual QString openFileName(QWidget *parent, const QString &title, const QString &filters,
+                                 QString *selectedFilter) = 0;
+    virtual QString saveFileName(QWidget *parent, const QString &title, const QString &filters,
+                                 QString *selectedFilter) = 0;
+
+    virtual std::optional<QColor> chooseColor(QWidget *parent, const QColor &initial) = 0;
+
+    // The program's own modal windows; returns the dialog's result code.
+    virtual int exec(QDialog *dialog) = 0;
+};
+
+class QtDialogs : public Dialogs
+{
+public:
+    void message(QWidget *parent, const QString &text) override;
+    QString chooseFolder(QWidget *parent, const QString &title) override;
+    QString openFileName(QWidget *parent, const QString &title, const QString &filters,
+                         QString *selectedFilter) override;
+    QString saveFileName(QWidget *parent, const QString &title, const QString &filters,
+                         QString *selectedFilter) override;
+    std::optional<QColor> chooseColor(QWidget *parent, const QColor &initial) override;
+    int exec(QDialog *dialog) override;
+};

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything and runs every test with ctest.
+# Set BRANVIK_SANITIZE=ON to build and test with AddressSanitizer and UBSan (in build-asan/).
+set -euo pipefail
+cd "$(dirname "$0")"
+tools/install-deps.sh
+sanitize="${BRANVIK_SANITIZE:-OFF}"
+dir=build-test
+[ "$sanitize" = "ON" ] && dir=build-asan
+cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRANVIK_SANITIZE="$sanitize"
+cmake --build "$dir" -j 2
+export QT_QPA_PLATFORM=offscreen
+ctest --test-dir "$dir" --output-on-failure -j 2
