@@ -1,12 +1,18 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
+
+#include <functional>
+
+class IniDocument;
 
 // A handle on an INI-style profile file: the only way the program reads or writes its settings,
 // catalogue, game and duplication files. Opening binds the path only; the file need not exist.
 // Paths are Windows-1251 text as the settings and catalogue hold them; either separator is
-// accepted and a component whose exact case is missing on disk matches case-insensitively.
+// accepted and a component whose exact case is missing on disk matches case-insensitively
+// (see DiskPath.h).
 //
 // Reads never fail: a missing file, section or key yields the default. Reads are served from a
 // parsed copy of the file shared by all handles and checked against the file's size, modification
@@ -14,28 +20,47 @@
 //
 // Writes change the file at the line level (every other byte stays) and replace it atomically.
 // A read-only file or a missing folder is a write failure: the call returns false and fills
-// *error with a text naming the file.
+// *error with a text naming the file, and the file stays as it was.
 class ProfileFile
 {
 public:
     explicit ProfileFile(QByteArray path);
 
     const QByteArray &path() const { return path_; }
+    // Where the file is (or would be created) on disk.
+    QString diskPath() const;
 
+    // The key's value (blanks trimmed, outer quotes removed, ";" comments kept), or the default
+    // when the file, the section or the key is missing. At most MaxValueLength bytes.
     QByteArray readString(const QByteArray &section, const QByteArray &key,
                           const QByteArray &defaultValue) const;
+    // The value as an integer: "0x"/"0X" and more is hexadecimal (up to 32 bits, taken as the
+    // bit pattern of an int), otherwise decimal with an optional sign; anything else, an empty
+    // value and a number out of range yield the default.
     int readInteger(const QByteArray &section, const QByteArray &key, int defaultValue) const;
 
+    // The key's line becomes key + "=" + value, exactly as passed. A value holding a line break
+    // (or a key or section that could not be read back) is refused as a failed write. Writing
+    // the text the line already holds after its "=" leaves the file untouched.
     bool writeString(const QByteArray &section, const QByteArray &key, const QByteArray &value,
                      QString *error = nullptr);
     bool writeInteger(const QByteArray &section, const QByteArray &key, int value,
                       QString *error = nullptr);
-    // A missing key is no error.
+    // A missing key or file is no error and changes nothing.
     bool deleteKey(const QByteArray &section, const QByteArray &key, QString *error = nullptr);
+
+    // The integer rule of readInteger on a text; false when it is not a number.
+    static bool parseInteger(QByteArrayView text, int *value);
+
+    // Forgets every parsed copy (tests and benchmarks measure cold reads with it).
+    static void clearCache();
 
     // Longest text a read returns; longer values are cut.
     static constexpr int MaxValueLength = 2047;
 
 private:
+    bool modify(const std::function<bool(IniDocument &)> &edit, bool mustWrite,
+                QString *error);
+
     QByteArray path_;
 };

@@ -1,0 +1,362 @@
+#include "profile/IniDocument.h"
+
+#include "textcodec/Cp1251.h"
+
+#include <cstring>
+
+namespace {
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+QByteArrayView trimmed(QByteArrayView v)
+{
+    qsizetype b = 0;
+    qsizetype e = v.size();
+    while (b < e && isBlank(v[b]))
+        ++b;
+    while (e > b && isBlank(v[e - 1]))
+        --e;
+    return v.sliced(b, e - b);
+}
+
+std::uint64_t foldedHash(QByteArrayView v)
+{
+    std::uint64_t h = 14695981039346656037ull; // FNV-1a over the folded bytes
+    for (char c : v) {
+        h ^= cp1251::foldCase(static_cast<unsigned char>(c));
+        h *= 1099511628211ull;
+    }
+    return h;
+}
+
+std::uint32_t slotHash(std::uint64_t h)
+{
+    h ^= h >> 29;
+    h *= 0xBF58476D1CE4E5B9ull;
+    h ^= h >> 32;
+    return static_cast<std::uint32_t>(h);
+}
+
+std::uint32_t keyHash(int section, QByteArrayView key)
+{
+    return slotHash(foldedHash(key) + static_cast<std::uint64_t>(section) * 0x9E3779B97F4A7C15ull);
+}
+
+std::size_t tableSize(std::size_t entries)
+{
+    std::size_t size = 8;
+    while (size < entries * 2)
+        size *= 2;
+    return size;
+}
+
+bool hasLineBreak(QByteArrayView v)
+{
+    return v.contains('\n') || v.contains('\r');
+}
+
+} // namespace
+
+IniDocument IniDocument::parse(const QByteArray &bytes)
+{
+    IniDocument d;
+    d.bytes_ = bytes;
+    const char *data = bytes.constData();
+    const qsizetype n = bytes.size();
+    d.sections_.push_back(Section{});
+    d.lines_.reserve(static_cast<std::size_t>(n / 32 + 1));
+    int current = 0;
+    qsizetype pos = 0;
+    while (pos < n) {
+        Line line;
+        line.start = pos;
+        const void *lf = std::memchr(data + pos, '\n', static_cast<std::size_t>(n - pos));
+        const qsizetype lfAt = lf ? static_cast<const char *>(lf) - data : n;
+        const void *cr = std::memchr(data + pos, '\r', static_cast<std::size_t>(lfAt - pos));
+        qsizetype end;
+        if (cr) {
+            end = static_cast<const char *>(cr) - data;
+            const bool crlf = end + 1 == lfAt;
+            line.ending = crlf ? 3 : 2;
+            pos = end + (crlf ? 2 : 1);
+        } else {
+            end = lfAt;
+            line.ending = lf ? 1 : 0;
+            pos = lf ? end + 1 : n;
+        }
+        line.length = end - line.start;
+
+        qsizetype p = line.start;
+        while (p < end && isBlank(data[p]))
+            ++p;
+        const int index = static_cast<int>(d.lines_.size());
+        if (p < end && data[p] == '[') {
+            const void *close = std::memchr(data + p + 1, ']', static_cast<std::size_t>(end - p - 1));
+            if (close) {
+                const qsizetype closeAt = static_cast<const char *>(close) - data;
+                const QByteArrayView name = trimmed(QByteArrayView(data + p + 1, closeAt - p - 1));
+                line.kind = 1;
+                line.nameStart = name.data() - data;
+                line.nameLength = name.size();
+                d.sections_.push_back(Section{index, -1});
+                current = static_cast<int>(d.sections_.size()) - 1;
+                line.section = current;
+                d.lines_.push_back(line);
+                continue;
+            }
+            // A "[" without "]" is no header; such a line may still hold a key.
+        }
+        if (p < end && data[p] != ';') {
+            const void *eq = std::memchr(data + p, '=', static_cast<std::size_t>(end - p));
+            if (eq) {
+                qsizetype nameEnd = static_cast<const char *>(eq) - data;
+                line.valueStart = nameEnd + 1;
+                while (nameEnd > p && isBlank(data[nameEnd - 1]))
+                    --nameEnd;
+                line.kind = 2;
+                line.nameStart = p;
+                line.nameLength = nameEnd - p;
+                d.sections_[static_cast<std::size_t>(current)].lastKeyLine = index;
+            }
+        }
+        if (current == 0)
+            d.implicitSection_ = true;
+        line.section = current;
+        d.lines_.push_back(line);
+    }
+    d.buildIndex();
+    return d;
+}
+
+QByteArrayView IniDocument::lineName(const Line &line) const
+{
+    return QByteArrayView(bytes_.constData() + line.nameStart, line.nameLength);
+}
+
+void IniDocument::buildIndex()
+{
+    sectionSlots_.assign(tableSize(sections_.size()), Slot{});
+    const std::size_t sectionMask = sectionSlots_.size() - 1;
+    for (std::size_t i = implicitSection_ ? 0 : 1; i < sections_.size(); ++i) {
+        const QByteArrayView name =
+            i == 0 ? QByteArrayView() : lineName(lines_[static_cast<std::size_t>(sections_[i].headerLine)]);
+        const std::uint32_t h = slotHash(foldedHash(name));
+        for (std::size_t s = h & sectionMask;; s = (s + 1) & sectionMask) {
+            Slot &slot = sectionSlots_[s];
+            if (slot.index < 0) {
+                slot = Slot{h, static_cast<int>(i)};
+                break;
+            }
+            if (slot.hash == h) {
+                const Section &other = sections_[static_cast<std::size_t>(slot.index)];
+                const QByteArrayView otherName =
+                    other.headerLine < 0 ? QByteArrayView()
+                                         : lineName(lines_[static_cast<std::size_t>(other.headerLine)]);
+                if (cp1251::equalsIgnoreCase(otherName, name))
+                    break; // the first section of that name wins
+            }
+        }
+    }
+
+    std::size_t keyCount = 0;
+    for (const Line &line : lines_)
+        keyCount += line.kind == 2;
+    keySlots_.assign(tableSize(keyCount), Slot{});
+    const std::size_t keyMask = keySlots_.size() - 1;
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        const Line &line = lines_[i];
+        if (line.kind != 2)
+            continue;
+        const QByteArrayView name = lineName(line);
+        const std::uint32_t h = keyHash(line.section, name);
+        for (std::size_t s = h & keyMask;; s = (s + 1) & keyMask) {
+            Slot &slot = keySlots_[s];
+            if (slot.index < 0) {
+                slot = Slot{h, static_cast<int>(i)};
+                break;
+            }
+            const Line &other = lines_[static_cast<std::size_t>(slot.index)];
+            if (slot.hash == h && other.section == line.section
+                && cp1251::equalsIgnoreCase(lineName(other), name))
+                break; // the first key of that name wins
+        }
+    }
+}
+
+int IniDocument::findSection(QByteArrayView name) const
+{
+    if (sectionSlots_.empty())
+        return -1;
+    name = trimmed(name);
+    const std::uint32_t h = slotHash(foldedHash(name));
+    const std::size_t mask = sectionSlots_.size() - 1;
+    for (std::size_t s = h & mask;; s = (s + 1) & mask) {
+        const Slot &slot = sectionSlots_[s];
+        if (slot.index < 0)
+            return -1;
+        if (slot.hash != h)
+            continue;
+        const Section &section = sections_[static_cast<std::size_t>(slot.index)];
+        const QByteArrayView candidate =
+            section.headerLine < 0 ? QByteArrayView()
+                                   : lineName(lines_[static_cast<std::size_t>(section.headerLine)]);
+        if (cp1251::equalsIgnoreCase(candidate, name))
+            return slot.index;
+    }
+}
+
+int IniDocument::findKeyLine(int section, QByteArrayView key) const
+{
+    if (keySlots_.empty())
+        return -1;
+    key = trimmed(key);
+    const std::uint32_t h = keyHash(section, key);
+    const std::size_t mask = keySlots_.size() - 1;
+    for (std::size_t s = h & mask;; s = (s + 1) & mask) {
+        const Slot &slot = keySlots_[s];
+        if (slot.index < 0)
+            return -1;
+        const Line &line = lines_[static_cast<std::size_t>(slot.index)];
+        if (slot.hash == h && line.section == section
+            && cp1251::equalsIgnoreCase(lineName(line), key))
+            return slot.index;
+    }
+}
+
+std::optional<QByteArrayView> IniDocument::value(QByteArrayView section, QByteArrayView key) const
+{
+    const int s = findSection(section);
+    if (s < 0)
+        return std::nullopt;
+    const int l = findKeyLine(s, key);
+    if (l < 0)
+        return std::nullopt;
+    const Line &line = lines_[static_cast<std::size_t>(l)];
+    QByteArrayView v = trimmed(QByteArrayView(bytes_.constData() + line.valueStart,
+                                              line.start + line.length - line.valueStart));
+    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+        v = v.sliced(1, v.size() - 2);
+    return v;
+}
+
+IniDocument::LineEnding IniDocument::lineEnding() const
+{
+    for (const Line &line : lines_) {
+        switch (line.ending) {
+        case 1:
+            return LineEnding::Lf;
+        case 2:
+            return LineEnding::Cr;
+        case 3:
+            return LineEnding::CrLf;
+        default:
+            break;
+        }
+    }
+    return LineEnding::CrLf;
+}
+
+QByteArray IniDocument::endingBytes() const
+{
+    switch (lineEnding()) {
+    case LineEnding::Lf:
+        return QByteArrayLiteral("\n");
+    case LineEnding::Cr:
+        return QByteArrayLiteral("\r");
+    case LineEnding::CrLf:
+        break;
+    }
+    return QByteArrayLiteral("\r\n");
+}
+
+qsizetype IniDocument::endingLength(const Line &line) const
+{
+    return line.ending == 3 ? 2 : line.ending == 0 ? 0 : 1;
+}
+
+QString IniDocument::checkEntry(QByteArrayView section, QByteArrayView key, QByteArrayView value)
+{
+    if (hasLineBreak(value))
+        return QStringLiteral("значение содержит перевод строки");
+    if (hasLineBreak(section) || hasLineBreak(key))
+        return QStringLiteral("имя раздела или ключа содержит перевод строки");
+    if (section.contains(']'))
+        return QStringLiteral("имя раздела содержит «]»");
+    const QByteArrayView name = trimmed(key);
+    if (name.isEmpty())
+        return QStringLiteral("пустое имя ключа");
+    if (name.contains('='))
+        return QStringLiteral("имя ключа содержит «=»");
+    if (name.front() == '[' || name.front() == ';')
+        return QStringLiteral("имя ключа начинается с «[» или «;»");
+    return QString();
+}
+
+bool IniDocument::setValue(QByteArrayView section, QByteArrayView key, QByteArrayView value)
+{
+    QByteArray keyLine;
+    keyLine.reserve(key.size() + 1 + value.size());
+    keyLine.append(key).append('=').append(value);
+    const QByteArray eol = endingBytes();
+
+    QByteArray out = bytes_;
+    const int s = findSection(section);
+    if (s >= 0) {
+        const int l = findKeyLine(s, key);
+        if (l >= 0) {
+            const Line &line = lines_[static_cast<std::size_t>(l)];
+            const QByteArrayView current(bytes_.constData() + line.valueStart,
+                                         line.start + line.length - line.valueStart);
+            if (current == value)
+                return false;
+            out.replace(line.start, line.length, keyLine);
+        } else {
+            const Section &sec = sections_[static_cast<std::size_t>(s)];
+            const int anchor = sec.lastKeyLine >= 0 ? sec.lastKeyLine : sec.headerLine;
+            if (anchor < 0) {
+                // Lines before the first header without any key: the key opens the file.
+                out.insert(0, keyLine + eol);
+            } else {
+                const Line &line = lines_[static_cast<std::size_t>(anchor)];
+                if (line.ending != 0)
+                    out.insert(line.start + line.length + endingLength(line), keyLine + eol);
+                else
+                    out.insert(line.start + line.length, eol + keyLine);
+            }
+        }
+    } else {
+        const bool finalEnding = lines_.empty() || lines_.back().ending != 0;
+        if (!finalEnding)
+            out.append(eol);
+        out.append('[').append(section).append(']').append(eol).append(keyLine);
+        if (finalEnding)
+            out.append(eol);
+    }
+    *this = parse(out);
+    return true;
+}
+
+bool IniDocument::removeKey(QByteArrayView section, QByteArrayView key)
+{
+    const int s = findSection(section);
+    if (s < 0)
+        return false;
+    const int l = findKeyLine(s, key);
+    if (l < 0)
+        return false;
+    const Line &line = lines_[static_cast<std::size_t>(l)];
+    qsizetype from = line.start;
+    const qsizetype to = line.start + line.length + endingLength(line);
+    if (line.ending == 0 && l > 0) {
+        // The last line had no line ending: the line before it becomes the last, without one.
+        const Line &previous = lines_[static_cast<std::size_t>(l - 1)];
+        from = previous.start + previous.length;
+    }
+    QByteArray out = bytes_;
+    out.remove(from, to - from);
+    *this = parse(out);
+    return true;
+}

@@ -1,0 +1,150 @@
+#include "profile/ProfileCache.h"
+
+#include "profile/DiskPath.h"
+
+#include <QFile>
+
+#include <cerrno>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+const std::shared_ptr<const IniDocument> &emptyDocument()
+{
+    static const std::shared_ptr<const IniDocument> empty = std::make_shared<IniDocument>();
+    return empty;
+}
+
+bool sameTime(const timespec &a, const timespec &b)
+{
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+// The whole file through one descriptor, with the stamp taken before reading: a change made while
+// reading then shows as a different stamp at the next read.
+bool readFile(const QByteArray &nativePath, QByteArray *bytes, ProfileCache::Stamp *stamp)
+{
+    const int fd = ::open(nativePath.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st;
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (ok) {
+        *stamp = ProfileCache::Stamp::of(st);
+        QByteArray data;
+        data.reserve(static_cast<qsizetype>(st.st_size));
+        char buffer[65536];
+        for (;;) {
+            const ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                ok = false;
+                break;
+            }
+            if (n == 0)
+                break;
+            data.append(buffer, n);
+        }
+        *bytes = std::move(data);
+    }
+    ::close(fd);
+    return ok;
+}
+
+} // namespace
+
+ProfileCache::Stamp ProfileCache::Stamp::of(const struct stat &st)
+{
+    Stamp s;
+    s.exists = S_ISREG(st.st_mode);
+    s.device = st.st_dev;
+    s.inode = st.st_ino;
+    s.size = st.st_size;
+    s.modified = st.st_mtim;
+    s.changed = st.st_ctim;
+    return s;
+}
+
+bool ProfileCache::Stamp::operator==(const Stamp &other) const
+{
+    return exists == other.exists && device == other.device && inode == other.inode
+           && size == other.size && sameTime(modified, other.modified)
+           && sameTime(changed, other.changed);
+}
+
+ProfileCache &ProfileCache::instance()
+{
+    static ProfileCache cache;
+    return cache;
+}
+
+std::shared_ptr<const IniDocument> ProfileCache::document(const QByteArray &path)
+{
+    std::lock_guard lock(mutex_);
+    auto it = entries_.find(path);
+    if (it == entries_.end()) {
+        Entry entry;
+        entry.diskPath = resolveDiskPath(path);
+        entry.nativePath = QFile::encodeName(entry.diskPath);
+        entry.document = emptyDocument();
+        it = entries_.insert(path, std::move(entry));
+    }
+    Entry &entry = it.value();
+
+    struct stat st;
+    if (::stat(entry.nativePath.constData(), &st) != 0) {
+        // Not where it was found before: it may have been created since, in another letter case.
+        entry.diskPath = resolveDiskPath(path);
+        entry.nativePath = QFile::encodeName(entry.diskPath);
+        if (::stat(entry.nativePath.constData(), &st) != 0) {
+            entry.stamp = Stamp();
+            entry.document = emptyDocument();
+            return entry.document;
+        }
+    }
+    if (!(Stamp::of(st) == entry.stamp))
+        reload(entry);
+    return entry.document;
+}
+
+void ProfileCache::reload(Entry &entry)
+{
+    QByteArray bytes;
+    Stamp stamp;
+    if (readFile(entry.nativePath, &bytes, &stamp)) {
+        entry.stamp = stamp;
+        entry.document = std::make_shared<const IniDocument>(IniDocument::parse(bytes));
+        return;
+    }
+    // A folder or a file that cannot be read reads as a missing file; remember its stamp so that it
+    // is tried again only once it changes (a chmod changes the change time).
+    struct stat st;
+    entry.stamp = ::stat(entry.nativePath.constData(), &st) == 0 ? Stamp::of(st) : Stamp();
+    entry.document = emptyDocument();
+}
+
+void ProfileCache::store(const QByteArray &path, const QString &diskPath,
+                         std::shared_ptr<const IniDocument> document)
+{
+    std::lock_guard lock(mutex_);
+    Entry entry;
+    entry.diskPath = diskPath;
+    entry.nativePath = QFile::encodeName(diskPath);
+    struct stat st;
+    if (::stat(entry.nativePath.constData(), &st) == 0 && S_ISREG(st.st_mode)) {
+        entry.stamp = Stamp::of(st);
+        entry.document = std::move(document);
+    } else {
+        entry.document = emptyDocument();
+    }
+    entries_.insert(path, std::move(entry));
+}
+
+void ProfileCache::clear()
+{
+    std::lock_guard lock(mutex_);
+    entries_.clear();
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "profile/IniDocument.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+
+#include <memory>
+#include <mutex>
+
+#include <sys/stat.h>
+
+// Parsed copies of profile files shared by every handle in the process, keyed by the path as the
+// caller gave it. A copy is valid while the file's size, modification and change times (in
+// nanoseconds) and inode stay the same, so a read costs one stat and a hash lookup; a file
+// replaced or edited by another program is read again. The resolved disk path is kept with the
+// copy and looked up again only when the file is not found there.
+class ProfileCache
+{
+public:
+    // Identity of a file's content as far as the file system tells it.
+    struct Stamp
+    {
+        bool exists = false; // a readable regular file
+        dev_t device = 0;
+        ino_t inode = 0;
+        off_t size = 0;
+        timespec modified{};
+        timespec changed{};
+
+        static Stamp of(const struct stat &st);
+        bool operator==(const Stamp &other) const;
+    };
+
+    static ProfileCache &instance();
+
+    // The file's current content; an empty document when the file is missing, is a folder or
+    // cannot be read.
+    std::shared_ptr<const IniDocument> document(const QByteArray &path);
+
+    // Records the content the program has just written, so the next read needs no parse.
+    void store(const QByteArray &path, const QString &diskPath,
+               std::shared_ptr<const IniDocument> document);
+
+    void clear();
+
+private:
+    struct Entry
+    {
+        QString diskPath;
+        QByteArray nativePath;
+        Stamp stamp;
+        std::shared_ptr<const IniDocument> document;
+    };
+
+    void reload(Entry &entry);
+
+    std::mutex mutex_;
+    QHash<QByteArray, Entry> entries_;
+};

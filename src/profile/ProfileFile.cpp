@@ -1,0 +1,216 @@
+#include "profile/ProfileFile.h"
+
+#include "profile/DiskPath.h"
+#include "profile/IniDocument.h"
+#include "profile/ProfileCache.h"
+#include "textcodec/Cp1251.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+#include <cerrno>
+#include <limits>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Read-only means the user may not write it, or none of its write permission bits is set: the
+// second half keeps the rule for root, who may write anything.
+bool isWritable(const QByteArray &nativePath, const struct stat &st)
+{
+    return (st.st_mode & 0222) != 0 && ::faccessat(AT_FDCWD, nativePath.constData(), W_OK, AT_EACCESS) == 0;
+}
+
+QByteArray folderOf(const QByteArray &nativePath)
+{
+    const qsizetype slash = nativePath.lastIndexOf('/');
+    if (slash < 0)
+        return QByteArrayLiteral(".");
+    if (slash == 0)
+        return QByteArrayLiteral("/");
+    return nativePath.left(slash);
+}
+
+bool readAll(const QByteArray &nativePath, QByteArray *bytes)
+{
+    QFile file(QFile::decodeName(nativePath));
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    *bytes = file.readAll();
+    return file.error() == QFileDevice::NoError;
+}
+
+} // namespace
+
+ProfileFile::ProfileFile(QByteArray path) : path_(std::move(path)) {}
+
+QString ProfileFile::diskPath() const
+{
+    return resolveDiskPath(path_);
+}
+
+QByteArray ProfileFile::readString(const QByteArray &section, const QByteArray &key,
+                                   const QByteArray &defaultValue) const
+{
+    const std::shared_ptr<const IniDocument> document = ProfileCache::instance().document(path_);
+    if (const std::optional<QByteArrayView> value = document->value(section, key))
+        return value->first(std::min<qsizetype>(value->size(), MaxValueLength)).toByteArray();
+    return defaultValue.size() > MaxValueLength ? defaultValue.left(MaxValueLength) : defaultValue;
+}
+
+bool ProfileFile::parseInteger(QByteArrayView text, int *value)
+{
+    if (text.isEmpty())
+        return false;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        quint64 n = 0;
+        for (qsizetype i = 2; i < text.size(); ++i) {
+            const char c = text[i];
+            int digit;
+            if (c >= '0' && c <= '9')
+                digit = c - '0';
+            else if (c >= 'a' && c <= 'f')
+                digit = c - 'a' + 10;
+            else if (c >= 'A' && c <= 'F')
+                digit = c - 'A' + 10;
+            else
+                return false;
+            n = n * 16 + static_cast<quint64>(digit);
+            if (n > 0xFFFFFFFFull)
+                return false;
+        }
+        *value = static_cast<int>(static_cast<quint32>(n));
+        return true;
+    }
+    qsizetype i = 0;
+    const bool negative = text[0] == '-';
+    if (text[0] == '-' || text[0] == '+')
+        ++i;
+    if (i == text.size())
+        return false;
+    // Accumulate as a negative number: its range holds the magnitude of INT_MIN.
+    const qint64 limit = negative ? -qint64(std::numeric_limits<int>::min())
+                                  : qint64(std::numeric_limits<int>::max());
+    qint64 n = 0;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c < '0' || c > '9')
+            return false;
+        n = n * 10 + (c - '0');
+        if (n > limit)
+            return false;
+    }
+    *value = static_cast<int>(negative ? -n : n);
+    return true;
+}
+
+int ProfileFile::readInteger(const QByteArray &section, const QByteArray &key,
+                             int defaultValue) const
+{
+    const std::shared_ptr<const IniDocument> document = ProfileCache::instance().document(path_);
+    const std::optional<QByteArrayView> text = document->value(section, key);
+    int value;
+    if (text && parseInteger(text->first(std::min<qsizetype>(text->size(), MaxValueLength)), &value))
+        return value;
+    return defaultValue;
+}
+
+bool ProfileFile::writeString(const QByteArray &section, const QByteArray &key,
+                              const QByteArray &value, QString *error)
+{
+    const QString problem = IniDocument::checkEntry(section, key, value);
+    if (!problem.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("Не удалось записать ключ %1 в файл %2: %3.")
+                         .arg(cp1251::toUnicode(key), diskPath(), problem);
+        return false;
+    }
+    return modify([&](IniDocument &document) { return document.setValue(section, key, value); },
+                  true, error);
+}
+
+bool ProfileFile::writeInteger(const QByteArray &section, const QByteArray &key, int value,
+                               QString *error)
+{
+    return writeString(section, key, QByteArray::number(value), error);
+}
+
+bool ProfileFile::deleteKey(const QByteArray &section, const QByteArray &key, QString *error)
+{
+    return modify([&](IniDocument &document) { return document.removeKey(section, key); }, false,
+                  error);
+}
+
+void ProfileFile::clearCache()
+{
+    ProfileCache::instance().clear();
+}
+
+// Reads the file afresh, applies the edit and replaces the file when the edit changed it.
+// mustWrite: a write, which fails on a read-only file even when nothing changes; a deletion that
+// finds nothing to delete succeeds whatever the file's state.
+bool ProfileFile::modify(const std::function<bool(IniDocument &)> &edit, bool mustWrite,
+                         QString *error)
+{
+    const QString shownPath = resolveDiskPath(path_);
+    const QString target = resolveSymlinks(shownPath);
+    const QByteArray native = QFile::encodeName(target);
+    const auto fail = [&](const QString &why) {
+        if (error)
+            *error = QStringLiteral("Не удалось записать файл %1: %2.").arg(shownPath, why);
+        return false;
+    };
+
+    struct stat fileStat;
+    bool exists = false;
+    if (::stat(native.constData(), &fileStat) == 0) {
+        if (S_ISDIR(fileStat.st_mode))
+            return fail(QStringLiteral("по этому пути находится папка"));
+        if (!S_ISREG(fileStat.st_mode))
+            return fail(QStringLiteral("это не обычный файл"));
+        exists = true;
+    } else if (errno != ENOENT && errno != ENOTDIR) {
+        return fail(qt_error_string(errno));
+    }
+
+    QByteArray bytes;
+    if (exists && !readAll(native, &bytes))
+        return fail(QStringLiteral("файл не читается"));
+    IniDocument document = IniDocument::parse(bytes);
+    const bool changed = edit(document);
+    if (!changed && !mustWrite)
+        return true;
+
+    const QByteArray folder = folderOf(native);
+    struct stat folderStat;
+    if (::stat(folder.constData(), &folderStat) != 0 || !S_ISDIR(folderStat.st_mode))
+        return fail(QStringLiteral("папка не найдена"));
+    if (exists && !isWritable(native, fileStat))
+        return fail(QStringLiteral("файл только для чтения"));
+    if (!isWritable(folder, folderStat))
+        return fail(QStringLiteral("папка только для чтения"));
+
+    if (changed) {
+        QSaveFile file(target);
+        if (!file.open(QIODevice::WriteOnly))
+            return fail(file.errorString());
+        if (exists && (fileStat.st_uid != ::geteuid() || fileStat.st_gid != ::getegid())) {
+            // Keep the owner when root edits someone else's file; best effort otherwise.
+            if (::fchown(file.handle(), fileStat.st_uid, fileStat.st_gid) != 0) {
+            }
+        }
+        if (file.write(document.bytes()) != document.bytes().size()) {
+            const QString why = file.errorString();
+            file.cancelWriting();
+            return fail(why);
+        }
+        if (!file.commit())
+            return fail(file.errorString());
+    }
+    ProfileCache::instance().store(path_, shownPath,
+                                   std::make_shared<const IniDocument>(std::move(document)));
+    return true;
+}
