@@ -11,15 +11,16 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QScreen>
-#include <QStandardPaths>
 #include <QTabWidget>
 
 #include "app/Dialogs.h"
 #include "app/TForm5.h"
+#include "catalogue/CatalogueReader.h"
 #include "catalogue/TForm3.h"
 #include "catalogue/TForm4.h"
 #include "editor/TForm2.h"
 #include "editor/TForm6.h"
+#include "editor/TabBuilder.h"
 #include "profile/ProfileFile.h"
 #include "table/TForm7.h"
 #include "textcodec/Cp1251.h"
@@ -173,6 +174,7 @@ void TForm1::createMenus()
 
     connect(N6, &QAction::triggered, this, &TForm1::N6Click);
     connect(N4, &QAction::triggered, this, &TForm1::N4Click);
+    connect(N19, &QAction::triggered, this, &TForm1::N19Click);
 
     // The pop-up menu of the value boxes of ordinary rows.
     PopupMenuAdd = new QMenu(this);
@@ -480,8 +482,14 @@ void TForm1::FormClose()
 
 // --- call points that later subsystems fill
 
-bool TForm1::buildAllTabs(QString *)
+bool TForm1::buildAllTabs(QString *error)
 {
+    TabBuilder builder(*this);
+    const CatalogueResult result = CatalogueReader(programFolder).walk(builder);
+    if (result.status == CatalogueResult::Failed) {
+        *error = result.reason;
+        return false;
+    }
     return true;
 }
 

@@ -25,6 +25,10 @@ class TForm4;
 class TForm5;
 class TForm6;
 class TForm7;
+class ValueBox;
+class QCheckBox;
+class QPushButton;
+class ParameterWriter;
 
 // Placeholder texts that the add-entry command offers.
 struct EntryExamples
@@ -91,6 +95,18 @@ public:
     void N4Click();
     void N6Click();
 
+    // --- editor rows (found by name from the control that fired)
+    void MemoClick(ValueBox *box);
+    void SpinClick(ValueBox *box);
+    void MemoChange(ValueBox *box);
+    void SpinChange(ValueBox *box);
+    void CheckClick(QCheckBox *check);
+    void ButClick(QPushButton *apply);
+    void ButTradeClick(QPushButton *apply);
+    void ButImgClick(QPushButton *button);
+    void ButTablClick(QPushButton *button);
+    void N19Click();
+
     // Menu check marks from the settings just read.
     void applySettingsToMenus();
 
@@ -107,6 +123,16 @@ private:
     // Asks for the gamedata folder; empty when cancelled (or unusable, after a message).
     QByteArray askGamedataFolder();
     bool firstStart();
+    void selectRow(ValueBox *box, const QString &applyName, const QString &labelName,
+                   const QString &commentName);
+    // The row's text to write: its value box and, in an ordinary row, its comment label.
+    QString pendingTextOf(ValueBox *box, const QString &commentName) const;
+    // Turns commas into dots in the value box when the menu option is on.
+    void replaceCommas(ValueBox *box);
+    // Converts the pending text for the game file; false (after a message) when it cannot be
+    // written as it stands.
+    bool valueTextFor(const QString &pending, QByteArray *valueText);
+    ParameterWriter writer() const;
     void applyWindowSize();
 
     // Call points of the start-up and close sequences, filled by their subsystems.

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QByteArray>
+
+#include "catalogue/CatalogueVisitor.h"
+
+class QPushButton;
+class QTabWidget;
+class QWidget;
+class TForm1;
+
+// Turns the catalogue walk into the main window's tabs and editor rows: one outer tab per
+// switched-on page, one sub-tab per sub-tab of its page file, one row per entry, each row filled
+// with the parameter's current value. Every control is owned by the main window and added to
+// its components in creation order; rows are found later by name.
+class TabBuilder : public CatalogueVisitor
+{
+public:
+    explicit TabBuilder(TForm1 &form);
+
+    void oldFormat() override;
+    bool beginPage(const CataloguePage &page) override;
+    bool pageFileError(const CataloguePage &page) override;
+    bool beginSubTab(const CatalogueSubTab &subTab) override;
+    bool entry(const CatalogueEntry &entry) override;
+
+private:
+    struct Slot
+    {
+        int x, y;
+    };
+    Slot takeRowSlot();
+    void buildOrdinaryRow(const CatalogueEntry &entry);
+    void buildTradeRow(const CatalogueEntry &entry);
+    void addTableButton(const CatalogueEntry &entry);
+    void rowBuilt();
+    template<class T> T *create(const QString &name);
+
+    TForm1 &form_;
+    QTabWidget *innerTabs_ = nullptr;
+    QWidget *subTab_ = nullptr;
+    QPushButton *tableButton_ = nullptr;
+    QByteArray pageFilePath_;
+    int row_ = 1;
+    int column_ = 1;
+};

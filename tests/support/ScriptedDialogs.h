@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QColor>
+#include <QDialog>
+#include <QQueue>
+#include <QStringList>
+
+#include "app/Dialogs.h"
+
+// Records every message and answers dialogs from queued answers, so window tests run without
+// a screen. An unanswered folder or file dialog counts as cancelled.
+class ScriptedDialogs : public Dialogs
+{
+public:
+    QStringList messages;
+    QQueue<QString> folders;
+    QQueue<QString> openFiles;
+    QQueue<QString> saveFiles;
+    QQueue<std::optional<QColor>> colors;
+    QQueue<int> dialogResults;
+    QStringList folderTitles;
+
+    void message(QWidget *, const QString &text) override { messages.append(text); }
+    QString chooseFolder(QWidget *, const QString &title) override
+    {
+        folderTitles.append(title);
+        return folders.isEmpty() ? QString() : folders.dequeue();
+    }
+    QString openFileName(QWidget *, const QString &, const QString &, QString *) override
+    {
+        return openFiles.isEmpty() ? QString() : openFiles.dequeue();
+    }
+    QString saveFileName(QWidget *, const QString &, const QString &, QString *) override
+    {
+        return saveFiles.isEmpty() ? QString() : saveFiles.dequeue();
+    }
+    std::optional<QColor> chooseColor(QWidget *, const QColor &) override
+    {
+        return colors.isEmpty() ? std::nullopt : colors.dequeue();
+    }
+    int exec(QDialog *) override
+    {
+        return dialogResults.isEmpty() ? QDialog::Rejected : dialogResults.dequeue();
+    }
+};

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QString>
+#include <memory>
+
+#include "app/TForm1.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TempDir.h"
+#include "textcodec/Cp1251.h"
+
+// A program folder and a game folder in a temporary folder, and a main window started on them
+// with scripted dialogs.
+class WindowFixture
+{
+public:
+    TempDir dir;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<TForm1> window;
+
+    QString programFolder() const { return dir.path("program"); }
+    QString gameFolder() const { return dir.path("gamedata"); }
+    QString settingPath(const QString &name) const { return dir.path("program/Setting/" + name); }
+
+    // Writes a file of the catalogue folder; the text is turned into Windows-1251 with CRLF.
+    void writeSetting(const QString &name, const QString &text) const
+    {
+        dir.write("program/Setting/" + name, ini(text));
+    }
+    void writeGameFile(const QString &name, const QString &text) const
+    {
+        dir.write("gamedata/" + name, ini(text));
+    }
+
+    // A settings file that makes the start an ordinary one, with extra lines in [Setting].
+    void writeSettings(const QString &extraSettingLines = QString()) const
+    {
+        writeSetting("Setting.ini", "[Setting]\nGamedata_Path=" + gameFolder() + "/\n"
+                                        + QStringLiteral("Версия=0.6\n") + extraSettingLines);
+    }
+
+    static QByteArray ini(const QString &text)
+    {
+        QString crlf = text;
+        crlf.replace("\n", "\r\n");
+        return cp1251::encode(crlf);
+    }
+
+    TForm1 &create()
+    {
+        MainWindowOptions options;
+        options.programFolder = programFolder();
+        options.registryFolder = dir.path("registry");
+        options.dialogs = &dialogs;
+        window = std::make_unique<TForm1>(options);
+        return *window;
+    }
+
+    // Shows the window and lets the start-up sequence run to its end.
+    TForm1 &start()
+    {
+        if (!window)
+            create();
+        window->show();
+        QCoreApplication::processEvents();
+        return *window;
+    }
+};
