@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+class CatalogueVisitor;
+
+struct CatalogueResult
+{
+    enum Status
+    {
+        Completed, // every page was read (pages with a faulty page file included)
+        OldFormat, // the index has no page count; nothing was reported but oldFormat()
+        Failed,    // the walk stopped; what was reported before stays valid
+    };
+    Status status = Completed;
+    QString reason; // for Failed: what stopped the walk
+};
+
+// Walks the catalogue index and the page files of the switched-on pages in catalogue order,
+// with the defaults for missing keys, and reports each page, sub-tab and entry to a visitor.
+// Pages.ini is read through one profile handle, each page file through one handle per page.
+//
+// Counts come from files that users edit by hand. A count beyond what a window could show,
+// or a catalogue whose counts add up to more than that, fails the walk at once instead of
+// letting a typo keep the program busy for hours.
+class CatalogueReader
+{
+public:
+    // programFolder: Windows-1251 path ending in "/"; the catalogue lives in its "Setting/".
+    explicit CatalogueReader(QByteArray programFolder);
+
+    CatalogueResult walk(CatalogueVisitor &visitor) const;
+
+    static constexpr int MaxCount = 10000;        // pages, sub-tabs or entries in one count
+    static constexpr int MaxTotalSubTabs = 20000; // sub-tabs of all pages together
+    static constexpr int MaxTotalEntries = 20000; // entries of all sub-tabs together
+
+private:
+    QByteArray programFolder_;
+};

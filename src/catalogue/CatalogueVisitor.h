@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QByteArray>
+
+// What the catalogue walk reports, in catalogue order. Numbers count from 1; a page's number
+// counts the switched-off pages before it, so it always equals its number in Pages.ini.
+
+struct CataloguePage
+{
+    int number = 0;
+    QByteArray caption;  // "<p>" of Global Pages
+    QByteArray fileName; // "<p>_file", the page file's base name
+    QByteArray filePath; // program folder + "Setting/" + fileName + ".ini"
+    bool trade = false;  // "<p>_Trade" is exactly "true"
+    bool table = false;  // "<p>_Tabl" is present
+};
+
+struct CatalogueSubTab
+{
+    int page = 0;
+    int number = 0;
+    QByteArray caption; // also the page file's section that lists the entries
+    QByteArray image;   // "Image", a file name under Setting/Images/; empty for none
+    int entryCount = 0; // never negative
+};
+
+struct CatalogueEntry
+{
+    int page = 0;
+    int subTab = 0;
+    int number = 0;
+    QByteArray subTabCaption;
+    // Read with "123456" as the default, as the value lookup uses them.
+    QByteArray caption;
+    QByteArray file;
+    QByteArray section;
+    QByteArray param;
+    QByteArray help;
+    // Section and key as the apply button keeps them: "1" where the entry has none.
+    QByteArray applySection;
+    QByteArray applyParam;
+    bool hasFull = false; // "<k>_FULL" present; read for ordinary rows only
+    bool trade = false;
+};
+
+// Receives the walk. A handler that returns false stops the walk, which then ends as failed.
+class CatalogueVisitor
+{
+public:
+    virtual ~CatalogueVisitor() = default;
+
+    // The index has no page count (or does not exist); nothing else follows.
+    virtual void oldFormat() {}
+    // A switched-on page, before its page file's sub-tabs are read.
+    virtual bool beginPage(const CataloguePage &page) = 0;
+    // The page file has no sub-tab count (or does not exist); the page's own tab stays and
+    // endPage follows without sub-tabs.
+    virtual bool pageFileError(const CataloguePage &page)
+    {
+        (void)page;
+        return true;
+    }
+    virtual bool beginSubTab(const CatalogueSubTab &subTab) = 0;
+    virtual bool entry(const CatalogueEntry &entry) = 0;
+    virtual bool endPage(const CataloguePage &page)
+    {
+        (void)page;
+        return true;
+    }
+};

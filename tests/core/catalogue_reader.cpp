@@ -1,0 +1,334 @@
+// The catalogue walk: reading order, defaults, the checks for old and faulty catalogues, and
+// catalogues whose counts are wrong or absurd.
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QStringList>
+
+#include "catalogue/CatalogueReader.h"
+#include "catalogue/CatalogueVisitor.h"
+#include "support/TempDir.h"
+#include "textcodec/Cp1251.h"
+
+namespace {
+
+QString u(const QByteArray &cp1251Text)
+{
+    return cp1251::toUnicode(cp1251Text);
+}
+
+// Writes what catalogues made on Windows look like: Windows-1251 with CRLF line ends.
+void writeIni(const TempDir &dir, const QString &name, const QString &text)
+{
+    QString crlf = text;
+    crlf.replace(QLatin1String("\n"), QLatin1String("\r\n"));
+    dir.write(QStringLiteral("Setting/") + name, cp1251::encode(crlf));
+}
+
+// Records the walk as lines of text, so a test states the whole expected walk at once.
+class Recorder : public CatalogueVisitor
+{
+public:
+    void oldFormat() override { trace << QStringLiteral("old format"); }
+    bool beginPage(const CataloguePage &page) override
+    {
+        trace << QStringLiteral("page %1 '%2' %3 %4%5%6")
+                     .arg(page.number)
+                     .arg(u(page.caption), u(page.fileName))
+                     .arg(page.filePath.endsWith("Setting/" + page.fileName + ".ini") ? "path-ok"
+                                                                                      : "path-bad")
+                     .arg(page.trade ? " trade" : "", page.table ? " table" : "");
+        return step();
+    }
+    bool pageFileError(const CataloguePage &page) override
+    {
+        trace << QStringLiteral("page file error %1").arg(page.number);
+        return step();
+    }
+    bool beginSubTab(const CatalogueSubTab &subTab) override
+    {
+        trace << QStringLiteral("sub %1.%2 '%3' image='%4' n=%5")
+                     .arg(subTab.page)
+                     .arg(subTab.number)
+                     .arg(u(subTab.caption), u(subTab.image))
+                     .arg(subTab.entryCount);
+        return step();
+    }
+    bool entry(const CatalogueEntry &e) override
+    {
+        ++entries;
+        if (!detailed)
+            return step();
+        trace << QStringLiteral("entry %1.%2.%3 [%4] %5|%6|%7|%8|%9")
+                         .arg(e.page)
+                         .arg(e.subTab)
+                         .arg(e.number)
+                         .arg(u(e.subTabCaption), u(e.caption), u(e.file), u(e.section), u(e.param),
+                              u(e.help)) +
+                     QStringLiteral(" apply=%1|%2%3%4")
+                         .arg(u(e.applySection), u(e.applyParam))
+                         .arg(e.hasFull ? " full" : "", e.trade ? " trade" : "");
+        return step();
+    }
+    bool endPage(const CataloguePage &page) override
+    {
+        trace << QStringLiteral("end %1").arg(page.number);
+        return step();
+    }
+
+    QStringList trace;
+    int entries = 0;
+    bool detailed = true;
+    int stopAfter = -1; // stop when the visitor has been called this many times
+
+private:
+    bool step() { return stopAfter < 0 || ++calls_ < stopAfter; }
+    int calls_ = 0;
+};
+
+class CatalogueReaderTest : public ::testing::Test
+{
+protected:
+    CatalogueResult walk() { return CatalogueReader(dir.bytePath() + '/').walk(recorder); }
+
+    TempDir dir;
+    Recorder recorder;
+};
+
+} // namespace
+
+TEST_F(CatalogueReaderTest, MissingIndexOrPageCountIsTheOldFormat)
+{
+    EXPECT_EQ(walk().status, CatalogueResult::OldFormat);
+    EXPECT_EQ(recorder.trace, QStringList{"old format"});
+
+    // An index of the old format: pages listed, but no count.
+    writeIni(dir, "Pages.ini", "[Global Pages]\n1=Актёр\n1_file=Actor\n1_Enabled=true\n");
+    recorder.trace.clear();
+    EXPECT_EQ(walk().status, CatalogueResult::OldFormat);
+    EXPECT_EQ(recorder.trace, QStringList{"old format"});
+
+    // A count that is no number reads as missing, so this is the old format too.
+    writeIni(dir, "Pages.ini", "[Global Pages]\nKol-vo=abc\n1_Enabled=true\n");
+    recorder.trace.clear();
+    EXPECT_EQ(walk().status, CatalogueResult::OldFormat);
+    EXPECT_EQ(recorder.trace, QStringList{"old format"});
+}
+
+TEST_F(CatalogueReaderTest, CountOfZeroOrLessBuildsNothing)
+{
+    for (const char *count : {"0", "-1", "-2147483648"}) {
+        writeIni(dir, "Pages.ini",
+                 QStringLiteral("[Global Pages]\nKol-vo=%1\n1=A\n1_Enabled=true\n")
+                     .arg(QLatin1String(count)));
+        recorder.trace.clear();
+        EXPECT_EQ(walk().status, CatalogueResult::Completed) << count;
+        EXPECT_TRUE(recorder.trace.isEmpty()) << count;
+    }
+}
+
+TEST_F(CatalogueReaderTest, WalksPagesSubTabsAndEntriesInOrderWithDefaults)
+{
+    writeIni(dir, "Pages.ini",
+             "; index\n"
+             "[Global Pages]\n"
+             "Kol-vo=4\n"
+             "1=Актёр\n1_file=Actor\n1_Enabled=true\n1_Tabl=\n"
+             "2=Скрытая\n2_file=Actor\n2_Enabled=True\n"
+             "3=Торговля\n3_Enabled=true\n3_Trade=true\n"
+             "4_file=Actor\n4_Enabled=true\n4_Trade=TRUE\n");
+    writeIni(dir, "Actor.ini",
+             "[Pages]\nKol-vo=2\n1=Основное\n2=Пустая\n"
+             "\n"
+             "[Основное]\n"
+             "Kol-vo=3\n"
+             "Image=hero.jpg\n"
+             "1_Caption=Высота камеры\n1_File=config\\creatures\\actor.ltx\n1_Section=actor\n"
+             "1_Param=camera_height_factor\n1_Help=Рост\n"
+             "2_Caption=Модель\n2_File=config\\creatures\\actor.ltx\n2_Section=actor\n"
+             "2_Param=visual\n2_Help=Путь\n2_FULL=\n"
+             "3_Caption=Без раздела\n3_Section=123456\n"
+             "\n"
+             "[Пустая]\nImage=\n");
+    // The trade page has no <p>_file: its page file is Misc.ini.
+    writeIni(
+        dir, "Misc.ini",
+        "[Pages]\nKol-vo=1\n1=Продаёт\n"
+        "[Продаёт]\nKol-vo=1\n"
+        "1_Caption=ПМ\n1_File=trade.ltx\n1_Section=sell\n1_Param=wpn_pm\n1_Help=П\n1_FULL=1\n");
+
+    const CatalogueResult result = walk();
+    EXPECT_EQ(result.status, CatalogueResult::Completed);
+    const QStringList expected = {
+        "page 1 'Актёр' Actor path-ok table",
+        "sub 1.1 'Основное' image='hero.jpg' n=3",
+        "entry 1.1.1 [Основное] Высота камеры|config\\creatures\\actor.ltx|actor|"
+        "camera_height_factor|Рост apply=actor|camera_height_factor",
+        "entry 1.1.2 [Основное] Модель|config\\creatures\\actor.ltx|actor|visual|Путь "
+        "apply=actor|visual full",
+        // Missing keys read as "123456"; the apply button keeps "1" for a missing key but a
+        // stored "123456" as it is.
+        "entry 1.1.3 [Основное] Без раздела|123456|123456|123456|123456 apply=123456|1",
+        "sub 1.2 'Пустая' image='' n=0",
+        "end 1",
+        // Page 2 is off ("True" is not "true") and page 3 keeps its number.
+        "page 3 'Торговля' Misc path-ok trade",
+        "sub 3.1 'Продаёт' image='' n=1",
+        // <k>_FULL is not read for trade rows.
+        "entry 3.1.1 [Продаёт] ПМ|trade.ltx|sell|wpn_pm|П apply=sell|wpn_pm trade",
+        "end 3",
+        // No caption: empty; "TRUE" is no trade page.
+        "page 4 '' Actor path-ok",
+        "sub 4.1 'Основное' image='hero.jpg' n=3",
+    };
+    ASSERT_GE(recorder.trace.size(), expected.size());
+    EXPECT_EQ(recorder.trace.mid(0, expected.size()), expected);
+    EXPECT_EQ(recorder.trace.size(), expected.size() + 5);
+    EXPECT_EQ(recorder.trace.last(), "end 4");
+}
+
+TEST_F(CatalogueReaderTest, PageFileWithoutSubTabCountKeepsItsPageAndTheWalkGoesOn)
+{
+    writeIni(dir, "Pages.ini",
+             "[Global Pages]\nKol-vo=4\n"
+             "1=Нет файла\n1_file=Missing\n1_Enabled=true\n"
+             "2=Без счёта\n2_file=NoCount\n2_Enabled=true\n"
+             "3=Мусор\n3_file=Garbage\n3_Enabled=true\n"
+             "4=Хорошая\n4_file=Good\n4_Enabled=true\n");
+    writeIni(dir, "NoCount.ini", "[Pages]\n1=Вкладка\n[Вкладка]\nKol-vo=1\n");
+    writeIni(dir, "Garbage.ini", "[Pages]\nKol-vo=три\n1=Вкладка\n");
+    writeIni(dir, "Good.ini", "[Pages]\nKol-vo=1\n1=Вкладка\n");
+
+    EXPECT_EQ(walk().status, CatalogueResult::Completed);
+    const QStringList expected = {
+        "page 1 'Нет файла' Missing path-ok",
+        "page file error 1",
+        "end 1",
+        "page 2 'Без счёта' NoCount path-ok",
+        "page file error 2",
+        "end 2",
+        "page 3 'Мусор' Garbage path-ok",
+        "page file error 3",
+        "end 3",
+        "page 4 'Хорошая' Good path-ok",
+        "sub 4.1 'Вкладка' image='' n=0",
+        "end 4",
+    };
+    EXPECT_EQ(recorder.trace, expected);
+}
+
+TEST_F(CatalogueReaderTest, OddSubTabsAndSharedPageFiles)
+{
+    writeIni(dir, "Pages.ini",
+             "[Global Pages]\nKol-vo=2\n"
+             "1=Первая\n1_file=Shared\n1_Enabled=true\n"
+             "2=Вторая\n2_file=Shared\n2_Enabled=true\n");
+    // Two sub-tabs named alike read one section; a caption naming no section gives an empty
+    // sub-tab; bad or negative counts read as nothing.
+    writeIni(dir, "Shared.ini",
+             "[Pages]\nKol-vo=6\n1=Дубль\n2=Дубль\n3=Нет такого раздела\n4=Мусор\n5=Минус\n"
+             "[Дубль]\nKol-vo=1\n1_Caption=Один\n1_File=a.ltx\n1_Section=s\n1_Param=k\n"
+             "1_Help=h\n"
+             "[Мусор]\nKol-vo=x1\nImage=pic.bmp\n"
+             "[Минус]\nKol-vo=-5\n");
+
+    EXPECT_EQ(walk().status, CatalogueResult::Completed);
+    const QString entry = "entry %1.%2.1 [Дубль] Один|a.ltx|s|k|h apply=s|k";
+    const QStringList expected = {
+        "page 1 'Первая' Shared path-ok",
+        "sub 1.1 'Дубль' image='' n=1",
+        entry.arg(1).arg(1),
+        "sub 1.2 'Дубль' image='' n=1",
+        entry.arg(1).arg(2),
+        "sub 1.3 'Нет такого раздела' image='' n=0",
+        "sub 1.4 'Мусор' image='pic.bmp' n=0",
+        "sub 1.5 'Минус' image='' n=0",
+        // Sub-tab 6 is not listed: no caption, no entries.
+        "sub 1.6 '' image='' n=0",
+        "end 1",
+    };
+    ASSERT_GE(recorder.trace.size(), expected.size());
+    EXPECT_EQ(recorder.trace.mid(0, expected.size()), expected);
+    // The second page shares the page file and shows the same sub-tabs.
+    EXPECT_EQ(recorder.trace.size(), 2 * expected.size());
+    EXPECT_EQ(recorder.trace.at(expected.size()), "page 2 'Вторая' Shared path-ok");
+    EXPECT_EQ(recorder.trace.at(expected.size() + 2), entry.arg(2).arg(1));
+}
+
+TEST_F(CatalogueReaderTest, AbsurdCountsFailAtOnce)
+{
+    QElapsedTimer timer;
+    timer.start();
+
+    writeIni(dir, "Pages.ini", "[Global Pages]\nKol-vo=1000000\n1=A\n1_Enabled=true\n");
+    CatalogueResult result = walk();
+    EXPECT_EQ(result.status, CatalogueResult::Failed);
+    EXPECT_TRUE(result.reason.contains("1000000")) << result.reason.toStdString();
+    EXPECT_TRUE(recorder.trace.isEmpty());
+
+    writeIni(dir, "Pages.ini",
+             "[Global Pages]\nKol-vo=2\n1=A\n1_file=Big\n1_Enabled=true\n"
+             "2=B\n2_file=Small\n2_Enabled=true\n");
+    writeIni(dir, "Big.ini", "[Pages]\nKol-vo=2147483647\n");
+    writeIni(dir, "Small.ini", "[Pages]\nKol-vo=1\n1=S\n");
+    recorder.trace.clear();
+    result = walk();
+    EXPECT_EQ(result.status, CatalogueResult::Failed);
+    // What was reported before the failure stays; nothing after it is read.
+    EXPECT_EQ(recorder.trace, QStringList{"page 1 'A' Big path-ok"});
+
+    writeIni(dir, "Big.ini", "[Pages]\nKol-vo=2\n1=S\n2=T\n[S]\nKol-vo=1\n[T]\nKol-vo=1000000\n");
+    recorder.trace.clear();
+    result = walk();
+    EXPECT_EQ(result.status, CatalogueResult::Failed);
+    EXPECT_EQ(recorder.trace.size(), 3);
+    EXPECT_EQ(recorder.trace.last(),
+              "entry 1.1.1 [S] 123456|123456|123456|123456|123456 apply=1|1");
+
+    EXPECT_LT(timer.elapsed(), 5000);
+}
+
+TEST_F(CatalogueReaderTest, CountsThatAddUpBeyondTheLimitsFail)
+{
+    // Each count is allowed on its own, together they are too many entries.
+    const int perSubTab = CatalogueReader::MaxCount;
+    writeIni(dir, "Pages.ini", "[Global Pages]\nKol-vo=1\n1=A\n1_file=P\n1_Enabled=true\n");
+    writeIni(
+        dir, "P.ini",
+        QStringLiteral("[Pages]\nKol-vo=3\n1=S1\n2=S2\n3=S3\n[S1]\nKol-vo=%1\n[S2]\nKol-vo=%1\n"
+                       "[S3]\nKol-vo=1\n")
+            .arg(perSubTab));
+    recorder.detailed = false;
+    CatalogueResult result = walk();
+    EXPECT_EQ(result.status, CatalogueResult::Failed);
+    EXPECT_EQ(recorder.entries, 2 * perSubTab);
+    EXPECT_EQ(recorder.trace.last(), QStringLiteral("sub 1.2 'S2' image='' n=%1").arg(perSubTab));
+
+    // Many pages sharing one page file with many sub-tabs: too many sub-tabs.
+    const int pages = CatalogueReader::MaxTotalSubTabs / CatalogueReader::MaxCount + 1;
+    QString index = QStringLiteral("[Global Pages]\nKol-vo=%1\n").arg(pages);
+    for (int p = 1; p <= pages; ++p)
+        index += QStringLiteral("%1_file=P\n%1_Enabled=true\n").arg(p);
+    writeIni(dir, "Pages.ini", index);
+    writeIni(dir, "P.ini", QStringLiteral("[Pages]\nKol-vo=%1\n").arg(CatalogueReader::MaxCount));
+    recorder.trace.clear();
+    result = walk();
+    EXPECT_EQ(result.status, CatalogueResult::Failed);
+    EXPECT_EQ(recorder.trace.last(), QStringLiteral("page %1 '' P path-ok").arg(pages));
+    EXPECT_EQ(recorder.trace.size(), (pages - 1) * (CatalogueReader::MaxCount + 2) + 1);
+}
+
+TEST_F(CatalogueReaderTest, VisitorCanStopTheWalk)
+{
+    writeIni(dir, "Pages.ini",
+             "[Global Pages]\nKol-vo=2\n1=A\n1_file=P\n1_Enabled=true\n2=B\n2_file=P\n"
+             "2_Enabled=true\n");
+    writeIni(dir, "P.ini", "[Pages]\nKol-vo=1\n1=S\n[S]\nKol-vo=3\n");
+    recorder.detailed = false;
+    recorder.stopAfter = 3; // page, sub-tab, the first entry refuses
+    const CatalogueResult result = walk();
+    EXPECT_EQ(result.status, CatalogueResult::Failed);
+    EXPECT_EQ(recorder.entries, 1);
+    EXPECT_EQ(recorder.trace, (QStringList{"page 1 'A' P path-ok", "sub 1.1 'S' image='' n=3"}));
+}
