@@ -1,0 +1,258 @@
+#include <QAction>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "editor/DataSlots.h"
+#include "editor/ValueBox.h"
+#include "support/WindowFixture.h"
+
+namespace {
+
+const QByteArray ActorFile = WindowFixture::ini("; персонаж\n[actor]:base\nheight = 0.85 ; рост\n"
+                                                "speed = 1,5\n\n[trader]\nbread = 10\n");
+
+// One ordinary sub-tab (rows Name_0..Name_2) and one trade sub-tab (Name1_3_s1, Name1_4_s1).
+class Rows : public ::testing::Test
+{
+protected:
+    WindowFixture f;
+
+    void SetUp() override
+    {
+        writeCatalogue("config\\actor.ltx");
+        f.dir.write("gamedata/config/actor.ltx", ActorFile);
+    }
+
+    void writeCatalogue(const QString &thirdFile)
+    {
+        f.writeSetting("Pages.ini", "[Global Pages]\nKol-vo=2\n1=Актёр\n1_file=Actor\n"
+                                    "1_Enabled=true\n2=Торговля\n2_file=Trade\n2_Enabled=true\n"
+                                    "2_Trade=true\n");
+        f.writeSetting("Actor.ini", "[Pages]\nKol-vo=1\n1=Основное\n[Основное]\nKol-vo=3\n"
+                                    "1_Caption=Рост\n1_File=config\\actor.ltx\n1_Section=actor\n"
+                                    "1_Param=height\n1_Help=Высота камеры\n"
+                                    "2_Caption=Скорость\n2_File=config\\actor.ltx\n"
+                                    "2_Section=actor\n2_Param=speed\n2_Help=Бег\n"
+                                    "3_Caption=Чужой\n3_File="
+                                        + thirdFile + "\n3_Section=actor\n3_Param=height\n");
+        f.writeSetting("Trade.ini", "[Pages]\nKol-vo=1\n1=Продавец\n[Продавец]\nKol-vo=2\n"
+                                    "1_Caption=Хлеб\n1_File=config\\actor.ltx\n1_Section=trader\n"
+                                    "1_Param=bread\n1_Help=Цена хлеба\n"
+                                    "2_Caption=Вода\n2_File=config\\actor.ltx\n2_Section=trader\n"
+                                    "2_Param=water\n");
+    }
+
+    TForm1 &start(const QString &settings = "Warning=0\n")
+    {
+        f.writeSettings(settings);
+        TForm1 &w = f.start();
+        f.dialogs.messages.clear();
+        return w;
+    }
+
+    QByteArray gameFile() const { return TempDir::read(f.gameFolder() + "/config/actor.ltx"); }
+
+    ValueBox *box(const QString &name)
+    {
+        return qobject_cast<ValueBox *>(f.window->findComponent(name));
+    }
+    QPushButton *button(const QString &name)
+    {
+        return qobject_cast<QPushButton *>(f.window->findComponent(name));
+    }
+    void click(ValueBox *b) { QTest::mouseClick(b->viewport(), Qt::LeftButton); }
+    void type(ValueBox *b, const QString &text)
+    {
+        b->moveCursor(QTextCursor::End);
+        QTest::keyClicks(b, text);
+    }
+    void replaceText(ValueBox *b, const QString &text)
+    {
+        b->selectAll();
+        QTest::keyClicks(b, text);
+    }
+};
+
+} // namespace
+
+TEST_F(Rows, ClickSelectsTheRowAndTypingOnlyChangesThePendingText)
+{
+    TForm1 &w = start();
+    ValueBox *b = box("Name_0");
+    click(b);
+    EXPECT_EQ(w.Help->toPlainText(), "Высота камеры");
+    EXPECT_EQ(w.TMP->toPlainText(), "0.85 ; рост");
+    const QString status = "Файл: config\\actor.ltx Секция: actor Параметр: height";
+    EXPECT_EQ(w.Panel1->text(), status);
+    EXPECT_EQ(dataslot::hint(w.N9), "Name_0");
+    EXPECT_EQ(dataslot::tag(w.N9), 1);
+    EXPECT_EQ(dataslot::hint(w.N11), "Name_0_");
+    EXPECT_EQ(dataslot::tag(w.N11), 1);
+    EXPECT_EQ(dataslot::hint(w.N13), "Name_0_V");
+    EXPECT_EQ(dataslot::tag(w.N13), 1);
+
+    EXPECT_FALSE(button("Name_0_")->isEnabled());
+    type(b, "9");
+    EXPECT_TRUE(button("Name_0_")->isEnabled());
+    EXPECT_EQ(w.TMP->toPlainText(), "0.859 ; рост");
+    EXPECT_EQ(w.Panel1->text(), status);
+
+    click(box("Name1_3_s1"));
+    EXPECT_EQ(w.TMP->toPlainText(), "10");
+    EXPECT_EQ(dataslot::hint(w.N11), "Name1_3_s1_B");
+    EXPECT_EQ(dataslot::hint(w.N13), "Name1_3_s1_TR");
+    EXPECT_EQ(dataslot::tag(w.N11), 2);
+}
+
+TEST_F(Rows, ApplyChangesExactlyTheKeysLineAndKeepsItsComment)
+{
+    TForm1 &w = start();
+    ValueBox *b = box("Name_0");
+    click(b);
+    type(b, "9");
+    QTest::mouseClick(button("Name_0_"), Qt::LeftButton);
+
+    EXPECT_EQ(gameFile(), WindowFixture::ini("; персонаж\n[actor]:base\nheight= 0.859 ; рост\n"
+                                             "speed = 1,5\n\n[trader]\nbread = 10\n"));
+    EXPECT_EQ(TempDir::read(f.gameFolder() + "/config/actor.ltx.bak"), ActorFile);
+    EXPECT_FALSE(button("Name_0_")->isEnabled());
+    EXPECT_TRUE(f.dialogs.messages.isEmpty());
+    EXPECT_EQ(w.TMP->toPlainText(), "0.859 ; рост");
+
+    // A second apply leaves the backup as it was before the first.
+    replaceText(b, "1");
+    QTest::mouseClick(button("Name_0_"), Qt::LeftButton);
+    EXPECT_TRUE(gameFile().contains("height= 1 ; "));
+    EXPECT_EQ(TempDir::read(f.gameFolder() + "/config/actor.ltx.bak"), ActorFile);
+}
+
+TEST_F(Rows, ApplyWritesItsOwnRowEvenAfterAnotherRowWasClicked)
+{
+    start();
+    ValueBox *speed = box("Name_1");
+    click(speed);
+    type(speed, "0");
+    click(box("Name_0")); // the pending text now belongs to another row
+    QTest::mouseClick(button("Name_1_"), Qt::LeftButton);
+    EXPECT_TRUE(gameFile().contains("speed= 1,50\r\n"));
+    EXPECT_TRUE(gameFile().contains("height = 0.85 ; "));
+}
+
+TEST_F(Rows, CommaReplacementTurnsCommasIntoDotsBeforeTheWrite)
+{
+    TForm1 &w = start();
+    w.N19->trigger();
+    ASSERT_TRUE(w.N19->isChecked());
+    ValueBox *speed = box("Name_1");
+    click(speed);
+    type(speed, " ");
+    QTest::mouseClick(button("Name_1_"), Qt::LeftButton);
+    EXPECT_EQ(speed->text(), "1.5 ");
+    EXPECT_TRUE(gameFile().contains("speed= 1.5 \r\n"));
+    EXPECT_FALSE(button("Name_1_")->isEnabled());
+}
+
+TEST_F(Rows, TradeRowsDeleteAndAddTheirKey)
+{
+    start();
+    auto *check = qobject_cast<QCheckBox *>(f.window->findComponent("Name1_3_s1_TR"));
+    ValueBox *bread = box("Name1_3_s1");
+    check->click();
+    EXPECT_FALSE(bread->isEnabled());
+    EXPECT_TRUE(button("Name1_3_s1_B")->isEnabled());
+    QTest::mouseClick(button("Name1_3_s1_B"), Qt::LeftButton);
+    EXPECT_FALSE(gameFile().contains("bread"));
+    EXPECT_EQ(bread->text(), "10") << "the box keeps its text, greyed";
+
+    check->click();
+    EXPECT_TRUE(bread->isEnabled());
+    type(bread, "5");
+    QTest::mouseClick(button("Name1_3_s1_B"), Qt::LeftButton);
+    EXPECT_TRUE(gameFile().endsWith("[trader]\r\nbread= 105\r\n"));
+
+    // An absent key: tick, type, apply adds it to its section.
+    auto *water = qobject_cast<QCheckBox *>(f.window->findComponent("Name1_4_s1_TR"));
+    EXPECT_FALSE(box("Name1_4_s1")->isEnabled());
+    water->click();
+    type(box("Name1_4_s1"), "3");
+    QTest::mouseClick(button("Name1_4_s1_B"), Qt::LeftButton);
+    EXPECT_TRUE(gameFile().endsWith("[trader]\r\nbread= 105\r\nwater= 3\r\n"));
+    EXPECT_TRUE(f.dialogs.messages.isEmpty());
+}
+
+TEST_F(Rows, DuplicationRepeatsTheKeyAndRecordsTheFile)
+{
+    const QString dup = f.dir.path("dup");
+    QDir().mkpath(dup);
+    start("Warning=0\nDouble=1\nDouble_Path=" + dup + "/\n");
+    ValueBox *b = box("Name_0");
+    click(b);
+    replaceText(b, "2");
+    QTest::mouseClick(button("Name_0_"), Qt::LeftButton);
+    EXPECT_EQ(TempDir::read(dup + "/actor.ltx"), WindowFixture::ini("[actor]\nheight= 2 ; рост\n"));
+    EXPECT_EQ(TempDir::read(dup + "/!FileTable!.table"),
+              WindowFixture::ini("[table]\nactor.ltx=config\\actor.ltx\n"));
+}
+
+TEST_F(Rows, FailedWritesAreReportedAndChangeNothing)
+{
+    writeCatalogue("..\\..\\outside.ltx");
+    start();
+    const QString path = f.gameFolder() + "/config/actor.ltx";
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup);
+    ValueBox *b = box("Name_0");
+    click(b);
+    type(b, "1");
+    QTest::mouseClick(button("Name_0_"), Qt::LeftButton);
+    EXPECT_EQ(f.dialogs.messages, QStringList{"Except"});
+    EXPECT_EQ(gameFile(), ActorFile);
+    EXPECT_FALSE(button("Name_0_")->isEnabled());
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+
+    // A catalogue path that climbs out of the game folder writes nothing anywhere.
+    f.dialogs.messages.clear();
+    type(box("Name_2"), "7");
+    QTest::mouseClick(button("Name_2_"), Qt::LeftButton);
+    EXPECT_EQ(f.dialogs.messages, QStringList{"Except"});
+    EXPECT_FALSE(QFile::exists(f.dir.path("outside.ltx")));
+    EXPECT_FALSE(QFile::exists(f.dir.path("outside.ltx.bak")));
+}
+
+TEST_F(Rows, TextThatCannotBeOneLineOfWindows1251IsRefused)
+{
+    start();
+    ValueBox *b = box("Name_0");
+    click(b);
+    b->moveCursor(QTextCursor::End);
+    b->insertPlainText(QStringLiteral("中")); // typed through an input method
+    QTest::mouseClick(button("Name_0_"), Qt::LeftButton);
+    ASSERT_EQ(f.dialogs.messages.size(), 1);
+    EXPECT_NE(f.dialogs.messages[0], "Except");
+
+    replaceText(b, "1");
+    b->moveCursor(QTextCursor::End);
+    QTest::keyClick(b, Qt::Key_Return);
+    type(b, "2");
+    ASSERT_EQ(b->text(), "1\n2");
+    QTest::mouseClick(button("Name_0_"), Qt::LeftButton);
+    EXPECT_EQ(f.dialogs.messages.size(), 2);
+    EXPECT_EQ(gameFile(), ActorFile);
+    EXPECT_FALSE(QFile::exists(f.gameFolder() + "/config/actor.ltx.bak"));
+}
+
+TEST_F(Rows, FailedWriteIsSilentAtMessageLevelTwo)
+{
+    start("Warning=2\n");
+    QFile::setPermissions(f.gameFolder() + "/config/actor.ltx", QFileDevice::ReadOwner);
+    ValueBox *b = box("Name_0");
+    type(b, "1");
+    QTest::mouseClick(button("Name_0_"), Qt::LeftButton);
+    EXPECT_TRUE(f.dialogs.messages.isEmpty());
+    EXPECT_EQ(gameFile(), ActorFile);
+}
