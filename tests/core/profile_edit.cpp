@@ -1,0 +1,153 @@
+// Line-level edits of profile text in memory: exactly one line changes, every other byte stays.
+#include "profile/IniDocument.h"
+#include "textcodec/Cp1251.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray set(const QByteArray &text, const QByteArray &section, const QByteArray &key,
+               const QByteArray &value)
+{
+    IniDocument doc = IniDocument::parse(text);
+    doc.setValue(section, key, value);
+    return doc.bytes();
+}
+
+QByteArray removed(const QByteArray &text, const QByteArray &section, const QByteArray &key)
+{
+    IniDocument doc = IniDocument::parse(text);
+    doc.removeKey(section, key);
+    return doc.bytes();
+}
+
+QByteArray cp(const char16_t *text)
+{
+    return cp1251::encode(QString::fromUtf16(text));
+}
+
+} // namespace
+
+TEST(ProfileEdit, ReplacingAKeyChangesOnlyItsLine)
+{
+    const QByteArray text = "; header comment\r\n"
+                            "[A]:base\r\n"
+                            "  Key = 1 ; old\r\n"
+                            "next=2\n" // a stray LF line keeps its own ending
+                            "\r\n"
+                            "[B]\r\n"
+                            "Key=1\r\n";
+    EXPECT_EQ(set(text, "a", "KEY", " 7 ; new"), "; header comment\r\n"
+                                                 "[A]:base\r\n"
+                                                 "KEY= 7 ; new\r\n"
+                                                 "next=2\n"
+                                                 "\r\n"
+                                                 "[B]\r\n"
+                                                 "Key=1\r\n");
+    EXPECT_EQ(set(text, "A", "next", "3"), "; header comment\r\n"
+                                           "[A]:base\r\n"
+                                           "  Key = 1 ; old\r\n"
+                                           "next=3\n"
+                                           "\r\n"
+                                           "[B]\r\n"
+                                           "Key=1\r\n");
+}
+
+TEST(ProfileEdit, NewKeyGoesAfterTheLastKeyLineOfItsSection)
+{
+    const QByteArray text = "[A]\r\nx=1\r\n; trailing comment\r\n\r\n[B]\r\ny=2\r\n";
+    EXPECT_EQ(set(text, "A", "z", "3"),
+              "[A]\r\nx=1\r\nz=3\r\n; trailing comment\r\n\r\n[B]\r\ny=2\r\n");
+    EXPECT_EQ(set("[A]\n; nothing yet\n\n[B]\n", "a", "k", "v"),
+              "[A]\nk=v\n; nothing yet\n\n[B]\n");
+    EXPECT_EQ(set("top=1\r\n[A]\r\n", "", "t", "2"), "top=1\r\nt=2\r\n[A]\r\n");
+    EXPECT_EQ(set("; only a comment\r\n[A]\r\n", "", "t", "2"),
+              "t=2\r\n; only a comment\r\n[A]\r\n");
+}
+
+TEST(ProfileEdit, NewSectionGoesToTheEndInTheFileStyle)
+{
+    EXPECT_EQ(set("[A]\r\nx=1\r\n", "B", "k", "v"), "[A]\r\nx=1\r\n[B]\r\nk=v\r\n");
+    EXPECT_EQ(set("[A]\nx=1\n\n", "B", "k", "v"), "[A]\nx=1\n\n[B]\nk=v\n");
+    EXPECT_EQ(set("[A]\rx=1\r", "B", "k", "v"), "[A]\rx=1\r[B]\rk=v\r");
+    EXPECT_EQ(set("", "S", "k", "v"), "[S]\r\nk=v\r\n");
+    EXPECT_EQ(set("no ending at all", "S", "k", "v"), "no ending at all\r\n[S]\r\nk=v");
+}
+
+TEST(ProfileEdit, FileWithoutFinalLineEnding)
+{
+    const QByteArray text = "[A]\nx=1";
+    EXPECT_EQ(set(text, "A", "x", "2"), "[A]\nx=2");
+    EXPECT_EQ(set(text, "A", "y", "2"), "[A]\nx=1\ny=2");
+    EXPECT_EQ(set(text, "B", "y", "2"), "[A]\nx=1\n[B]\ny=2");
+    EXPECT_EQ(set("[A]", "A", "y", "2"), "[A]\r\ny=2");
+    EXPECT_EQ(removed(text, "A", "x"), "[A]");
+    EXPECT_EQ(removed("x=1", "", "x"), "");
+}
+
+TEST(ProfileEdit, SameTextAfterTheEqualsSignIsNoChange)
+{
+    const QByteArray text = "[A]\r\nkey = 5 ; c\r\n";
+    IniDocument doc = IniDocument::parse(text);
+    EXPECT_FALSE(doc.setValue("a", "KEY", " 5 ; c"));
+    EXPECT_EQ(doc.bytes(), text);
+    // Without the blank it is another text: the line is rewritten as passed.
+    EXPECT_TRUE(doc.setValue("a", "key", "5 ; c"));
+    EXPECT_EQ(doc.bytes(), "[A]\r\nkey=5 ; c\r\n");
+    EXPECT_EQ(doc.value("A", "key")->toByteArray(), "5 ; c");
+}
+
+TEST(ProfileEdit, RemovingAKey)
+{
+    const QByteArray text = "[A]\r\na=1\r\nb=2\r\n[B]\r\na=3\r\n";
+    EXPECT_EQ(removed(text, "a", "A"), "[A]\r\nb=2\r\n[B]\r\na=3\r\n");
+    EXPECT_EQ(removed(text, "B", "a"), "[A]\r\na=1\r\nb=2\r\n[B]\r\n");
+    IniDocument doc = IniDocument::parse(text);
+    EXPECT_FALSE(doc.removeKey("A", "c"));
+    EXPECT_FALSE(doc.removeKey("C", "a"));
+    EXPECT_EQ(doc.bytes(), text);
+}
+
+TEST(ProfileEdit, DuplicatesEditTheFirst)
+{
+    const QByteArray text = "[s]\na=1\na=2\n[S]\na=3\nb=4\n";
+    EXPECT_EQ(set(text, "s", "a", "9"), "[s]\na=9\na=2\n[S]\na=3\nb=4\n");
+    // A key only in the second duplicate section is invisible: the write adds it to the first.
+    EXPECT_EQ(set(text, "s", "b", "5"), "[s]\na=1\na=2\nb=5\n[S]\na=3\nb=4\n");
+    EXPECT_EQ(removed(text, "S", "a"), "[s]\na=2\n[S]\na=3\nb=4\n");
+}
+
+TEST(ProfileEdit, CyrillicKeyInOtherCaseIsReplacedWithTheKeyAsPassed)
+{
+    const QByteArray text = cp(u"[Торговля]\r\nЁмкость = 8\r\n");
+    EXPECT_EQ(set(text, cp(u"ТОРГОВЛЯ"), cp(u"ёМКОСТЬ"), "9"),
+              cp(u"[Торговля]\r\nёМКОСТЬ=9\r\n"));
+}
+
+TEST(ProfileEdit, EditsAreVisibleToLaterLookups)
+{
+    IniDocument doc = IniDocument::parse("[A]\nx=1\n");
+    doc.setValue("A", "y", "2");
+    doc.setValue("B", "z", "3");
+    doc.setValue("A", "x", "4");
+    EXPECT_EQ(doc.value("a", "y")->toByteArray(), "2");
+    EXPECT_EQ(doc.value("b", "z")->toByteArray(), "3");
+    EXPECT_EQ(doc.value("a", "x")->toByteArray(), "4");
+    EXPECT_EQ(doc.bytes(), "[A]\nx=4\ny=2\n[B]\nz=3\n");
+}
+
+TEST(ProfileEdit, EntriesThatCannotBeReadBackAreRefused)
+{
+    EXPECT_TRUE(IniDocument::checkEntry("s", "k", "plain ; comment").isEmpty());
+    EXPECT_TRUE(IniDocument::checkEntry("", "k", "").isEmpty());
+    EXPECT_TRUE(IniDocument::checkEntry("s", "k", "\"  quoted  \"").isEmpty());
+    EXPECT_FALSE(IniDocument::checkEntry("s", "k", "two\nlines").isEmpty());
+    EXPECT_FALSE(IniDocument::checkEntry("s", "k", "two\rlines").isEmpty());
+    EXPECT_FALSE(IniDocument::checkEntry("s\n", "k", "v").isEmpty());
+    EXPECT_FALSE(IniDocument::checkEntry("s", "k\r", "v").isEmpty());
+    EXPECT_FALSE(IniDocument::checkEntry("a]b", "k", "v").isEmpty());
+    EXPECT_FALSE(IniDocument::checkEntry("s", "a=b", "v").isEmpty());
+    EXPECT_FALSE(IniDocument::checkEntry("s", " ", "v").isEmpty());
+    EXPECT_FALSE(IniDocument::checkEntry("s", "[k", "v").isEmpty());
+    EXPECT_FALSE(IniDocument::checkEntry("s", ";k", "v").isEmpty());
+}

@@ -1,0 +1,184 @@
+// Reading profile files from disk: defaults, the length limit, the integer rule, the shared
+// parsed copy and its renewal when another program changes the file.
+#include "profile/ProfileFile.h"
+#include "support/TempDir.h"
+#include "textcodec/Cp1251.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QByteArray cp(const char16_t *text)
+{
+    return cp1251::encode(QString::fromUtf16(text));
+}
+
+struct stat statOf(const QString &path)
+{
+    struct stat st {};
+    ::stat(QFile::encodeName(path).constData(), &st);
+    return st;
+}
+
+void setModified(const QString &path, const timespec &when)
+{
+    const timespec times[2] = {when, when};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+}
+
+} // namespace
+
+TEST(ProfileRead, MissingFileSectionOrKeyGiveTheDefault)
+{
+    TempDir dir;
+    dir.write("a.ini", "[s]\r\nk=v\r\nempty=\r\n");
+    const ProfileFile file(dir.bytePath("a.ini"));
+    EXPECT_EQ(file.readString("s", "k", "012345"), "v");
+    EXPECT_EQ(file.readString("s", "other", "012345"), "012345");
+    EXPECT_EQ(file.readString("t", "k", "012345"), "012345");
+    EXPECT_EQ(file.readString("s", "empty", "012345"), "");
+    EXPECT_EQ(ProfileFile(dir.bytePath("missing.ini")).readString("s", "k", "123"), "123");
+    EXPECT_EQ(ProfileFile(dir.bytePath("no/such/folder.ini")).readInteger("s", "k", 12345), 12345);
+}
+
+TEST(ProfileRead, ValuesAreCutAt2047Bytes)
+{
+    TempDir dir;
+    const QByteArray longValue(3000, 'x');
+    dir.write("long.ini", "[s]\r\nk=" + longValue + "\r\nq=\"" + longValue + "\"\r\n");
+    const ProfileFile file(dir.bytePath("long.ini"));
+    EXPECT_EQ(file.readString("s", "k", ""), QByteArray(2047, 'x'));
+    EXPECT_EQ(file.readString("s", "q", ""), QByteArray(2047, 'x'));
+    EXPECT_EQ(file.readString("s", "none", longValue), QByteArray(2047, 'x'));
+}
+
+TEST(ProfileRead, IntegerRule)
+{
+    const struct
+    {
+        const char *text;
+        int expected;
+    } cases[] = {
+        {"10", 10},
+        {"-12", -12},
+        {"+7", 7},
+        {"08", 8},
+        {"  5\t", 5},
+        {"'42'", 42},
+        {"0x1F", 31},
+        {"0X1f", 31},
+        {"0x00F0CAA6", 0x00F0CAA6},
+        {"0xFFFFFFFF", -1},
+        {"2147483647", 2147483647},
+        {"-2147483648", -2147483647 - 1},
+        // everything below yields the default
+        {"", 999},
+        {"0x", 999},
+        {"0xG", 999},
+        {"-0x5", 999},
+        {"12abc", 999},
+        {"5 ; comment", 999},
+        {"1.5", 999},
+        {"-", 999},
+        {"2147483648", 999},
+        {"-2147483649", 999},
+        {"0x100000000", 999},
+        {"99999999999999999999", 999},
+    };
+    TempDir dir;
+    QByteArray text = "[n]\n";
+    for (size_t i = 0; i < std::size(cases); ++i)
+        text += "k" + QByteArray::number(qulonglong(i)) + "=" + cases[i].text + "\n";
+    dir.write("n.ini", text);
+    const ProfileFile file(dir.bytePath("n.ini"));
+    for (size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(file.readInteger("n", "k" + QByteArray::number(qulonglong(i)), 999), cases[i].expected)
+            << "text \"" << cases[i].text << "\"";
+    EXPECT_EQ(file.readInteger("n", "absent", 12345), 12345);
+}
+
+TEST(ProfileRead, PathsMatchTheDiskInAnyCaseAndWithEitherSeparator)
+{
+    TempDir dir;
+    dir.write("Gamedata/Config/Weapons.LTX", "[wpn]\ncost=100\n");
+    dir.write(QStringLiteral("Настройки/Файл.ini"), "[s]\nk=1\n");
+    EXPECT_EQ(ProfileFile(dir.bytePath() + "\\gamedata\\CONFIG\\weapons.ltx").readString("WPN", "Cost", ""),
+              "100");
+    EXPECT_EQ(ProfileFile(dir.bytePath() + cp(u"/НАСТРОЙКИ\\файл.INI")).readString("s", "k", ""), "1");
+}
+
+TEST(ProfileRead, AFolderOrAnUnreadableFileReadsAsMissing)
+{
+    TempDir dir;
+    dir.write("sub/x.ini", "[s]\nk=1\n");
+    EXPECT_EQ(ProfileFile(dir.bytePath("sub")).readString("s", "k", "def"), "def");
+    const QString secret = dir.write("secret.ini", "[s]\nk=1\n");
+    QFile::setPermissions(secret, QFileDevice::Permissions());
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root reads any file";
+    EXPECT_EQ(ProfileFile(dir.bytePath("secret.ini")).readString("s", "k", "def"), "def");
+    QFile::setPermissions(secret, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    EXPECT_EQ(ProfileFile(dir.bytePath("secret.ini")).readString("s", "k", "def"), "1");
+}
+
+TEST(ProfileRead, FileReplacedByAnotherProgramWithSameSizeAndTimeIsReadAgain)
+{
+    TempDir dir;
+    const QString path = dir.write("game.ltx", "[s]\r\nk=1\r\n");
+    const ProfileFile file(dir.bytePath("game.ltx"));
+    ASSERT_EQ(file.readString("s", "k", ""), "1");
+    const timespec original = statOf(path).st_mtim;
+
+    // Replaced by rename, with the very same size and modification time: only the inode differs.
+    const QString replacement = dir.write("game.tmp", "[s]\r\nk=2\r\n");
+    setModified(replacement, original);
+    ASSERT_EQ(::rename(QFile::encodeName(replacement).constData(), QFile::encodeName(path).constData()), 0);
+    EXPECT_EQ(file.readString("s", "k", ""), "2");
+
+    // Rewritten in place, same size, same second.
+    const ino_t inode = statOf(path).st_ino;
+    dir.write("game.ltx", "[s]\r\nk=3\r\n");
+    ASSERT_EQ(statOf(path).st_ino, inode);
+    timespec sameSecond = original;
+    sameSecond.tv_nsec = (original.tv_nsec + 1) % 1000000000;
+    setModified(path, sameSecond);
+    EXPECT_EQ(file.readString("s", "k", ""), "3");
+}
+
+TEST(ProfileRead, AFileCreatedAfterAReadIsFound)
+{
+    TempDir dir;
+    const ProfileFile file(dir.bytePath("later.ltx"));
+    EXPECT_EQ(file.readString("s", "k", "absent"), "absent");
+    dir.write("LATER.LTX", "[s]\nk=now\n");
+    EXPECT_EQ(file.readString("s", "k", "absent"), "now");
+    QFile::remove(dir.path("LATER.LTX"));
+    EXPECT_EQ(file.readString("s", "k", "absent"), "absent");
+}
+
+TEST(ProfileRead, WritesAreVisibleThroughEveryHandle)
+{
+    TempDir dir;
+    dir.write("Shared.ini", "[s]\nk=1\n");
+    const ProfileFile reader(dir.bytePath("Shared.ini"));
+    const ProfileFile otherSpelling(dir.bytePath("shared.INI"));
+    ASSERT_EQ(reader.readString("s", "k", ""), "1");
+    ASSERT_EQ(otherSpelling.readString("s", "k", ""), "1");
+
+    ProfileFile writer(dir.bytePath("Shared.ini"));
+    ASSERT_TRUE(writer.writeString("s", "k", "2"));
+    EXPECT_EQ(reader.readString("s", "k", ""), "2");
+    EXPECT_EQ(otherSpelling.readString("s", "k", ""), "2");
+
+    ProfileFile otherWriter(dir.bytePath("SHARED.ini"));
+    ASSERT_TRUE(otherWriter.writeString("s", "k", "3"));
+    EXPECT_EQ(reader.readString("s", "k", ""), "3");
+    ASSERT_TRUE(otherWriter.deleteKey("s", "k"));
+    EXPECT_EQ(reader.readString("s", "k", "gone"), "gone");
+}

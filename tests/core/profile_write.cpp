@@ -1,0 +1,240 @@
+// Writing profile files on disk: byte-exact results, atomic replacement, refusals and failures
+// that leave everything as it was.
+#include "profile/ProfileFile.h"
+#include "support/TempDir.h"
+#include "textcodec/Cp1251.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QByteArray cp(const char16_t *text)
+{
+    return cp1251::encode(QString::fromUtf16(text));
+}
+
+QByteArray dataFile(const char *name)
+{
+    return TempDir::read(QStringLiteral(BRANVIK_TEST_DATA "/profile/") + QLatin1String(name));
+}
+
+struct stat statOf(const QString &path)
+{
+    struct stat st {};
+    ::stat(QFile::encodeName(path).constData(), &st);
+    return st;
+}
+
+QStringList entries(const TempDir &dir, const QString &sub = QString())
+{
+    return QDir(dir.path(sub)).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                                         QDir::Name);
+}
+
+} // namespace
+
+TEST(ProfileWrite, ChangingOneKeyKeepsEveryOtherByteOfAGameFile)
+{
+    const QByteArray original = dataFile("weapon_sample.ltx");
+    ASSERT_FALSE(original.isEmpty());
+    TempDir dir;
+    const QString path = dir.write("weapon.ltx", original);
+    ProfileFile file(dir.bytePath("weapon.ltx"));
+
+    const QByteArray oldLine = "cost                = 1500\r\n";
+    ASSERT_EQ(original.count(oldLine), 1);
+    QString error;
+    ASSERT_TRUE(file.writeString("WPN_PM", "cost", " 1750", &error)) << error.toStdString();
+    QByteArray expected = original;
+    expected.replace(oldLine, "cost= 1750\r\n");
+    EXPECT_EQ(TempDir::read(path), expected);
+
+    // A key new to a section that inherits from others goes after its last key line.
+    ASSERT_TRUE(file.writeString("wpn_pm", "silencer_status", "2"));
+    expected.replace("rpm\t=\t300\r\n", "rpm\t=\t300\r\nsilencer_status=2\r\n");
+    EXPECT_EQ(TempDir::read(path), expected);
+
+    // A section with no key lines gets the key right after its header.
+    ASSERT_TRUE(file.writeString("wpn_pm_tuned", "cost", "2000"));
+    expected.replace("[wpn_pm_tuned]:wpn_pm\r\n", "[wpn_pm_tuned]:wpn_pm\r\ncost=2000\r\n");
+    EXPECT_EQ(TempDir::read(path), expected);
+
+    EXPECT_EQ(file.readString("wpn_pm", "hit_power", ""), cp(u"0.35, 0.38, 0.41, 0.45   ;бюджетный урон"));
+    EXPECT_EQ(file.readString("pistol_base", "inv_name", ""), cp(u"Пистолет ПМ"));
+}
+
+TEST(ProfileWrite, AFileOfOddBytesRoundTripsWhenOneKeyChanges)
+{
+    const QByteArray original = dataFile("odd_bytes.ltx");
+    ASSERT_FALSE(original.isEmpty());
+    TempDir dir;
+    const QString path = dir.write("odd.ltx", original);
+    ProfileFile file(dir.bytePath("odd.ltx"));
+
+    const QByteArray oldLine = cp(u"Ёмкость\t=\t8 ; комментарий\t\r\n");
+    ASSERT_EQ(original.count(oldLine), 1);
+    QByteArray allHigh;
+    for (int b = 0xC0; b <= 0xFF; ++b)
+        allHigh.append(static_cast<char>(b));
+    ASSERT_TRUE(file.writeString(cp(u"всё_ПОДРЯД"), cp(u"ёМКОСТЬ"), allHigh));
+    QByteArray expected = original;
+    expected.replace(oldLine, cp(u"ёМКОСТЬ=") + allHigh + "\r\n");
+    EXPECT_EQ(TempDir::read(path), expected);
+    EXPECT_EQ(file.readString(cp(u"Всё_подряд"), cp(u"Ёмкость"), ""), allHigh);
+    EXPECT_EQ(file.readString(cp(u"Всё_подряд"), "letters", "").left(64), allHigh);
+    EXPECT_EQ(file.readString(cp(u"экзотика"), "trailing_blanks", ""), "x");
+}
+
+TEST(ProfileWrite, LfFilesStayLfAndNewFilesUseCrLf)
+{
+    TempDir dir;
+    const QString lf = dir.write("lf.ini", "[a]\nx=1\n");
+    ProfileFile lfFile(dir.bytePath("lf.ini"));
+    ASSERT_TRUE(lfFile.writeString("b", "y", "2"));
+    EXPECT_EQ(TempDir::read(lf), "[a]\nx=1\n[b]\ny=2\n");
+
+    const QString noEnd = dir.write("noend.ini", "[a]\nx=1");
+    ASSERT_TRUE(ProfileFile(dir.bytePath("noend.ini")).writeString("a", "y", "2"));
+    EXPECT_EQ(TempDir::read(noEnd), "[a]\nx=1\ny=2");
+
+    ProfileFile fresh(dir.bytePath("fresh.ini"));
+    ASSERT_TRUE(fresh.writeString(cp(u"Раздел"), cp(u"Ключ"), "1"));
+    ASSERT_TRUE(fresh.writeInteger(cp(u"Раздел"), "n", -5));
+    EXPECT_EQ(TempDir::read(dir.path("fresh.ini")), cp(u"[Раздел]\r\nКлюч=1\r\nn=-5\r\n"));
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    EXPECT_EQ(statOf(dir.path("fresh.ini")).st_mode & 0777, 0666 & ~mask);
+}
+
+TEST(ProfileWrite, WritingTheSameTextLeavesTheFileUntouched)
+{
+    TempDir dir;
+    const QString path = dir.write("same.ini", "[s]\r\nkey = 5 ; c\r\n");
+    const struct stat before = statOf(path);
+    ProfileFile file(dir.bytePath("same.ini"));
+    ASSERT_TRUE(file.writeString("S", "KEY", " 5 ; c"));
+    const struct stat after = statOf(path);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
+    EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+    EXPECT_EQ(TempDir::read(path), "[s]\r\nkey = 5 ; c\r\n");
+}
+
+TEST(ProfileWrite, ALineBreakInTheValueIsRefused)
+{
+    TempDir dir;
+    const QString path = dir.write("lines.ini", "[s]\r\nk=1\r\n");
+    ProfileFile file(dir.bytePath("lines.ini"));
+    for (const QByteArray &value : {QByteArray("2\r\n[evil]"), QByteArray("a\nb"), QByteArray("a\r")}) {
+        QString error;
+        EXPECT_FALSE(file.writeString("s", "k", value, &error));
+        EXPECT_TRUE(error.contains(QStringLiteral("lines.ini"))) << error.toStdString();
+    }
+    EXPECT_FALSE(file.writeString("s", "a=b", "1"));
+    EXPECT_EQ(TempDir::read(path), "[s]\r\nk=1\r\n");
+    EXPECT_FALSE(QFile::exists(dir.path("missing.ini")));
+    EXPECT_FALSE(ProfileFile(dir.bytePath("missing.ini")).writeString("s", "k", "a\nb"));
+    EXPECT_FALSE(QFile::exists(dir.path("missing.ini")));
+}
+
+TEST(ProfileWrite, ReadOnlyFileFailsEvenForRootAndStaysAsItWas)
+{
+    TempDir dir;
+    const QString path = dir.write("locked.ini", "[s]\r\nk=1\r\n");
+    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0444), 0);
+    const QStringList before = entries(dir);
+    ProfileFile file(dir.bytePath("locked.ini"));
+    ASSERT_EQ(file.readString("s", "k", ""), "1");
+
+    QString error;
+    EXPECT_FALSE(file.writeString("s", "k", "2", &error));
+    EXPECT_TRUE(error.contains(dir.path("locked.ini"))) << error.toStdString();
+    EXPECT_FALSE(file.writeString("s", "k", "1")); // even with nothing to change
+    EXPECT_FALSE(file.deleteKey("s", "k"));
+    EXPECT_TRUE(file.deleteKey("s", "absent")); // nothing to delete: no failure
+    EXPECT_EQ(TempDir::read(path), "[s]\r\nk=1\r\n");
+    EXPECT_EQ(statOf(path).st_mode & 0777, 0444u);
+    EXPECT_EQ(entries(dir), before);
+    EXPECT_EQ(file.readString("s", "k", ""), "1");
+}
+
+TEST(ProfileWrite, ReadOnlyFolderFailsEvenForRoot)
+{
+    TempDir dir;
+    const QString path = dir.write("ro/a.ini", "[s]\r\nk=1\r\n");
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.path("ro")).constData(), 0555), 0);
+    EXPECT_FALSE(ProfileFile(dir.bytePath("ro/a.ini")).writeString("s", "k", "2"));
+    EXPECT_FALSE(ProfileFile(dir.bytePath("ro/new.ini")).writeString("s", "k", "2"));
+    EXPECT_EQ(entries(dir, "ro"), QStringList{"a.ini"});
+    EXPECT_EQ(TempDir::read(path), "[s]\r\nk=1\r\n");
+    ::chmod(QFile::encodeName(dir.path("ro")).constData(), 0755);
+}
+
+TEST(ProfileWrite, MissingFolderFailsAndCreatesNothing)
+{
+    TempDir dir;
+    QString error;
+    ProfileFile file(dir.bytePath("no/such/a.ini"));
+    EXPECT_FALSE(file.writeString("s", "k", "1", &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("a.ini"))) << error.toStdString();
+    EXPECT_TRUE(entries(dir).isEmpty());
+    EXPECT_TRUE(file.deleteKey("s", "k")); // a missing file has nothing to delete
+    EXPECT_TRUE(entries(dir).isEmpty());
+
+    dir.write("folder.ini/inside", "");
+    EXPECT_FALSE(ProfileFile(dir.bytePath("folder.ini")).writeString("s", "k", "1"));
+}
+
+TEST(ProfileWrite, ASymbolicLinkIsWrittenAtItsTarget)
+{
+    TempDir dir;
+    const QString target = dir.write("real/target.ini", "[s]\r\nk=1\r\n");
+    ASSERT_TRUE(QFile::link("real/target.ini", dir.path("link.ini"))); // relative link
+    ASSERT_TRUE(QFile::link(dir.path("link.ini"), dir.path("chain.ini")));
+    ASSERT_TRUE(ProfileFile(dir.bytePath("chain.ini")).writeString("s", "k", "2"));
+    EXPECT_TRUE(QFileInfo(dir.path("link.ini")).isSymLink());
+    EXPECT_TRUE(QFileInfo(dir.path("chain.ini")).isSymLink());
+    EXPECT_EQ(TempDir::read(target), "[s]\r\nk=2\r\n");
+    EXPECT_EQ(entries(dir, "real"), QStringList{"target.ini"});
+    EXPECT_EQ(ProfileFile(dir.bytePath("link.ini")).readString("s", "k", ""), "2");
+
+    // A link whose target does not exist yet: the target is created, the link stays.
+    ASSERT_TRUE(QFile::link(dir.path("real/later.ini"), dir.path("dangling.ini")));
+    ASSERT_TRUE(ProfileFile(dir.bytePath("dangling.ini")).writeString("s", "k", "3"));
+    EXPECT_TRUE(QFileInfo(dir.path("dangling.ini")).isSymLink());
+    EXPECT_EQ(TempDir::read(dir.path("real/later.ini")), "[s]\r\nk=3\r\n");
+}
+
+TEST(ProfileWrite, PermissionsAreKept)
+{
+    TempDir dir;
+    const QString path = dir.write("perm.ini", "[s]\r\nk=1\r\n");
+    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0640), 0);
+    ASSERT_TRUE(ProfileFile(dir.bytePath("perm.ini")).writeString("s", "k", "2"));
+    EXPECT_EQ(statOf(path).st_mode & 0777, 0640u);
+    EXPECT_EQ(entries(dir), QStringList{"perm.ini"});
+}
+
+TEST(ProfileWrite, DeletingKeys)
+{
+    TempDir dir;
+    const QString path = dir.write("del.ini", "[s]\r\na=1\r\n; note\r\nb=2\r\n");
+    ProfileFile file(dir.bytePath("del.ini"));
+    const ino_t inode = statOf(path).st_ino;
+    EXPECT_TRUE(file.deleteKey("s", "c"));
+    EXPECT_TRUE(file.deleteKey("t", "a"));
+    EXPECT_EQ(statOf(path).st_ino, inode); // nothing to delete: not rewritten
+    EXPECT_TRUE(file.deleteKey("S", "A"));
+    EXPECT_EQ(TempDir::read(path), "[s]\r\n; note\r\nb=2\r\n");
+    EXPECT_EQ(file.readString("s", "a", "absent"), "absent");
+
+    EXPECT_TRUE(ProfileFile(dir.bytePath("none.ini")).deleteKey("s", "a"));
+    EXPECT_FALSE(QFile::exists(dir.path("none.ini")));
+}
