@@ -1,0 +1,180 @@
+// The byte copy and the one-time backup taken before the first write to a game file.
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include "gamefiles/Backup.h"
+#include "gamefiles/FileCopy.h"
+#include "gamefiles/ParameterWriter.h"
+#include "support/TempDir.h"
+#include "textcodec/Cp1251.h"
+
+namespace {
+
+constexpr QFile::Permissions readOnly = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
+
+QByteArray allByteValues()
+{
+    QByteArray bytes;
+    for (int round = 0; round < 300; ++round)
+        for (int b = 0; b < 256; ++b)
+            bytes += char(b);
+    return bytes;
+}
+
+QStringList names(const QString &folder)
+{
+    return QDir(folder).entryList(
+        QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
+}
+
+} // namespace
+
+TEST(WritebackFileCopy, CopiesEveryByteAndTruncatesALongerDestination)
+{
+    TempDir dir;
+    const QByteArray content = allByteValues();
+    dir.write("source.bin", content);
+    dir.write("destination.bin", QByteArray(content.size() * 2, 'x'));
+
+    copyFile(dir.bytePath("source.bin"), dir.bytePath("destination.bin"));
+    EXPECT_EQ(TempDir::read(dir.path("destination.bin")), content);
+
+    copyFile(dir.bytePath("source.bin"), dir.bytePath("new.bin"));
+    EXPECT_EQ(TempDir::read(dir.path("new.bin")), content);
+}
+
+TEST(WritebackFileCopy, UnopenableSourceLeavesAnEmptyDestination)
+{
+    TempDir dir;
+    dir.write("destination.bin", "old content");
+    copyFile(dir.bytePath("missing.bin"), dir.bytePath("destination.bin"));
+    ASSERT_TRUE(QFileInfo::exists(dir.path("destination.bin")));
+    EXPECT_EQ(TempDir::read(dir.path("destination.bin")), QByteArray());
+
+    QDir().mkpath(dir.path("folder"));
+    copyFile(dir.bytePath("folder"), dir.bytePath("from-folder.bin"));
+    ASSERT_TRUE(QFileInfo::exists(dir.path("from-folder.bin")));
+    EXPECT_EQ(TempDir::read(dir.path("from-folder.bin")), QByteArray());
+}
+
+TEST(WritebackFileCopy, LeavesReadOnlyDestinationsAndSelfCopiesAlone)
+{
+    TempDir dir;
+    dir.write("source.bin", "new");
+    const QString locked = dir.write("locked.bin", "kept");
+    ASSERT_TRUE(QFile::setPermissions(locked, readOnly));
+    copyFile(dir.bytePath("source.bin"), dir.bytePath("locked.bin"));
+    EXPECT_EQ(TempDir::read(locked), QByteArray("kept"));
+
+    copyFile(dir.bytePath("source.bin"), dir.bytePath("source.bin"));
+    EXPECT_EQ(TempDir::read(dir.path("source.bin")), QByteArray("new"));
+
+    // A missing destination folder is a silent failure.
+    copyFile(dir.bytePath("source.bin"), dir.bytePath("no-folder/x.bin"));
+    EXPECT_FALSE(QFileInfo::exists(dir.path("no-folder")));
+}
+
+TEST(WritebackFileCopy, CyrillicAndLongPathsAreCopied)
+{
+    TempDir dir;
+    // Windows-1251 paths name files whose names on disk are UTF-8.
+    dir.write(QString::fromUtf8("игра/файл.ltx"), "[s]\nk=1\n");
+    copyFile(dir.bytePath(QString::fromUtf8("игра/файл.ltx")),
+             dir.bytePath(QString::fromUtf8("игра/копия.ltx")));
+    EXPECT_EQ(TempDir::read(dir.path(QString::fromUtf8("игра/копия.ltx"))),
+              QByteArray("[s]\nk=1\n"));
+
+    QString deep;
+    for (int i = 0; i < 12; ++i)
+        deep += QStringLiteral("a_rather_long_folder_name_%1/").arg(i);
+    ASSERT_GT(dir.path(deep).size(), 300);
+    dir.write(deep + "source.ltx", "deep");
+    copyFile(dir.bytePath(deep + "source.ltx"), dir.bytePath(deep + "copy.ltx"));
+    EXPECT_EQ(TempDir::read(dir.path(deep + "copy.ltx")), QByteArray("deep"));
+}
+
+TEST(WritebackBackup, FirstWriteKeepsThePreviousContentAndLaterWritesNeverRefreshIt)
+{
+    TempDir dir;
+    const QByteArray original = "[actor]\nhealth = 1.0 ; full\nrun = 2\n";
+    dir.write("gamedata/config/actor.ltx", original);
+    const WriteTarget target{dir.bytePath("gamedata") + '/', false, {}};
+    const QString backup = dir.path("gamedata/config/actor.ltx.bak");
+
+    {
+        ParameterWriter writer(target);
+        ASSERT_TRUE(writer.writeParameter("config\\actor.ltx", "actor", "health", " 0.5 ; full"));
+        EXPECT_EQ(TempDir::read(backup), original);
+        ASSERT_TRUE(writer.writeParameter("config\\actor.ltx", "actor", "run", " 3"));
+        ASSERT_TRUE(writer.writeTrade("config\\actor.ltx", "actor", "run", false, {}));
+        EXPECT_EQ(TempDir::read(backup), original);
+    }
+    // A restart: a new writer finds the backup on disk and leaves it alone.
+    ParameterWriter restarted(target);
+    ASSERT_TRUE(restarted.writeParameter("config\\actor.ltx", "actor", "health", " 0.7"));
+    EXPECT_EQ(TempDir::read(backup), original);
+    EXPECT_EQ(TempDir::read(dir.path("gamedata/config/actor.ltx")),
+              QByteArray("[actor]\nhealth= 0.7\n"));
+    EXPECT_EQ(names(dir.path("gamedata/config")), QStringList({"actor.ltx", "actor.ltx.bak"}));
+}
+
+TEST(WritebackBackup, ExistingBackupIsNeverReplaced)
+{
+    TempDir dir;
+    dir.write("gamedata/actor.ltx", "[actor]\nhealth = 1\n");
+    const QString locked = dir.write("gamedata/actor.ltx.bak", "older backup");
+    ASSERT_TRUE(QFile::setPermissions(locked, readOnly));
+    dir.write("gamedata/weapons.ltx", "[wpn]\ncost = 1\n");
+    dir.write("gamedata/WEAPONS.LTX.BAK", "backup in other case");
+
+    ensureBackup(dir.bytePath("gamedata/actor.ltx"));
+    EXPECT_EQ(TempDir::read(locked), QByteArray("older backup"));
+    EXPECT_EQ(QFileInfo(locked).permissions() & QFile::WriteOwner, QFile::Permissions());
+
+    ParameterWriter writer(WriteTarget{dir.bytePath("gamedata") + '/', false, {}});
+    EXPECT_TRUE(writer.writeParameter("actor.ltx", "actor", "health", " 2"));
+    EXPECT_EQ(TempDir::read(locked), QByteArray("older backup"));
+
+    EXPECT_TRUE(writer.writeParameter("weapons.ltx", "wpn", "cost", " 2"));
+    EXPECT_EQ(names(dir.path("gamedata")),
+              QStringList({"WEAPONS.LTX.BAK", "actor.ltx", "actor.ltx.bak", "weapons.ltx"}));
+    EXPECT_EQ(TempDir::read(dir.path("gamedata/WEAPONS.LTX.BAK")),
+              QByteArray("backup in other case"));
+}
+
+TEST(WritebackBackup, SilentWhenNoBackupCanBeMade)
+{
+    TempDir dir;
+    // The game file is a folder: nothing to copy, no backup file.
+    QDir().mkpath(dir.path("gamedata/odd.ltx"));
+    ensureBackup(dir.bytePath("gamedata/odd.ltx"));
+    EXPECT_EQ(names(dir.path("gamedata")), QStringList({"odd.ltx"}));
+
+    // The folder is missing.
+    ensureBackup(dir.bytePath("missing/actor.ltx"));
+    EXPECT_FALSE(QFileInfo::exists(dir.path("missing")));
+
+    // A read-only folder takes no backup; the write that follows is refused there too.
+    const QString game = dir.write("locked/actor.ltx", "[a]\nb = 1\n");
+    ASSERT_TRUE(QFile::setPermissions(dir.path("locked"), readOnly | QFile::ExeOwner |
+                                                              QFile::ExeGroup | QFile::ExeOther));
+    ensureBackup(dir.bytePath("locked/actor.ltx"));
+    const QStringList inLocked = names(dir.path("locked"));
+    QFile::setPermissions(dir.path("locked"), readOnly | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_EQ(inLocked, QStringList({"actor.ltx"}));
+    EXPECT_EQ(TempDir::read(game), QByteArray("[a]\nb = 1\n"));
+}
+
+TEST(WritebackBackup, LargeFileIsCopiedWholeAndLeavesNoTemporaryFiles)
+{
+    TempDir dir;
+    const QByteArray content = allByteValues().repeated(20); // about 1.5 MB
+    dir.write("gamedata/big.ltx", content);
+    ensureBackup(dir.bytePath("gamedata/big.ltx"));
+    EXPECT_EQ(TempDir::read(dir.path("gamedata/big.ltx.bak")), content);
+    EXPECT_EQ(names(dir.path("gamedata")), QStringList({"big.ltx", "big.ltx.bak"}));
+}
