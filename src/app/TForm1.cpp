@@ -109,9 +109,13 @@ void TForm1::createMenus()
     QMenuBar *bar = menuBar();
     bar->setObjectName("MainMenu1");
     addComponent(bar);
-    auto submenu = [this](QMenu *parentMenu, QMenuBar *parentBar, const char *name,
-                          const QString &caption) {
-        QMenu *m = parentBar ? parentBar->addMenu(caption) : parentMenu->addMenu(caption);
+    // A submenu of the menu bar or of another menu.
+    auto submenu = [this](QWidget *parent, const char *name, const QString &caption) {
+        QMenu *m = new QMenu(caption, parent);
+        if (auto *parentBar = qobject_cast<QMenuBar *>(parent))
+            parentBar->addMenu(m);
+        else
+            static_cast<QMenu *>(parent)->addMenu(m);
         m->setObjectName(QString(name) + "Menu");
         m->menuAction()->setObjectName(name);
         addComponent(m->menuAction());
@@ -126,17 +130,17 @@ void TForm1::createMenus()
         }
     };
 
-    QMenu *file = submenu(nullptr, bar, "N1", QStringLiteral("&Файл"));
+    QMenu *file = submenu(bar, "N1", QStringLiteral("&Файл"));
     N1 = file->menuAction();
     N6 = addItem(file, "N6", QStringLiteral("&Указать папку gamedata"), QKeySequence("Ctrl+O"));
     file->addSeparator();
     N4 = addItem(file, "N4", QStringLiteral("&Выход"), QKeySequence("Ctrl+Q"));
 
-    QMenu *view = submenu(nullptr, bar, "N20", QStringLiteral("&Вид"));
+    QMenu *view = submenu(bar, "N20", QStringLiteral("&Вид"));
     N20 = view->menuAction();
     N21 = addItem(view, "N21", QStringLiteral("В форме &таблицы"), QKeySequence("F5"));
 
-    QMenu *prefs = submenu(nullptr, bar, "N3", QStringLiteral("&Настройки"));
+    QMenu *prefs = submenu(bar, "N3", QStringLiteral("&Настройки"));
     N3 = prefs->menuAction();
     N7 = addItem(prefs, "N7", QStringLiteral("&Цвет окна"), QKeySequence("F2"));
     N14 = addItem(prefs, "N14", QStringLiteral("Очистить &реестр от параметров программы"));
@@ -145,7 +149,7 @@ void TForm1::createMenus()
     N19 = addItem(prefs, "N19", QStringLiteral("&Заменять запятые точками"), QKeySequence("F4"));
     N19->setCheckable(true);
 
-    QMenu *messages = submenu(prefs, nullptr, "N22", QStringLiteral("&Вывод сообщений"));
+    QMenu *messages = submenu(prefs, "N22", QStringLiteral("&Вывод сообщений"));
     N22 = messages->menuAction();
     N24 = addItem(messages, "N24", QStringLiteral("Выводить &все сообщения"));
     N25 = addItem(messages, "N25", QStringLiteral("&Только об ошибках"));
@@ -153,14 +157,14 @@ void TForm1::createMenus()
     radioGroup({N24, N25, N26});
     N24->setChecked(true);
 
-    QMenu *tableMode = submenu(prefs, nullptr, "N23", QStringLiteral("&Табличный режим"));
+    QMenu *tableMode = submenu(prefs, "N23", QStringLiteral("&Табличный режим"));
     N23 = tableMode->menuAction();
     N27 = addItem(tableMode, "N27", QStringLiteral("&Включить при следующей загрузке"));
     N28 = addItem(tableMode, "N28", QStringLiteral("&Отключить при следующей загрузке"));
     radioGroup({N27, N28});
     N28->setChecked(true);
 
-    QMenu *duplication = submenu(prefs, nullptr, "N29", QStringLiteral("&Дублирование"));
+    QMenu *duplication = submenu(prefs, "N29", QStringLiteral("&Дублирование"));
     N29 = duplication->menuAction();
     N30 = addItem(duplication, "N30", QStringLiteral("&Включить"));
     N31 = addItem(duplication, "N31", QStringLiteral("&Отключить"));
@@ -168,7 +172,7 @@ void TForm1::createMenus()
     N31->setChecked(true);
     N32 = addItem(duplication, "N32", QStringLiteral("Выбрать &папку"));
 
-    QMenu *help = submenu(nullptr, bar, "N2", QStringLiteral("&?"));
+    QMenu *help = submenu(bar, "N2", QStringLiteral("&?"));
     N2 = help->menuAction();
     N8 = addItem(help, "N8", QStringLiteral("&Помощь"), QKeySequence("F1"));
 

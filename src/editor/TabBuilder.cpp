@@ -1,6 +1,7 @@
 #include "editor/TabBuilder.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -59,6 +60,11 @@ bool TabBuilder::pageFileError(const CataloguePage &)
 
 bool TabBuilder::beginSubTab(const CatalogueSubTab &subTab)
 {
+    // Every new control posts polish and layout requests. Left for the event loop, thousands of
+    // them make each further post (which scans the queue for one to merge with) and each later
+    // destruction slower and slower; delivering them sub-tab by sub-tab keeps the queue short.
+    // Only posted events are delivered here: user input waits for the event loop.
+    QCoreApplication::sendPostedEvents();
     subTab_ = new QWidget;
     innerTabs_->addTab(subTab_, cp1251::toUnicode(subTab.caption));
     form_.addComponent(subTab_);
