@@ -28,6 +28,10 @@ template<class T> T *TabBuilder::create(const QString &name)
 {
     T *control = new T(subTab_);
     control->setObjectName(name);
+    // Children appear with their sub-tab when it is first shown, except on a sub-tab that is
+    // already on screen (the first one of the first page).
+    if (subTab_->isVisible())
+        control->show();
     form_.addComponent(control);
     return control;
 }

@@ -78,6 +78,8 @@ TEST_F(Builder, OrdinaryRowsCarryTheirEntryAndDivideTheValue)
     EXPECT_EQ(box->text(), "0.85");
     EXPECT_EQ(component<QLabel>("Name_0_Comment")->text(), " ; рост");
     EXPECT_FALSE(component<QLabel>("Name_0_Comment")->isVisibleTo(box->parentWidget()));
+    EXPECT_TRUE(box->isVisible()) << "the first sub-tab is on screen from the start";
+    EXPECT_TRUE(component<QPushButton>("Name_0_")->isVisible());
     EXPECT_EQ(component<QLabel>("Name_0_V")->text(), "Высота");
     EXPECT_EQ(dataslot::tag(box), 1);
     EXPECT_EQ(dataslot::hint(box), cp1251::encode("Рост"));
