@@ -36,6 +36,9 @@ bool ParameterWriter::checkRequest(const QByteArray &relativeFile, const QByteAr
     if (hasLineBreak(relativeFile) || hasLineBreak(section) || hasLineBreak(key))
         return fail(error, QStringLiteral("Имя файла, секции или ключа содержит перевод "
                                           "строки; ничего не записано."));
+    // Relative paths alone would land in whatever folder happens to be current.
+    if (target_.gamedataFolder.isEmpty())
+        return fail(error, QStringLiteral("Папка gamedata не указана; ничего не записано."));
     // Catalogues are passed around between users: an entry must not reach files elsewhere.
     if (!isInsideGamedata(target_.gamedataFolder, relativeFile))
         return fail(error, QStringLiteral("Файл %1 лежит вне папки gamedata; ничего не "

@@ -236,4 +236,15 @@ TEST_F(WritebackParameter, MissingGameFolderFailsAndCreatesNothing)
     ParameterWriter nowhere(WriteTarget{dir.bytePath("no-such-gamedata") + '/', false, {}});
     EXPECT_FALSE(nowhere.writeParameter("actor.ltx", "actor", "health", " 2"));
     EXPECT_EQ(listing(dir.path()), QStringList({"gamedata"}));
+
+    // No gamedata folder at all: nothing lands in the working folder.
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    ParameterWriter unset(WriteTarget{});
+    const bool written = unset.writeParameter("actor.ltx", "actor", "health", " 2");
+    const bool traded = unset.writeTrade("actor.ltx", "actor", "health", true, " 2");
+    QDir::setCurrent(previous);
+    EXPECT_FALSE(written);
+    EXPECT_FALSE(traded);
+    EXPECT_EQ(listing(dir.path()), QStringList({"gamedata"}));
 }
