@@ -40,9 +40,20 @@ std::uint32_t slotHash(std::uint64_t h)
     return static_cast<std::uint32_t>(h);
 }
 
-std::uint32_t keyHash(int section, QByteArrayView key)
+// A key's slot depends on the names only, not on the section's position, so a lookup can start
+// fetching the key's slot before it has found the section.
+std::uint32_t keyHash(std::uint64_t sectionHash, std::uint64_t keyHash)
 {
-    return slotHash(foldedHash(key) + static_cast<std::uint64_t>(section) * 0x9E3779B97F4A7C15ull);
+    return slotHash(keyHash + sectionHash * 0x9E3779B97F4A7C15ull);
+}
+
+// The folded first bytes of a name, zero-padded.
+void foldPrefix(QByteArrayView name, char *prefix, int size)
+{
+    std::memset(prefix, 0, static_cast<std::size_t>(size));
+    const qsizetype n = std::min<qsizetype>(name.size(), size);
+    for (qsizetype i = 0; i < n; ++i)
+        prefix[i] = static_cast<char>(cp1251::foldCase(static_cast<unsigned char>(name[i])));
 }
 
 std::size_t tableSize(std::size_t entries)
@@ -131,56 +142,81 @@ IniDocument IniDocument::parse(const QByteArray &bytes)
     return d;
 }
 
-QByteArrayView IniDocument::lineName(const Line &line) const
+QByteArrayView IniDocument::view(qsizetype start, qsizetype length) const
 {
-    return QByteArrayView(bytes_.constData() + line.nameStart, line.nameLength);
+    return QByteArrayView(bytes_.constData() + start, length);
+}
+
+IniDocument::Name IniDocument::nameAt(qsizetype start, qsizetype length) const
+{
+    Name name;
+    name.start = start;
+    name.length = length;
+    foldPrefix(view(start, length), name.prefix, PrefixLength);
+    return name;
+}
+
+bool IniDocument::matches(const Name &name, QByteArrayView text, const char *prefix) const
+{
+    return name.length == text.size() && std::memcmp(name.prefix, prefix, PrefixLength) == 0
+           && (text.size() <= PrefixLength
+               || cp1251::equalsIgnoreCase(view(name.start + PrefixLength, name.length - PrefixLength),
+                                           text.sliced(PrefixLength)));
 }
 
 void IniDocument::buildIndex()
 {
-    sectionSlots_.assign(tableSize(sections_.size()), Slot{});
+    sectionSlots_.assign(tableSize(sections_.size()), SectionSlot{});
     const std::size_t sectionMask = sectionSlots_.size() - 1;
     for (std::size_t i = implicitSection_ ? 0 : 1; i < sections_.size(); ++i) {
-        const QByteArrayView name =
-            i == 0 ? QByteArrayView() : lineName(lines_[static_cast<std::size_t>(sections_[i].headerLine)]);
-        const std::uint32_t h = slotHash(foldedHash(name));
-        for (std::size_t s = h & sectionMask;; s = (s + 1) & sectionMask) {
-            Slot &slot = sectionSlots_[s];
-            if (slot.index < 0) {
-                slot = Slot{h, static_cast<int>(i)};
+        SectionSlot entry;
+        entry.section = static_cast<int>(i);
+        if (i > 0) {
+            const Line &header = lines_[static_cast<std::size_t>(sections_[i].headerLine)];
+            entry.name = nameAt(header.nameStart, header.nameLength);
+        }
+        const QByteArrayView name = view(entry.name.start, entry.name.length);
+        sections_[i].nameHash = foldedHash(name);
+        entry.hash = slotHash(sections_[i].nameHash);
+        for (std::size_t s = entry.hash & sectionMask;; s = (s + 1) & sectionMask) {
+            SectionSlot &slot = sectionSlots_[s];
+            if (slot.section < 0) {
+                slot = entry;
+                sections_[i].indexed = true;
                 break;
             }
-            if (slot.hash == h) {
-                const Section &other = sections_[static_cast<std::size_t>(slot.index)];
-                const QByteArrayView otherName =
-                    other.headerLine < 0 ? QByteArrayView()
-                                         : lineName(lines_[static_cast<std::size_t>(other.headerLine)]);
-                if (cp1251::equalsIgnoreCase(otherName, name))
-                    break; // the first section of that name wins
-            }
+            if (slot.hash == entry.hash && matches(slot.name, name, entry.name.prefix))
+                break; // the first section of that name wins
         }
     }
 
     std::size_t keyCount = 0;
     for (const Line &line : lines_)
         keyCount += line.kind == 2;
-    keySlots_.assign(tableSize(keyCount), Slot{});
+    keySlots_.assign(tableSize(keyCount), KeySlot{});
     const std::size_t keyMask = keySlots_.size() - 1;
     for (std::size_t i = 0; i < lines_.size(); ++i) {
         const Line &line = lines_[i];
-        if (line.kind != 2)
+        // Keys of a later section of a repeated name are never found: leave them out.
+        if (line.kind != 2 || !sections_[static_cast<std::size_t>(line.section)].indexed)
             continue;
-        const QByteArrayView name = lineName(line);
-        const std::uint32_t h = keyHash(line.section, name);
-        for (std::size_t s = h & keyMask;; s = (s + 1) & keyMask) {
-            Slot &slot = keySlots_[s];
-            if (slot.index < 0) {
-                slot = Slot{h, static_cast<int>(i)};
+        KeySlot entry;
+        entry.name = nameAt(line.nameStart, line.nameLength);
+        const QByteArrayView name = view(line.nameStart, line.nameLength);
+        entry.hash = keyHash(sections_[static_cast<std::size_t>(line.section)].nameHash,
+                             foldedHash(name));
+        entry.section = line.section;
+        entry.line = static_cast<int>(i);
+        entry.valueStart = line.valueStart;
+        entry.valueEnd = line.start + line.length;
+        for (std::size_t s = entry.hash & keyMask;; s = (s + 1) & keyMask) {
+            KeySlot &slot = keySlots_[s];
+            if (slot.line < 0) {
+                slot = entry;
                 break;
             }
-            const Line &other = lines_[static_cast<std::size_t>(slot.index)];
-            if (slot.hash == h && other.section == line.section
-                && cp1251::equalsIgnoreCase(lineName(other), name))
+            if (slot.hash == entry.hash && slot.section == entry.section
+                && matches(slot.name, name, entry.name.prefix))
                 break; // the first key of that name wins
         }
     }
@@ -188,55 +224,57 @@ void IniDocument::buildIndex()
 
 int IniDocument::findSection(QByteArrayView name) const
 {
+    name = trimmed(name);
+    return findSection(name, foldedHash(name));
+}
+
+int IniDocument::findSection(QByteArrayView name, std::uint64_t nameHash) const
+{
     if (sectionSlots_.empty())
         return -1;
-    name = trimmed(name);
-    const std::uint32_t h = slotHash(foldedHash(name));
+    const std::uint32_t h = slotHash(nameHash);
+    char prefix[PrefixLength];
+    foldPrefix(name, prefix, PrefixLength);
     const std::size_t mask = sectionSlots_.size() - 1;
     for (std::size_t s = h & mask;; s = (s + 1) & mask) {
-        const Slot &slot = sectionSlots_[s];
-        if (slot.index < 0)
+        const SectionSlot &slot = sectionSlots_[s];
+        if (slot.section < 0)
             return -1;
-        if (slot.hash != h)
-            continue;
-        const Section &section = sections_[static_cast<std::size_t>(slot.index)];
-        const QByteArrayView candidate =
-            section.headerLine < 0 ? QByteArrayView()
-                                   : lineName(lines_[static_cast<std::size_t>(section.headerLine)]);
-        if (cp1251::equalsIgnoreCase(candidate, name))
-            return slot.index;
+        if (slot.hash == h && matches(slot.name, name, prefix))
+            return slot.section;
     }
 }
 
-int IniDocument::findKeyLine(int section, QByteArrayView key) const
+const IniDocument::KeySlot *IniDocument::findKey(QByteArrayView section, QByteArrayView key) const
 {
     if (keySlots_.empty())
-        return -1;
+        return nullptr;
+    section = trimmed(section);
     key = trimmed(key);
-    const std::uint32_t h = keyHash(section, key);
+    const std::uint64_t sectionHash = foldedHash(section);
+    const std::uint32_t h = keyHash(sectionHash, foldedHash(key));
     const std::size_t mask = keySlots_.size() - 1;
-    for (std::size_t s = h & mask;; s = (s + 1) & mask) {
-        const Slot &slot = keySlots_[s];
-        if (slot.index < 0)
-            return -1;
-        const Line &line = lines_[static_cast<std::size_t>(slot.index)];
-        if (slot.hash == h && line.section == section
-            && cp1251::equalsIgnoreCase(lineName(line), key))
-            return slot.index;
+    __builtin_prefetch(&keySlots_[h & mask]);
+    const int s = findSection(section, sectionHash);
+    if (s < 0)
+        return nullptr;
+    char prefix[PrefixLength];
+    foldPrefix(key, prefix, PrefixLength);
+    for (std::size_t i = h & mask;; i = (i + 1) & mask) {
+        const KeySlot &slot = keySlots_[i];
+        if (slot.line < 0)
+            return nullptr;
+        if (slot.hash == h && slot.section == s && matches(slot.name, key, prefix))
+            return &slot;
     }
 }
 
 std::optional<QByteArrayView> IniDocument::value(QByteArrayView section, QByteArrayView key) const
 {
-    const int s = findSection(section);
-    if (s < 0)
+    const KeySlot *slot = findKey(section, key);
+    if (!slot)
         return std::nullopt;
-    const int l = findKeyLine(s, key);
-    if (l < 0)
-        return std::nullopt;
-    const Line &line = lines_[static_cast<std::size_t>(l)];
-    QByteArrayView v = trimmed(QByteArrayView(bytes_.constData() + line.valueStart,
-                                              line.start + line.length - line.valueStart));
+    QByteArrayView v = trimmed(view(slot->valueStart, slot->valueEnd - slot->valueStart));
     if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
         v = v.sliced(1, v.size() - 2);
     return v;
@@ -305,9 +343,8 @@ bool IniDocument::setValue(QByteArrayView section, QByteArrayView key, QByteArra
     QByteArray out = bytes_;
     const int s = findSection(section);
     if (s >= 0) {
-        const int l = findKeyLine(s, key);
-        if (l >= 0) {
-            const Line &line = lines_[static_cast<std::size_t>(l)];
+        if (const KeySlot *slot = findKey(section, key)) {
+            const Line &line = lines_[static_cast<std::size_t>(slot->line)];
             const QByteArrayView current(bytes_.constData() + line.valueStart,
                                          line.start + line.length - line.valueStart);
             if (current == value)
@@ -341,12 +378,10 @@ bool IniDocument::setValue(QByteArrayView section, QByteArrayView key, QByteArra
 
 bool IniDocument::removeKey(QByteArrayView section, QByteArrayView key)
 {
-    const int s = findSection(section);
-    if (s < 0)
+    const KeySlot *slot = findKey(section, key);
+    if (!slot)
         return false;
-    const int l = findKeyLine(s, key);
-    if (l < 0)
-        return false;
+    const int l = slot->line;
     const Line &line = lines_[static_cast<std::size_t>(l)];
     qsizetype from = line.start;
     const qsizetype to = line.start + line.length + endingLength(line);

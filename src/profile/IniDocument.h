@@ -63,17 +63,41 @@ private:
     {
         int headerLine = -1; // -1 for the lines before the first header
         int lastKeyLine = -1;
+        std::uint64_t nameHash = 0; // of the folded name
+        bool indexed = false;       // the first section of its name
     };
-    struct Slot
+    // Index slots carry what a lookup needs: the folded start of the name is kept in the slot, so
+    // a lookup of a name up to PrefixLength bytes touches the slot and then only the value bytes.
+    static constexpr int PrefixLength = 16;
+    struct Name
+    {
+        qsizetype start = 0;
+        qsizetype length = 0;
+        char prefix[PrefixLength] = {};
+    };
+    struct SectionSlot
     {
         std::uint32_t hash = 0;
-        int index = -1; // section index or line index
+        int section = -1; // -1: empty slot
+        Name name;
+    };
+    struct alignas(64) KeySlot
+    {
+        std::uint32_t hash = 0;
+        int section = -1;
+        int line = -1; // -1: empty slot
+        Name name;
+        qsizetype valueStart = 0;
+        qsizetype valueEnd = 0;
     };
 
+    Name nameAt(qsizetype start, qsizetype length) const;
+    bool matches(const Name &name, QByteArrayView text, const char *prefix) const;
     void buildIndex();
     int findSection(QByteArrayView name) const;
-    int findKeyLine(int section, QByteArrayView key) const;
-    QByteArrayView lineName(const Line &line) const;
+    int findSection(QByteArrayView trimmedName, std::uint64_t nameHash) const;
+    const KeySlot *findKey(QByteArrayView section, QByteArrayView key) const;
+    QByteArrayView view(qsizetype start, qsizetype length) const;
     QByteArray endingBytes() const;
     qsizetype endingLength(const Line &line) const;
 
@@ -81,6 +105,6 @@ private:
     std::vector<Line> lines_;
     std::vector<Section> sections_;
     bool implicitSection_ = false; // lines before the first header exist
-    std::vector<Slot> sectionSlots_;
-    std::vector<Slot> keySlots_;
+    std::vector<SectionSlot> sectionSlots_;
+    std::vector<KeySlot> keySlots_;
 };

@@ -11,12 +11,6 @@
 
 namespace {
 
-const std::shared_ptr<const IniDocument> &emptyDocument()
-{
-    static const std::shared_ptr<const IniDocument> empty = std::make_shared<IniDocument>();
-    return empty;
-}
-
 bool sameTime(const timespec &a, const timespec &b)
 {
     return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
@@ -75,21 +69,28 @@ bool ProfileCache::Stamp::operator==(const Stamp &other) const
            && sameTime(changed, other.changed);
 }
 
+// When the disk path is spelled as given (plain ASCII, exact case), the native path shares the
+// key's bytes: one block of memory less to touch on every read.
+void ProfileCache::setDiskPath(Entry &entry, const QByteArray &path, const QString &diskPath)
+{
+    entry.diskPath = diskPath;
+    entry.nativePath = QFile::encodeName(diskPath);
+    if (entry.nativePath == path)
+        entry.nativePath = path;
+}
+
 ProfileCache &ProfileCache::instance()
 {
     static ProfileCache cache;
     return cache;
 }
 
-std::shared_ptr<const IniDocument> ProfileCache::document(const QByteArray &path)
+const IniDocument &ProfileCache::current(const QByteArray &path)
 {
-    std::lock_guard lock(mutex_);
     auto it = entries_.find(path);
     if (it == entries_.end()) {
         Entry entry;
-        entry.diskPath = resolveDiskPath(path);
-        entry.nativePath = QFile::encodeName(entry.diskPath);
-        entry.document = emptyDocument();
+        setDiskPath(entry, path, resolveDiskPath(path));
         it = entries_.insert(path, std::move(entry));
     }
     Entry &entry = it.value();
@@ -97,11 +98,10 @@ std::shared_ptr<const IniDocument> ProfileCache::document(const QByteArray &path
     struct stat st;
     if (::stat(entry.nativePath.constData(), &st) != 0) {
         // Not where it was found before: it may have been created since, in another letter case.
-        entry.diskPath = resolveDiskPath(path);
-        entry.nativePath = QFile::encodeName(entry.diskPath);
+        setDiskPath(entry, path, resolveDiskPath(path));
         if (::stat(entry.nativePath.constData(), &st) != 0) {
             entry.stamp = Stamp();
-            entry.document = emptyDocument();
+            entry.document = IniDocument();
             return entry.document;
         }
     }
@@ -116,29 +116,25 @@ void ProfileCache::reload(Entry &entry)
     Stamp stamp;
     if (readFile(entry.nativePath, &bytes, &stamp)) {
         entry.stamp = stamp;
-        entry.document = std::make_shared<const IniDocument>(IniDocument::parse(bytes));
+        entry.document = IniDocument::parse(bytes);
         return;
     }
     // A folder or a file that cannot be read reads as a missing file; remember its stamp so that it
     // is tried again only once it changes (a chmod changes the change time).
     struct stat st;
     entry.stamp = ::stat(entry.nativePath.constData(), &st) == 0 ? Stamp::of(st) : Stamp();
-    entry.document = emptyDocument();
+    entry.document = IniDocument();
 }
 
-void ProfileCache::store(const QByteArray &path, const QString &diskPath,
-                         std::shared_ptr<const IniDocument> document)
+void ProfileCache::store(const QByteArray &path, const QString &diskPath, IniDocument document)
 {
     std::lock_guard lock(mutex_);
     Entry entry;
-    entry.diskPath = diskPath;
-    entry.nativePath = QFile::encodeName(diskPath);
+    setDiskPath(entry, path, diskPath);
     struct stat st;
     if (::stat(entry.nativePath.constData(), &st) == 0 && S_ISREG(st.st_mode)) {
         entry.stamp = Stamp::of(st);
         entry.document = std::move(document);
-    } else {
-        entry.document = emptyDocument();
     }
     entries_.insert(path, std::move(entry));
 }

@@ -6,7 +6,6 @@
 #include <QHash>
 #include <QString>
 
-#include <memory>
 #include <mutex>
 
 #include <sys/stat.h>
@@ -35,13 +34,17 @@ public:
 
     static ProfileCache &instance();
 
-    // The file's current content; an empty document when the file is missing, is a folder or
-    // cannot be read.
-    std::shared_ptr<const IniDocument> document(const QByteArray &path);
+    // Calls f with the file's current content while holding the cache's lock; the content is
+    // an empty document when the file is missing, is a folder or cannot be read.
+    template <typename F>
+    auto withDocument(const QByteArray &path, F &&f)
+    {
+        std::lock_guard lock(mutex_);
+        return f(current(path));
+    }
 
     // Records the content the program has just written, so the next read needs no parse.
-    void store(const QByteArray &path, const QString &diskPath,
-               std::shared_ptr<const IniDocument> document);
+    void store(const QByteArray &path, const QString &diskPath, IniDocument document);
 
     void clear();
 
@@ -51,9 +54,11 @@ private:
         QString diskPath;
         QByteArray nativePath;
         Stamp stamp;
-        std::shared_ptr<const IniDocument> document;
+        IniDocument document;
     };
 
+    static void setDiskPath(Entry &entry, const QByteArray &path, const QString &diskPath);
+    const IniDocument &current(const QByteArray &path);
     void reload(Entry &entry);
 
     std::mutex mutex_;

@@ -55,10 +55,12 @@ QString ProfileFile::diskPath() const
 QByteArray ProfileFile::readString(const QByteArray &section, const QByteArray &key,
                                    const QByteArray &defaultValue) const
 {
-    const std::shared_ptr<const IniDocument> document = ProfileCache::instance().document(path_);
-    if (const std::optional<QByteArrayView> value = document->value(section, key))
-        return value->first(std::min<qsizetype>(value->size(), MaxValueLength)).toByteArray();
-    return defaultValue.size() > MaxValueLength ? defaultValue.left(MaxValueLength) : defaultValue;
+    return ProfileCache::instance().withDocument(path_, [&](const IniDocument &document) {
+        if (const std::optional<QByteArrayView> value = document.value(section, key))
+            return value->first(std::min<qsizetype>(value->size(), MaxValueLength)).toByteArray();
+        return defaultValue.size() > MaxValueLength ? defaultValue.left(MaxValueLength)
+                                                    : defaultValue;
+    });
 }
 
 bool ProfileFile::parseInteger(QByteArrayView text, int *value)
@@ -110,12 +112,14 @@ bool ProfileFile::parseInteger(QByteArrayView text, int *value)
 int ProfileFile::readInteger(const QByteArray &section, const QByteArray &key,
                              int defaultValue) const
 {
-    const std::shared_ptr<const IniDocument> document = ProfileCache::instance().document(path_);
-    const std::optional<QByteArrayView> text = document->value(section, key);
-    int value;
-    if (text && parseInteger(text->first(std::min<qsizetype>(text->size(), MaxValueLength)), &value))
-        return value;
-    return defaultValue;
+    return ProfileCache::instance().withDocument(path_, [&](const IniDocument &document) {
+        const std::optional<QByteArrayView> text = document.value(section, key);
+        int value;
+        if (text
+            && parseInteger(text->first(std::min<qsizetype>(text->size(), MaxValueLength)), &value))
+            return value;
+        return defaultValue;
+    });
 }
 
 bool ProfileFile::writeString(const QByteArray &section, const QByteArray &key,
@@ -210,7 +214,6 @@ bool ProfileFile::modify(const std::function<bool(IniDocument &)> &edit, bool mu
         if (!file.commit())
             return fail(file.errorString());
     }
-    ProfileCache::instance().store(path_, shownPath,
-                                   std::make_shared<const IniDocument>(std::move(document)));
+    ProfileCache::instance().store(path_, shownPath, std::move(document));
     return true;
 }

@@ -157,6 +157,20 @@ TEST(ProfileParse, ManyNamesAllFound)
     EXPECT_FALSE(doc.containsSection("section200"));
 }
 
+// Repeated names must not make parsing quadratic: a damaged file can repeat a block many times.
+TEST(ProfileParse, ManyRepeatedSectionsAndKeys)
+{
+    QByteArray text;
+    for (int i = 0; i < 50000; ++i)
+        text += "[s]\na=" + QByteArray::number(i) + "\nb=" + QByteArray::number(i) + "\n";
+    for (int i = 0; i < 50000; ++i)
+        text += "c=" + QByteArray::number(i) + "\n";
+    const IniDocument doc = IniDocument::parse(text);
+    EXPECT_EQ(doc.value("s", "a")->toByteArray(), "0");
+    EXPECT_EQ(doc.value("S", "b")->toByteArray(), "0");
+    EXPECT_FALSE(doc.value("s", "c").has_value()); // only in the last repetition
+}
+
 TEST(ProfileParse, EmptyAndOddInput)
 {
     EXPECT_EQ(read("", "", "a"), std::nullopt);
