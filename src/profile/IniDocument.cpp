@@ -353,15 +353,16 @@ bool IniDocument::setValue(QByteArrayView section, QByteArrayView key, QByteArra
         } else {
             const Section &sec = sections_[static_cast<std::size_t>(s)];
             const int anchor = sec.lastKeyLine >= 0 ? sec.lastKeyLine : sec.headerLine;
-            if (anchor < 0) {
-                // Lines before the first header without any key: the key opens the file.
-                out.insert(0, keyLine + eol);
+            // Lines before the first header without any key: the key opens the file.
+            const Line *line = anchor < 0 ? nullptr : &lines_[static_cast<std::size_t>(anchor)];
+            if (line && line->ending == 0) {
+                out.insert(line->start + line->length, eol + keyLine);
             } else {
-                const Line &line = lines_[static_cast<std::size_t>(anchor)];
-                if (line.ending != 0)
-                    out.insert(line.start + line.length + endingLength(line), keyLine + eol);
-                else
-                    out.insert(line.start + line.length, eol + keyLine);
+                const qsizetype at = line ? line->start + line->length + endingLength(*line) : 0;
+                // A lone CR before a line that starts with LF would read as one CRLF ending and
+                // swallow that line.
+                const bool joins = eol == "\r" && at < out.size() && out[at] == '\n';
+                out.insert(at, keyLine + (joins ? QByteArray("\r\n") : eol));
             }
         }
     } else {
@@ -384,11 +385,20 @@ bool IniDocument::removeKey(QByteArrayView section, QByteArrayView key)
     const int l = slot->line;
     const Line &line = lines_[static_cast<std::size_t>(l)];
     qsizetype from = line.start;
-    const qsizetype to = line.start + line.length + endingLength(line);
-    if (line.ending == 0 && l > 0) {
-        // The last line had no line ending: the line before it becomes the last, without one.
+    qsizetype to = line.start + line.length + endingLength(line);
+    if (l > 0) {
         const Line &previous = lines_[static_cast<std::size_t>(l - 1)];
-        from = previous.start + previous.length;
+        if (line.ending == 0) {
+            // The last line had no line ending: the line before becomes the last, without one
+            // (unless it is blank: without its ending it would be gone too).
+            if (previous.length > 0)
+                from = previous.start + previous.length;
+        } else if (previous.ending == 2 && to < bytes_.size() && bytes_[to] == '\n') {
+            // A lone CR before would meet the LF after and read as one CRLF, swallowing a line:
+            // the removed line's ending takes the place of the CR instead.
+            from = previous.start + previous.length;
+            to = line.start + line.length;
+        }
     }
     QByteArray out = bytes_;
     out.remove(from, to - from);

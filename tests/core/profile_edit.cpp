@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+#include <vector>
+
 namespace {
 
 QByteArray set(const QByteArray &text, const QByteArray &section, const QByteArray &key,
@@ -24,6 +27,33 @@ QByteArray removed(const QByteArray &text, const QByteArray &section, const QByt
 QByteArray cp(const char16_t *text)
 {
     return cp1251::encode(QString::fromUtf16(text));
+}
+
+// Line contents of a text, line endings left out.
+std::vector<QByteArray> lineContents(const QByteArray &text)
+{
+    std::vector<QByteArray> lines;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r' && text[i] != '\n')
+            continue;
+        lines.push_back(text.mid(start, i - start));
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < text.size())
+        lines.push_back(text.mid(start));
+    return lines;
+}
+
+std::size_t commonSubsequence(const std::vector<QByteArray> &a, const std::vector<QByteArray> &b)
+{
+    std::vector<std::vector<std::size_t>> t(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
+    for (std::size_t i = 1; i <= a.size(); ++i)
+        for (std::size_t j = 1; j <= b.size(); ++j)
+            t[i][j] = a[i - 1] == b[j - 1] ? t[i - 1][j - 1] + 1 : std::max(t[i - 1][j], t[i][j - 1]);
+    return t[a.size()][b.size()];
 }
 
 } // namespace
@@ -83,6 +113,7 @@ TEST(ProfileEdit, FileWithoutFinalLineEnding)
     EXPECT_EQ(set("[A]", "A", "y", "2"), "[A]\r\ny=2");
     EXPECT_EQ(removed(text, "A", "x"), "[A]");
     EXPECT_EQ(removed("x=1", "", "x"), "");
+    EXPECT_EQ(removed("[A]\r\n\r\nx=1", "A", "x"), "[A]\r\n\r\n"); // the blank line stays
 }
 
 TEST(ProfileEdit, SameTextAfterTheEqualsSignIsNoChange)
@@ -102,6 +133,9 @@ TEST(ProfileEdit, RemovingAKey)
     const QByteArray text = "[A]\r\na=1\r\nb=2\r\n[B]\r\na=3\r\n";
     EXPECT_EQ(removed(text, "a", "A"), "[A]\r\nb=2\r\n[B]\r\na=3\r\n");
     EXPECT_EQ(removed(text, "B", "a"), "[A]\r\na=1\r\nb=2\r\n[B]\r\n");
+    // Mixed endings: a lone CR must not end up before an LF, which would join two lines.
+    EXPECT_EQ(removed("[s]\ra=1\n\nb=2", "s", "a"), "[s]\n\nb=2");
+    EXPECT_EQ(set("[s]\ra=1\r\n\n[t]\n", "s", "c", "3"), "[s]\ra=1\r\nc=3\r\n\n[t]\n");
     IniDocument doc = IniDocument::parse(text);
     EXPECT_FALSE(doc.removeKey("A", "c"));
     EXPECT_FALSE(doc.removeKey("C", "a"));
@@ -150,4 +184,50 @@ TEST(ProfileEdit, EntriesThatCannotBeReadBackAreRefused)
     EXPECT_FALSE(IniDocument::checkEntry("s", " ", "v").isEmpty());
     EXPECT_FALSE(IniDocument::checkEntry("s", "[k", "v").isEmpty());
     EXPECT_FALSE(IniDocument::checkEntry("s", ";k", "v").isEmpty());
+}
+
+// Random documents of ordinary and odd lines with mixed endings, random edits: a write reads back
+// as written and keeps every other line; a deletion removes exactly one line.
+TEST(ProfileEdit, RandomEditsKeepEveryOtherLine)
+{
+    const QByteArray lines[] = {"[S]", "[s]:base", "  [ t ] x", "[x", "a=1", " A = 2 ", "b='q'",
+                                "; c=3", "", "junk", "=e", "\xC0\xE0=\xFF", "[\xC0]", "a=",
+                                "\tb\t=\t\"x\"", "[]"};
+    const QByteArray endings[] = {"\r\n", "\r\n", "\n", "\r"};
+    const QByteArray sections[] = {"s", "S", "t", "x", "\xE0", ""};
+    const QByteArray keys[] = {"a", "A", "b", "c", "\xE0", "new"};
+    const QByteArray values[] = {"1", "v w", "\xFF\xFE", "x;y", ""};
+    std::mt19937 random(1251);
+    const auto pick = [&random](const auto &array) {
+        return array[random() % std::size(array)];
+    };
+    for (int round = 0; round < 20000; ++round) {
+        QByteArray text;
+        const int count = int(random() % 12);
+        for (int i = 0; i < count; ++i) {
+            text += pick(lines);
+            if (i + 1 < count || random() % 3)
+                text += pick(endings);
+        }
+        IniDocument doc = IniDocument::parse(text);
+        const QByteArray section = pick(sections);
+        const QByteArray key = pick(keys);
+        const std::vector<QByteArray> before = lineContents(text);
+        SCOPED_TRACE(("text " + text.toHex() + " section " + section + " key " + key).constData());
+        if (random() % 3) {
+            const QByteArray value = pick(values);
+            doc.setValue(section, key, value);
+            ASSERT_TRUE(doc.value(section, key).has_value());
+            EXPECT_EQ(doc.value(section, key)->toByteArray(), value);
+            const std::vector<QByteArray> after = lineContents(doc.bytes());
+            EXPECT_LE(after.size(), before.size() + 2);
+            EXPECT_GE(commonSubsequence(before, after) + 1, before.size());
+        } else {
+            const bool had = doc.value(section, key).has_value();
+            EXPECT_EQ(doc.removeKey(section, key), had);
+            const std::vector<QByteArray> after = lineContents(doc.bytes());
+            EXPECT_EQ(after.size() + (had ? 1 : 0), before.size());
+            EXPECT_EQ(commonSubsequence(before, after), after.size());
+        }
+    }
 }
