@@ -81,11 +81,17 @@ IniDocument IniDocument::parse(const QByteArray &bytes)
     d.lines_.reserve(static_cast<std::size_t>(n / 32 + 1));
     int current = 0;
     qsizetype pos = 0;
+    qsizetype lfAt = -1; // the next LF at or after pos, n when there is none
     while (pos < n) {
         Line line;
         line.start = pos;
-        const void *lf = std::memchr(data + pos, '\n', static_cast<std::size_t>(n - pos));
-        const qsizetype lfAt = lf ? static_cast<const char *>(lf) - data : n;
+        // Searched again only once passed, so a file with CR endings only is not scanned to its
+        // end for every line.
+        if (lfAt < pos) {
+            const void *lf = std::memchr(data + pos, '\n', static_cast<std::size_t>(n - pos));
+            lfAt = lf ? static_cast<const char *>(lf) - data : n;
+        }
+        const bool lf = lfAt < n;
         const void *cr = std::memchr(data + pos, '\r', static_cast<std::size_t>(lfAt - pos));
         qsizetype end;
         if (cr) {

@@ -171,6 +171,16 @@ TEST(ProfileParse, ManyRepeatedSectionsAndKeys)
     EXPECT_FALSE(doc.value("s", "c").has_value()); // only in the last repetition
 }
 
+TEST(ProfileParse, LargeFileWithCrEndingsOnly)
+{
+    QByteArray text = "[s]\r";
+    for (int i = 0; i < 200000; ++i)
+        text += "key" + QByteArray::number(i) + "=" + QByteArray::number(i) + "\r";
+    const IniDocument doc = IniDocument::parse(text);
+    EXPECT_EQ(doc.value("s", "key199999")->toByteArray(), "199999");
+    EXPECT_EQ(doc.lineEnding(), IniDocument::LineEnding::Cr);
+}
+
 TEST(ProfileParse, EmptyAndOddInput)
 {
     EXPECT_EQ(read("", "", "a"), std::nullopt);
