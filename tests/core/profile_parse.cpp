@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <random>
 
 namespace {
 
@@ -189,4 +190,29 @@ TEST(ProfileParse, EmptyAndOddInput)
     EXPECT_EQ(read("\r\n\r\n[s]", "s", "a"), std::nullopt);
     EXPECT_EQ(IniDocument::parse("a\nb\r\n").lineEnding(), IniDocument::LineEnding::Lf);
     EXPECT_EQ(IniDocument::parse("a").lineEnding(), IniDocument::LineEnding::CrLf);
+}
+
+// Arbitrary bytes never break the parser or an edit (run under the sanitizers as well).
+TEST(ProfileParse, RandomBytes)
+{
+    const char alphabet[] = {'[', ']', '=', ';', '\r', '\n', ' ', '\t', '"', '\'', 'a', 'A', 's',
+                             '\xC0', '\xE0', '\xA8', '\xB8', '\0'};
+    const QByteArray names[] = {"a", "A", "s", "", "\xE0", "\xC0" "a"};
+    std::mt19937 random(866);
+    for (int round = 0; round < 20000; ++round) {
+        QByteArray text;
+        const int length = int(random() % 64);
+        for (int i = 0; i < length; ++i)
+            text += alphabet[random() % sizeof alphabet];
+        IniDocument doc = IniDocument::parse(text);
+        const QByteArray section = names[random() % std::size(names)];
+        const QByteArray key = names[random() % std::size(names)];
+        doc.value(section, key);
+        if (IniDocument::checkEntry(section, key, "v").isEmpty()) {
+            doc.setValue(section, key, "v");
+            ASSERT_TRUE(doc.value(section, key).has_value()) << text.toHex().constData();
+            EXPECT_EQ(doc.value(section, key)->toByteArray(), "v") << text.toHex().constData();
+        }
+        doc.removeKey(section, key);
+    }
 }
