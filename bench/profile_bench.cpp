@@ -48,14 +48,16 @@ private:
         for (int f = 0; f < kFiles; ++f) {
             QByteArray text;
             for (int s = 0; s < kSectionsPerFile; ++s) {
-                text += "[wpn_" + QByteArray::number(f) + "_" + QByteArray::number(s)
-                        + "]:weapon_base,identity_immunities\r\n";
+                text += "[wpn_" + QByteArray::number(f) + "_" + QByteArray::number(s) +
+                        "]:weapon_base,identity_immunities\r\n";
                 for (int k = 0; k < kKeysPerSection; ++k) {
                     QByteArray key = "param_" + QByteArray::number(k);
                     key += QByteArray(std::max(1, 24 - int(key.size())), ' ');
-                    text += key + "= " + QByteArray::number(random() % 100000) + "."
-                            + QByteArray::number(random() % 100) + "   ; \xEA\xEE\xEC\xEC\xE5\xED"
-                            "\xF2\xE0\xF0\xE8\xE9 " + QByteArray::number(k) + "\r\n";
+                    text += key + "= " + QByteArray::number(random() % 100000) + "." +
+                            QByteArray::number(random() % 100) +
+                            "   ; \xEA\xEE\xEC\xEC\xE5\xED"
+                            "\xF2\xE0\xF0\xE8\xE9 " +
+                            QByteArray::number(k) + "\r\n";
                 }
                 text += "; ---------------------------------------------\r\n\r\n";
             }
@@ -68,8 +70,8 @@ private:
         for (int i = 0; i < kReads; ++i) {
             const int f = int(random() % kFiles);
             queries.push_back({paths[size_t(f)],
-                               "WPN_" + QByteArray::number(f) + "_"
-                                   + QByteArray::number(int(random() % kSectionsPerFile)),
+                               "WPN_" + QByteArray::number(f) + "_" +
+                                   QByteArray::number(int(random() % kSectionsPerFile)),
                                "Param_" + QByteArray::number(int(random() % kKeysPerSection))});
         }
     }
@@ -118,8 +120,9 @@ void BM_ReadKeysWarm(benchmark::State &state)
             benchmark::DoNotOptimize(value.constData());
         }
     }
-    state.counters["per_read"] = benchmark::Counter(
-        double(kReads) * double(state.iterations()), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["per_read"] =
+        benchmark::Counter(double(kReads) * double(state.iterations()),
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_ReadKeysWarm)->Unit(benchmark::kMillisecond);
 

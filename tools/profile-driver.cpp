@@ -115,8 +115,8 @@ QByteArray run(const QByteArray &line)
     if (op != "read" && op != "readint" && op != "write" && op != "delete")
         return "error: unknown operation " + escape(op);
     if (raw.size() != expected)
-        return "error: " + op + " takes " + QByteArray::number(expected - 1) + " fields, got "
-               + QByteArray::number(raw.size() - 1);
+        return "error: " + op + " takes " + QByteArray::number(expected - 1) + " fields, got " +
+               QByteArray::number(raw.size() - 1);
     QList<QByteArray> f;
     for (const QByteArray &field : raw) {
         const std::optional<QByteArray> value = unescape(field);

@@ -20,7 +20,8 @@ bool entryExists(const QString &path)
 // The entry of a folder whose name equals name without regard to case; empty when none does.
 QString findIgnoringCase(const QString &folder, const QString &name)
 {
-    DIR *dir = ::opendir(QFile::encodeName(folder.isEmpty() ? QStringLiteral(".") : folder).constData());
+    DIR *dir =
+        ::opendir(QFile::encodeName(folder.isEmpty() ? QStringLiteral(".") : folder).constData());
     if (!dir)
         return QString();
     QString best;
@@ -28,8 +29,8 @@ QString findIgnoringCase(const QString &folder, const QString &name)
         const QString candidate = QFile::decodeName(entry->d_name);
         if (candidate == QLatin1String(".") || candidate == QLatin1String(".."))
             continue;
-        if (candidate.compare(name, Qt::CaseInsensitive) == 0
-            && (best.isEmpty() || candidate < best))
+        if (candidate.compare(name, Qt::CaseInsensitive) == 0 &&
+            (best.isEmpty() || candidate < best))
             best = candidate;
     }
     ::closedir(dir);
@@ -64,8 +65,8 @@ QString resolveDiskPath(const QString &path)
     const QStringList parts = given.split(QLatin1Char('/'), Qt::SkipEmptyParts);
     for (const QString &part : parts) {
         const QString exact = join(result, part);
-        if (!onDisk || part == QLatin1String(".") || part == QLatin1String("..")
-            || entryExists(exact)) {
+        if (!onDisk || part == QLatin1String(".") || part == QLatin1String("..") ||
+            entryExists(exact)) {
             result = exact;
             continue;
         }
@@ -92,7 +93,8 @@ QString resolveSymlinks(const QString &diskPath)
         if (::lstat(native.constData(), &st) != 0 || !S_ISLNK(st.st_mode))
             break;
         QByteArray target(st.st_size > 0 ? st.st_size + 1 : 4096, Qt::Uninitialized);
-        const ssize_t n = ::readlink(native.constData(), target.data(), static_cast<size_t>(target.size()));
+        const ssize_t n =
+            ::readlink(native.constData(), target.data(), static_cast<size_t>(target.size()));
         if (n <= 0 || n >= target.size())
             break;
         target.truncate(n);

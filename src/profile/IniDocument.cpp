@@ -111,7 +111,8 @@ IniDocument IniDocument::parse(const QByteArray &bytes)
             ++p;
         const int index = static_cast<int>(d.lines_.size());
         if (p < end && data[p] == '[') {
-            const void *close = std::memchr(data + p + 1, ']', static_cast<std::size_t>(end - p - 1));
+            const void *close =
+                std::memchr(data + p + 1, ']', static_cast<std::size_t>(end - p - 1));
             if (close) {
                 const qsizetype closeAt = static_cast<const char *>(close) - data;
                 const QByteArrayView name = trimmed(QByteArrayView(data + p + 1, closeAt - p - 1));
@@ -164,10 +165,10 @@ IniDocument::Name IniDocument::nameAt(qsizetype start, qsizetype length) const
 
 bool IniDocument::matches(const Name &name, QByteArrayView text, const char *prefix) const
 {
-    return name.length == text.size() && std::memcmp(name.prefix, prefix, PrefixLength) == 0
-           && (text.size() <= PrefixLength
-               || cp1251::equalsIgnoreCase(view(name.start + PrefixLength, name.length - PrefixLength),
-                                           text.sliced(PrefixLength)));
+    return name.length == text.size() && std::memcmp(name.prefix, prefix, PrefixLength) == 0 &&
+           (text.size() <= PrefixLength ||
+            cp1251::equalsIgnoreCase(view(name.start + PrefixLength, name.length - PrefixLength),
+                                     text.sliced(PrefixLength)));
 }
 
 void IniDocument::buildIndex()
@@ -209,8 +210,8 @@ void IniDocument::buildIndex()
         KeySlot entry;
         entry.name = nameAt(line.nameStart, line.nameLength);
         const QByteArrayView name = view(line.nameStart, line.nameLength);
-        entry.hash = keyHash(sections_[static_cast<std::size_t>(line.section)].nameHash,
-                             foldedHash(name));
+        entry.hash =
+            keyHash(sections_[static_cast<std::size_t>(line.section)].nameHash, foldedHash(name));
         entry.section = line.section;
         entry.line = static_cast<int>(i);
         entry.valueStart = line.valueStart;
@@ -221,8 +222,8 @@ void IniDocument::buildIndex()
                 slot = entry;
                 break;
             }
-            if (slot.hash == entry.hash && slot.section == entry.section
-                && matches(slot.name, name, entry.name.prefix))
+            if (slot.hash == entry.hash && slot.section == entry.section &&
+                matches(slot.name, name, entry.name.prefix))
                 break; // the first key of that name wins
         }
     }

@@ -19,7 +19,12 @@
 class IniDocument
 {
 public:
-    enum class LineEnding { CrLf, Lf, Cr };
+    enum class LineEnding
+    {
+        CrLf,
+        Lf,
+        Cr
+    };
 
     IniDocument() = default;
     static IniDocument parse(const QByteArray &bytes);
@@ -51,7 +56,7 @@ private:
     struct Line
     {
         qsizetype start = 0;
-        qsizetype length = 0;    // without the line ending
+        qsizetype length = 0;     // without the line ending
         qsizetype valueStart = 0; // key lines: first byte after "="
         qsizetype nameStart = 0;  // key lines: the trimmed key; headers: the trimmed name
         qsizetype nameLength = 0;

@@ -64,9 +64,9 @@ ProfileCache::Stamp ProfileCache::Stamp::of(const struct stat &st)
 
 bool ProfileCache::Stamp::operator==(const Stamp &other) const
 {
-    return exists == other.exists && device == other.device && inode == other.inode
-           && size == other.size && sameTime(modified, other.modified)
-           && sameTime(changed, other.changed);
+    return exists == other.exists && device == other.device && inode == other.inode &&
+           size == other.size && sameTime(modified, other.modified) &&
+           sameTime(changed, other.changed);
 }
 
 // When the disk path is spelled as given (plain ASCII, exact case), the native path shares the

@@ -36,8 +36,7 @@ public:
 
     // Calls f with the file's current content while holding the cache's lock; the content is
     // an empty document when the file is missing, is a folder or cannot be read.
-    template <typename F>
-    auto withDocument(const QByteArray &path, F &&f)
+    template <typename F> auto withDocument(const QByteArray &path, F &&f)
     {
         std::lock_guard lock(mutex_);
         return f(current(path));

@@ -21,7 +21,8 @@ namespace {
 // second half keeps the rule for root, who may write anything.
 bool isWritable(const QByteArray &nativePath, const struct stat &st)
 {
-    return (st.st_mode & 0222) != 0 && ::faccessat(AT_FDCWD, nativePath.constData(), W_OK, AT_EACCESS) == 0;
+    return (st.st_mode & 0222) != 0 &&
+           ::faccessat(AT_FDCWD, nativePath.constData(), W_OK, AT_EACCESS) == 0;
 }
 
 QByteArray folderOf(const QByteArray &nativePath)
@@ -115,8 +116,8 @@ int ProfileFile::readInteger(const QByteArray &section, const QByteArray &key,
     return ProfileCache::instance().withDocument(path_, [&](const IniDocument &document) {
         const std::optional<QByteArrayView> text = document.value(section, key);
         int value;
-        if (text
-            && parseInteger(text->first(std::min<qsizetype>(text->size(), MaxValueLength)), &value))
+        if (text &&
+            parseInteger(text->first(std::min<qsizetype>(text->size(), MaxValueLength)), &value))
             return value;
         return defaultValue;
     });

@@ -59,8 +59,7 @@ public:
     static constexpr int MaxValueLength = 2047;
 
 private:
-    bool modify(const std::function<bool(IniDocument &)> &edit, bool mustWrite,
-                QString *error);
+    bool modify(const std::function<bool(IniDocument &)> &edit, bool mustWrite, QString *error);
 
     QByteArray path_;
 };

@@ -83,7 +83,8 @@ bool equalsIgnoreCase(QByteArrayView a, QByteArrayView b)
     if (a.size() != b.size())
         return false;
     for (qsizetype i = 0; i < a.size(); ++i) {
-        if (foldCase(static_cast<unsigned char>(a[i])) != foldCase(static_cast<unsigned char>(b[i])))
+        if (foldCase(static_cast<unsigned char>(a[i])) !=
+            foldCase(static_cast<unsigned char>(b[i])))
             return false;
     }
     return true;

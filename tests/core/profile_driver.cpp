@@ -24,23 +24,34 @@ QList<QByteArray> runDriver(const QByteArray &input)
     return output.split('\n');
 }
 
+// The script's lines joined, with every "@" standing for the file's path.
+QByteArray script(std::initializer_list<const char *> lines, const QByteArray &file)
+{
+    QByteArray text;
+    for (const char *line : lines)
+        text += QByteArray(line).replace("@", file) + '\n';
+    return text;
+}
+
 } // namespace
 
 TEST(ProfileDriver, OperationsAndEscaping)
 {
     TempDir dir;
     dir.write("game.ltx", "[wpn]\r\ncost = 1500 ; \xF6\xE5\xED\xE0\r\nhex=0x10\r\n");
-    const QByteArray f = dir.bytePath("game.ltx");
-    const QByteArray script = "read\t" + f + "\tWPN\tcost\t-\n"
-                              "readint\t" + f + "\twpn\thex\t0\n"
-                              "readint\t" + f + "\twpn\tcost\t-7\n"
-                              "write\t" + f + "\t\\xd1\\xe5\\xea\\xf6\\xe8\\xff\tk\\\\ey\ta\\tb\\\\c\n"
-                              "read\t" + f + "\t\\xf1\\xc5\\xca\\xd6\\xc8\\xdf\tk\\\\EY\t\n"
-                              "write\t" + f + "\twpn\tcost\t1\\r\\n[x]\n"
-                              "delete\t" + f + "\twpn\thex\n"
-                              "read\t" + f + "\twpn\thex\tgone\n"
-                              "read\t" + f + "\twpn\tcost\t\n";
-    const QList<QByteArray> out = runDriver(script);
+    const QList<QByteArray> out = runDriver(script(
+        {
+            "read\t@\tWPN\tcost\t-",
+            "readint\t@\twpn\thex\t0",
+            "readint\t@\twpn\tcost\t-7",
+            "write\t@\t\\xd1\\xe5\\xea\\xf6\\xe8\\xff\tk\\\\ey\ta\\tb\\\\c",
+            "read\t@\t\\xf1\\xc5\\xca\\xd6\\xc8\\xdf\tk\\\\EY\t",
+            "write\t@\twpn\tcost\t1\\r\\n[x]",
+            "delete\t@\twpn\thex",
+            "read\t@\twpn\thex\tgone",
+            "read\t@\twpn\tcost\t",
+        },
+        dir.bytePath("game.ltx")));
     const QList<QByteArray> expected = {
         "1500 ; \\xf6\\xe5\\xed\\xe0",
         "16",
@@ -61,16 +72,19 @@ TEST(ProfileDriver, OperationsAndEscaping)
 TEST(ProfileDriver, MalformedLinesReportAnErrorAndTheRunGoesOn)
 {
     TempDir dir;
-    const QByteArray f = dir.bytePath("x.ini");
-    const QList<QByteArray> out = runDriver("frobnicate\ta\n"
-                                            "read\t" + f + "\ts\n"
-                                            "\n"
-                                            "read\t" + f + "\ts\tk\tbad\\q\n"
-                                            "read\t" + f + "\ts\tk\tbad\\x4\n"
-                                            "readint\t" + f + "\ts\tk\tseven\n"
-                                            "read\trelative.ini\ts\tk\td\n"
-                                            "write\t" + f + "\ts\tk\tv\n"
-                                            "read\t" + f + "\ts\tk\td\r\n");
+    const QList<QByteArray> out = runDriver(script(
+        {
+            "frobnicate\ta",               // unknown operation
+            "read\t@\ts",                  // too few fields
+            "",                            // empty line
+            "read\t@\ts\tk\tbad\\q",       // unknown escape
+            "read\t@\ts\tk\tbad\\x4",      // short hex escape
+            "readint\t@\ts\tk\tseven",     // default not a number
+            "read\trelative.ini\ts\tk\td", // path not absolute
+            "write\t@\ts\tk\tv",
+            "read\t@\ts\tk\td\r", // a CRLF line end is taken as LF
+        },
+        dir.bytePath("x.ini")));
     ASSERT_EQ(out.size(), 9);
     for (int i = 0; i < 7; ++i)
         EXPECT_TRUE(out[i].startsWith("error: ")) << i << ": " << out[i].constData();
@@ -82,6 +96,6 @@ TEST(ProfileDriver, WriteFailureIsReported)
 {
     TempDir dir;
     const QList<QByteArray> out =
-        runDriver("write\t" + dir.bytePath("missing/x.ini") + "\ts\tk\tv\n");
+        runDriver(script({"write\t@\ts\tk\tv"}, dir.bytePath("missing/x.ini")));
     EXPECT_EQ(out, QList<QByteArray>{"fail"});
 }

@@ -52,7 +52,8 @@ std::size_t commonSubsequence(const std::vector<QByteArray> &a, const std::vecto
     std::vector<std::vector<std::size_t>> t(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
     for (std::size_t i = 1; i <= a.size(); ++i)
         for (std::size_t j = 1; j <= b.size(); ++j)
-            t[i][j] = a[i - 1] == b[j - 1] ? t[i - 1][j - 1] + 1 : std::max(t[i - 1][j], t[i][j - 1]);
+            t[i][j] =
+                a[i - 1] == b[j - 1] ? t[i - 1][j - 1] + 1 : std::max(t[i - 1][j], t[i][j - 1]);
     return t[a.size()][b.size()];
 }
 
@@ -154,8 +155,7 @@ TEST(ProfileEdit, DuplicatesEditTheFirst)
 TEST(ProfileEdit, CyrillicKeyInOtherCaseIsReplacedWithTheKeyAsPassed)
 {
     const QByteArray text = cp(u"[Торговля]\r\nЁмкость = 8\r\n");
-    EXPECT_EQ(set(text, cp(u"ТОРГОВЛЯ"), cp(u"ёМКОСТЬ"), "9"),
-              cp(u"[Торговля]\r\nёМКОСТЬ=9\r\n"));
+    EXPECT_EQ(set(text, cp(u"ТОРГОВЛЯ"), cp(u"ёМКОСТЬ"), "9"), cp(u"[Торговля]\r\nёМКОСТЬ=9\r\n"));
 }
 
 TEST(ProfileEdit, EditsAreVisibleToLaterLookups)
@@ -190,17 +190,15 @@ TEST(ProfileEdit, EntriesThatCannotBeReadBackAreRefused)
 // as written and keeps every other line; a deletion removes exactly one line.
 TEST(ProfileEdit, RandomEditsKeepEveryOtherLine)
 {
-    const QByteArray lines[] = {"[S]", "[s]:base", "  [ t ] x", "[x", "a=1", " A = 2 ", "b='q'",
-                                "; c=3", "", "junk", "=e", "\xC0\xE0=\xFF", "[\xC0]", "a=",
-                                "\tb\t=\t\"x\"", "[]"};
+    const QByteArray lines[] = {
+        "[S]",  "[s]:base", "  [ t ] x",     "[x",     "a=1", " A = 2 ",       "b='q'", "; c=3", "",
+        "junk", "=e",       "\xC0\xE0=\xFF", "[\xC0]", "a=",  "\tb\t=\t\"x\"", "[]"};
     const QByteArray endings[] = {"\r\n", "\r\n", "\n", "\r"};
     const QByteArray sections[] = {"s", "S", "t", "x", "\xE0", ""};
     const QByteArray keys[] = {"a", "A", "b", "c", "\xE0", "new"};
     const QByteArray values[] = {"1", "v w", "\xFF\xFE", "x;y", ""};
     std::mt19937 random(1251);
-    const auto pick = [&random](const auto &array) {
-        return array[random() % std::size(array)];
-    };
+    const auto pick = [&random](const auto &array) { return array[random() % std::size(array)]; };
     for (int round = 0; round < 20000; ++round) {
         QByteArray text;
         const int count = int(random() % 12);

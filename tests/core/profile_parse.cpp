@@ -144,12 +144,14 @@ TEST(ProfileParse, ManyNamesAllFound)
     for (int s = 0; s < 200; ++s) {
         text += "[section" + QByteArray::number(s) + "]\r\n";
         for (int k = 0; k < 50; ++k)
-            text += "Key" + QByteArray::number(k) + " = " + QByteArray::number(s * 1000 + k) + "\r\n";
+            text +=
+                "Key" + QByteArray::number(k) + " = " + QByteArray::number(s * 1000 + k) + "\r\n";
     }
     const IniDocument doc = IniDocument::parse(text);
     for (int s = 0; s < 200; ++s) {
         for (int k = 0; k < 50; ++k) {
-            const auto v = doc.value("SECTION" + QByteArray::number(s), "key" + QByteArray::number(k));
+            const auto v =
+                doc.value("SECTION" + QByteArray::number(s), "key" + QByteArray::number(k));
             ASSERT_TRUE(v.has_value()) << s << " " << k;
             EXPECT_EQ(*v, QByteArray::number(s * 1000 + k));
         }
@@ -195,9 +197,15 @@ TEST(ProfileParse, EmptyAndOddInput)
 // Arbitrary bytes never break the parser or an edit (run under the sanitizers as well).
 TEST(ProfileParse, RandomBytes)
 {
-    const char alphabet[] = {'[', ']', '=', ';', '\r', '\n', ' ', '\t', '"', '\'', 'a', 'A', 's',
-                             '\xC0', '\xE0', '\xA8', '\xB8', '\0'};
-    const QByteArray names[] = {"a", "A", "s", "", "\xE0", "\xC0" "a"};
+    const char alphabet[] = {'[',  ']', '=', ';', '\r',   '\n',   ' ',    '\t',   '"',
+                             '\'', 'a', 'A', 's', '\xC0', '\xE0', '\xA8', '\xB8', '\0'};
+    const QByteArray names[] = {"a",
+                                "A",
+                                "s",
+                                "",
+                                "\xE0",
+                                "\xC0"
+                                "a"};
     std::mt19937 random(866);
     for (int round = 0; round < 20000; ++round) {
         QByteArray text;

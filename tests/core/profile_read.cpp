@@ -21,7 +21,9 @@ QByteArray cp(const char16_t *text)
 
 struct stat statOf(const QString &path)
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     ::stat(QFile::encodeName(path).constData(), &st);
     return st;
 }
@@ -98,7 +100,8 @@ TEST(ProfileRead, IntegerRule)
     dir.write("n.ini", text);
     const ProfileFile file(dir.bytePath("n.ini"));
     for (size_t i = 0; i < std::size(cases); ++i)
-        EXPECT_EQ(file.readInteger("n", "k" + QByteArray::number(qulonglong(i)), 999), cases[i].expected)
+        EXPECT_EQ(file.readInteger("n", "k" + QByteArray::number(qulonglong(i)), 999),
+                  cases[i].expected)
             << "text \"" << cases[i].text << "\"";
     EXPECT_EQ(file.readInteger("n", "absent", 12345), 12345);
 }
@@ -108,9 +111,11 @@ TEST(ProfileRead, PathsMatchTheDiskInAnyCaseAndWithEitherSeparator)
     TempDir dir;
     dir.write("Gamedata/Config/Weapons.LTX", "[wpn]\ncost=100\n");
     dir.write(QStringLiteral("Настройки/Файл.ini"), "[s]\nk=1\n");
-    EXPECT_EQ(ProfileFile(dir.bytePath() + "\\gamedata\\CONFIG\\weapons.ltx").readString("WPN", "Cost", ""),
+    EXPECT_EQ(ProfileFile(dir.bytePath() + "\\gamedata\\CONFIG\\weapons.ltx")
+                  .readString("WPN", "Cost", ""),
               "100");
-    EXPECT_EQ(ProfileFile(dir.bytePath() + cp(u"/НАСТРОЙКИ\\файл.INI")).readString("s", "k", ""), "1");
+    EXPECT_EQ(ProfileFile(dir.bytePath() + cp(u"/НАСТРОЙКИ\\файл.INI")).readString("s", "k", ""),
+              "1");
 }
 
 TEST(ProfileRead, AFolderOrAnUnreadableFileReadsAsMissing)
@@ -138,7 +143,9 @@ TEST(ProfileRead, FileReplacedByAnotherProgramWithSameSizeAndTimeIsReadAgain)
     // Replaced by rename, with the very same size and modification time: only the inode differs.
     const QString replacement = dir.write("game.tmp", "[s]\r\nk=2\r\n");
     setModified(replacement, original);
-    ASSERT_EQ(::rename(QFile::encodeName(replacement).constData(), QFile::encodeName(path).constData()), 0);
+    ASSERT_EQ(
+        ::rename(QFile::encodeName(replacement).constData(), QFile::encodeName(path).constData()),
+        0);
     EXPECT_EQ(file.readString("s", "k", ""), "2");
 
     // Rewritten in place, same size, same second.

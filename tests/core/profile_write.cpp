@@ -27,15 +27,17 @@ QByteArray dataFile(const char *name)
 
 struct stat statOf(const QString &path)
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     ::stat(QFile::encodeName(path).constData(), &st);
     return st;
 }
 
 QStringList entries(const TempDir &dir, const QString &sub = QString())
 {
-    return QDir(dir.path(sub)).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
-                                         QDir::Name);
+    return QDir(dir.path(sub))
+        .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 } // namespace
@@ -66,7 +68,8 @@ TEST(ProfileWrite, ChangingOneKeyKeepsEveryOtherByteOfAGameFile)
     expected.replace("[wpn_pm_tuned]:wpn_pm\r\n", "[wpn_pm_tuned]:wpn_pm\r\ncost=2000\r\n");
     EXPECT_EQ(TempDir::read(path), expected);
 
-    EXPECT_EQ(file.readString("wpn_pm", "hit_power", ""), cp(u"0.35, 0.38, 0.41, 0.45   ;бюджетный урон"));
+    EXPECT_EQ(file.readString("wpn_pm", "hit_power", ""),
+              cp(u"0.35, 0.38, 0.41, 0.45   ;бюджетный урон"));
     EXPECT_EQ(file.readString("pistol_base", "inv_name", ""), cp(u"Пистолет ПМ"));
 }
 
@@ -132,7 +135,8 @@ TEST(ProfileWrite, ALineBreakInTheValueIsRefused)
     TempDir dir;
     const QString path = dir.write("lines.ini", "[s]\r\nk=1\r\n");
     ProfileFile file(dir.bytePath("lines.ini"));
-    for (const QByteArray &value : {QByteArray("2\r\n[evil]"), QByteArray("a\nb"), QByteArray("a\r")}) {
+    for (const QByteArray &value :
+         {QByteArray("2\r\n[evil]"), QByteArray("a\nb"), QByteArray("a\r")}) {
         QString error;
         EXPECT_FALSE(file.writeString("s", "k", value, &error));
         EXPECT_TRUE(error.contains(QStringLiteral("lines.ini"))) << error.toStdString();
