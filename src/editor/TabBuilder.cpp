@@ -130,11 +130,43 @@ void TabBuilder::addTableButton(const CatalogueEntry &entry)
                      [f = &form_, b = tableButton_] { f->ButTablClick(b); });
 }
 
+QByteArray TabBuilder::lookUp(const CatalogueEntry &entry) const
+{
+    return ParameterLookup::lookUp(form_.gamedataFolder, entry.file, entry.section, entry.param);
+}
+
+ValueBox *TabBuilder::createValueBox(const QString &name, const Slot &slot,
+                                     const CatalogueEntry &entry,
+                                     const ParameterLookup::RowValue &value)
+{
+    auto *box = create<ValueBox>(name);
+    box->setGeometry(slot.x + 8, slot.y + 24, form_.settings.memoWidth, ValueBoxHeight);
+    box->setPlainText(cp1251::toUnicode(value.text));
+    box->setEnabled(value.enabled);
+    dataslot::setTag(box, entry.number);
+    dataslot::setHint(box, entry.help);
+    dataslot::setHelpKeyword(box, entry.file);
+    return box;
+}
+
+QPushButton *TabBuilder::createApplyButton(const QString &name, const Slot &slot,
+                                           const CatalogueEntry &entry)
+{
+    auto *apply = create<QPushButton>(name);
+    apply->setText(QStringLiteral("!!!"));
+    apply->setGeometry(slot.x + form_.settings.memoWidth + 15, slot.y + 24, ApplyButtonSize,
+                       ApplyButtonSize);
+    apply->setEnabled(false);
+    dataslot::setTag(apply, entry.page);
+    dataslot::setHint(apply, entry.applySection);
+    dataslot::setHelpKeyword(apply, entry.applyParam);
+    return apply;
+}
+
 void TabBuilder::buildOrdinaryRow(const CatalogueEntry &entry)
 {
     const QString base = QStringLiteral("Name_") + QString::number(form_.rowCounter);
     const Slot slot = takeRowSlot();
-    const int memoWidth = form_.settings.memoWidth;
 
     auto *caption = create<QLabel>(base + "_V");
     caption->setText(cp1251::toUnicode(entry.caption));
@@ -142,16 +174,9 @@ void TabBuilder::buildOrdinaryRow(const CatalogueEntry &entry)
     caption->adjustSize();
     dataslot::setTag(caption, entry.subTab);
 
-    auto *box = create<ValueBox>(base);
-    box->setGeometry(slot.x + 8, slot.y + 24, memoWidth, ValueBoxHeight);
-    const QByteArray asRead = ParameterLookup::lookUp(form_.gamedataFolder, entry.file,
-                                                      entry.section, entry.param);
     const ParameterLookup::RowValue value =
-        ParameterLookup::rowValueFor(false, entry.hasFull, asRead);
-    box->setPlainText(cp1251::toUnicode(value.text));
-    dataslot::setTag(box, entry.number);
-    dataslot::setHint(box, entry.help);
-    dataslot::setHelpKeyword(box, entry.file);
+        ParameterLookup::rowValueFor(false, entry.hasFull, lookUp(entry));
+    ValueBox *box = createValueBox(base, slot, entry, value);
 
     auto *comment = create<QLabel>(base + "_Comment");
     comment->setText(cp1251::toUnicode(value.commentPart));
@@ -168,13 +193,7 @@ void TabBuilder::buildOrdinaryRow(const CatalogueEntry &entry)
                          f->PopupMenuAdd->popup(box->mapToGlobal(pos));
                      });
 
-    auto *apply = create<QPushButton>(base + "_");
-    apply->setText(QStringLiteral("!!!"));
-    apply->setGeometry(slot.x + memoWidth + 15, slot.y + 24, ApplyButtonSize, ApplyButtonSize);
-    apply->setEnabled(false);
-    dataslot::setTag(apply, entry.page);
-    dataslot::setHint(apply, entry.applySection);
-    dataslot::setHelpKeyword(apply, entry.applyParam);
+    QPushButton *apply = createApplyButton(base + "_", slot, entry);
     QObject::connect(apply, &QPushButton::clicked, &form_,
                      [f = &form_, apply] { f->ButClick(apply); });
 
@@ -191,31 +210,18 @@ void TabBuilder::buildTradeRow(const CatalogueEntry &entry)
     check->setText(cp1251::toUnicode(entry.caption));
     check->setGeometry(slot.x + 8, slot.y + 8, memoWidth + 36, CheckBoxHeight);
     dataslot::setTag(check, entry.subTab);
-    const QByteArray asRead = ParameterLookup::lookUp(form_.gamedataFolder, entry.file,
-                                                      entry.section, entry.param);
-    const ParameterLookup::RowValue value = ParameterLookup::rowValueFor(true, false, asRead);
+    const ParameterLookup::RowValue value =
+        ParameterLookup::rowValueFor(true, false, lookUp(entry));
     check->setChecked(value.checked);
     QObject::connect(check, &QCheckBox::clicked, &form_,
                      [f = &form_, check] { f->CheckClick(check); });
 
-    auto *box = create<ValueBox>(base);
-    box->setGeometry(slot.x + 8, slot.y + 24, memoWidth, ValueBoxHeight);
-    box->setPlainText(cp1251::toUnicode(value.text));
-    box->setEnabled(value.enabled);
-    dataslot::setTag(box, entry.number);
-    dataslot::setHint(box, entry.help);
-    dataslot::setHelpKeyword(box, entry.file);
+    ValueBox *box = createValueBox(base, slot, entry, value);
     QObject::connect(box, &ValueBox::clicked, &form_, [f = &form_, box] { f->SpinClick(box); });
     QObject::connect(box, &QPlainTextEdit::textChanged, &form_,
                      [f = &form_, box] { f->SpinChange(box); });
 
-    auto *apply = create<QPushButton>(base + "_B");
-    apply->setText(QStringLiteral("!!!"));
-    apply->setGeometry(slot.x + memoWidth + 15, slot.y + 24, ApplyButtonSize, ApplyButtonSize);
-    apply->setEnabled(false);
-    dataslot::setTag(apply, entry.page);
-    dataslot::setHint(apply, entry.applySection);
-    dataslot::setHelpKeyword(apply, entry.applyParam);
+    QPushButton *apply = createApplyButton(base + "_B", slot, entry);
     QObject::connect(apply, &QPushButton::clicked, &form_,
                      [f = &form_, apply] { f->ButTradeClick(apply); });
 

@@ -3,11 +3,13 @@
 #include <QByteArray>
 
 #include "catalogue/CatalogueVisitor.h"
+#include "gamefiles/ParameterLookup.h"
 
 class QPushButton;
 class QTabWidget;
 class QWidget;
 class TForm1;
+class ValueBox;
 
 // Turns the catalogue walk into the main window's tabs and editor rows: one outer tab per
 // switched-on page, one sub-tab per sub-tab of its page file, one row per entry, each row filled
@@ -33,6 +35,11 @@ private:
     void buildOrdinaryRow(const CatalogueEntry &entry);
     void buildTradeRow(const CatalogueEntry &entry);
     void addTableButton(const CatalogueEntry &entry);
+    QByteArray lookUp(const CatalogueEntry &entry) const;
+    ValueBox *createValueBox(const QString &name, const Slot &slot, const CatalogueEntry &entry,
+                             const ParameterLookup::RowValue &value);
+    QPushButton *createApplyButton(const QString &name, const Slot &slot,
+                                   const CatalogueEntry &entry);
     void rowBuilt();
     template<class T> T *create(const QString &name);
 
