@@ -11,6 +11,7 @@
 #include "app/TForm1.h"
 #include "app/TForm5.h"
 #include "catalogue/CatalogueMessages.h"
+#include "editor/CaptionLabel.h"
 #include "editor/DataSlots.h"
 #include "editor/ValueBox.h"
 #include "gamefiles/ParameterLookup.h"
@@ -28,12 +29,22 @@ template<class T> T *TabBuilder::create(const QString &name)
 {
     T *control = new T(subTab_);
     control->setObjectName(name);
-    // Children appear with their sub-tab when it is first shown, except on a sub-tab that is
-    // already on screen (the first one of the first page).
-    if (subTab_->isVisible())
-        control->show();
+    newControls_.append(control);
     form_.addComponent(control);
     return control;
+}
+
+void TabBuilder::showNewControls()
+{
+    // Controls appear with their sub-tab when it is first shown, except on a sub-tab that is
+    // already on screen (the first one of the first page). Controls hidden on purpose stay so.
+    if (subTab_ && subTab_->isVisible()) {
+        for (QWidget *w : std::as_const(newControls_)) {
+            if (!w->testAttribute(Qt::WA_WState_ExplicitShowHide))
+                w->show();
+        }
+    }
+    newControls_.clear();
 }
 
 void TabBuilder::oldFormat()
@@ -87,6 +98,7 @@ bool TabBuilder::beginSubTab(const CatalogueSubTab &subTab)
         dataslot::setHelpKeyword(button, subTab.caption);
         QObject::connect(button, &QPushButton::clicked, &form_,
                          [f = &form_, button] { f->ButImgClick(button); });
+        showNewControls();
         row_ = 2;
     }
     return true;
@@ -128,6 +140,7 @@ void TabBuilder::addTableButton(const CatalogueEntry &entry)
     dataslot::setHint(tableButton_, QByteArray::number(entry.page));
     QObject::connect(tableButton_, &QPushButton::clicked, &form_,
                      [f = &form_, b = tableButton_] { f->ButTablClick(b); });
+    showNewControls();
 }
 
 QByteArray TabBuilder::lookUp(const CatalogueEntry &entry) const
@@ -141,7 +154,7 @@ ValueBox *TabBuilder::createValueBox(const QString &name, const Slot &slot,
 {
     auto *box = create<ValueBox>(name);
     box->setGeometry(slot.x + 8, slot.y + 24, form_.settings.memoWidth, ValueBoxHeight);
-    box->setPlainText(cp1251::toUnicode(value.text));
+    box->setText(cp1251::toUnicode(value.text));
     box->setEnabled(value.enabled);
     dataslot::setTag(box, entry.number);
     dataslot::setHint(box, entry.help);
@@ -168,10 +181,9 @@ void TabBuilder::buildOrdinaryRow(const CatalogueEntry &entry)
     const QString base = QStringLiteral("Name_") + QString::number(form_.rowCounter);
     const Slot slot = takeRowSlot();
 
-    auto *caption = create<QLabel>(base + "_V");
+    auto *caption = create<CaptionLabel>(base + "_V");
     caption->setText(cp1251::toUnicode(entry.caption));
     caption->move(slot.x + 8, slot.y + 8);
-    caption->adjustSize();
     dataslot::setTag(caption, entry.subTab);
 
     const ParameterLookup::RowValue value =
@@ -185,13 +197,9 @@ void TabBuilder::buildOrdinaryRow(const CatalogueEntry &entry)
 
     // Attached only now, so filling the box above does not count as a change.
     QObject::connect(box, &ValueBox::clicked, &form_, [f = &form_, box] { f->MemoClick(box); });
-    QObject::connect(box, &QPlainTextEdit::textChanged, &form_,
+    QObject::connect(box, &ValueBox::textChanged, &form_,
                      [f = &form_, box] { f->MemoChange(box); });
-    box->setContextMenuPolicy(Qt::CustomContextMenu);
-    QObject::connect(box, &QWidget::customContextMenuRequested, &form_,
-                     [f = &form_, box](const QPoint &pos) {
-                         f->PopupMenuAdd->popup(box->mapToGlobal(pos));
-                     });
+    box->setPopupMenu(form_.PopupMenuAdd);
 
     QPushButton *apply = createApplyButton(base + "_", slot, entry);
     QObject::connect(apply, &QPushButton::clicked, &form_,
@@ -218,7 +226,7 @@ void TabBuilder::buildTradeRow(const CatalogueEntry &entry)
 
     ValueBox *box = createValueBox(base, slot, entry, value);
     QObject::connect(box, &ValueBox::clicked, &form_, [f = &form_, box] { f->SpinClick(box); });
-    QObject::connect(box, &QPlainTextEdit::textChanged, &form_,
+    QObject::connect(box, &ValueBox::textChanged, &form_,
                      [f = &form_, box] { f->SpinChange(box); });
 
     QPushButton *apply = createApplyButton(base + "_B", slot, entry);
@@ -230,6 +238,7 @@ void TabBuilder::buildTradeRow(const CatalogueEntry &entry)
 
 void TabBuilder::rowBuilt()
 {
+    showNewControls();
     ++form_.rowCounter;
     if (form_.Form5)
         form_.Form5->setCount(form_.rowCounter);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 
 #include "catalogue/CatalogueVisitor.h"
 #include "gamefiles/ParameterLookup.h"
@@ -41,12 +42,14 @@ private:
     QPushButton *createApplyButton(const QString &name, const Slot &slot,
                                    const CatalogueEntry &entry);
     void rowBuilt();
+    void showNewControls();
     template<class T> T *create(const QString &name);
 
     TForm1 &form_;
     QTabWidget *innerTabs_ = nullptr;
     QWidget *subTab_ = nullptr;
     QPushButton *tableButton_ = nullptr;
+    QList<QWidget *> newControls_;
     QByteArray pageFilePath_;
     int row_ = 1;
     int column_ = 1;

@@ -1,22 +1,45 @@
 #pragma once
 
+#include <QMenu>
 #include <QPlainTextEdit>
+#include <QPointer>
+#include <QWidget>
 
 // The value box of an editor row: a multi-line text box (word wrap, no scroll bars, Enter
 // inserts a line break) that reports left-button clicks, which select its row.
-class ValueBox : public QPlainTextEdit
+//
+// A catalogue has thousands of rows, most of them on sub-tabs the user never opens, and Qt's
+// multi-line editor costs several times more to create than the rest of a row. The box
+// therefore holds its text itself and creates the editor inside it only when it is first shown
+// (or when the program asks for it); until then it is a plain widget.
+class ValueBox : public QWidget
 {
     Q_OBJECT
 public:
     explicit ValueBox(QWidget *parent = nullptr);
 
-    QString text() const { return toPlainText(); }
-    // Sets the text from the program; raises the change only when the text differs.
+    QString text() const;
+    // Sets the text; raises textChanged only when the text differs.
     void setText(const QString &text);
+
+    // The editor, created on first use.
+    QPlainTextEdit *editor();
+    bool hasEditor() const { return editor_ != nullptr; }
+
+    // The pop-up menu of the right button; without one the editor's own menu shows.
+    void setPopupMenu(QMenu *menu) { popupMenu_ = menu; }
+    QMenu *popupMenu() const { return popupMenu_; }
 
 signals:
     void clicked();
+    void textChanged();
 
 protected:
-    void mousePressEvent(QMouseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    QString text_; // the text until the editor exists
+    QPointer<QPlainTextEdit> editor_;
+    QPointer<QMenu> popupMenu_;
 };

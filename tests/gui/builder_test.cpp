@@ -73,13 +73,21 @@ TEST_F(Builder, BuildsOneTabPerEnabledPageAndOneSubTabPerSubTab)
 
 TEST_F(Builder, OrdinaryRowsCarryTheirEntryAndDivideTheValue)
 {
-    f.start();
+    TForm1 &w = f.start();
     auto *box = component<ValueBox>("Name_0");
     EXPECT_EQ(box->text(), "0.85");
     EXPECT_EQ(component<QLabel>("Name_0_Comment")->text(), " ; рост");
     EXPECT_FALSE(component<QLabel>("Name_0_Comment")->isVisibleTo(box->parentWidget()));
     EXPECT_TRUE(box->isVisible()) << "the first sub-tab is on screen from the start";
     EXPECT_TRUE(component<QPushButton>("Name_0_")->isVisible());
+    auto *label = component<QLabel>("Name_0_V");
+    EXPECT_TRUE(label->isVisible());
+    EXPECT_EQ(label->size(), label->sizeHint()) << "the caption label fits its text";
+    // Labels of sub-tabs not yet shown fit their text once shown.
+    auto *later = component<QLabel>("Name_3_V");
+    w.PageControl1->widget(0)->findChild<QTabWidget *>()->setCurrentIndex(1);
+    EXPECT_TRUE(later->isVisible());
+    EXPECT_EQ(later->size(), later->sizeHint());
     EXPECT_EQ(component<QLabel>("Name_0_V")->text(), "Высота");
     EXPECT_EQ(dataslot::tag(box), 1);
     EXPECT_EQ(dataslot::hint(box), cp1251::encode("Рост"));

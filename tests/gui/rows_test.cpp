@@ -66,16 +66,16 @@ protected:
     {
         return qobject_cast<QPushButton *>(f.window->findComponent(name));
     }
-    void click(ValueBox *b) { QTest::mouseClick(b->viewport(), Qt::LeftButton); }
+    void click(ValueBox *b) { QTest::mouseClick(b->editor()->viewport(), Qt::LeftButton); }
     void type(ValueBox *b, const QString &text)
     {
-        b->moveCursor(QTextCursor::End);
-        QTest::keyClicks(b, text);
+        b->editor()->moveCursor(QTextCursor::End);
+        QTest::keyClicks(b->editor(), text);
     }
     void replaceText(ValueBox *b, const QString &text)
     {
-        b->selectAll();
-        QTest::keyClicks(b, text);
+        b->editor()->selectAll();
+        QTest::keyClicks(b->editor(), text);
     }
 };
 
@@ -229,15 +229,15 @@ TEST_F(Rows, TextThatCannotBeOneLineOfWindows1251IsRefused)
     start();
     ValueBox *b = box("Name_0");
     click(b);
-    b->moveCursor(QTextCursor::End);
-    b->insertPlainText(QStringLiteral("中")); // typed through an input method
+    b->editor()->moveCursor(QTextCursor::End);
+    b->editor()->insertPlainText(QStringLiteral("中")); // typed through an input method
     QTest::mouseClick(button("Name_0_"), Qt::LeftButton);
     ASSERT_EQ(f.dialogs.messages.size(), 1);
     EXPECT_NE(f.dialogs.messages[0], "Except");
 
     replaceText(b, "1");
-    b->moveCursor(QTextCursor::End);
-    QTest::keyClick(b, Qt::Key_Return);
+    b->editor()->moveCursor(QTextCursor::End);
+    QTest::keyClick(b->editor(), Qt::Key_Return);
     type(b, "2");
     ASSERT_EQ(b->text(), "1\n2");
     QTest::mouseClick(button("Name_0_"), Qt::LeftButton);
