@@ -8,15 +8,6 @@
 
 namespace {
 
-// As for profile writes: a folder without any write permission bit is read-only, for root too.
-bool mayCreateIn(const QString &folder)
-{
-    const QFileInfo info(folder);
-    const QFileDevice::Permissions writeBits =
-        QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
-    return info.isDir() && info.isWritable() && (info.permissions() & writeBits);
-}
-
 bool copyWhole(QFile &in, QSaveFile &out)
 {
     constexpr qint64 chunkSize = 64 * 1024;
@@ -47,7 +38,8 @@ void ensureBackup(const QByteArray &gameFilePath)
     if (QFileInfo(backupPath).exists() || QFileInfo(backupPath).isSymLink())
         return;
 
-    if (!mayCreateIn(QFileInfo(backupPath).absolutePath()))
+    const QString folder = QFileInfo(backupPath).absolutePath();
+    if (!QFileInfo(folder).isDir() || !mayWrite(folder))
         return;
 
     const QFileInfo gameInfo(gamePath);

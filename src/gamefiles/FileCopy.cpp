@@ -5,25 +5,12 @@
 
 #include "profile/DiskPath.h"
 
-namespace {
-
-// Root may write anything; a file or folder without any write permission bit still counts as
-// read-only, as it does for every other user.
-bool mayWrite(const QFileInfo &info)
-{
-    const QFileDevice::Permissions writeBits =
-        QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
-    return info.isWritable() && (info.permissions() & writeBits);
-}
-
-} // namespace
-
 void copyFile(const QByteArray &source, const QByteArray &destination)
 {
     const QString destinationPath = resolveDiskPath(destination);
     const QFileInfo destinationInfo(destinationPath);
-    if (destinationInfo.exists() ? !destinationInfo.isFile() || !mayWrite(destinationInfo)
-                                 : !mayWrite(QFileInfo(destinationInfo.absolutePath())))
+    if (destinationInfo.exists() ? !destinationInfo.isFile() || !mayWrite(destinationPath)
+                                 : !mayWrite(destinationInfo.absolutePath()))
         return;
 
     // Truncating the destination first would empty a file copied onto itself.

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -107,4 +108,12 @@ QString resolveSymlinks(const QString &diskPath)
         }
     }
     return path;
+}
+
+bool mayWrite(const QString &diskPath)
+{
+    const QByteArray native = QFile::encodeName(diskPath);
+    struct stat st;
+    return ::stat(native.constData(), &st) == 0 && (st.st_mode & 0222) != 0
+           && ::faccessat(AT_FDCWD, native.constData(), W_OK, AT_EACCESS) == 0;
 }

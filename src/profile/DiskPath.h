@@ -21,3 +21,8 @@ QString resolveDiskPath(const QString &path);
 // The file a write must replace: symbolic links at the end of the path are followed to their
 // target (which need not exist), so that replacing the file keeps the link.
 QString resolveSymlinks(const QString &diskPath);
+
+// Whether the program may write the existing file or folder at diskPath: the user may write it
+// and at least one of its write permission bits is set, so a read-only file stays read-only for
+// root too. False when nothing is there.
+bool mayWrite(const QString &diskPath);

@@ -17,14 +17,6 @@
 
 namespace {
 
-// Read-only means the user may not write it, or none of its write permission bits is set: the
-// second half keeps the rule for root, who may write anything.
-bool isWritable(const QByteArray &nativePath, const struct stat &st)
-{
-    return (st.st_mode & 0222) != 0 &&
-           ::faccessat(AT_FDCWD, nativePath.constData(), W_OK, AT_EACCESS) == 0;
-}
-
 QByteArray folderOf(const QByteArray &nativePath)
 {
     const qsizetype slash = nativePath.lastIndexOf('/');
@@ -193,9 +185,9 @@ bool ProfileFile::modify(const std::function<bool(IniDocument &)> &edit, bool mu
     struct stat folderStat;
     if (::stat(folder.constData(), &folderStat) != 0 || !S_ISDIR(folderStat.st_mode))
         return fail(QStringLiteral("папка не найдена"));
-    if (exists && !isWritable(native, fileStat))
+    if (exists && !mayWrite(target))
         return fail(QStringLiteral("файл только для чтения"));
-    if (!isWritable(folder, folderStat))
+    if (!mayWrite(QFile::decodeName(folder)))
         return fail(QStringLiteral("папка только для чтения"));
 
     if (changed) {
