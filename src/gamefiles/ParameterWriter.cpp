@@ -4,6 +4,7 @@
 
 #include "gamefiles/Backup.h"
 #include "gamefiles/GamePath.h"
+#include "gamefiles/ParameterLookup.h"
 #include "profile/ProfileFile.h"
 #include "textcodec/Cp1251.h"
 
@@ -54,7 +55,7 @@ bool ParameterWriter::writeParameter(const QByteArray &relativeFile, const QByte
     if (!checkRequest(relativeFile, section, key, valueText, error))
         return false;
 
-    const QByteArray gamePath = target_.gamedataFolder + relativeFile;
+    const QByteArray gamePath = ParameterLookup::gameFilePath(target_.gamedataFolder, relativeFile);
     ensureBackup(gamePath);
     ProfileFile gameFile(gamePath);
     if (!gameFile.writeString(section, key, valueText, error))
@@ -80,7 +81,7 @@ bool ParameterWriter::duplicate(const QByteArray &relativeFile, const QByteArray
     if (!folder.endsWith('/') && !folder.endsWith('\\'))
         folder += '/';
 
-    const QByteArray bareName = bareFileName(target_.gamedataFolder + relativeFile);
+    const QByteArray bareName = bareFileName(ParameterLookup::gameFilePath(target_.gamedataFolder, relativeFile));
     ProfileFile fileTable(folder + FileTableName);
     ProfileFile duplicateFile(folder + bareName);
     if (!duplicateFile.writeString(section, key, valueText, error))
@@ -96,7 +97,7 @@ bool ParameterWriter::writeTrade(const QByteArray &relativeFile, const QByteArra
     if (!checkRequest(relativeFile, section, key, present ? valueText : QByteArray(), error))
         return false;
 
-    const QByteArray gamePath = target_.gamedataFolder + relativeFile;
+    const QByteArray gamePath = ParameterLookup::gameFilePath(target_.gamedataFolder, relativeFile);
     ensureBackup(gamePath);
     ProfileFile gameFile(gamePath);
     if (present)
