@@ -11,15 +11,14 @@
 
 void QtDialogs::message(QWidget *parent, const QString &text)
 {
-    QMessageBox box(QMessageBox::NoIcon, applicationTitle(), text,
-                    QMessageBox::Ok, parent);
+    QMessageBox box(QMessageBox::NoIcon, applicationTitle(), text, QMessageBox::Ok, parent);
     box.exec();
 }
 
 QString QtDialogs::chooseFolder(QWidget *parent, const QString &title)
 {
-    const QString folder = QFileDialog::getExistingDirectory(parent, title, QString(),
-                                                             QFileDialog::ShowDirsOnly);
+    const QString folder =
+        QFileDialog::getExistingDirectory(parent, title, QString(), QFileDialog::ShowDirsOnly);
     if (folder.isEmpty())
         return folder;
     // A root yields its root path; any other folder comes without a trailing separator.

@@ -35,8 +35,8 @@ QByteArray TForm1::askGamedataFolder()
         // The settings file holds Windows-1251 text: a name it cannot hold would be mangled.
         showMessage(MessageKind::Always,
                     QStringLiteral("Имя папки содержит символы, которые нельзя сохранить в "
-                                   "файле настроек: ")
-                        + chosen);
+                                   "файле настроек: ") +
+                        chosen);
         return {};
     }
     return folder + '/';
@@ -51,12 +51,12 @@ void TForm1::N6Click()
     showMessage(MessageKind::Information,
                 QStringLiteral("Папка с файлами: ") + cp1251::toUnicode(gamedataFolder));
     QString error;
-    if (!settingsFile
-        || !settingsFile->writeString(settingkeys::sectionSetting(), settingkeys::GamedataPath,
-                                      gamedataFolder, &error)) {
+    if (!settingsFile ||
+        !settingsFile->writeString(settingkeys::sectionSetting(), settingkeys::GamedataPath,
+                                   gamedataFolder, &error)) {
         // Telling the user to restart would be a lie: the folder was not saved.
-        showMessage(MessageKind::Error, QStringLiteral("Ошибка! Не найден файл настроек.")
-                                            + (error.isEmpty() ? QString() : "\n" + error));
+        showMessage(MessageKind::Error, QStringLiteral("Ошибка! Не найден файл настроек.") +
+                                            (error.isEmpty() ? QString() : "\n" + error));
         return;
     }
     showMessage(MessageKind::Error,
@@ -76,8 +76,8 @@ bool TForm1::firstStart()
     showMessage(MessageKind::Always,
                 QStringLiteral("Папка с файлами: ") + cp1251::toUnicode(gamedataFolder));
     if (!settingsFile->writeString(settingkeys::sectionSetting(), settingkeys::GamedataPath,
-                                   gamedataFolder)
-        || !writeDefaultSettings(*settingsFile)) {
+                                   gamedataFolder) ||
+        !writeDefaultSettings(*settingsFile)) {
         showMessage(MessageKind::Error, QStringLiteral("Ошибка! Не найден файл настроек."));
         return false;
     }
@@ -87,20 +87,37 @@ bool TForm1::firstStart()
 void TForm1::applySettingsToMenus()
 {
     switch (settings.messageLevel) {
-    case 1: N24->setChecked(true); break;
-    case 0: N25->setChecked(true); break;
-    case 2: N26->setChecked(true); break;
-    default: break;
+    case 1:
+        N24->setChecked(true);
+        break;
+    case 0:
+        N25->setChecked(true);
+        break;
+    case 2:
+        N26->setChecked(true);
+        break;
+    default:
+        break;
     }
     switch (settings.tableMode) {
-    case 0: N28->setChecked(true); break;
-    case 1: N27->setChecked(true); break;
-    default: break;
+    case 0:
+        N28->setChecked(true);
+        break;
+    case 1:
+        N27->setChecked(true);
+        break;
+    default:
+        break;
     }
     switch (settings.duplication) {
-    case 1: N30->setChecked(true); break;
-    case 0: N31->setChecked(true); break;
-    default: break;
+    case 1:
+        N30->setChecked(true);
+        break;
+    case 0:
+        N31->setChecked(true);
+        break;
+    default:
+        break;
     }
 }
 
@@ -122,8 +139,7 @@ void TForm1::FormShow()
     Form5->repaintNow();
     // 2
     entryExamples = {example("ПРИМЕР: config\\creatures\\actor.ltx"), example("ПРИМЕР: actor"),
-                     example("ПРИМЕР: camera_height_factor"),
-                     example("ПРИМЕР: Высота камеры"),
+                     example("ПРИМЕР: camera_height_factor"), example("ПРИМЕР: Высота камеры"),
                      example("ПРИМЕР: Высота камеры (рост персонажа). 0.95 - это нормальный рост "
                              "глаза-в-глаза. В оригинале и В патче 1.0001 = 0.85")};
     // 3
@@ -148,9 +164,9 @@ void TForm1::FormShow()
     applySettingsToMenus();
     // 6
     showMessage(MessageKind::Information,
-                QStringLiteral("Редактируемая папка: ") + cp1251::toUnicode(gamedataFolder)
-                    + QStringLiteral(" Сейчас будут загружены настройки. Это займет некоторое "
-                                     "время. Пожалуйста, дождитесь окончания загрузки."));
+                QStringLiteral("Редактируемая папка: ") + cp1251::toUnicode(gamedataFolder) +
+                    QStringLiteral(" Сейчас будут загружены настройки. Это займет некоторое "
+                                   "время. Пожалуйста, дождитесь окончания загрузки."));
     // 7
     catalogueIndex = std::make_unique<ProfileFile>(programFolder + "Setting/Pages.ini");
     // 8, 9
@@ -195,9 +211,8 @@ void TForm1::FormClose()
         const QSize whole = frameGeometry().size();
         QString error;
         const QByteArray setting = settingkeys::sectionSetting();
-        if (!settingsFile->writeInteger(setting, settingkeys::FormHeight, whole.height(), &error)
-            || !settingsFile->writeInteger(setting, settingkeys::FormWidth, whole.width(),
-                                           &error)) {
+        if (!settingsFile->writeInteger(setting, settingkeys::FormHeight, whole.height(), &error) ||
+            !settingsFile->writeInteger(setting, settingkeys::FormWidth, whole.width(), &error)) {
             // Only worth saying once the program ran; a failed start has said it already.
             if (ready_)
                 showMessage(MessageKind::Error,

@@ -54,9 +54,8 @@ TForm1::TForm1(const MainWindowOptions &options, QWidget *parent) : QMainWindow(
         ownDialogs_ = std::make_unique<QtDialogs>();
         dialogs_ = ownDialogs_.get();
     }
-    const QString folder = options.programFolder.isEmpty()
-                               ? QCoreApplication::applicationDirPath()
-                               : options.programFolder;
+    const QString folder = options.programFolder.isEmpty() ? QCoreApplication::applicationDirPath()
+                                                           : options.programFolder;
     programFolder = cp1251::encode(withSlash(QDir::cleanPath(folder)));
     registryFolder_ =
         options.registryFolder.isEmpty() ? defaultRegistryFolder() : options.registryFolder;

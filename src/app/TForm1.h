@@ -51,8 +51,8 @@ public:
     QPlainTextEdit *TMP = nullptr;
     QPlainTextEdit *Help = nullptr;
     QMenu *PopupMenuAdd = nullptr;
-    QAction *N1, *N2, *N3, *N4, *N6, *N7, *N8, *N9, *N11, *N13, *N14, *N18, *N19, *N20, *N21,
-        *N22, *N23, *N24, *N25, *N26, *N27, *N28, *N29, *N30, *N31, *N32;
+    QAction *N1, *N2, *N3, *N4, *N6, *N7, *N8, *N9, *N11, *N13, *N14, *N18, *N19, *N20, *N21, *N22,
+        *N23, *N24, *N25, *N26, *N27, *N28, *N29, *N30, *N31, *N32;
 
     // --- secondary windows, created right after the main window, in this order
     TForm2 *Form2 = nullptr;
@@ -139,7 +139,12 @@ private:
     bool buildAllTabs(QString *error);
     void loadComponentState();
     void saveComponentState();
-    enum class RegistryClear { NotFound, Deleted, Failed };
+    enum class RegistryClear
+    {
+        NotFound,
+        Deleted,
+        Failed
+    };
     RegistryClear clearRegistryKey();
 
     std::unique_ptr<Dialogs> ownDialogs_;

@@ -17,7 +17,7 @@ namespace {
 
 const QString WriteFailed = QStringLiteral("Except");
 
-template<class T> T *sibling(const TForm1 &form, const QString &name)
+template <class T> T *sibling(const TForm1 &form, const QString &name)
 {
     return qobject_cast<T *>(form.findComponent(name));
 }
@@ -45,10 +45,10 @@ void TForm1::selectRow(ValueBox *box, const QString &applyName, const QString &l
     dataslot::setTag(N13, dataslot::tag(label));
     Help->setPlainText(cp1251::toUnicode(dataslot::hint(box)));
     TMP->setPlainText(box->text() + commentText(*this, commentName));
-    Panel1->setText(QStringLiteral("Файл: ") + cp1251::toUnicode(dataslot::helpKeyword(box))
-                    + QStringLiteral(" Секция: ") + cp1251::toUnicode(dataslot::hint(apply))
-                    + QStringLiteral(" Параметр: ")
-                    + cp1251::toUnicode(dataslot::helpKeyword(apply)));
+    Panel1->setText(QStringLiteral("Файл: ") + cp1251::toUnicode(dataslot::helpKeyword(box)) +
+                    QStringLiteral(" Секция: ") + cp1251::toUnicode(dataslot::hint(apply)) +
+                    QStringLiteral(" Параметр: ") +
+                    cp1251::toUnicode(dataslot::helpKeyword(apply)));
 }
 
 void TForm1::MemoClick(ValueBox *box)
@@ -141,9 +141,9 @@ void TForm1::ButClick(QPushButton *apply)
         const QString pending = pendingTextOf(box, box->objectName() + "_Comment");
         TMP->setPlainText(pending);
         QByteArray valueText;
-        if (valueTextFor(pending, &valueText)
-            && !writer().writeParameter(dataslot::helpKeyword(box), dataslot::hint(apply),
-                                        dataslot::helpKeyword(apply), valueText))
+        if (valueTextFor(pending, &valueText) &&
+            !writer().writeParameter(dataslot::helpKeyword(box), dataslot::hint(apply),
+                                     dataslot::helpKeyword(apply), valueText))
             showMessage(MessageKind::Error, WriteFailed);
     }
     apply->setEnabled(false);
@@ -160,9 +160,9 @@ void TForm1::ButTradeClick(QPushButton *apply)
         const bool present = check && check->isChecked();
         QByteArray valueText;
         // A key being deleted needs no text that can be written.
-        if ((!present || valueTextFor(pending, &valueText))
-            && !writer().writeTrade(dataslot::helpKeyword(box), dataslot::hint(apply),
-                                    dataslot::helpKeyword(apply), present, valueText))
+        if ((!present || valueTextFor(pending, &valueText)) &&
+            !writer().writeTrade(dataslot::helpKeyword(box), dataslot::hint(apply),
+                                 dataslot::helpKeyword(apply), present, valueText))
             showMessage(MessageKind::Error, WriteFailed);
     }
     apply->setEnabled(false);

@@ -25,7 +25,7 @@ constexpr int CheckBoxHeight = 17;
 
 TabBuilder::TabBuilder(TForm1 &form) : form_(form) {}
 
-template<class T> T *TabBuilder::create(const QString &name)
+template <class T> T *TabBuilder::create(const QString &name)
 {
     T *control = new T(subTab_);
     control->setObjectName(name);

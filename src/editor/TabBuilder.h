@@ -43,7 +43,7 @@ private:
                                    const CatalogueEntry &entry);
     void rowBuilt();
     void showNewControls();
-    template<class T> T *create(const QString &name);
+    template <class T> T *create(const QString &name);
 
     TForm1 &form_;
     QTabWidget *innerTabs_ = nullptr;

@@ -81,7 +81,8 @@ bool ParameterWriter::duplicate(const QByteArray &relativeFile, const QByteArray
     if (!folder.endsWith('/') && !folder.endsWith('\\'))
         folder += '/';
 
-    const QByteArray bareName = bareFileName(ParameterLookup::gameFilePath(target_.gamedataFolder, relativeFile));
+    const QByteArray bareName =
+        bareFileName(ParameterLookup::gameFilePath(target_.gamedataFolder, relativeFile));
     ProfileFile fileTable(folder + FileTableName);
     ProfileFile duplicateFile(folder + bareName);
     if (!duplicateFile.writeString(section, key, valueText, error))

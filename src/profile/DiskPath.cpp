@@ -114,6 +114,6 @@ bool mayWrite(const QString &diskPath)
 {
     const QByteArray native = QFile::encodeName(diskPath);
     struct stat st;
-    return ::stat(native.constData(), &st) == 0 && (st.st_mode & 0222) != 0
-           && ::faccessat(AT_FDCWD, native.constData(), W_OK, AT_EACCESS) == 0;
+    return ::stat(native.constData(), &st) == 0 && (st.st_mode & 0222) != 0 &&
+           ::faccessat(AT_FDCWD, native.constData(), W_OK, AT_EACCESS) == 0;
 }

@@ -70,13 +70,13 @@ bool writeDefaultSettings(ProfileFile &file, QString *error)
 {
     using namespace settingkeys;
     const QByteArray setting = sectionSetting();
-    if (!file.writeString(setting, settingkeys::version(), CurrentVersion, error)
-        || !file.writeInteger(setting, FormWidth, DefaultFormWidth, error)
-        || !file.writeInteger(setting, FormHeight, DefaultFormHeight, error)
-        || !file.writeInteger(setting, Warning, DefaultWarning, error)
-        || !file.writeInteger(setting, TableMode, DefaultTableMode, error)
-        || !file.writeInteger(setting, Double, DefaultDouble, error)
-        || !file.writeString(setting, DoublePath, QByteArray(), error))
+    if (!file.writeString(setting, settingkeys::version(), CurrentVersion, error) ||
+        !file.writeInteger(setting, FormWidth, DefaultFormWidth, error) ||
+        !file.writeInteger(setting, FormHeight, DefaultFormHeight, error) ||
+        !file.writeInteger(setting, Warning, DefaultWarning, error) ||
+        !file.writeInteger(setting, TableMode, DefaultTableMode, error) ||
+        !file.writeInteger(setting, Double, DefaultDouble, error) ||
+        !file.writeString(setting, DoublePath, QByteArray(), error))
         return false;
     const QByteArray coeff = sectionCoefficients();
     for (const Coefficient &c : Coefficients) {

@@ -38,10 +38,11 @@ TEST(Settings, MissingFileAndGarbageValuesReadAsDefaults)
     EXPECT_EQ(missing.leftAdd, 148);
     EXPECT_EQ(missing.memoWidth, 100);
 
-    dir.write("Setting.ini", cp1251::encode(QStringLiteral(
-                                 "[Setting]\r\nВерсия=0.60\r\nForm_Height=300\r\nWarning=x2\r\n"
-                                 "TableMode=1\r\nDouble=\r\nDouble_Path=/dup/\r\n"
-                                 "[коэффициенты]\r\nTopAdd=abc\r\nLeftAdd=0x10\r\nMemoWidth=-5\r\n")));
+    dir.write("Setting.ini",
+              cp1251::encode(QStringLiteral(
+                  "[Setting]\r\nВерсия=0.60\r\nForm_Height=300\r\nWarning=x2\r\n"
+                  "TableMode=1\r\nDouble=\r\nDouble_Path=/dup/\r\n"
+                  "[коэффициенты]\r\nTopAdd=abc\r\nLeftAdd=0x10\r\nMemoWidth=-5\r\n")));
     const ProgramSettings s = readSettings(ProfileFile(dir.bytePath("Setting.ini")));
     EXPECT_FALSE(s.versionMatches()) << "the version is compared byte for byte";
     EXPECT_EQ(s.formHeight, 300);

@@ -47,7 +47,7 @@ protected:
                                             "k1 = 1,5\nk2 = abc\n[trader]\nbread = 10, 20\n");
     }
 
-    template<class T> T *component(const QString &name)
+    template <class T> T *component(const QString &name)
     {
         auto *c = qobject_cast<T *>(f.window->findComponent(name));
         EXPECT_NE(c, nullptr) << name.toStdString();
@@ -121,8 +121,8 @@ TEST_F(Builder, RowsFillColumnsUpToTheColumnLimit)
 {
     f.start();
     // First sub-tab: the picture button takes the first slot.
-    auto *picture = qobject_cast<QPushButton *>(component<ValueBox>("Name_0")->parentWidget()
-                                                    ->findChildren<QPushButton *>().first());
+    auto *picture = qobject_cast<QPushButton *>(
+        component<ValueBox>("Name_0")->parentWidget()->findChildren<QPushButton *>().first());
     ASSERT_NE(picture, nullptr);
     EXPECT_EQ(picture->text(), "Картинка");
     EXPECT_EQ(picture->geometry(), QRect(8, 8, 130, 35));
@@ -206,8 +206,11 @@ TEST(BuilderFaults, BrokenCataloguesKeepTheWindowUsable)
         {"garbage page count", page.arg("abc"), QString(), {oldFormat}, 0},
         {"missing page file", page.arg(1), QString(), {error1}, 1},
         {"huge page count", page.arg(1000000), "[Pages]\nKol-vo=0\n", {error2}, 0},
-        {"huge entry count", page.arg(1), "[Pages]\nKol-vo=1\n1=S\n[S]\nKol-vo=99999999\n",
-         {error2}, 1},
+        {"huge entry count",
+         page.arg(1),
+         "[Pages]\nKol-vo=1\n1=S\n[S]\nKol-vo=99999999\n",
+         {error2},
+         1},
         {"missing section", page.arg(1), "[Pages]\nKol-vo=1\n1=Nowhere\n", {}, 1},
     };
     for (const Case &c : cases) {
@@ -232,8 +235,8 @@ TEST(BuilderExample, ExampleCatalogueBuildsOnTheExampleGameFolder)
     QDir().mkpath(f.programFolder() + "/Setting/Images");
     for (const QString &name : QDir(examples + "/Setting").entryList(QDir::Files))
         QFile::copy(examples + "/Setting/" + name, f.settingPath(name));
-    f.writeSetting("Setting.ini", "[Setting]\nGamedata_Path=" + examples
-                                      + "/gamedata/\nВерсия=0.6\nWarning=0\n");
+    f.writeSetting("Setting.ini",
+                   "[Setting]\nGamedata_Path=" + examples + "/gamedata/\nВерсия=0.6\nWarning=0\n");
     TForm1 &w = f.start();
     EXPECT_TRUE(f.dialogs.messages.isEmpty()) << f.dialogs.messages.join("|").toStdString();
     EXPECT_GE(w.PageControl1->count(), 3);

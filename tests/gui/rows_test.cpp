@@ -39,8 +39,8 @@ protected:
                                     "1_Param=height\n1_Help=Высота камеры\n"
                                     "2_Caption=Скорость\n2_File=config\\actor.ltx\n"
                                     "2_Section=actor\n2_Param=speed\n2_Help=Бег\n"
-                                    "3_Caption=Чужой\n3_File="
-                                        + thirdFile + "\n3_Section=actor\n3_Param=height\n");
+                                    "3_Caption=Чужой\n3_File=" +
+                                        thirdFile + "\n3_Section=actor\n3_Param=height\n");
         f.writeSetting("Trade.ini", "[Pages]\nKol-vo=1\n1=Продавец\n[Продавец]\nKol-vo=2\n"
                                     "1_Caption=Хлеб\n1_File=config\\actor.ltx\n1_Section=trader\n"
                                     "1_Param=bread\n1_Help=Цена хлеба\n"

@@ -20,7 +20,8 @@ const QString VersionWarning =
 
 QByteArray settingValue(const WindowFixture &f, const char *key, const QByteArray &def = "absent")
 {
-    return ProfileFile(cp1251::encode(f.settingPath("Setting.ini"))).readString("Setting", key, def);
+    return ProfileFile(cp1251::encode(f.settingPath("Setting.ini")))
+        .readString("Setting", key, def);
 }
 
 class Startup : public ::testing::Test
@@ -46,9 +47,9 @@ TEST_F(Startup, FirstStartAsksForTheFolderAndWritesTheSettingsFile)
     const QString folder = f.gameFolder() + "/";
     EXPECT_EQ(f.dialogs.messages,
               (QStringList{FirstStart, "Папка с файлами: " + folder,
-                           "Редактируемая папка: " + folder
-                               + " Сейчас будут загружены настройки. Это займет некоторое время. "
-                                 "Пожалуйста, дождитесь окончания загрузки.",
+                           "Редактируемая папка: " + folder +
+                               " Сейчас будут загружены настройки. Это займет некоторое время. "
+                               "Пожалуйста, дождитесь окончания загрузки.",
                            Loaded}));
     EXPECT_EQ(w.gamedataFolder, cp1251::encode(folder));
     EXPECT_EQ(settingValue(f, "Gamedata_Path"), cp1251::encode(folder));
@@ -107,8 +108,8 @@ TEST_F(Startup, MessageLevelsGateInformationAndErrors)
 
 TEST_F(Startup, VersionWarningShowsAtEveryLevelAndMenusFollowTheSettings)
 {
-    f.writeSetting("Setting.ini", "[Setting]\nGamedata_Path=" + f.gameFolder()
-                                      + "/\nWarning=2\nTableMode=1\nDouble=1\n");
+    f.writeSetting("Setting.ini", "[Setting]\nGamedata_Path=" + f.gameFolder() +
+                                      "/\nWarning=2\nTableMode=1\nDouble=1\n");
     TForm1 &w = f.start();
     EXPECT_EQ(f.dialogs.messages, QStringList{VersionWarning});
     EXPECT_TRUE(w.N26->isChecked());

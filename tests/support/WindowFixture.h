@@ -36,8 +36,8 @@ public:
     // A settings file that makes the start an ordinary one, with extra lines in [Setting].
     void writeSettings(const QString &extraSettingLines = QString()) const
     {
-        writeSetting("Setting.ini", "[Setting]\nGamedata_Path=" + gameFolder() + "/\n"
-                                        + QStringLiteral("Версия=0.6\n") + extraSettingLines);
+        writeSetting("Setting.ini", "[Setting]\nGamedata_Path=" + gameFolder() + "/\n" +
+                                        QStringLiteral("Версия=0.6\n") + extraSettingLines);
     }
 
     static QByteArray ini(const QString &text)
