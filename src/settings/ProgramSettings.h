@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <span>
+
 class ProfileFile;
 
 // The program-wide values read from Setting.ini once per run.
@@ -24,13 +26,14 @@ struct ProgramSettings
     bool duplicationOn() const { return duplication == 1; }
 };
 
-// Sections, keys and defaults of Setting.ini, each declared once.
+// Sections and keys of Setting.ini (Windows-1251 bytes).
 namespace settingkeys {
-QByteArray sectionSetting();      // "Setting"
-QByteArray sectionCoefficients(); // "Коэффициенты"
-QByteArray version();             // "Версия"
+inline constexpr char SectionSetting[] = "Setting";
+inline constexpr char SectionCoefficients[] = "\xCA\xEE\xFD\xF4\xF4\xE8\xF6\xE8\xE5\xED\xF2\xFB";
+inline constexpr char Version[] = "\xC2\xE5\xF0\xF1\xE8\xFF";
 inline constexpr char CurrentVersion[] = "0.6";
 inline constexpr char GamedataPath[] = "Gamedata_Path";
+// What reading Gamedata_Path yields when the key is absent: the first start.
 inline constexpr char AbsentGamedataPath[] = "012345";
 inline constexpr char FormWidth[] = "Form_Width";
 inline constexpr char FormHeight[] = "Form_Height";
@@ -43,9 +46,26 @@ inline constexpr char LeftAdd[] = "LeftAdd";
 inline constexpr char MemoWidth[] = "MemoWidth";
 } // namespace settingkeys
 
-// Reads every program-wide value in the documented order.
+// One setting of Setting.ini: where it is, which program-wide value it fills, its default when
+// read and what the first start writes. An integer setting writes its default; a text setting
+// reads as empty when absent and writes firstStartText.
+struct SettingDeclaration
+{
+    const char *section;
+    const char *key;
+    int ProgramSettings::*integer = nullptr;
+    QByteArray ProgramSettings::*text = nullptr;
+    int defaultInteger = 0;
+    const char *firstStartText = "";
+};
+
+// Every setting read by readSettings and written by writeDefaultSettings, in the order the first
+// start writes them. Gamedata_Path is not among them: the start-up sequence reads and writes it.
+std::span<const SettingDeclaration> settingDeclarations();
+
+// Reads every program-wide value.
 ProgramSettings readSettings(const ProfileFile &file);
 
-// The first-start values of every key except Gamedata_Path, in their documented order.
-// Stops at the first failing write and returns false with its error.
+// The first-start values of every declared setting, in their order. Stops at the first failing
+// write and returns false with its error.
 bool writeDefaultSettings(ProfileFile &file, QString *error = nullptr);
