@@ -11,13 +11,13 @@
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
-#include "app/Dialogs.h"
 #include "app/TForm1.h"
 #include "catalogue/CatalogueReader.h"
 #include "catalogue/CatalogueVisitor.h"
 #include "gamefiles/ParameterLookup.h"
 #include "profile/ProfileCache.h"
 #include "textcodec/Cp1251.h"
+#include "ui/Dialogs.h"
 
 namespace {
 
@@ -150,7 +150,7 @@ void BM_WholeStartup(benchmark::State &state)
         window->show();
         QCoreApplication::processEvents(); // runs the start-up sequence
         QCoreApplication::processEvents(); // what it posted, before the window answers input
-        if (!window->isReady() || window->rowCounter != Pages * SubTabs * Entries)
+        if (!window->isReady() || window->rowCounter() != Pages * SubTabs * Entries)
             state.SkipWithError("start-up did not finish");
         state.PauseTiming();
         window.reset();

@@ -5,17 +5,19 @@
 #include <QPlainTextEdit>
 #include <QTabWidget>
 
-#include "app/Dialogs.h"
 #include "app/TForm1.h"
 #include "app/TForm5.h"
+#include "catalogue/CatalogueMessages.h"
 #include "catalogue/CatalogueReader.h"
 #include "editor/TabBuilder.h"
 #include "profile/ProfileFile.h"
 #include "textcodec/Cp1251.h"
+#include "ui/Dialogs.h"
 
 namespace {
 
 const QColor Silver(0xC0, 0xC0, 0xC0);
+const QString SettingsFileMissing = QStringLiteral("Ошибка! Не найден файл настроек.");
 
 QByteArray example(const char *text)
 {
@@ -47,22 +49,51 @@ void TForm1::N6Click()
     const QByteArray folder = askGamedataFolder();
     if (folder.isEmpty())
         return;
-    gamedataFolder = folder;
+    gamedataFolder_ = folder;
     showMessage(MessageKind::Information,
-                QStringLiteral("Папка с файлами: ") + cp1251::toUnicode(gamedataFolder));
+                QStringLiteral("Папка с файлами: ") + cp1251::toUnicode(gamedataFolder_));
     QString error;
-    if (!settingsFile ||
-        !settingsFile->writeString(settingkeys::sectionSetting(), settingkeys::GamedataPath,
-                                   gamedataFolder, &error)) {
+    if (!settingsFile_ ||
+        !settingsFile_->writeString(settingkeys::SectionSetting, settingkeys::GamedataPath,
+                                    gamedataFolder_, &error)) {
         // Telling the user to restart would be a lie: the folder was not saved.
-        showMessage(MessageKind::Error, QStringLiteral("Ошибка! Не найден файл настроек.") +
-                                            (error.isEmpty() ? QString() : "\n" + error));
+        showMessage(MessageKind::Error,
+                    SettingsFileMissing + (error.isEmpty() ? QString() : "\n" + error));
         return;
     }
     showMessage(MessageKind::Error,
                 QStringLiteral("Чтобы изменения вступили в силу нужно перезапустить программу! "
                                "Я закрываюсь."));
     close();
+}
+
+// --- the parts of the start-up sequence, in their order
+
+void TForm1::showLoadingWindow()
+{
+    rowCounter_ = 0;
+    Form5->show();
+    Form5->repaintNow();
+}
+
+void TForm1::setEntryExamples()
+{
+    entryExamples_ = {example("ПРИМЕР: config\\creatures\\actor.ltx"), example("ПРИМЕР: actor"),
+                      example("ПРИМЕР: camera_height_factor"), example("ПРИМЕР: Высота камеры"),
+                      example("ПРИМЕР: Высота камеры (рост персонажа). 0.95 - это нормальный "
+                              "рост глаза-в-глаза. В оригинале и В патче 1.0001 = 0.85")};
+}
+
+// The gamedata folder from the settings file, or asked for at the first start. False when the
+// program must end (the user cancelled, or the settings file cannot be written).
+bool TForm1::settleGamedataFolder()
+{
+    const QByteArray stored = settingsFile_->readString(
+        settingkeys::SectionSetting, settingkeys::GamedataPath, settingkeys::AbsentGamedataPath);
+    if (stored == settingkeys::AbsentGamedataPath)
+        return firstStart();
+    gamedataFolder_ = stored;
+    return true;
 }
 
 bool TForm1::firstStart()
@@ -72,21 +103,32 @@ bool TForm1::firstStart()
     const QByteArray folder = askGamedataFolder();
     if (folder.isEmpty())
         return false;
-    gamedataFolder = folder;
+    gamedataFolder_ = folder;
     showMessage(MessageKind::Always,
-                QStringLiteral("Папка с файлами: ") + cp1251::toUnicode(gamedataFolder));
-    if (!settingsFile->writeString(settingkeys::sectionSetting(), settingkeys::GamedataPath,
-                                   gamedataFolder) ||
-        !writeDefaultSettings(*settingsFile)) {
-        showMessage(MessageKind::Error, QStringLiteral("Ошибка! Не найден файл настроек."));
+                QStringLiteral("Папка с файлами: ") + cp1251::toUnicode(gamedataFolder_));
+    if (!settingsFile_->writeString(settingkeys::SectionSetting, settingkeys::GamedataPath,
+                                    gamedataFolder_) ||
+        !writeDefaultSettings(*settingsFile_)) {
+        showMessage(MessageKind::Error, SettingsFileMissing);
         return false;
     }
     return true;
 }
 
+void TForm1::readProgramSettings()
+{
+    settings_ = readSettings(*settingsFile_);
+    if (!settings_.versionMatches())
+        showMessage(MessageKind::Always,
+                    QStringLiteral("ВНИМАНИЕ! Возможно у вас не совместимая версия файла "
+                                   "настроек."));
+    messageLevel_ = settings_.messageLevel;
+    applySettingsToMenus();
+}
+
 void TForm1::applySettingsToMenus()
 {
-    switch (settings.messageLevel) {
+    switch (settings_.messageLevel) {
     case 1:
         N24->setChecked(true);
         break;
@@ -99,7 +141,7 @@ void TForm1::applySettingsToMenus()
     default:
         break;
     }
-    switch (settings.tableMode) {
+    switch (settings_.tableMode) {
     case 0:
         N28->setChecked(true);
         break;
@@ -109,7 +151,7 @@ void TForm1::applySettingsToMenus()
     default:
         break;
     }
-    switch (settings.duplication) {
+    switch (settings_.duplication) {
     case 1:
         N30->setChecked(true);
         break;
@@ -123,70 +165,54 @@ void TForm1::applySettingsToMenus()
 
 void TForm1::applyWindowSize()
 {
-    const QByteArray setting = settingkeys::sectionSetting();
-    const int height = settingsFile->readInteger(setting, settingkeys::FormHeight, 600);
-    const int width = settingsFile->readInteger(setting, settingkeys::FormWidth, 800);
+    // Read afresh: the size in the file, not the one read with the settings.
+    const ProgramSettings current = readSettings(*settingsFile_);
     // The file holds the whole window's size; Qt sizes the client area.
     const QSize frame = frameGeometry().size() - size();
-    resize(qMax(width - frame.width(), 1), qMax(height - frame.height(), 1));
+    resize(qMax(current.formWidth - frame.width(), 1),
+           qMax(current.formHeight - frame.height(), 1));
 }
 
-void TForm1::FormShow()
+void TForm1::enableEditing()
 {
-    // 1
-    rowCounter = 0;
-    Form5->show();
-    Form5->repaintNow();
-    // 2
-    entryExamples = {example("ПРИМЕР: config\\creatures\\actor.ltx"), example("ПРИМЕР: actor"),
-                     example("ПРИМЕР: camera_height_factor"), example("ПРИМЕР: Высота камеры"),
-                     example("ПРИМЕР: Высота камеры (рост персонажа). 0.95 - это нормальный рост "
-                             "глаза-в-глаза. В оригинале и В патче 1.0001 = 0.85")};
-    // 3
-    messageLevel = 1;
-    // 4
-    settingsFile = std::make_unique<ProfileFile>(programFolder + "Setting/Setting.ini");
-    // 5
-    const QByteArray stored = settingsFile->readString(
-        settingkeys::sectionSetting(), settingkeys::GamedataPath, settingkeys::AbsentGamedataPath);
-    if (stored != settingkeys::AbsentGamedataPath) {
-        gamedataFolder = stored;
-    } else if (!firstStart()) {
-        close();
-        return;
-    }
-    settings = readSettings(*settingsFile);
-    if (!settings.versionMatches())
-        showMessage(MessageKind::Always,
-                    QStringLiteral("ВНИМАНИЕ! Возможно у вас не совместимая версия файла "
-                                   "настроек."));
-    messageLevel = settings.messageLevel;
-    applySettingsToMenus();
-    // 6
-    showMessage(MessageKind::Information,
-                QStringLiteral("Редактируемая папка: ") + cp1251::toUnicode(gamedataFolder) +
-                    QStringLiteral(" Сейчас будут загружены настройки. Это займет некоторое "
-                                   "время. Пожалуйста, дождитесь окончания загрузки."));
-    // 7
-    catalogueIndex = std::make_unique<ProfileFile>(programFolder + "Setting/Pages.ini");
-    // 8, 9
-    applyWindowSize();
-    QString error;
-    if (!buildAllTabs(&error))
-        showMessage(MessageKind::Error, QStringLiteral("Ошибка в файле настроек Pages.ini! (2)"));
-    // 10
     TMP->setPlainText(QStringLiteral("Выберите параметр!"));
     PageControl1->setEnabled(true);
     QPalette pal = Panel1->palette();
     pal.setColor(QPalette::Window, Silver);
     Panel1->setPalette(pal);
     Panel1->setText(QStringLiteral("Можете редактировать файлы!"));
+}
+
+void TForm1::closeLoadingWindow()
+{
+    delete Form5;
+}
+
+void TForm1::FormShow()
+{
+    showLoadingWindow();
+    setEntryExamples();
+    // Every message up to the reading of the settings is shown.
+    messageLevel_ = 1;
+    settingsFile_ = std::make_unique<ProfileFile>(programFolder_ + "Setting/Setting.ini");
+    if (!settleGamedataFolder()) {
+        close();
+        return;
+    }
+    readProgramSettings();
+    showMessage(MessageKind::Information,
+                QStringLiteral("Редактируемая папка: ") + cp1251::toUnicode(gamedataFolder_) +
+                    QStringLiteral(" Сейчас будут загружены настройки. Это займет некоторое "
+                                   "время. Пожалуйста, дождитесь окончания загрузки."));
+    applyWindowSize();
+    QString error;
+    if (!buildAllTabs(&error))
+        showMessage(MessageKind::Error, CatalogueMessages::WalkFailed);
+    enableEditing();
     showMessage(MessageKind::Information,
                 QStringLiteral("Данные загружены. Можете начинать редактирование."));
-    // 11
     loadComponentState();
-    // 12
-    delete Form5;
+    closeLoadingWindow();
     ready_ = true;
 }
 
@@ -207,20 +233,20 @@ void TForm1::FormClose()
         }
         return;
     }
-    if (settingsFile) {
+    if (settingsFile_) {
         const QSize whole = frameGeometry().size();
         QString error;
-        const QByteArray setting = settingkeys::sectionSetting();
-        if (!settingsFile->writeInteger(setting, settingkeys::FormHeight, whole.height(), &error) ||
-            !settingsFile->writeInteger(setting, settingkeys::FormWidth, whole.width(), &error)) {
+        if (!settingsFile_->writeInteger(settingkeys::SectionSetting, settingkeys::FormHeight,
+                                         whole.height(), &error) ||
+            !settingsFile_->writeInteger(settingkeys::SectionSetting, settingkeys::FormWidth,
+                                         whole.width(), &error)) {
             // Only worth saying once the program ran; a failed start has said it already.
             if (ready_)
                 showMessage(MessageKind::Error,
                             QStringLiteral("Не удалось сохранить размер окна.\n") + error);
         }
     }
-    catalogueIndex.reset();
-    settingsFile.reset();
+    settingsFile_.reset();
     saveComponentState();
 }
 
@@ -228,8 +254,13 @@ void TForm1::FormClose()
 
 bool TForm1::buildAllTabs(QString *error)
 {
-    TabBuilder builder(*this);
-    const CatalogueResult result = CatalogueReader(programFolder).walk(builder);
+    TabBuilder builder(*this, *rows_, [this](int rows) {
+        rowCounter_ = rows;
+        if (Form5)
+            Form5->setCount(rows);
+    });
+    const CatalogueResult result = CatalogueReader(programFolder_).walk(builder);
+    rowCounter_ = builder.rowCount();
     if (result.status == CatalogueResult::Failed) {
         *error = result.reason;
         return false;

@@ -13,15 +13,16 @@
 #include <QScreen>
 #include <QTabWidget>
 
-#include "app/Dialogs.h"
 #include "app/TForm5.h"
 #include "catalogue/TForm3.h"
 #include "catalogue/TForm4.h"
+#include "editor/RowEditor.h"
 #include "editor/TForm2.h"
 #include "editor/TForm6.h"
 #include "profile/ProfileFile.h"
 #include "table/TForm7.h"
 #include "textcodec/Cp1251.h"
+#include "ui/Dialogs.h"
 
 namespace {
 
@@ -56,7 +57,7 @@ TForm1::TForm1(const MainWindowOptions &options, QWidget *parent) : QMainWindow(
     }
     const QString folder = options.programFolder.isEmpty() ? QCoreApplication::applicationDirPath()
                                                            : options.programFolder;
-    programFolder = cp1251::encode(withSlash(QDir::cleanPath(folder)));
+    programFolder_ = cp1251::encode(withSlash(QDir::cleanPath(folder)));
     registryFolder_ =
         options.registryFolder.isEmpty() ? defaultRegistryFolder() : options.registryFolder;
 
@@ -80,6 +81,8 @@ TForm1::TForm1(const MainWindowOptions &options, QWidget *parent) : QMainWindow(
     Form5 = new TForm5(this);
     Form6 = new TForm6(this);
     Form7 = new TForm7(this);
+
+    rows_ = std::make_unique<RowEditor>(*this);
 }
 
 TForm1::~TForm1() = default;
@@ -231,18 +234,19 @@ void TForm1::addComponent(QObject *component)
 {
     components_.append(component);
     const QString name = component->objectName();
-    if (!name.isEmpty() && !byName_.contains(name))
+    if (!name.isEmpty() && !byName_.value(name))
         byName_.insert(name, component);
 }
 
 QObject *TForm1::findComponent(const QString &name) const
 {
-    return byName_.value(name, nullptr);
+    // A deleted control reads as null, never as a dangling pointer.
+    return byName_.value(name);
 }
 
 void TForm1::showMessage(MessageKind kind, const QString &text)
 {
-    if (messageShown(kind, messageLevel))
+    if (messageShown(kind, messageLevel_))
         dialogs_->message(this, text);
 }
 
@@ -289,3 +293,48 @@ void TForm1::N4Click()
 {
     close();
 }
+
+void TForm1::MemoClick(ValueBox *box)
+{
+    rows_->MemoClick(box);
+}
+
+void TForm1::SpinClick(ValueBox *box)
+{
+    rows_->SpinClick(box);
+}
+
+void TForm1::MemoChange(ValueBox *box)
+{
+    rows_->MemoChange(box);
+}
+
+void TForm1::SpinChange(ValueBox *box)
+{
+    rows_->SpinChange(box);
+}
+
+void TForm1::CheckClick(QCheckBox *check)
+{
+    rows_->CheckClick(check);
+}
+
+void TForm1::ButClick(QPushButton *apply)
+{
+    rows_->ButClick(apply);
+}
+
+void TForm1::ButTradeClick(QPushButton *apply)
+{
+    rows_->ButTradeClick(apply);
+}
+
+void TForm1::N19Click()
+{
+    rows_->N19Click();
+}
+
+// The picture viewer and the table view come with their windows.
+void TForm1::ButImgClick(QPushButton *) {}
+
+void TForm1::ButTablClick(QPushButton *) {}

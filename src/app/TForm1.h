@@ -10,6 +10,7 @@
 #include "app/MainWindowOptions.h"
 #include "settings/MessageLevel.h"
 #include "settings/ProgramSettings.h"
+#include "ui/WindowHost.h"
 
 class Dialogs;
 class ProfileFile;
@@ -25,10 +26,10 @@ class TForm4;
 class TForm5;
 class TForm6;
 class TForm7;
-class ValueBox;
 class QCheckBox;
 class QPushButton;
-class ParameterWriter;
+class RowEditor;
+class ValueBox;
 
 // Placeholder texts that the add-entry command offers.
 struct EntryExamples
@@ -36,9 +37,11 @@ struct EntryExamples
     QByteArray file, section, key, caption, help;
 };
 
-// The main window: it holds the state shared by all handlers for the whole run and one method
-// per user event. Run-time controls are owned by it and found by name (findComponent).
-class TForm1 : public QMainWindow
+// The main window. It holds the state shared for the whole run (folders, settings, message
+// level), owns every control and finds them by name, and keeps one method per user event.
+// The subsystems that drive parts of it (the row editor now) work against WindowHost; the
+// event methods here forward to them, so each handler is found under its usual name.
+class TForm1 : public QMainWindow, public WindowHost
 {
     Q_OBJECT
 public:
@@ -62,32 +65,31 @@ public:
     TForm6 *Form6 = nullptr;
     TForm7 *Form7 = nullptr;
 
-    // --- shared state (Windows-1251 texts, folders end in "/")
-    QByteArray programFolder;
-    QByteArray gamedataFolder;
-    std::unique_ptr<ProfileFile> settingsFile;
-    std::unique_ptr<ProfileFile> catalogueIndex;
-    ProgramSettings settings;
-    int messageLevel = 1;
-    int rowCounter = 0;
-    EntryExamples entryExamples;
+    // --- WindowHost
+    QWidget *window() override { return this; }
+    void addComponent(QObject *component) override;
+    QObject *findComponent(const QString &name) const override;
+    void showMessage(MessageKind kind, const QString &text) override;
+    Dialogs &dialogs() const override { return *dialogs_; }
+    const ProgramSettings &settings() const override { return settings_; }
+    const QByteArray &programFolder() const override { return programFolder_; }
+    const QByteArray &gamedataFolder() const override { return gamedataFolder_; }
+    QLabel *statusLine() const override { return Panel1; }
+    QPlainTextEdit *pendingText() const override { return TMP; }
+    QPlainTextEdit *helpText() const override { return Help; }
+    QTabWidget *pages() const override { return PageControl1; }
+    QMenu *rowMenu() const override { return PopupMenuAdd; }
 
-    // --- the one seam for messages and dialogs
-    Dialogs &dialogs() const { return *dialogs_; }
-    // Shows the text when the message level lets this kind through.
-    void showMessage(MessageKind kind, const QString &text);
-
-    const QString &registryFolder() const { return registryFolder_; }
-
-    // --- components owned by the main window, in creation order, found by name
-    void addComponent(QObject *component);
-    QObject *findComponent(const QString &name) const;
+    // Components in creation order (deleted ones are null).
     const QList<QPointer<QObject>> &components() const { return components_; }
-
+    // Rows built at start-up: the running number the next row would get.
+    int rowCounter() const { return rowCounter_; }
+    const EntryExamples &entryExamples() const { return entryExamples_; }
+    const QString &registryFolder() const { return registryFolder_; }
     // True from the end of the start-up sequence on.
     bool isReady() const { return ready_; }
 
-    // --- event handlers
+    // --- start-up, close and the main window's own commands
     void FormShow();
     void FormResize();
     void FormClose();
@@ -95,7 +97,7 @@ public:
     void N4Click();
     void N6Click();
 
-    // --- editor rows (found by name from the control that fired)
+    // --- editor rows
     void MemoClick(ValueBox *box);
     void SpinClick(ValueBox *box);
     void MemoChange(ValueBox *box);
@@ -103,12 +105,11 @@ public:
     void CheckClick(QCheckBox *check);
     void ButClick(QPushButton *apply);
     void ButTradeClick(QPushButton *apply);
-    void ButImgClick(QPushButton *button);
-    void ButTablClick(QPushButton *button);
     void N19Click();
 
-    // Menu check marks from the settings just read.
-    void applySettingsToMenus();
+    // --- buttons on the sub-tabs (picture viewer, table view)
+    void ButImgClick(QPushButton *button) override;
+    void ButTablClick(QPushButton *button) override;
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -120,20 +121,19 @@ private:
     void createMenus();
     QAction *addItem(QMenu *menu, const char *name, const QString &caption,
                      const QKeySequence &shortcut = {});
+
+    // Parts of the start-up sequence.
+    void showLoadingWindow();
+    void setEntryExamples();
+    bool settleGamedataFolder();
+    bool firstStart();
     // Asks for the gamedata folder; empty when cancelled (or unusable, after a message).
     QByteArray askGamedataFolder();
-    bool firstStart();
-    void selectRow(ValueBox *box, const QString &applyName, const QString &labelName,
-                   const QString &commentName);
-    // The row's text to write: its value box and, in an ordinary row, its comment label.
-    QString pendingTextOf(ValueBox *box, const QString &commentName) const;
-    // Turns commas into dots in the value box when the menu option is on.
-    void replaceCommas(ValueBox *box);
-    // Converts the pending text for the game file; false (after a message) when it cannot be
-    // written as it stands.
-    bool valueTextFor(const QString &pending, QByteArray *valueText);
-    ParameterWriter writer() const;
+    void readProgramSettings();
+    void applySettingsToMenus();
     void applyWindowSize();
+    void enableEditing();
+    void closeLoadingWindow();
 
     // Call points of the start-up and close sequences, filled by their subsystems.
     bool buildAllTabs(QString *error);
@@ -149,9 +149,20 @@ private:
 
     std::unique_ptr<Dialogs> ownDialogs_;
     Dialogs *dialogs_ = nullptr;
+    std::unique_ptr<RowEditor> rows_;
     QString registryFolder_;
     QList<QPointer<QObject>> components_;
-    QHash<QString, QObject *> byName_;
+    QHash<QString, QPointer<QObject>> byName_;
+
+    // --- shared state (Windows-1251 texts, folders end in "/")
+    QByteArray programFolder_;
+    QByteArray gamedataFolder_;
+    std::unique_ptr<ProfileFile> settingsFile_;
+    ProgramSettings settings_;
+    int messageLevel_ = 1;
+    int rowCounter_ = 0;
+    EntryExamples entryExamples_;
+
     bool showHandled_ = false;
     bool ready_ = false;
     bool closed_ = false;

@@ -1,7 +1,7 @@
 #include <QApplication>
 
-#include "app/AppInfo.h"
 #include "app/TForm1.h"
+#include "ui/AppInfo.h"
 
 int main(int argc, char *argv[])
 {

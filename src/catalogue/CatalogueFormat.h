@@ -8,7 +8,6 @@ namespace CatalogueFormat {
 
 inline constexpr char IndexFileName[] = "Pages.ini";
 inline constexpr char SettingFolder[] = "Setting/";
-inline constexpr char ImagesFolder[] = "Setting/Images/";
 
 inline constexpr char GlobalPagesSection[] = "Global Pages";
 inline constexpr char PagesSection[] = "Pages";

@@ -8,14 +8,18 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "app/TForm1.h"
-#include "app/TForm5.h"
 #include "catalogue/CatalogueMessages.h"
 #include "editor/CaptionLabel.h"
-#include "editor/DataSlots.h"
+#include "editor/RowEditor.h"
+#include "editor/RowNames.h"
 #include "editor/ValueBox.h"
 #include "gamefiles/ParameterLookup.h"
+#include "settings/ProgramSettings.h"
 #include "textcodec/Cp1251.h"
+#include "ui/DataSlots.h"
+#include "ui/WindowHost.h"
+
+using RowNames::Part;
 
 namespace {
 constexpr int ValueBoxHeight = 21;
@@ -23,14 +27,17 @@ constexpr int ApplyButtonSize = 21;
 constexpr int CheckBoxHeight = 17;
 } // namespace
 
-TabBuilder::TabBuilder(TForm1 &form) : form_(form) {}
+TabBuilder::TabBuilder(WindowHost &host, RowEditor &rows, std::function<void(int)> rowBuilt)
+    : host_(host), rows_(rows), rowBuilt_(std::move(rowBuilt))
+{
+}
 
 template <class T> T *TabBuilder::create(const QString &name)
 {
     T *control = new T(subTab_);
     control->setObjectName(name);
     newControls_.append(control);
-    form_.addComponent(control);
+    host_.addComponent(control);
     return control;
 }
 
@@ -49,19 +56,19 @@ void TabBuilder::showNewControls()
 
 void TabBuilder::oldFormat()
 {
-    form_.showMessage(MessageKind::Always, CatalogueMessages::OldFormat);
+    host_.showMessage(MessageKind::Always, CatalogueMessages::OldFormat);
 }
 
 bool TabBuilder::beginPage(const CataloguePage &page)
 {
     auto *outer = new QWidget;
-    form_.PageControl1->addTab(outer, cp1251::toUnicode(page.caption));
-    form_.addComponent(outer);
+    host_.pages()->addTab(outer, cp1251::toUnicode(page.caption));
+    host_.addComponent(outer);
     auto *layout = new QVBoxLayout(outer);
     layout->setContentsMargins(0, 0, 0, 0);
     innerTabs_ = new QTabWidget(outer);
     layout->addWidget(innerTabs_);
-    form_.addComponent(innerTabs_);
+    host_.addComponent(innerTabs_);
     pageFilePath_ = page.filePath;
     subTab_ = nullptr;
     return true;
@@ -69,7 +76,7 @@ bool TabBuilder::beginPage(const CataloguePage &page)
 
 bool TabBuilder::pageFileError(const CataloguePage &)
 {
-    form_.showMessage(MessageKind::Error, CatalogueMessages::PageFileError);
+    host_.showMessage(MessageKind::Error, CatalogueMessages::PageFileError);
     return true;
 }
 
@@ -82,7 +89,7 @@ bool TabBuilder::beginSubTab(const CatalogueSubTab &subTab)
     QCoreApplication::sendPostedEvents();
     subTab_ = new QWidget;
     innerTabs_->addTab(subTab_, cp1251::toUnicode(subTab.caption));
-    form_.addComponent(subTab_);
+    host_.addComponent(subTab_);
     tableButton_ = nullptr;
     row_ = 1;
     column_ = 1;
@@ -96,8 +103,8 @@ bool TabBuilder::beginSubTab(const CatalogueSubTab &subTab)
         dataslot::setTag(button, subTab.number);
         dataslot::setHint(button, pageFilePath_);
         dataslot::setHelpKeyword(button, subTab.caption);
-        QObject::connect(button, &QPushButton::clicked, &form_,
-                         [f = &form_, button] { f->ButImgClick(button); });
+        QObject::connect(button, &QPushButton::clicked, host_.window(),
+                         [h = &host_, button] { h->ButImgClick(button); });
         showNewControls();
         row_ = 2;
     }
@@ -108,7 +115,7 @@ bool TabBuilder::entry(const CatalogueEntry &entry)
 {
     if (entry.trade)
         buildTradeRow(entry);
-    else if (form_.settings.tableMode == 1)
+    else if (host_.settings().tableMode == 1)
         addTableButton(entry);
     else
         buildOrdinaryRow(entry);
@@ -117,7 +124,7 @@ bool TabBuilder::entry(const CatalogueEntry &entry)
 
 TabBuilder::Slot TabBuilder::takeRowSlot()
 {
-    const ProgramSettings &s = form_.settings;
+    const ProgramSettings &s = host_.settings();
     int y = (row_ - 1) * s.topAdd;
     if (y > s.columnLimit) {
         y = 0;
@@ -138,14 +145,14 @@ void TabBuilder::addTableButton(const CatalogueEntry &entry)
     tableButton_->setGeometry(50, 50, 200, 25);
     dataslot::setTag(tableButton_, entry.subTab);
     dataslot::setHint(tableButton_, QByteArray::number(entry.page));
-    QObject::connect(tableButton_, &QPushButton::clicked, &form_,
-                     [f = &form_, b = tableButton_] { f->ButTablClick(b); });
+    QObject::connect(tableButton_, &QPushButton::clicked, host_.window(),
+                     [h = &host_, b = tableButton_] { h->ButTablClick(b); });
     showNewControls();
 }
 
 QByteArray TabBuilder::lookUp(const CatalogueEntry &entry) const
 {
-    return ParameterLookup::lookUp(form_.gamedataFolder, entry.file, entry.section, entry.param);
+    return ParameterLookup::lookUp(host_.gamedataFolder(), entry.file, entry.section, entry.param);
 }
 
 ValueBox *TabBuilder::createValueBox(const QString &name, const Slot &slot,
@@ -153,7 +160,7 @@ ValueBox *TabBuilder::createValueBox(const QString &name, const Slot &slot,
                                      const ParameterLookup::RowValue &value)
 {
     auto *box = create<ValueBox>(name);
-    box->setGeometry(slot.x + 8, slot.y + 24, form_.settings.memoWidth, ValueBoxHeight);
+    box->setGeometry(slot.x + 8, slot.y + 24, host_.settings().memoWidth, ValueBoxHeight);
     box->setText(cp1251::toUnicode(value.text));
     box->setEnabled(value.enabled);
     dataslot::setTag(box, entry.number);
@@ -167,7 +174,7 @@ QPushButton *TabBuilder::createApplyButton(const QString &name, const Slot &slot
 {
     auto *apply = create<QPushButton>(name);
     apply->setText(QStringLiteral("!!!"));
-    apply->setGeometry(slot.x + form_.settings.memoWidth + 15, slot.y + 24, ApplyButtonSize,
+    apply->setGeometry(slot.x + host_.settings().memoWidth + 15, slot.y + 24, ApplyButtonSize,
                        ApplyButtonSize);
     apply->setEnabled(false);
     dataslot::setTag(apply, entry.page);
@@ -178,10 +185,10 @@ QPushButton *TabBuilder::createApplyButton(const QString &name, const Slot &slot
 
 void TabBuilder::buildOrdinaryRow(const CatalogueEntry &entry)
 {
-    const QString base = QStringLiteral("Name_") + QString::number(form_.rowCounter);
+    const QString base = RowNames::ordinaryBox(rowCount_);
     const Slot slot = takeRowSlot();
 
-    auto *caption = create<CaptionLabel>(base + "_V");
+    auto *caption = create<CaptionLabel>(RowNames::sibling(base, Part::Caption));
     caption->setText(cp1251::toUnicode(entry.caption));
     caption->move(slot.x + 8, slot.y + 8);
     dataslot::setTag(caption, entry.subTab);
@@ -190,48 +197,50 @@ void TabBuilder::buildOrdinaryRow(const CatalogueEntry &entry)
         ParameterLookup::rowValueFor(false, entry.hasFull, lookUp(entry));
     ValueBox *box = createValueBox(base, slot, entry, value);
 
-    auto *comment = create<QLabel>(base + "_Comment");
+    auto *comment = create<QLabel>(RowNames::sibling(base, Part::Comment));
     comment->setText(cp1251::toUnicode(value.commentPart));
     comment->setVisible(false);
     dataslot::setHint(comment, entry.subTabCaption);
 
     // Attached only now, so filling the box above does not count as a change.
-    QObject::connect(box, &ValueBox::clicked, &form_, [f = &form_, box] { f->MemoClick(box); });
-    QObject::connect(box, &ValueBox::textChanged, &form_,
-                     [f = &form_, box] { f->MemoChange(box); });
-    box->setPopupMenu(form_.PopupMenuAdd);
+    QObject::connect(box, &ValueBox::clicked, host_.window(),
+                     [r = &rows_, box] { r->MemoClick(box); });
+    QObject::connect(box, &ValueBox::textChanged, host_.window(),
+                     [r = &rows_, box] { r->MemoChange(box); });
+    box->setPopupMenu(host_.rowMenu());
 
-    QPushButton *apply = createApplyButton(base + "_", slot, entry);
-    QObject::connect(apply, &QPushButton::clicked, &form_,
-                     [f = &form_, apply] { f->ButClick(apply); });
+    QPushButton *apply = createApplyButton(RowNames::sibling(base, Part::Apply), slot, entry);
+    QObject::connect(apply, &QPushButton::clicked, host_.window(),
+                     [r = &rows_, apply] { r->ButClick(apply); });
 
     rowBuilt();
 }
 
 void TabBuilder::buildTradeRow(const CatalogueEntry &entry)
 {
-    const QString base = QStringLiteral("Name1_") + QString::number(form_.rowCounter) + "_s1";
+    const QString base = RowNames::tradeBox(rowCount_);
     const Slot slot = takeRowSlot();
-    const int memoWidth = form_.settings.memoWidth;
+    const int memoWidth = host_.settings().memoWidth;
 
-    auto *check = create<QCheckBox>(base + "_TR");
+    auto *check = create<QCheckBox>(RowNames::sibling(base, Part::TradeCheck));
     check->setText(cp1251::toUnicode(entry.caption));
     check->setGeometry(slot.x + 8, slot.y + 8, memoWidth + 36, CheckBoxHeight);
     dataslot::setTag(check, entry.subTab);
     const ParameterLookup::RowValue value =
         ParameterLookup::rowValueFor(true, false, lookUp(entry));
     check->setChecked(value.checked);
-    QObject::connect(check, &QCheckBox::clicked, &form_,
-                     [f = &form_, check] { f->CheckClick(check); });
+    QObject::connect(check, &QCheckBox::clicked, host_.window(),
+                     [r = &rows_, check] { r->CheckClick(check); });
 
     ValueBox *box = createValueBox(base, slot, entry, value);
-    QObject::connect(box, &ValueBox::clicked, &form_, [f = &form_, box] { f->SpinClick(box); });
-    QObject::connect(box, &ValueBox::textChanged, &form_,
-                     [f = &form_, box] { f->SpinChange(box); });
+    QObject::connect(box, &ValueBox::clicked, host_.window(),
+                     [r = &rows_, box] { r->SpinClick(box); });
+    QObject::connect(box, &ValueBox::textChanged, host_.window(),
+                     [r = &rows_, box] { r->SpinChange(box); });
 
-    QPushButton *apply = createApplyButton(base + "_B", slot, entry);
-    QObject::connect(apply, &QPushButton::clicked, &form_,
-                     [f = &form_, apply] { f->ButTradeClick(apply); });
+    QPushButton *apply = createApplyButton(RowNames::sibling(base, Part::TradeApply), slot, entry);
+    QObject::connect(apply, &QPushButton::clicked, host_.window(),
+                     [r = &rows_, apply] { r->ButTradeClick(apply); });
 
     rowBuilt();
 }
@@ -239,7 +248,7 @@ void TabBuilder::buildTradeRow(const CatalogueEntry &entry)
 void TabBuilder::rowBuilt()
 {
     showNewControls();
-    ++form_.rowCounter;
-    if (form_.Form5)
-        form_.Form5->setCount(form_.rowCounter);
+    ++rowCount_;
+    if (rowBuilt_)
+        rowBuilt_(rowCount_);
 }

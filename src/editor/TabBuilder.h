@@ -3,23 +3,31 @@
 #include <QByteArray>
 #include <QList>
 
+#include <functional>
+
 #include "catalogue/CatalogueVisitor.h"
 #include "gamefiles/ParameterLookup.h"
 
 class QPushButton;
 class QTabWidget;
 class QWidget;
-class TForm1;
+class RowEditor;
 class ValueBox;
+class WindowHost;
 
 // Turns the catalogue walk into the main window's tabs and editor rows: one outer tab per
 // switched-on page, one sub-tab per sub-tab of its page file, one row per entry, each row filled
 // with the parameter's current value. Every control is owned by the main window and added to
-// its components in creation order; rows are found later by name.
+// its components in creation order; rows are found later by name (RowNames.h) and their events
+// go to the row editor.
 class TabBuilder : public CatalogueVisitor
 {
 public:
-    explicit TabBuilder(TForm1 &form);
+    // rowBuilt is called with the number of rows built so far after every row.
+    TabBuilder(WindowHost &host, RowEditor &rows, std::function<void(int)> rowBuilt = {});
+
+    // Rows built so far: the running number of the next row.
+    int rowCount() const { return rowCount_; }
 
     void oldFormat() override;
     bool beginPage(const CataloguePage &page) override;
@@ -45,7 +53,10 @@ private:
     void showNewControls();
     template <class T> T *create(const QString &name);
 
-    TForm1 &form_;
+    WindowHost &host_;
+    RowEditor &rows_;
+    std::function<void(int)> rowBuilt_;
+    int rowCount_ = 0;
     QTabWidget *innerTabs_ = nullptr;
     QWidget *subTab_ = nullptr;
     QPushButton *tableButton_ = nullptr;

@@ -1,6 +1,6 @@
-#include "app/Dialogs.h"
+#include "ui/Dialogs.h"
 
-#include "app/AppInfo.h"
+#include "ui/AppInfo.h"
 
 #include <QApplication>
 #include <QColorDialog>

@@ -5,9 +5,9 @@
 #include <QTabWidget>
 #include <gtest/gtest.h>
 
-#include "editor/DataSlots.h"
 #include "editor/ValueBox.h"
 #include "support/WindowFixture.h"
+#include "ui/DataSlots.h"
 
 namespace {
 
@@ -67,7 +67,7 @@ TEST_F(Builder, BuildsOneTabPerEnabledPageAndOneSubTabPerSubTab)
     ASSERT_NE(inner, nullptr);
     ASSERT_EQ(inner->count(), 2);
     EXPECT_EQ(inner->tabText(1), "Много");
-    EXPECT_EQ(w.rowCounter, 15);
+    EXPECT_EQ(w.rowCounter(), 15);
     EXPECT_TRUE(f.dialogs.messages.isEmpty());
 }
 
@@ -163,7 +163,7 @@ TEST_F(Builder, TableModeShowsTableButtonsInsteadOfOrdinaryRows)
     f.writeSettings("Warning=2\nTableMode=1\n");
     TForm1 &w = f.start();
     EXPECT_EQ(w.findComponent("Name_0"), nullptr);
-    EXPECT_EQ(w.rowCounter, 2) << "only the trade rows are built";
+    EXPECT_EQ(w.rowCounter(), 2) << "only the trade rows are built";
     EXPECT_NE(w.findComponent("Name1_0_s1"), nullptr);
     auto *inner = w.PageControl1->widget(0)->findChild<QTabWidget *>();
     const auto buttons = inner->widget(1)->findChildren<QPushButton *>();
@@ -240,12 +240,12 @@ TEST(BuilderExample, ExampleCatalogueBuildsOnTheExampleGameFolder)
     TForm1 &w = f.start();
     EXPECT_TRUE(f.dialogs.messages.isEmpty()) << f.dialogs.messages.join("|").toStdString();
     EXPECT_GE(w.PageControl1->count(), 3);
-    EXPECT_GT(w.rowCounter, 20);
+    EXPECT_GT(w.rowCounter(), 20);
     // Most example parameters exist in the example game files.
     int found = 0;
-    for (int n = 0; n < w.rowCounter; ++n) {
+    for (int n = 0; n < w.rowCounter(); ++n) {
         if (auto *box = qobject_cast<ValueBox *>(w.findComponent(QString("Name_%1").arg(n))))
             found += box->isEnabled() && !box->text().isEmpty();
     }
-    EXPECT_GT(found, w.rowCounter / 2);
+    EXPECT_GT(found, w.rowCounter() / 2);
 }

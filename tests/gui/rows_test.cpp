@@ -8,9 +8,9 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include "editor/DataSlots.h"
 #include "editor/ValueBox.h"
 #include "support/WindowFixture.h"
+#include "ui/DataSlots.h"
 
 namespace {
 

@@ -51,7 +51,7 @@ TEST_F(Startup, FirstStartAsksForTheFolderAndWritesTheSettingsFile)
                                " Сейчас будут загружены настройки. Это займет некоторое время. "
                                "Пожалуйста, дождитесь окончания загрузки.",
                            Loaded}));
-    EXPECT_EQ(w.gamedataFolder, cp1251::encode(folder));
+    EXPECT_EQ(w.gamedataFolder(), cp1251::encode(folder));
     EXPECT_EQ(settingValue(f, "Gamedata_Path"), cp1251::encode(folder));
     EXPECT_EQ(settingValue(f, "Double_Path", "absent"), "") << "present with an empty value";
 
@@ -115,7 +115,7 @@ TEST_F(Startup, VersionWarningShowsAtEveryLevelAndMenusFollowTheSettings)
     EXPECT_TRUE(w.N26->isChecked());
     EXPECT_TRUE(w.N27->isChecked());
     EXPECT_TRUE(w.N30->isChecked());
-    EXPECT_EQ(w.settings.tableMode, 1);
+    EXPECT_EQ(w.settings().tableMode, 1);
 }
 
 TEST_F(Startup, WindowSizeComesFromTheSettingsAndColumnLimitStaysAsRead)
@@ -125,7 +125,7 @@ TEST_F(Startup, WindowSizeComesFromTheSettingsAndColumnLimitStaysAsRead)
     EXPECT_EQ(w.frameGeometry().height(), 800);
     EXPECT_EQ(w.frameGeometry().width(), 700);
     w.resize(640, 480);
-    EXPECT_EQ(w.settings.columnLimit, 550);
+    EXPECT_EQ(w.settings().columnLimit, 550);
     EXPECT_EQ(w.PageControl1->width(), w.frameGeometry().width() - 6);
     EXPECT_EQ(w.PageControl1->height(), w.frameGeometry().height() - 140);
 }

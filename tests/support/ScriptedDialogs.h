@@ -5,7 +5,7 @@
 #include <QQueue>
 #include <QStringList>
 
-#include "app/Dialogs.h"
+#include "ui/Dialogs.h"
 
 // Records every message and answers dialogs from queued answers, so window tests run without
 // a screen. An unanswered folder or file dialog counts as cancelled.

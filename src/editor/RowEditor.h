@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+
+class ParameterWriter;
+class QCheckBox;
+class QPushButton;
+class ValueBox;
+class WindowHost;
+
+// What the controls of the editor rows do: a click into a value box selects its row (help
+// text, status line, pending text, selection context of the pop-up menu), typing prepares the
+// text to write and enables the row's apply button, and the apply button writes the parameter
+// back into its game file. Each handler gets the control that fired and finds the row's other
+// controls by name (RowNames.h) among the main window's components.
+class RowEditor
+{
+public:
+    explicit RowEditor(WindowHost &host);
+
+    void MemoClick(ValueBox *box);
+    void SpinClick(ValueBox *box);
+    void MemoChange(ValueBox *box);
+    void SpinChange(ValueBox *box);
+    void CheckClick(QCheckBox *check);
+    void ButClick(QPushButton *apply);
+    void ButTradeClick(QPushButton *apply);
+    void N19Click();
+
+private:
+    void selectRow(ValueBox *box, const QString &applyName, const QString &labelName,
+                   const QString &commentName);
+    // The row's text to write: its value box and, in an ordinary row, its comment label.
+    QString pendingTextOf(ValueBox *box, const QString &commentName) const;
+    // Turns commas into dots in the value box when the menu option is on.
+    void replaceCommas(ValueBox *box);
+    // Converts the pending text for the game file; false (after a message) when it cannot be
+    // written as it stands.
+    bool valueTextFor(const QString &pending, QByteArray *valueText);
+    ParameterWriter writer() const;
+
+    WindowHost &host_;
+};

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+#include "settings/MessageLevel.h"
+
+class Dialogs;
+class QLabel;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QTabWidget;
+class QWidget;
+struct ProgramSettings;
+
+// What the subsystems that drive part of the main window need from it: its components, its
+// messages and dialogs, the settings and folders of the run, and the shared displays. The main
+// window implements it; each subsystem works against this interface only, so none of them
+// depends on the window class or on another subsystem's windows.
+class WindowHost
+{
+public:
+    virtual ~WindowHost() = default;
+
+    // The main window: parent of dialogs and context of the controls' connections.
+    virtual QWidget *window() = 0;
+
+    // Components owned by the main window, in creation order, found by name.
+    virtual void addComponent(QObject *component) = 0;
+    virtual QObject *findComponent(const QString &name) const = 0;
+    template <class T> T *find(const QString &name) const
+    {
+        return qobject_cast<T *>(findComponent(name));
+    }
+
+    // Shows the text when the message level lets this kind through.
+    virtual void showMessage(MessageKind kind, const QString &text) = 0;
+    virtual Dialogs &dialogs() const = 0;
+
+    // The settings and folders of the run (Windows-1251 texts, folders end in "/").
+    virtual const ProgramSettings &settings() const = 0;
+    virtual const QByteArray &programFolder() const = 0;
+    virtual const QByteArray &gamedataFolder() const = 0;
+
+    // The shared displays and the outer tabs.
+    virtual QLabel *statusLine() const = 0;          // Panel1
+    virtual QPlainTextEdit *pendingText() const = 0; // TMP: what the next apply writes
+    virtual QPlainTextEdit *helpText() const = 0;    // Help
+    virtual QTabWidget *pages() const = 0;           // PageControl1
+    virtual QMenu *rowMenu() const = 0;              // PopupMenuAdd of the ordinary rows
+
+    // Buttons on the sub-tabs whose windows belong to other subsystems.
+    virtual void ButImgClick(QPushButton *button) = 0;
+    virtual void ButTablClick(QPushButton *button) = 0;
+};
