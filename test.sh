@@ -4,6 +4,8 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 tools/install-deps.sh
+# The code keeps one formatting: any file that differs from .clang-format fails the run.
+git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror
 sanitize="${BRANVIK_SANITIZE:-OFF}"
 dir=build-test
 [ "$sanitize" = "ON" ] && dir=build-asan

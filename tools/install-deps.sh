@@ -3,9 +3,8 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools libqt6test6 qt6-image-formats-plugins
-  libgsf-1-dev libjpeg-dev
+  build-essential cmake ninja-build pkg-config clang-format
+  qt6-base-dev qt6-base-dev-tools libqt6test6 qt6-translations-l10n
   libgtest-dev libgmock-dev libbenchmark-dev
 )
 
