@@ -1,6 +1,7 @@
 // The start-up and close sequences of the main window, and the gamedata folder command.
 
 #include <QAction>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTabWidget>
@@ -9,7 +10,9 @@
 #include "app/TForm5.h"
 #include "catalogue/CatalogueMessages.h"
 #include "catalogue/CatalogueReader.h"
+#include "editor/RowEditor.h"
 #include "editor/TabBuilder.h"
+#include "profile/DiskPath.h"
 #include "profile/ProfileFile.h"
 #include "textcodec/Cp1251.h"
 #include "ui/Dialogs.h"
@@ -46,16 +49,18 @@ QByteArray TForm1::askGamedataFolder()
 
 void TForm1::N6Click()
 {
+    // The program closes after a new folder is chosen: edited rows are dealt with first.
+    if (!confirmUnappliedRows())
+        return;
     const QByteArray folder = askGamedataFolder();
     if (folder.isEmpty())
         return;
-    gamedataFolder_ = folder;
+    // The folder of this run stays as it is: the new one is used from the next start.
     showMessage(MessageKind::Information,
-                QStringLiteral("Папка с файлами: ") + cp1251::toUnicode(gamedataFolder_));
+                QStringLiteral("Папка с файлами: ") + cp1251::toUnicode(folder));
     QString error;
-    if (!settingsFile_ ||
-        !settingsFile_->writeString(settingkeys::SectionSetting, settingkeys::GamedataPath,
-                                    gamedataFolder_, &error)) {
+    if (!settingsFile_ || !settingsFile_->writeString(settingkeys::SectionSetting,
+                                                      settingkeys::GamedataPath, folder, &error)) {
         // Telling the user to restart would be a lie: the folder was not saved.
         showMessage(MessageKind::Error,
                     SettingsFileMissing + (error.isEmpty() ? QString() : "\n" + error));
@@ -93,7 +98,31 @@ bool TForm1::settleGamedataFolder()
     if (stored == settingkeys::AbsentGamedataPath)
         return firstStart();
     gamedataFolder_ = stored;
+    if (!QFileInfo(resolveDiskPath(gamedataFolder_)).isDir())
+        offerAnotherGamedataFolder();
     return true;
+}
+
+// A gamedata folder that has gone (renamed, an unplugged disk) would give empty rows and failed
+// writes: say so and let the user choose the folder, as at the first start. Cancelling keeps
+// the stored folder.
+void TForm1::offerAnotherGamedataFolder()
+{
+    showMessage(MessageKind::Always,
+                QStringLiteral("Папка gamedata не найдена: ") + cp1251::toUnicode(gamedataFolder_) +
+                    QStringLiteral("\nУкажите папку с редактируемыми файлами."));
+    const QByteArray folder = askGamedataFolder();
+    if (folder.isEmpty())
+        return;
+    QString error;
+    if (!settingsFile_->writeString(settingkeys::SectionSetting, settingkeys::GamedataPath, folder,
+                                    &error)) {
+        showMessage(MessageKind::Always, SettingsFileMissing + "\n" + error);
+        return;
+    }
+    gamedataFolder_ = folder;
+    showMessage(MessageKind::Always,
+                QStringLiteral("Папка с файлами: ") + cp1251::toUnicode(gamedataFolder_));
 }
 
 bool TForm1::firstStart()
@@ -173,14 +202,49 @@ void TForm1::applyWindowSize()
            qMax(current.formHeight - frame.height(), 1));
 }
 
-void TForm1::enableEditing()
+void TForm1::enableEditing(bool catalogueComplete)
 {
     TMP->setPlainText(QStringLiteral("Выберите параметр!"));
     PageControl1->setEnabled(true);
     QPalette pal = Panel1->palette();
     pal.setColor(QPalette::Window, Silver);
     Panel1->setPalette(pal);
-    Panel1->setText(QStringLiteral("Можете редактировать файлы!"));
+    // After a catalogue that stopped the building, the window shows what was built; it does
+    // not claim to be ready.
+    Panel1->setText(catalogueComplete
+                        ? QStringLiteral("Можете редактировать файлы!")
+                        : QStringLiteral("Каталог параметров загружен не полностью: проверьте "
+                                         "файлы папки Setting."));
+}
+
+bool TForm1::confirmUnappliedRows()
+{
+    if (unappliedConfirmed_)
+        return true;
+    const int pending = rows_->pendingCount();
+    if (pending == 0)
+        return true;
+    // A question, not a notice: asked at every message level.
+    const int answer = dialogs_->ask(
+        this,
+        QStringLiteral("Изменённых, но не применённых параметров: %1.\nПрименить их?").arg(pending),
+        {QStringLiteral("Применить все"), QStringLiteral("Не применять"),
+         QStringLiteral("Отмена")});
+    if (answer == 1) {
+        unappliedConfirmed_ = true;
+        return true;
+    }
+    if (answer != 0)
+        return false;
+    const int left = rows_->applyAll();
+    if (left > 0) {
+        showMessage(
+            MessageKind::Always,
+            QStringLiteral("Не удалось применить параметров: %1. Программа не закрыта.").arg(left));
+        return false;
+    }
+    unappliedConfirmed_ = true;
+    return true;
 }
 
 void TForm1::closeLoadingWindow()
@@ -206,11 +270,13 @@ void TForm1::FormShow()
                                    "время. Пожалуйста, дождитесь окончания загрузки."));
     applyWindowSize();
     QString error;
-    if (!buildAllTabs(&error))
-        showMessage(MessageKind::Error, CatalogueMessages::WalkFailed);
-    enableEditing();
-    showMessage(MessageKind::Information,
-                QStringLiteral("Данные загружены. Можете начинать редактирование."));
+    const bool built = buildAllTabs(&error);
+    if (!built)
+        showMessage(MessageKind::Error, CatalogueMessages::WalkFailed + "\n" + error);
+    enableEditing(built);
+    if (built)
+        showMessage(MessageKind::Information,
+                    QStringLiteral("Данные загружены. Можете начинать редактирование."));
     loadComponentState();
     closeLoadingWindow();
     ready_ = true;
@@ -260,6 +326,7 @@ bool TForm1::buildAllTabs(QString *error)
             Form5->setCount(rows);
     });
     const CatalogueResult result = CatalogueReader(programFolder_).walk(builder);
+    builder.finish();
     rowCounter_ = builder.rowCount();
     if (result.status == CatalogueResult::Failed) {
         *error = result.reason;

@@ -183,6 +183,8 @@ void TForm1::createMenus()
     N11 = addItem(PopupMenuAdd, "N11", QStringLiteral("Добавить"), QKeySequence("Ctrl+Insert"));
     PopupMenuAdd->addSeparator();
     N13 = addItem(PopupMenuAdd, "N13", QStringLiteral("Удалить"), QKeySequence("Ctrl+Delete"));
+    // Their shortcuts work from the whole window, not only while the menu is open.
+    addActions({N9, N11, N13});
 }
 
 void TForm1::createControls()
@@ -269,6 +271,10 @@ void TForm1::resizeEvent(QResizeEvent *event)
 
 void TForm1::closeEvent(QCloseEvent *event)
 {
+    if (!closed_ && ready_ && !confirmUnappliedRows()) {
+        event->ignore();
+        return;
+    }
     if (!closed_) {
         closed_ = true;
         FormClose();

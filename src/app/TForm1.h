@@ -127,12 +127,16 @@ private:
     void setEntryExamples();
     bool settleGamedataFolder();
     bool firstStart();
+    void offerAnotherGamedataFolder();
     // Asks for the gamedata folder; empty when cancelled (or unusable, after a message).
     QByteArray askGamedataFolder();
     void readProgramSettings();
     void applySettingsToMenus();
     void applyWindowSize();
-    void enableEditing();
+    void enableEditing(bool catalogueComplete);
+    // Asks what to do with edited rows not applied yet; false when the user cancels (or
+    // applying them failed).
+    bool confirmUnappliedRows();
     void closeLoadingWindow();
 
     // Call points of the start-up and close sequences, filled by their subsystems.
@@ -166,4 +170,5 @@ private:
     bool showHandled_ = false;
     bool ready_ = false;
     bool closed_ = false;
+    bool unappliedConfirmed_ = false;
 };

@@ -1,4 +1,6 @@
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 #include "app/TForm1.h"
 #include "ui/AppInfo.h"
@@ -7,6 +9,11 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(applicationTitle());
+    // The program speaks Russian: so do Qt's own dialogs and buttons.
+    QTranslator qtTranslations;
+    if (qtTranslations.load(QStringLiteral("qtbase_ru"),
+                            QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTranslations);
     TForm1 window;
     window.show();
     return QApplication::exec();

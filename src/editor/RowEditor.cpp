@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 
 #include "editor/RowNames.h"
 #include "editor/ValueBox.h"
@@ -69,16 +70,13 @@ QString RowEditor::pendingTextOf(ValueBox *box, const QString &commentName) cons
 void RowEditor::MemoChange(ValueBox *box)
 {
     const QString b = box->objectName();
-    if (auto *apply = host_.find<QPushButton>(RowNames::sibling(b, Part::Apply)))
-        apply->setEnabled(true);
+    markPending(host_.find<QPushButton>(RowNames::sibling(b, Part::Apply)));
     host_.pendingText()->setPlainText(pendingTextOf(box, RowNames::sibling(b, Part::Comment)));
 }
 
 void RowEditor::SpinChange(ValueBox *box)
 {
-    if (auto *apply =
-            host_.find<QPushButton>(RowNames::sibling(box->objectName(), Part::TradeApply)))
-        apply->setEnabled(true);
+    markPending(host_.find<QPushButton>(RowNames::sibling(box->objectName(), Part::TradeApply)));
     host_.pendingText()->setPlainText(box->text());
 }
 
@@ -87,8 +85,37 @@ void RowEditor::CheckClick(QCheckBox *check)
     const QString boxName = RowNames::boxOf(check->objectName(), Part::TradeCheck);
     if (auto *box = host_.find<ValueBox>(boxName))
         box->setEnabled(check->isChecked());
-    if (auto *apply = host_.find<QPushButton>(RowNames::sibling(boxName, Part::TradeApply)))
-        apply->setEnabled(true);
+    markPending(host_.find<QPushButton>(RowNames::sibling(boxName, Part::TradeApply)));
+}
+
+void RowEditor::markPending(QPushButton *apply)
+{
+    if (!apply)
+        return;
+    if (!apply->isEnabled())
+        pending_.append(apply);
+    apply->setEnabled(true);
+}
+
+int RowEditor::pendingCount()
+{
+    pending_.removeIf(
+        [](const QPointer<QPushButton> &apply) { return apply.isNull() || !apply->isEnabled(); });
+    return static_cast<int>(pending_.size());
+}
+
+int RowEditor::applyAll()
+{
+    const QList<QPointer<QPushButton>> rows = pending_;
+    for (const QPointer<QPushButton> &apply : rows) {
+        if (apply.isNull() || !apply->isEnabled())
+            continue;
+        if (RowNames::boxOf(apply->objectName(), Part::TradeApply).isEmpty())
+            ButClick(apply);
+        else
+            ButTradeClick(apply);
+    }
+    return pendingCount();
 }
 
 void RowEditor::N19Click()
@@ -101,8 +128,11 @@ void RowEditor::replaceCommas(ValueBox *box)
     const auto *n19 = host_.find<QAction>(QStringLiteral("N19"));
     if (!n19 || !n19->isChecked())
         return;
+    // Only a decimal comma: one between two digits. Commas that separate values ("1.5, 1.3")
+    // stay.
+    static const QRegularExpression decimalComma(QStringLiteral("(?<=\\d),(?=\\d)"));
     QString text = box->text();
-    text.replace(',', '.');
+    text.replace(decimalComma, QStringLiteral("."));
     box->setText(text); // raises the change handler only when a comma was replaced
 }
 
@@ -115,13 +145,7 @@ bool RowEditor::valueTextFor(const QString &pending, QByteArray *valueText)
                                          "кодировке файлов игры (Windows-1251)."));
         return false;
     }
-    if (bytes.contains('\n') || bytes.contains('\r')) {
-        // A line break would split the key's line in the game file.
-        host_.showMessage(MessageKind::Error,
-                          QStringLiteral("Значение не записано: оно должно быть одной строкой, "
-                                         "без переводов строки."));
-        return false;
-    }
+    // Line breaks are refused by the write itself, before anything is touched.
     *valueText = ' ' + bytes;
     return true;
 }
@@ -133,20 +157,29 @@ ParameterWriter RowEditor::writer() const
         WriteTarget{host_.gamedataFolder(), s.duplicationOn(), s.duplicationFolder});
 }
 
+void RowEditor::reportFailure(const QString &error)
+{
+    host_.showMessage(MessageKind::Error,
+                      error.isEmpty() ? WriteFailed : WriteFailed + QLatin1Char('\n') + error);
+}
+
 void RowEditor::ButClick(QPushButton *apply)
 {
     auto *box = host_.find<ValueBox>(RowNames::boxOf(apply->objectName(), Part::Apply));
-    if (box) {
-        replaceCommas(box);
-        // The row writes its own text, whichever row was clicked last.
-        const QString pending =
-            pendingTextOf(box, RowNames::sibling(box->objectName(), Part::Comment));
-        host_.pendingText()->setPlainText(pending);
-        QByteArray valueText;
-        if (valueTextFor(pending, &valueText) &&
-            !writer().writeParameter(dataslot::helpKeyword(box), dataslot::hint(apply),
-                                     dataslot::helpKeyword(apply), valueText))
-            host_.showMessage(MessageKind::Error, WriteFailed);
+    if (!box)
+        return;
+    replaceCommas(box);
+    // The row writes its own text, whichever row was clicked last.
+    const QString pending = pendingTextOf(box, RowNames::sibling(box->objectName(), Part::Comment));
+    host_.pendingText()->setPlainText(pending);
+    QByteArray valueText;
+    if (!valueTextFor(pending, &valueText))
+        return; // refused: the row stays pending
+    QString error;
+    if (!writer().writeParameter(dataslot::helpKeyword(box), dataslot::hint(apply),
+                                 dataslot::helpKeyword(apply), valueText, &error)) {
+        reportFailure(error);
+        return; // failed: the row stays pending, so it does not look applied
     }
     apply->setEnabled(false);
 }
@@ -154,19 +187,23 @@ void RowEditor::ButClick(QPushButton *apply)
 void RowEditor::ButTradeClick(QPushButton *apply)
 {
     auto *box = host_.find<ValueBox>(RowNames::boxOf(apply->objectName(), Part::TradeApply));
-    if (box) {
-        replaceCommas(box);
-        const QString pending = pendingTextOf(box, QString());
-        host_.pendingText()->setPlainText(pending);
-        const auto *check =
-            host_.find<QCheckBox>(RowNames::sibling(box->objectName(), Part::TradeCheck));
-        const bool present = check && check->isChecked();
-        QByteArray valueText;
-        // A key being deleted needs no text that can be written.
-        if ((!present || valueTextFor(pending, &valueText)) &&
-            !writer().writeTrade(dataslot::helpKeyword(box), dataslot::hint(apply),
-                                 dataslot::helpKeyword(apply), present, valueText))
-            host_.showMessage(MessageKind::Error, WriteFailed);
+    if (!box)
+        return;
+    replaceCommas(box);
+    const QString pending = pendingTextOf(box, QString());
+    host_.pendingText()->setPlainText(pending);
+    const auto *check =
+        host_.find<QCheckBox>(RowNames::sibling(box->objectName(), Part::TradeCheck));
+    const bool present = check && check->isChecked();
+    QByteArray valueText;
+    // A key being deleted needs no text that can be written.
+    if (present && !valueTextFor(pending, &valueText))
+        return;
+    QString error;
+    if (!writer().writeTrade(dataslot::helpKeyword(box), dataslot::hint(apply),
+                             dataslot::helpKeyword(apply), present, valueText, &error)) {
+        reportFailure(error);
+        return;
     }
     apply->setEnabled(false);
 }

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QList>
+#include <QPointer>
+#include <QPushButton>
 #include <QString>
 
 class ParameterWriter;
 class QCheckBox;
-class QPushButton;
 class ValueBox;
 class WindowHost;
 
@@ -27,7 +29,15 @@ public:
     void ButTradeClick(QPushButton *apply);
     void N19Click();
 
+    // Rows edited but not applied yet (their apply button is enabled).
+    int pendingCount();
+    // Applies every pending row; returns how many are still pending (failed or refused).
+    int applyAll();
+
 private:
+    void markPending(QPushButton *apply);
+    // "Except" with the reason on its next line.
+    void reportFailure(const QString &error);
     void selectRow(ValueBox *box, const QString &applyName, const QString &labelName,
                    const QString &commentName);
     // The row's text to write: its value box and, in an ordinary row, its comment label.
@@ -40,4 +50,5 @@ private:
     ParameterWriter writer() const;
 
     WindowHost &host_;
+    QList<QPointer<QPushButton>> pending_;
 };

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -25,6 +26,7 @@ namespace {
 constexpr int ValueBoxHeight = 21;
 constexpr int ApplyButtonSize = 21;
 constexpr int CheckBoxHeight = 17;
+constexpr int Margin = 8; // right of and below the last control of a sub-tab
 } // namespace
 
 TabBuilder::TabBuilder(WindowHost &host, RowEditor &rows, std::function<void(int)> rowBuilt)
@@ -45,13 +47,35 @@ void TabBuilder::showNewControls()
 {
     // Controls appear with their sub-tab when it is first shown, except on a sub-tab that is
     // already on screen (the first one of the first page). Controls hidden on purpose stay so.
-    if (subTab_ && subTab_->isVisible()) {
-        for (QWidget *w : std::as_const(newControls_)) {
-            if (!w->testAttribute(Qt::WA_WState_ExplicitShowHide))
-                w->show();
-        }
+    const bool onScreen = subTab_ && subTab_->isVisible();
+    for (QWidget *w : std::as_const(newControls_)) {
+        extent_ = extent_.united(w->geometry());
+        if (onScreen && !w->testAttribute(Qt::WA_WState_ExplicitShowHide))
+            w->show();
     }
     newControls_.clear();
+}
+
+void TabBuilder::finishSubTab()
+{
+    // The sub-tab is as large as its rows, so its scroll area shows scroll bars when they do
+    // not fit the window. Set once per sub-tab: each change of a minimum size posts a layout
+    // request.
+    if (subTab_ && !extent_.isEmpty())
+        subTab_->setMinimumSize(extent_.right() + 1 + Margin, extent_.bottom() + 1 + Margin);
+    subTab_ = nullptr;
+    extent_ = QRect();
+}
+
+void TabBuilder::finish()
+{
+    finishSubTab();
+}
+
+bool TabBuilder::endPage(const CataloguePage &)
+{
+    finishSubTab();
+    return true;
 }
 
 void TabBuilder::oldFormat()
@@ -70,13 +94,16 @@ bool TabBuilder::beginPage(const CataloguePage &page)
     layout->addWidget(innerTabs_);
     host_.addComponent(innerTabs_);
     pageFilePath_ = page.filePath;
-    subTab_ = nullptr;
+    finishSubTab();
     return true;
 }
 
-bool TabBuilder::pageFileError(const CataloguePage &)
+bool TabBuilder::pageFileError(const CataloguePage &page)
 {
-    host_.showMessage(MessageKind::Error, CatalogueMessages::PageFileError);
+    host_.showMessage(MessageKind::Error,
+                      CatalogueMessages::PageFileError + QLatin1Char('\n') +
+                          cp1251::toUnicode(page.filePath) +
+                          QStringLiteral(": нет файла или ключа Kol-vo в разделе [Pages]"));
     return true;
 }
 
@@ -87,8 +114,15 @@ bool TabBuilder::beginSubTab(const CatalogueSubTab &subTab)
     // destruction slower and slower; delivering them sub-tab by sub-tab keeps the queue short.
     // Only posted events are delivered here: user input waits for the event loop.
     QCoreApplication::sendPostedEvents();
+    finishSubTab();
+    // Rows keep their fixed positions on the sub-tab; the scroll area around it lets the user
+    // reach rows that do not fit the window.
+    auto *scroll = new QScrollArea;
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
     subTab_ = new QWidget;
-    innerTabs_->addTab(subTab_, cp1251::toUnicode(subTab.caption));
+    scroll->setWidget(subTab_);
+    innerTabs_->addTab(scroll, cp1251::toUnicode(subTab.caption));
     host_.addComponent(subTab_);
     tableButton_ = nullptr;
     row_ = 1;
@@ -96,9 +130,6 @@ bool TabBuilder::beginSubTab(const CatalogueSubTab &subTab)
     if (!subTab.image.isEmpty()) {
         auto *button = create<QPushButton>(QString());
         button->setText(QStringLiteral("Картинка"));
-        QFont font = button->font();
-        font.setPointSize(4);
-        button->setFont(font);
         button->setGeometry(8, 8, 130, 35);
         dataslot::setTag(button, subTab.number);
         dataslot::setHint(button, pageFilePath_);

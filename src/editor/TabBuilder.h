@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QRect>
 
 #include <functional>
 
@@ -34,6 +35,10 @@ public:
     bool pageFileError(const CataloguePage &page) override;
     bool beginSubTab(const CatalogueSubTab &subTab) override;
     bool entry(const CatalogueEntry &entry) override;
+    bool endPage(const CataloguePage &page) override;
+
+    // Completes the sub-tab built last; call after the walk, whether it completed or not.
+    void finish();
 
 private:
     struct Slot
@@ -51,6 +56,7 @@ private:
                                    const CatalogueEntry &entry);
     void rowBuilt();
     void showNewControls();
+    void finishSubTab();
     template <class T> T *create(const QString &name);
 
     WindowHost &host_;
@@ -61,6 +67,7 @@ private:
     QWidget *subTab_ = nullptr;
     QPushButton *tableButton_ = nullptr;
     QList<QWidget *> newControls_;
+    QRect extent_; // of the current sub-tab's controls
     QByteArray pageFilePath_;
     int row_ = 1;
     int column_ = 1;

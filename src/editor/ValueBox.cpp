@@ -1,11 +1,14 @@
 #include "editor/ValueBox.h"
 
+#include <QAction>
 #include <QContextMenuEvent>
+#include <QFocusEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 
 namespace {
 
-// The editor itself: Qt's plain-text editor, one line high, reporting left-button clicks.
+// The editor itself: Qt's plain-text editor, one line high, reporting what selects its row.
 class ValueEditor : public QPlainTextEdit
 {
 public:
@@ -14,15 +17,42 @@ public:
         setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         setLineWrapMode(QPlainTextEdit::WidgetWidth);
+        // Tab and Shift+Tab go through the rows; a tab character would end up in the game file.
+        setTabChangesFocus(true);
         // Rows are one line high (21 pixels); the default margins would hide the text.
         document()->setDocumentMargin(1);
     }
 
 protected:
+    bool event(QEvent *event) override
+    {
+        // The shortcuts of the row's pop-up menu win over the editor's own keys (Ctrl+Delete
+        // would otherwise delete a word).
+        if (event->type() == QEvent::ShortcutOverride && box_->popupMenu()) {
+            const QKeySequence pressed(static_cast<QKeyEvent *>(event)->keyCombination());
+            for (const QAction *action : box_->popupMenu()->actions()) {
+                if (!action->shortcut().isEmpty() && action->shortcut() == pressed) {
+                    event->ignore();
+                    return true;
+                }
+            }
+        }
+        return QPlainTextEdit::event(event);
+    }
+
     void mousePressEvent(QMouseEvent *event) override
     {
         QPlainTextEdit::mousePressEvent(event);
-        if (event->button() == Qt::LeftButton)
+        // The right button selects the row too, so its pop-up menu acts on the row pointed at.
+        if (event->button() == Qt::LeftButton || event->button() == Qt::RightButton)
+            emit box_->clicked();
+    }
+
+    void focusInEvent(QFocusEvent *event) override
+    {
+        QPlainTextEdit::focusInEvent(event);
+        // Entering a box from the keyboard selects its row as a click does.
+        if (event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason)
             emit box_->clicked();
     }
 
@@ -68,6 +98,9 @@ QPlainTextEdit *ValueBox::editor()
     text_.clear();
     editor->setGeometry(rect());
     connect(editor, &QPlainTextEdit::textChanged, this, &ValueBox::textChanged);
+    // The editor is created long after the row's other controls: put it where the box stands in
+    // the focus chain, so Tab goes from the box to its apply button and on to the next row.
+    QWidget::setTabOrder(this, editor);
     setFocusProxy(editor);
     editor_ = editor;
     if (isVisible())

@@ -6,7 +6,8 @@
 #include <QWidget>
 
 // The value box of an editor row: a multi-line text box (word wrap, no scroll bars, Enter
-// inserts a line break) that reports left-button clicks, which select its row.
+// inserts a line break, Tab moves to the next control) that reports what selects its row: a
+// click with the left or right button, or entering it with Tab or Shift+Tab.
 //
 // A catalogue has thousands of rows, most of them on sub-tabs the user never opens, and Qt's
 // multi-line editor costs several times more to create than the rest of a row. The box
@@ -31,6 +32,7 @@ public:
     QMenu *popupMenu() const { return popupMenu_; }
 
 signals:
+    // The row is selected (a click, or the keyboard focus arriving).
     void clicked();
     void textChanged();
 

@@ -8,11 +8,24 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 void QtDialogs::message(QWidget *parent, const QString &text)
 {
     QMessageBox box(QMessageBox::NoIcon, applicationTitle(), text, QMessageBox::Ok, parent);
     box.exec();
+}
+
+int QtDialogs::ask(QWidget *parent, const QString &text, const QStringList &answers)
+{
+    QMessageBox box(QMessageBox::Question, applicationTitle(), text, QMessageBox::NoButton, parent);
+    QList<QAbstractButton *> buttons;
+    for (const QString &answer : answers)
+        buttons.append(box.addButton(answer, QMessageBox::AcceptRole));
+    if (!buttons.isEmpty())
+        box.setEscapeButton(buttons.last());
+    box.exec();
+    return static_cast<int>(buttons.indexOf(box.clickedButton()));
 }
 
 QString QtDialogs::chooseFolder(QWidget *parent, const QString &title)

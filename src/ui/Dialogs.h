@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 class QDialog;
@@ -17,6 +18,10 @@ public:
 
     // A modal message box with one OK button; the caption is the application title.
     virtual void message(QWidget *parent, const QString &text) = 0;
+
+    // A modal question with one button per answer; returns the index of the chosen answer, or
+    // -1 when the box is closed without one (Escape chooses the last answer).
+    virtual int ask(QWidget *parent, const QString &text, const QStringList &answers) = 0;
 
     // The platform's folder browser: an absolute path without trailing separator (a root
     // yields its root path), or an empty text when cancelled.
@@ -38,6 +43,7 @@ class QtDialogs : public Dialogs
 {
 public:
     void message(QWidget *parent, const QString &text) override;
+    int ask(QWidget *parent, const QString &text, const QStringList &answers) override;
     QString chooseFolder(QWidget *parent, const QString &title) override;
     QString openFileName(QWidget *parent, const QString &title, const QString &filters,
                          QString *selectedFilter) override;

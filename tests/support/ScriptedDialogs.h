@@ -18,9 +18,17 @@ public:
     QQueue<QString> saveFiles;
     QQueue<std::optional<QColor>> colors;
     QQueue<int> dialogResults;
+    // Answers to questions, by index; an unanswered question is closed without an answer.
+    QQueue<int> answers;
+    QStringList questions;
     QStringList folderTitles;
 
     void message(QWidget *, const QString &text) override { messages.append(text); }
+    int ask(QWidget *, const QString &text, const QStringList &) override
+    {
+        questions.append(text);
+        return answers.isEmpty() ? -1 : answers.dequeue();
+    }
     QString chooseFolder(QWidget *, const QString &title) override
     {
         folderTitles.append(title);

@@ -2,10 +2,12 @@
 
 #include <QByteArray>
 #include <QCoreApplication>
+#include <QDir>
 #include <QString>
 #include <memory>
 
 #include "app/TForm1.h"
+#include "support/QtPrinters.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TempDir.h"
 #include "textcodec/Cp1251.h"
@@ -36,6 +38,7 @@ public:
     // A settings file that makes the start an ordinary one, with extra lines in [Setting].
     void writeSettings(const QString &extraSettingLines = QString()) const
     {
+        QDir().mkpath(gameFolder());
         writeSetting("Setting.ini", "[Setting]\nGamedata_Path=" + gameFolder() + "/\n" +
                                         QStringLiteral("Версия=0.6\n") + extraSettingLines);
     }
