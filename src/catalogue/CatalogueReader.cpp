@@ -24,15 +24,13 @@ QString tooLarge(const QByteArray &path, const QByteArray &section, int count)
         .arg(CatalogueReader::MaxCount);
 }
 
-// Reads a key of an entry the way the apply button keeps it: the value when present, "1"
-// when missing. The first read (default "123456") decides in most cases; only a value that
-// reads as "123456" needs a second read to tell a stored "123456" from a missing key.
-QByteArray applyValue(const ProfileFile &file, const QByteArray &section, const QByteArray &key,
-                      const QByteArray &asRead)
+// Whether a key of an entry is missing from the page file. The first read (default "123456")
+// decides in most cases; only a value that reads as "123456" needs a second read to tell a
+// stored "123456" from a missing key.
+bool isMissing(const ProfileFile &file, const QByteArray &section, const QByteArray &key,
+               const QByteArray &asRead)
 {
-    if (asRead != MissingEntryKey)
-        return asRead;
-    return file.readString(section, key, ApplyDefault);
+    return asRead == MissingEntryKey && file.readString(section, key, ApplyDefault) == ApplyDefault;
 }
 
 } // namespace
@@ -115,15 +113,24 @@ CatalogueResult CatalogueReader::walk(CatalogueVisitor &visitor) const
                 entry.trade = page.trade;
                 entry.caption =
                     pageFile.readString(s, numberedKey(k, CaptionSuffix), MissingEntryKey);
-                entry.file =
-                    pageFile.readString(s, numberedKey(k, EntryFileSuffix), MissingEntryKey);
+                const QByteArray fileKey = numberedKey(k, EntryFileSuffix);
                 const QByteArray sectionKey = numberedKey(k, SectionSuffix);
                 const QByteArray paramKey = numberedKey(k, ParamSuffix);
+                entry.file = pageFile.readString(s, fileKey, MissingEntryKey);
                 entry.section = pageFile.readString(s, sectionKey, MissingEntryKey);
                 entry.param = pageFile.readString(s, paramKey, MissingEntryKey);
                 entry.help = pageFile.readString(s, numberedKey(k, HelpSuffix), MissingEntryKey);
-                entry.applySection = applyValue(pageFile, s, sectionKey, entry.section);
-                entry.applyParam = applyValue(pageFile, s, paramKey, entry.param);
+                const bool noSection = isMissing(pageFile, s, sectionKey, entry.section);
+                const bool noParam = isMissing(pageFile, s, paramKey, entry.param);
+                // The apply button keeps "1" for a missing section or key.
+                entry.applySection = noSection ? QByteArray(ApplyDefault) : entry.section;
+                entry.applyParam = noParam ? QByteArray(ApplyDefault) : entry.param;
+                if (isMissing(pageFile, s, fileKey, entry.file))
+                    entry.missingKeys << fileKey;
+                if (noSection)
+                    entry.missingKeys << sectionKey;
+                if (noParam)
+                    entry.missingKeys << paramKey;
                 if (!entry.trade)
                     entry.hasFull = pageFile.readString(s, numberedKey(k, FullSuffix),
                                                         MissingFull) != MissingFull;

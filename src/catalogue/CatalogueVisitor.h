@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayList>
 
 // What the catalogue walk reports, in catalogue order. Numbers count from 1; a page's number
 // counts the switched-off pages before it, so it always equals its number in Pages.ini.
@@ -41,6 +42,14 @@ struct CatalogueEntry
     QByteArray applyParam;
     bool hasFull = false; // "<k>_FULL" present; read for ordinary rows only
     bool trade = false;
+    // Of the keys an apply needs ("<k>_File", "<k>_Section", "<k>_Param"), those the page file
+    // lacks, in that order, e.g. "3_File". Their values above are only the defaults.
+    QByteArrayList missingKeys;
+
+    // Whether an apply may write the entry: its file, section and key are all in the page file.
+    // An entry beyond the ones a sub-tab lists would otherwise write its value into the file
+    // "123456" under section "1" and key "1".
+    bool writable() const { return missingKeys.isEmpty(); }
 };
 
 // Receives the walk. A handler that returns false stops the walk, which then ends as failed.

@@ -1,5 +1,6 @@
 #include "gamefiles/ParameterLookup.h"
 
+#include "gamefiles/GamePath.h"
 #include "gamefiles/ValueDivision.h"
 #include "profile/ProfileFile.h"
 
@@ -13,6 +14,8 @@ QByteArray gameFilePath(const QByteArray &gamedataFolder, const QByteArray &rela
 QByteArray lookUp(const QByteArray &gamedataFolder, const QByteArray &relativeFile,
                   const QByteArray &section, const QByteArray &key, const QByteArray &defaultValue)
 {
+    if (gamedataFolder.isEmpty() || !isInsideGamedata(gamedataFolder, relativeFile))
+        return defaultValue.left(ProfileFile::MaxValueLength);
     const ProfileFile file(gameFilePath(gamedataFolder, relativeFile));
     return file.readString(section, key, defaultValue);
 }

@@ -15,7 +15,9 @@ inline constexpr char AbsentMarker[] = "\xCD\xC5 \xC7\xC0\xC3\xD0\xD3\xC6\xC5\xC
 QByteArray gameFilePath(const QByteArray &gamedataFolder, const QByteArray &relativeFile);
 
 // The value of key in section of the game file, or defaultValue when the file, the section
-// or the key is missing (a folder or an unreadable file counts as missing).
+// or the key is missing (a folder or an unreadable file counts as missing). A relative file
+// that leads outside the gamedata folder, or an empty gamedata folder, yields defaultValue
+// without touching the disk: a shared catalogue must not show the keys of files elsewhere.
 QByteArray lookUp(const QByteArray &gamedataFolder, const QByteArray &relativeFile,
                   const QByteArray &section, const QByteArray &key,
                   const QByteArray &defaultValue = AbsentMarker);

@@ -2,13 +2,25 @@
 
 #include <utility>
 
+#include <QFile>
+
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "gamefiles/Backup.h"
 #include "gamefiles/GamePath.h"
 #include "gamefiles/ParameterLookup.h"
+#include "profile/DiskPath.h"
+#include "profile/IniDocument.h"
 #include "profile/ProfileFile.h"
 #include "textcodec/Cp1251.h"
 
 namespace {
+
+using Outcome = WriteResult::Outcome;
 
 bool hasLineBreak(const QByteArray &text)
 {
@@ -22,48 +34,137 @@ bool fail(QString *error, const QString &text)
     return false;
 }
 
+// A refusal before anything was touched: the file as the catalogue or the disk names it, and
+// why it stays as it is.
+bool refuse(QString *error, const QString &file, const QString &why)
+{
+    return fail(error, QStringLiteral("Файл %1 не изменён: %2.").arg(file, why));
+}
+
+QByteArray folderOf(const QByteArray &nativePath)
+{
+    const qsizetype slash = nativePath.lastIndexOf('/');
+    if (slash < 0)
+        return QByteArrayLiteral(".");
+    if (slash == 0)
+        return QByteArrayLiteral("/");
+    return nativePath.left(slash);
+}
+
+// Why the file at diskPath cannot be replaced by a changed copy, or an empty text when it can.
+// The profile layer checks the same when it writes; checking first keeps a write that would be
+// refused there from taking the backup.
+QString whyNotWritable(const QString &diskPath)
+{
+    const QString target = resolveSymlinks(diskPath);
+    const QByteArray native = QFile::encodeName(target);
+    struct stat st;
+    if (::stat(native.constData(), &st) == 0) {
+        if (S_ISDIR(st.st_mode))
+            return QStringLiteral("по этому пути находится папка");
+        if (!S_ISREG(st.st_mode))
+            return QStringLiteral("это не обычный файл");
+        if (::faccessat(AT_FDCWD, native.constData(), R_OK, AT_EACCESS) != 0)
+            return QStringLiteral("файл не читается");
+        if (!mayWrite(target))
+            return QStringLiteral("файл только для чтения");
+    } else if (errno != ENOENT && errno != ENOTDIR) {
+        return qt_error_string(errno);
+    }
+    const QByteArray folder = folderOf(native);
+    struct stat folderStat;
+    if (::stat(folder.constData(), &folderStat) != 0 || !S_ISDIR(folderStat.st_mode))
+        return QStringLiteral("папка %1 не найдена").arg(QFile::decodeName(folder));
+    if (!mayWrite(QFile::decodeName(folder)))
+        return QStringLiteral("папка только для чтения");
+    return QString();
+}
+
+// Whether something other than a regular file is at diskPath. Such a path is never read: a
+// pipe would block the read.
+bool isOtherThanFile(const QString &diskPath)
+{
+    struct stat st;
+    return ::stat(QFile::encodeName(diskPath).constData(), &st) == 0 && !S_ISREG(st.st_mode);
+}
+
+// Whether the file holds the key. Two reads with different defaults tell a stored default
+// from a missing key.
+bool holdsKey(const ProfileFile &file, const QByteArray &section, const QByteArray &key)
+{
+    return file.readString(section, key, "0") != "0" || file.readString(section, key, "1") != "1";
+}
+
+QString lowerFirst(QString text)
+{
+    if (!text.isEmpty())
+        text[0] = text.at(0).toLower();
+    return text;
+}
+
 } // namespace
 
 ParameterWriter::ParameterWriter(WriteTarget target) : target_(std::move(target)) {}
 
-// Refusals that must come before the backup step, so that a refused write has no side effects.
+// Refusals on the request's text alone; nothing on disk is looked at.
 bool ParameterWriter::checkRequest(const QByteArray &relativeFile, const QByteArray &section,
                                    const QByteArray &key, const QByteArray &valueText,
                                    QString *error) const
 {
+    const QString file = cp1251::toUnicode(relativeFile);
     // A line break would split the key's line and leave the rest as a stray line in the file.
     if (hasLineBreak(valueText))
-        return fail(error, QStringLiteral("Значение содержит перевод строки и не записано."));
+        return refuse(error, file, QStringLiteral("значение содержит перевод строки"));
     if (hasLineBreak(relativeFile) || hasLineBreak(section) || hasLineBreak(key))
-        return fail(error, QStringLiteral("Имя файла, секции или ключа содержит перевод "
-                                          "строки; ничего не записано."));
+        return refuse(error, file,
+                      QStringLiteral("имя файла, раздела или ключа содержит перевод строки"));
+    // An entry without these would write into a file, section or key of no one's choosing.
+    if (relativeFile.isEmpty())
+        return fail(error, QStringLiteral("Ничего не записано: в каталоге не указан файл."));
+    if (section.trimmed().isEmpty())
+        return refuse(error, file, QStringLiteral("в каталоге не указан раздел"));
+    if (key.trimmed().isEmpty())
+        return refuse(error, file, QStringLiteral("в каталоге не указан ключ"));
+    // Names the profile layer would refuse, or could not read back as written.
+    const QString problem = IniDocument::checkEntry(section, key, valueText);
+    if (!problem.isEmpty())
+        return refuse(error, file, problem);
     // Relative paths alone would land in whatever folder happens to be current.
     if (target_.gamedataFolder.isEmpty())
-        return fail(error, QStringLiteral("Папка gamedata не указана; ничего не записано."));
+        return refuse(error, file, QStringLiteral("папка gamedata не указана"));
     // Catalogues are passed around between users: an entry must not reach files elsewhere.
     if (!isInsideGamedata(target_.gamedataFolder, relativeFile))
-        return fail(error, QStringLiteral("Файл %1 лежит вне папки gamedata; ничего не "
-                                          "записано.")
-                               .arg(cp1251::toUnicode(relativeFile)));
+        return refuse(error, file, QStringLiteral("путь ведёт за пределы папки gamedata"));
     return true;
 }
 
-bool ParameterWriter::writeParameter(const QByteArray &relativeFile, const QByteArray &section,
-                                     const QByteArray &key, const QByteArray &valueText,
-                                     QString *error) const
+WriteResult ParameterWriter::writeParameter(const QByteArray &relativeFile,
+                                            const QByteArray &section, const QByteArray &key,
+                                            const QByteArray &valueText, QString *error) const
 {
     if (!checkRequest(relativeFile, section, key, valueText, error))
-        return false;
-
+        return Outcome::Refused;
     const QByteArray gamePath = ParameterLookup::gameFilePath(target_.gamedataFolder, relativeFile);
-    ensureBackup(gamePath);
     ProfileFile gameFile(gamePath);
-    if (!gameFile.writeString(section, key, valueText, error))
-        return false;
+    const QString diskPath = gameFile.diskPath();
+    if (const QString why = whyNotWritable(diskPath); !why.isEmpty()) {
+        refuse(error, diskPath, why);
+        return Outcome::Refused;
+    }
 
-    if (target_.duplication)
-        return duplicate(relativeFile, section, key, valueText, error);
-    return true;
+    ensureBackup(gamePath);
+    if (!gameFile.writeString(section, key, valueText, error))
+        return Outcome::Failed;
+
+    if (target_.duplication) {
+        QString why;
+        if (!duplicate(relativeFile, section, key, valueText, &why)) {
+            fail(error,
+                 QStringLiteral("Значение записано в файл игры, но не продублировано: ") + why);
+            return Outcome::NotDuplicated;
+        }
+    }
+    return Outcome::Written;
 }
 
 bool ParameterWriter::duplicate(const QByteArray &relativeFile, const QByteArray &section,
@@ -72,9 +173,7 @@ bool ParameterWriter::duplicate(const QByteArray &relativeFile, const QByteArray
 {
     // Bare names alone would land in whatever folder happens to be current.
     if (target_.duplicationFolder.isEmpty())
-        return fail(error, QStringLiteral("Дублирование включено, но папка для дублирования "
-                                          "не указана; значение записано только в файл "
-                                          "игры."));
+        return fail(error, QStringLiteral("папка для дублирования не указана в настройках."));
 
     // A folder typed into the settings by hand may lack its final separator.
     QByteArray folder = target_.duplicationFolder;
@@ -85,25 +184,33 @@ bool ParameterWriter::duplicate(const QByteArray &relativeFile, const QByteArray
         bareFileName(ParameterLookup::gameFilePath(target_.gamedataFolder, relativeFile));
     ProfileFile fileTable(folder + FileTableName);
     ProfileFile duplicateFile(folder + bareName);
-    if (!duplicateFile.writeString(section, key, valueText, error))
-        return false;
-    return fileTable.writeString(FileTableSection, bareName, relativeFile, error);
+    QString why;
+    if (!duplicateFile.writeString(section, key, valueText, &why) ||
+        !fileTable.writeString(FileTableSection, bareName, relativeFile, &why))
+        return fail(error, lowerFirst(why));
+    return true;
 }
 
-bool ParameterWriter::writeTrade(const QByteArray &relativeFile, const QByteArray &section,
-                                 const QByteArray &key, bool present, const QByteArray &valueText,
-                                 QString *error) const
+WriteResult ParameterWriter::writeTrade(const QByteArray &relativeFile, const QByteArray &section,
+                                        const QByteArray &key, bool present,
+                                        const QByteArray &valueText, QString *error) const
 {
     // The value text of a delete is never written, so its line breaks do not matter.
     if (!checkRequest(relativeFile, section, key, present ? valueText : QByteArray(), error))
-        return false;
-
+        return Outcome::Refused;
     const QByteArray gamePath = ParameterLookup::gameFilePath(target_.gamedataFolder, relativeFile);
-    ensureBackup(gamePath);
     ProfileFile gameFile(gamePath);
-    if (present)
-        return gameFile.writeString(section, key, valueText, error);
-    // A delete that cannot change the file (read-only, missing folder) is reported like a failed
-    // write: the user would otherwise believe the key gone.
-    return gameFile.deleteKey(section, key, error);
+    const QString diskPath = gameFile.diskPath();
+    // Nothing to delete: no backup, no write, whether the file could be written or not.
+    if (!present && !isOtherThanFile(diskPath) && !holdsKey(gameFile, section, key))
+        return Outcome::Written;
+    if (const QString why = whyNotWritable(diskPath); !why.isEmpty()) {
+        refuse(error, diskPath, why);
+        return Outcome::Refused;
+    }
+
+    ensureBackup(gamePath);
+    const bool done = present ? gameFile.writeString(section, key, valueText, error)
+                              : gameFile.deleteKey(section, key, error);
+    return done ? Outcome::Written : Outcome::Failed;
 }

@@ -14,6 +14,32 @@ struct WriteTarget
     QByteArray duplicationFolder;
 };
 
+// What became of a write request. True only when every file that had to take the value took
+// it; gameFileWritten() tells an applied row whose duplication failed from a row not applied.
+class WriteResult
+{
+public:
+    enum class Outcome
+    {
+        Written,       // the game file holds the value (and with duplication on, the duplicate)
+        Refused,       // refused before any file was touched, the backup included
+        Failed,        // the game file could not be changed; its backup may have been made
+        NotDuplicated, // the game file holds the value, the duplicate or the file table not
+    };
+
+    WriteResult(Outcome outcome) : outcome_(outcome) {}
+
+    Outcome outcome() const { return outcome_; }
+    bool gameFileWritten() const
+    {
+        return outcome_ == Outcome::Written || outcome_ == Outcome::NotDuplicated;
+    }
+    explicit operator bool() const { return outcome_ == Outcome::Written; }
+
+private:
+    Outcome outcome_;
+};
+
 // Writes one applied parameter back into its game configuration file, after the one-time
 // backup of that file, and, with duplication on, into the duplicate file and the file table.
 //
@@ -22,8 +48,14 @@ struct WriteTarget
 // by the pending text). Every call opens and releases the files it needs; the writer keeps no
 // state between calls.
 //
-// A false result is a failed write: *error then says what failed. What was written before the
-// failure stays written; a failed profile write leaves its file as it was.
+// Everything that can refuse a write is checked before the backup step, so a refused write
+// changes nothing on disk: line breaks, empty or unreadable names (a key with "=", a section
+// with "]"), no gamedata folder, a path leading outside it, and the game file itself (a folder
+// or other non-regular file, unreadable, read-only, its folder missing or read-only).
+//
+// Every result but Written fills *error with a Russian text that names the file and says what
+// went wrong. What was written before a failure stays written; a failed profile write leaves
+// its file as it was.
 class ParameterWriter
 {
 public:
@@ -32,15 +64,16 @@ public:
     const WriteTarget &target() const { return target_; }
 
     // The apply of an ordinary row (and of a changed table cell).
-    bool writeParameter(const QByteArray &relativeFile, const QByteArray &section,
-                        const QByteArray &key, const QByteArray &valueText,
-                        QString *error = nullptr) const;
+    WriteResult writeParameter(const QByteArray &relativeFile, const QByteArray &section,
+                               const QByteArray &key, const QByteArray &valueText,
+                               QString *error = nullptr) const;
 
     // The apply of a trade row: writes the key when present, deletes its line otherwise. Never
-    // duplicated.
-    bool writeTrade(const QByteArray &relativeFile, const QByteArray &section,
-                    const QByteArray &key, bool present, const QByteArray &valueText,
-                    QString *error = nullptr) const;
+    // duplicated. Deleting a key that is not in the file (or a file that does not exist)
+    // touches nothing and succeeds.
+    WriteResult writeTrade(const QByteArray &relativeFile, const QByteArray &section,
+                           const QByteArray &key, bool present, const QByteArray &valueText,
+                           QString *error = nullptr) const;
 
     // Name of the file table in the duplication folder, and its one section.
     static constexpr const char *FileTableName = "!FileTable!.table";

@@ -2,13 +2,24 @@
 
 #include <QByteArray>
 
-// A value as read from a game file, divided into the number the user edits and the rest
+// A value as read from a game file, divided into the part the user edits and the rest
 // (typically " ; comment") that is set aside and written back behind it. The two parts,
 // value part first, always give back the text they came from.
+//
+// A value that starts with a number is divided after the number: the longest leading run of
+// number characters, with an exponent ("5e-05", "1.5E+3", "2e7") counted in. The comment part
+// starts at the first other character, so "0.85 ; eyes" gives "0.85" and " ; eyes", and "5km"
+// gives "5" and "km". An "e" that no digit follows ("5e", "5ex") is no exponent and starts the
+// comment part.
+//
+// Any other value (a name, a path, a list that starts with a letter) is kept whole up to its
+// comment, which starts at the blanks before the first ";": "fast ; speed" gives "fast" and
+// " ; speed"; a value without ";" is all value part. Typing into the value box then replaces
+// the value instead of being glued to the front of it.
 struct ValueDivision
 {
-    QByteArray valuePart;   // the longest leading run of number characters
-    QByteArray commentPart; // everything from the first other character on
+    QByteArray valuePart;
+    QByteArray commentPart;
 
     static ValueDivision divide(const QByteArray &text);
 

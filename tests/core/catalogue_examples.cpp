@@ -77,6 +77,7 @@ TEST(ExampleCatalogue, WalksWithoutFaultAndEveryEntryFindsItsFile)
         EXPECT_TRUE(QFileInfo(resolveDiskPath(path)).isFile()) << where.toStdString();
         EXPECT_NE(e.caption, "123456") << where.toStdString();
         EXPECT_NE(e.help, "123456") << where.toStdString();
+        EXPECT_TRUE(e.writable()) << where.toStdString();
         const QByteArray value = ParameterLookup::lookUp(gamedataFolder, e.file, e.section, e.param,
                                                          ParameterLookup::AbsentMarker);
         absent += !ParameterLookup::isPresent(value);

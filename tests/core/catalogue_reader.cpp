@@ -332,3 +332,49 @@ TEST_F(CatalogueReaderTest, VisitorCanStopTheWalk)
     EXPECT_EQ(recorder.entries, 1);
     EXPECT_EQ(recorder.trace, (QStringList{"page 1 'A' P path-ok", "sub 1.1 'S' image='' n=3"}));
 }
+
+TEST_F(CatalogueReaderTest, EntriesWithoutFileSectionOrKeyAreNotWritable)
+{
+    class Entries : public CatalogueVisitor
+    {
+    public:
+        bool beginPage(const CataloguePage &) override { return true; }
+        bool beginSubTab(const CatalogueSubTab &) override { return true; }
+        bool entry(const CatalogueEntry &e) override
+        {
+            list << e;
+            return true;
+        }
+        QList<CatalogueEntry> list;
+    } entries;
+
+    writeIni(dir, "Pages.ini", "[Global Pages]\nKol-vo=1\n1=A\n1_file=P\n1_Enabled=true\n");
+    // Kol-vo counts more entries than the sub-tab lists; only caption and help are optional.
+    writeIni(dir, "P.ini",
+             "[Pages]\nKol-vo=1\n1=S\n"
+             "[S]\nKol-vo=7\n"
+             "1_File=a.ltx\n1_Section=s\n1_Param=k\n"
+             "2_Caption=Без файла\n2_Section=s\n2_Param=k\n"
+             "3_File=a.ltx\n3_Param=k\n"
+             "4_File=a.ltx\n4_Section=s\n"
+             // A stored "123456" is a value like any other.
+             "5_File=123456\n5_Section=123456\n5_Param=123456\n"
+             // Present but empty: the writer refuses those itself.
+             "6_File=\n6_Section=\n6_Param=\n");
+    ASSERT_EQ(CatalogueReader(dir.bytePath() + '/').walk(entries).status,
+              CatalogueResult::Completed);
+
+    const QList<QByteArrayList> missing = {
+        {}, {"2_File"}, {"3_Section"}, {"4_Param"}, {}, {}, {"7_File", "7_Section", "7_Param"},
+    };
+    ASSERT_EQ(entries.list.size(), missing.size());
+    for (qsizetype i = 0; i < missing.size(); ++i) {
+        const CatalogueEntry &e = entries.list.at(i);
+        EXPECT_EQ(e.missingKeys, missing.at(i)) << e.number;
+        EXPECT_EQ(e.writable(), missing.at(i).isEmpty()) << e.number;
+    }
+    // The defaults stand in for what is missing, as before.
+    EXPECT_EQ(entries.list.at(6).file, "123456");
+    EXPECT_EQ(entries.list.at(6).applySection, "1");
+    EXPECT_EQ(entries.list.at(4).applySection, "123456");
+}

@@ -19,26 +19,57 @@ QByteArray cp(const char *utf8)
 
 } // namespace
 
-TEST(ValueDivision, SplitsAtTheFirstCharacterThatIsNoNumberCharacter)
+TEST(ValueDivision, NumbersEndAtTheFirstOtherCharacterAndTextAtItsComment)
 {
     struct Case
     {
         QByteArray text, value, comment;
     };
     const Case cases[] = {
+        // Plain numbers and their comments.
         {"0.85 ; comment", "0.85", " ; comment"},
         {"-1,5", "-1,5", ""},
-        {"1e-3", "1", "e-3"},
-        {"actor", "", "actor"},
-        {AbsentMarker, "", AbsentMarker},
         {"+-.,9", "+-.,9", ""},
         {"", "", ""},
         {"0.0001        ; " + cp("само лечение"), "0.0001", "        ; " + cp("само лечение")},
         {"1.5, 1.2", "1.5,", " 1.2"},
-        {" 5", "", " 5"}, // a quoted value keeping its leading blank
         {"12\t;x", "12", "\t;x"},
+        {"12;x", "12", ";x"},
         {cp("5км"), "5", cp("км")},
         {QByteArray("7\0x", 3), "7", QByteArray("\0x", 2)},
+        // An exponent belongs to its number.
+        {"1e-3", "1e-3", ""},
+        {"5e-05 ; small", "5e-05", " ; small"},
+        {"1.5E+3", "1.5E+3", ""},
+        {"2e7", "2e7", ""},
+        {"1.e5;x", "1.e5", ";x"},
+        {"-3E12 ; big", "-3E12", " ; big"},
+        {"1e5,2e-5", "1e5,2e-5", ""},
+        {"1e5, 2e-5", "1e5,", " 2e-5"},
+        // An "e" that no digit follows is no exponent.
+        {"5e", "5", "e"},
+        {"5ex", "5", "ex"},
+        {"5e-", "5", "e-"},
+        {"5e+x", "5", "e+x"},
+        {"5 e5", "5", " e5"},
+        {"1,e5", "1,", "e5"},
+        {"2easy ; x", "2", "easy ; x"},
+        // No leading number: the value up to the blanks before the first ";".
+        {"fast ; speed", "fast", " ; speed"},
+        {"fast;speed", "fast", ";speed"},
+        {"fast \t ;speed ; more", "fast", " \t ;speed ; more"},
+        {"actor", "actor", ""},
+        {"actors\\hero\\hero.ogf", "actors\\hero\\hero.ogf", ""},
+        {"a b c ; d", "a b c", " ; d"},
+        {"e5", "e5", ""},
+        {"-fast", "-fast", ""},
+        {".x ; y", ".x", " ; y"},
+        {"- ; y", "-", " ; y"},
+        {"; only a comment", "", "; only a comment"},
+        {"  ; blanks first", "", "  ; blanks first"},
+        {" 5", " 5", ""}, // a quoted value keeping its leading blank
+        {cp("быстро ; скорость"), cp("быстро"), cp(" ; скорость")},
+        {AbsentMarker, AbsentMarker, ""},
     };
     for (const Case &c : cases) {
         const ValueDivision parts = ValueDivision::divide(c.text);
@@ -49,15 +80,16 @@ TEST(ValueDivision, SplitsAtTheFirstCharacterThatIsNoNumberCharacter)
 
 TEST(ValueDivision, PartsAlwaysGiveBackTheText)
 {
-    // Every byte value, at the front and behind a number.
+    // Every byte value at the front, behind a number, an exponent marker and a text value.
     for (int b = 0; b < 256; ++b) {
-        const char c = char(b);
-        for (const QByteArray &text : {QByteArray(1, c), "1" + QByteArray(1, c) + "2"}) {
+        const QByteArray c(1, char(b));
+        for (const QByteArray &text :
+             {c, "1" + c + "2", "1e" + c + "2", "1E-" + c, "a" + c + ";b", c + " ; x"}) {
             const ValueDivision parts = ValueDivision::divide(text);
             EXPECT_EQ(parts.valuePart + parts.commentPart, text) << b;
         }
-        const bool number = (c >= '0' && c <= '9') || c == '.' || c == ',' || c == '-' || c == '+';
-        EXPECT_EQ(ValueDivision::isNumberCharacter(c), number) << b;
+        const bool number = (b >= '0' && b <= '9') || b == '.' || b == ',' || b == '-' || b == '+';
+        EXPECT_EQ(ValueDivision::isNumberCharacter(char(b)), number) << b;
     }
 }
 
@@ -89,7 +121,10 @@ TEST(RowValue, EachRowKindShowsWhatTheLookupFound)
         // the apply writes the box's text followed by the comment part into the game file.
         {false, false, AbsentMarker, "", "", false, true, false},
         {false, false, "", "", "", true, true, false},
-        {false, false, "actor", "", "actor", true, true, false},
+        // Text values show whole; typing replaces them and keeps their comment.
+        {false, false, "actor", "actor", "", true, true, false},
+        {false, false, "fast ; speed", "fast", " ; speed", true, true, false},
+        {false, false, "5e-05 ; small", "5e-05", " ; small", true, true, false},
         // trade rows: the whole value, whatever <k>_FULL says
         {true, false, value, value, "", true, true, true},
         {true, true, value, value, "", true, true, true},

@@ -111,3 +111,29 @@ TEST_F(LookupTest, LongValuesAreCutBeforeTheyAreDivided)
     EXPECT_EQ(row.text, "1");
     EXPECT_EQ(row.commentPart.size(), 2046);
 }
+
+TEST_F(LookupTest, PathsLeavingTheGamedataFolderYieldTheDefault)
+{
+    // Files beside and above the gamedata folder that hold the key all the same.
+    dir.write("outside.ltx", "[actor]\r\nvisual = secret\r\n");
+    dir.write("gamedataconfig/x.ltx", "[actor]\r\nvisual = glued\r\n");
+    const QByteArray outside = dir.bytePath("outside.ltx");
+    for (const QByteArray &file : {QByteArray("..\\outside.ltx"), QByteArray("../outside.ltx"),
+                                   QByteArray("config\\..\\..\\outside.ltx"), outside,
+                                   "/" + outside.mid(1), QByteArray("C:\\outside.ltx")}) {
+        EXPECT_EQ(find(file, "actor", "visual"), AbsentMarker) << file.constData();
+        EXPECT_EQ(find(file, "actor", "visual", "ERROR!"), "ERROR!") << file.constData();
+    }
+    // Without its separator the folder glues the first name; no step may climb above it.
+    EXPECT_EQ(lookUp(dir.bytePath("gamedata"), "config\\x.ltx", "actor", "visual", AbsentMarker),
+              "glued");
+    EXPECT_EQ(lookUp(dir.bytePath("gamedata"), "config\\..\\outside.ltx", "actor", "visual",
+                     AbsentMarker),
+              AbsentMarker);
+    // No gamedata folder: the working folder is not searched.
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    const QByteArray found = lookUp(QByteArray(), "outside.ltx", "actor", "visual", AbsentMarker);
+    QDir::setCurrent(previous);
+    EXPECT_EQ(found, AbsentMarker);
+}

@@ -133,8 +133,8 @@ TEST_F(WritebackDuplication, EmptyFolderIsAFailedDuplicationAfterTheGameWrite)
     ASSERT_TRUE(QDir::setCurrent(working.path()));
     target.duplicationFolder.clear();
     QString error;
-    const bool written = ParameterWriter(target).writeParameter("config\\creatures\\actor.ltx",
-                                                                "actor", "health", " 1.5", &error);
+    const WriteResult written = ParameterWriter(target).writeParameter(
+        "config\\creatures\\actor.ltx", "actor", "health", " 1.5", &error);
     QDir::setCurrent(previous);
 
     EXPECT_FALSE(written);
@@ -151,8 +151,8 @@ TEST_F(WritebackDuplication, UnwritableFolderIsAFailedWrite)
                                 QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
     ASSERT_TRUE(QFile::setPermissions(dir.path("dup"), readOnlyFolder));
     QString error;
-    const bool written = ParameterWriter(target).writeParameter("config\\creatures\\actor.ltx",
-                                                                "actor", "health", " 1.5", &error);
+    const WriteResult written = ParameterWriter(target).writeParameter(
+        "config\\creatures\\actor.ltx", "actor", "health", " 1.5", &error);
     const QStringList inDup = names(dir.path("dup"));
     QFile::setPermissions(dir.path("dup"), readOnlyFolder | QFile::WriteOwner);
 

@@ -218,10 +218,9 @@ TEST_F(WritebackParameter, ReadOnlyGameFileFailsAndStaysAsItWas)
     EXPECT_EQ(QFileInfo(path).permissions() &
                   (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther),
               QFile::Permissions());
-    // The backup step has run all the same; a failed game write means no duplication.
-    EXPECT_EQ(TempDir::read(gameFile("actor.ltx.bak")), dataFile("actor.ltx"));
+    // Refused before the backup step: no backup, and no duplication.
     EXPECT_EQ(listing(dir.path("dup")), QStringList());
-    EXPECT_EQ(listing(dir.path("gamedata")), QStringList({"actor.ltx", "actor.ltx.bak"}));
+    EXPECT_EQ(listing(dir.path("gamedata")), QStringList({"actor.ltx"}));
 }
 
 TEST_F(WritebackParameter, MissingGameFolderFailsAndCreatesNothing)
@@ -241,8 +240,8 @@ TEST_F(WritebackParameter, MissingGameFolderFailsAndCreatesNothing)
     const QString previous = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(dir.path()));
     ParameterWriter unset(WriteTarget{});
-    const bool written = unset.writeParameter("actor.ltx", "actor", "health", " 2");
-    const bool traded = unset.writeTrade("actor.ltx", "actor", "health", true, " 2");
+    const WriteResult written = unset.writeParameter("actor.ltx", "actor", "health", " 2");
+    const WriteResult traded = unset.writeTrade("actor.ltx", "actor", "health", true, " 2");
     QDir::setCurrent(previous);
     EXPECT_FALSE(written);
     EXPECT_FALSE(traded);

@@ -112,8 +112,9 @@ TEST_F(Builder, OrdinaryRowsCarryTheirEntryAndDivideTheValue)
     EXPECT_EQ(component<QLabel>("Name_2_V")->text(), "Нет ключа");
     // Numbering goes on across sub-tabs; commas stay in the value part.
     EXPECT_EQ(component<ValueBox>("Name_3")->text(), "1,5");
-    EXPECT_EQ(component<ValueBox>("Name_4")->text(), "");
-    EXPECT_EQ(component<QLabel>("Name_4_Comment")->text(), "abc");
+    // A text value shows whole, so typing replaces it.
+    EXPECT_EQ(component<ValueBox>("Name_4")->text(), "abc");
+    EXPECT_EQ(component<QLabel>("Name_4_Comment")->text(), "");
     EXPECT_EQ(dataslot::tag(component<QLabel>("Name_3_V")), 2);
 }
 
