@@ -175,13 +175,35 @@ void RowEditor::ButClick(QPushButton *apply)
     QByteArray valueText;
     if (!valueTextFor(pending, &valueText))
         return; // refused: the row stays pending
+    if (!rowIsComplete(apply))
+        return;
     QString error;
-    if (!writer().writeParameter(dataslot::helpKeyword(box), dataslot::hint(apply),
-                                 dataslot::helpKeyword(apply), valueText, &error)) {
+    const WriteResult result =
+        writer().writeParameter(dataslot::helpKeyword(box), dataslot::hint(apply),
+                                dataslot::helpKeyword(apply), valueText, &error);
+    finishApply(apply, result, error);
+}
+
+bool RowEditor::rowIsComplete(QPushButton *apply)
+{
+    const QByteArray missing = dataslot::missingKeys(apply);
+    if (missing.isEmpty())
+        return true;
+    // Its file, section or key would be the catalogue's stand-in "123456": nothing to write to.
+    host_.showMessage(MessageKind::Error,
+                      QStringLiteral("Значение не записано: в каталоге у параметра нет ключей ") +
+                          cp1251::toUnicode(missing) + QLatin1Char('.'));
+    return false;
+}
+
+void RowEditor::finishApply(QPushButton *apply, const WriteResult &result, const QString &error)
+{
+    if (result.gameFileWritten())
+        apply->setEnabled(false);
+    // A failed or refused row stays pending, so it does not look applied; a row written to
+    // its game file but not duplicated is applied, and the message says what is missing.
+    if (!result)
         reportFailure(error);
-        return; // failed: the row stays pending, so it does not look applied
-    }
-    apply->setEnabled(false);
 }
 
 void RowEditor::ButTradeClick(QPushButton *apply)
@@ -199,11 +221,11 @@ void RowEditor::ButTradeClick(QPushButton *apply)
     // A key being deleted needs no text that can be written.
     if (present && !valueTextFor(pending, &valueText))
         return;
-    QString error;
-    if (!writer().writeTrade(dataslot::helpKeyword(box), dataslot::hint(apply),
-                             dataslot::helpKeyword(apply), present, valueText, &error)) {
-        reportFailure(error);
+    if (!rowIsComplete(apply))
         return;
-    }
-    apply->setEnabled(false);
+    QString error;
+    const WriteResult result =
+        writer().writeTrade(dataslot::helpKeyword(box), dataslot::hint(apply),
+                            dataslot::helpKeyword(apply), present, valueText, &error);
+    finishApply(apply, result, error);
 }

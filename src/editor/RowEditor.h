@@ -6,6 +6,7 @@
 #include <QString>
 
 class ParameterWriter;
+class WriteResult;
 class QCheckBox;
 class ValueBox;
 class WindowHost;
@@ -36,6 +37,9 @@ public:
 
 private:
     void markPending(QPushButton *apply);
+    // False (after a message) when the row's catalogue entry lacks its file, section or key.
+    bool rowIsComplete(QPushButton *apply);
+    void finishApply(QPushButton *apply, const WriteResult &result, const QString &error);
     // "Except" with the reason on its next line.
     void reportFailure(const QString &error);
     void selectRow(ValueBox *box, const QString &applyName, const QString &labelName,

@@ -211,6 +211,8 @@ QPushButton *TabBuilder::createApplyButton(const QString &name, const Slot &slot
     dataslot::setTag(apply, entry.page);
     dataslot::setHint(apply, entry.applySection);
     dataslot::setHelpKeyword(apply, entry.applyParam);
+    if (!entry.writable())
+        dataslot::setMissingKeys(apply, entry.missingKeys.join(", "));
     return apply;
 }
 

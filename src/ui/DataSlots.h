@@ -35,4 +35,15 @@ inline QByteArray helpKeyword(const QObject *o)
     return o ? o->property("helpKeyword").toByteArray() : QByteArray();
 }
 
+// The catalogue keys an entry lacks ("3_File, 3_Param"), kept on its apply button: such a row
+// shows the catalogue's stand-ins and must not be written. Empty for a complete entry.
+inline void setMissingKeys(QObject *o, const QByteArray &keys)
+{
+    o->setProperty("missingKeys", keys);
+}
+inline QByteArray missingKeys(const QObject *o)
+{
+    return o ? o->property("missingKeys").toByteArray() : QByteArray();
+}
+
 } // namespace dataslot
