@@ -70,7 +70,11 @@ private:
 
 } // namespace
 
-ValueBox::ValueBox(QWidget *parent) : QWidget(parent) {}
+ValueBox::ValueBox(QWidget *parent) : QWidget(parent)
+{
+    // Takes the focus as its editor will; from then on the editor stands in for it.
+    setFocusPolicy(Qt::StrongFocus);
+}
 
 QString ValueBox::text() const
 {

@@ -2,6 +2,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTabWidget>
 #include <gtest/gtest.h>
 
@@ -68,6 +69,15 @@ TEST_F(Builder, BuildsOneTabPerEnabledPageAndOneSubTabPerSubTab)
     ASSERT_EQ(inner->count(), 2);
     EXPECT_EQ(inner->tabText(1), "Много");
     EXPECT_EQ(w.rowCounter(), 15);
+    // Each sub-tab scrolls: it is as large as its rows, inside a scroll area.
+    for (int i = 0; i < inner->count(); ++i) {
+        auto *scroll = qobject_cast<QScrollArea *>(inner->widget(i));
+        ASSERT_NE(scroll, nullptr);
+        const QWidget *subTab = scroll->widget();
+        for (const QWidget *control : subTab->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+            EXPECT_TRUE(QRect(QPoint(0, 0), subTab->minimumSize()).contains(control->geometry()))
+                << control->objectName().toStdString();
+    }
     EXPECT_TRUE(f.dialogs.messages.isEmpty());
 }
 

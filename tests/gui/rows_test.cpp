@@ -1,10 +1,12 @@
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -156,6 +158,92 @@ TEST_F(Rows, CommaReplacementTurnsCommasIntoDotsBeforeTheWrite)
     EXPECT_EQ(speed->text(), "1.5 ");
     EXPECT_TRUE(gameFile().contains("speed= 1.5 \r\n"));
     EXPECT_FALSE(button("Name_1_")->isEnabled());
+
+    // Only a comma between two digits is decimal; one that separates values stays.
+    ValueBox *bread = box("Name1_3_s1");
+    replaceText(bread, "1,5, 2,5,x");
+    QTest::mouseClick(button("Name1_3_s1_B"), Qt::LeftButton);
+    EXPECT_TRUE(gameFile().contains("bread= 1.5, 2.5,x\r\n"));
+}
+
+TEST_F(Rows, KeyboardAndRightButtonSelectTheRow)
+{
+    TForm1 &w = start();
+    QApplication::setActiveWindow(&w);
+    ValueBox *height = box("Name_0");
+    click(height);
+    type(height, "9");
+    QTest::keyClick(height->editor(), Qt::Key_Tab);
+    EXPECT_EQ(height->text(), "0.859") << "Tab inserts nothing";
+    EXPECT_EQ(QApplication::focusWidget(), button("Name_0_"));
+    QTest::keyClick(button("Name_0_"), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), box("Name_1")->editor());
+    EXPECT_EQ(dataslot::hint(w.N9), "Name_1") << "entering a box from the keyboard selects it";
+    EXPECT_EQ(w.Help->toPlainText(), "Бег");
+
+    // The pop-up menu's Ctrl+Delete reaches the menu item instead of deleting a word.
+    QSignalSpy remove(w.N13, &QAction::triggered);
+    box("Name_1")->editor()->moveCursor(QTextCursor::Start);
+    QTest::keyClick(box("Name_1")->editor(), Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_EQ(remove.count(), 1);
+    EXPECT_EQ(box("Name_1")->text(), "1,5");
+
+    QTest::keyClick(box("Name_1")->editor(), Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::focusWidget(), button("Name_0_"));
+    QTest::keyClick(button("Name_0_"), Qt::Key_Space);
+    EXPECT_TRUE(gameFile().contains(WindowFixture::ini("height= 0.859 ; рост\n")));
+
+    QTest::mouseClick(box("Name_2")->editor()->viewport(), Qt::RightButton);
+    EXPECT_EQ(dataslot::hint(w.N9), "Name_2") << "the menu acts on the row pointed at";
+}
+
+TEST_F(Rows, EditedRowsAreAskedAboutBeforeClosing)
+{
+    TForm1 &w = start("Warning=2\n");
+    type(box("Name_0"), "9");
+    type(box("Name_1"), "0");
+    f.dialogs.answers.enqueue(2); // cancel
+    w.close();
+    EXPECT_TRUE(w.isVisible());
+    ASSERT_EQ(f.dialogs.questions.size(), 1) << "a question is asked at every message level";
+    EXPECT_TRUE(f.dialogs.questions[0].contains(": 2.")) << f.dialogs.questions[0];
+    EXPECT_EQ(gameFile(), ActorFile);
+
+    f.dialogs.answers.enqueue(0); // apply all
+    w.close();
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_TRUE(gameFile().contains(WindowFixture::ini("height= 0.859 ; рост\n")));
+    EXPECT_TRUE(gameFile().contains("speed= 1,50\r\n"));
+}
+
+TEST_F(Rows, ChoosingAnotherFolderAsksAboutEditedRowsOnce)
+{
+    TForm1 &w = start();
+    type(box("Name_0"), "9");
+    QDir().mkpath(f.dir.path("other"));
+    f.dialogs.answers.enqueue(1); // discard
+    f.dialogs.folders.enqueue(f.dir.path("other"));
+    w.N6->trigger();
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_EQ(f.dialogs.questions.size(), 1);
+    EXPECT_EQ(gameFile(), ActorFile);
+    EXPECT_EQ(w.gamedataFolder(), cp1251::encode(f.gameFolder() + "/"))
+        << "the folder of this run stays until the next start";
+}
+
+TEST_F(Rows, EntriesWithoutTheirFileSectionOrKeyAreNotWritten)
+{
+    f.writeSetting("Actor.ini", "[Pages]\nKol-vo=1\n1=Основное\n[Основное]\nKol-vo=2\n"
+                                "1_Caption=Рост\n1_File=config\\actor.ltx\n1_Section=actor\n"
+                                "1_Param=height\n");
+    start();
+    type(box("Name_1"), "1");
+    QTest::mouseClick(button("Name_1_"), Qt::LeftButton);
+    ASSERT_EQ(f.dialogs.messages.size(), 1);
+    EXPECT_TRUE(f.dialogs.messages[0].contains("2_File")) << f.dialogs.messages[0];
+    EXPECT_EQ(QDir(f.gameFolder()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+              QStringList{"config"});
+    EXPECT_TRUE(button("Name_1_")->isEnabled());
 }
 
 TEST_F(Rows, TradeRowsDeleteAndAddTheirKey)

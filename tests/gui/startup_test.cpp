@@ -219,3 +219,31 @@ TEST_F(Startup, MainMenuHasEveryItemWithItsShortcut)
     w.N25->setChecked(true);
     EXPECT_FALSE(w.N24->isChecked());
 }
+
+TEST_F(Startup, AGamedataFolderThatHasGoneIsOfferedForChoosing)
+{
+    struct Case
+    {
+        const char *name;
+        bool choose;
+    };
+    for (const Case c : {Case{"chosen", true}, Case{"cancelled", false}}) {
+        WindowFixture g;
+        QDir().mkpath(g.programFolder() + "/Setting");
+        g.writeSetting("Pages.ini", "[Global Pages]\nKol-vo=0\n");
+        g.writeSetting("Setting.ini", QStringLiteral("[Setting]\nGamedata_Path=") +
+                                          g.dir.path("gone") + "/\nВерсия=0.6\nWarning=2\n");
+        const QString other = g.dir.path("other");
+        QDir().mkpath(other);
+        if (c.choose)
+            g.dialogs.folders.enqueue(other);
+        TForm1 &w = g.start();
+        ASSERT_FALSE(g.dialogs.messages.isEmpty()) << c.name << ": said at every message level";
+        EXPECT_TRUE(g.dialogs.messages[0].contains(g.dir.path("gone"))) << c.name;
+        EXPECT_EQ(g.dialogs.folderTitles.size(), 1) << c.name;
+        const QString expected = (c.choose ? other : g.dir.path("gone")) + "/";
+        EXPECT_EQ(w.gamedataFolder(), cp1251::encode(expected)) << c.name;
+        EXPECT_EQ(settingValue(g, "Gamedata_Path"), cp1251::encode(expected)) << c.name;
+        EXPECT_TRUE(w.isReady()) << c.name;
+    }
+}
