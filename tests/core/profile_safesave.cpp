@@ -128,8 +128,8 @@ protected:
 
 TEST_F(FullDisk, ProfileWritesFailAndLeaveTheFileAsItWas)
 {
-    // Small files used to be buffered whole and the lost data reported as saved; larger ones fail
-    // on the way. Neither may cost the file a byte.
+    // A small file fits a write buffer and may fail only at the flush; a larger one fails on the
+    // way. Neither may cost the file a byte or be reported as saved.
     for (const qsizetype size :
          {qsizetype(40), qsizetype(2000), qsizetype(15000), qsizetype(24000)}) {
         SCOPED_TRACE("file of " + std::to_string(size) + " bytes");
