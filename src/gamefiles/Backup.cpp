@@ -1,26 +1,9 @@
 #include "gamefiles/Backup.h"
 
-#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include "profile/DiskPath.h"
-
-namespace {
-
-bool copyWhole(QFile &in, QSaveFile &out)
-{
-    constexpr qint64 chunkSize = 64 * 1024;
-    for (;;) {
-        const QByteArray chunk = in.read(chunkSize);
-        if (chunk.isEmpty())
-            return in.error() == QFileDevice::NoError && in.atEnd();
-        if (out.write(chunk) != chunk.size())
-            return false;
-    }
-}
-
-} // namespace
+#include "profile/SafeFile.h"
 
 void ensureBackup(const QByteArray &gameFilePath)
 {
@@ -42,17 +25,7 @@ void ensureBackup(const QByteArray &gameFilePath)
     if (!QFileInfo(folder).isDir() || !mayWrite(folder))
         return;
 
-    const QFileInfo gameInfo(gamePath);
-    QFile in(gamePath);
-    if (gameInfo.exists() && (gameInfo.isDir() || !in.open(QIODevice::ReadOnly)))
-        return;
-
-    QSaveFile out(backupPath);
-    if (!out.open(QIODevice::WriteOnly))
-        return;
-    if (in.isOpen() && !copyWhole(in, out)) {
-        out.cancelWriting();
-        return;
-    }
-    out.commit();
+    // A game file that is missing, is not a regular file or cannot be read makes no backup file:
+    // the copy fails before creating anything. A full disk leaves no backup file either.
+    saveCopy(gamePath, backupPath);
 }

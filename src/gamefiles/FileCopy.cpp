@@ -1,9 +1,9 @@
 #include "gamefiles/FileCopy.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 #include "profile/DiskPath.h"
+#include "profile/SafeFile.h"
 
 void copyFile(const QByteArray &source, const QByteArray &destination)
 {
@@ -13,28 +13,14 @@ void copyFile(const QByteArray &source, const QByteArray &destination)
                                  : !mayWrite(destinationInfo.absolutePath()))
         return;
 
-    // Truncating the destination first would empty a file copied onto itself.
+    // A copy onto itself has nothing to change.
     const QString sourcePath = resolveDiskPath(source);
     const QFileInfo sourceInfo(sourcePath);
     if (sourceInfo.exists() && destinationInfo.exists() &&
         sourceInfo.canonicalFilePath() == destinationInfo.canonicalFilePath())
         return;
 
-    QFile out(destinationPath);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return;
-
-    if (sourceInfo.isDir())
-        return;
-    QFile in(sourcePath);
-    if (!in.open(QIODevice::ReadOnly))
-        return;
-
-    constexpr qint64 chunkSize = 64 * 1024;
-    QByteArray chunk;
-    for (;;) {
-        chunk = in.read(chunkSize);
-        if (chunk.isEmpty() || out.write(chunk) != chunk.size())
-            break;
-    }
+    bool sourceUnreadable = false;
+    if (!saveCopy(sourcePath, destinationPath, nullptr, &sourceUnreadable) && sourceUnreadable)
+        saveFile(destinationPath, QByteArrayView());
 }

@@ -1,6 +1,7 @@
 #include "profile/ProfileCache.h"
 
 #include "profile/DiskPath.h"
+#include "profile/SafeFile.h"
 
 #include <QFile>
 
@@ -16,36 +17,15 @@ bool sameTime(const timespec &a, const timespec &b)
     return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
 
-// The whole file through one descriptor, with the stamp taken before reading: a change made while
-// reading then shows as a different stamp at the next read.
+// The whole file, with the stamp taken before reading: a change made while reading then shows as
+// a different stamp at the next read. Anything but a regular file reads as missing.
 bool readFile(const QByteArray &nativePath, QByteArray *bytes, ProfileCache::Stamp *stamp)
 {
-    const int fd = ::open(nativePath.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
     struct stat st;
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    if (ok) {
-        *stamp = ProfileCache::Stamp::of(st);
-        QByteArray data;
-        data.reserve(static_cast<qsizetype>(st.st_size));
-        char buffer[65536];
-        for (;;) {
-            const ssize_t n = ::read(fd, buffer, sizeof buffer);
-            if (n < 0) {
-                if (errno == EINTR)
-                    continue;
-                ok = false;
-                break;
-            }
-            if (n == 0)
-                break;
-            data.append(buffer, n);
-        }
-        *bytes = std::move(data);
-    }
-    ::close(fd);
-    return ok;
+    if (readRegularFile(nativePath, bytes, &st) != FileRead::Read)
+        return false;
+    *stamp = ProfileCache::Stamp::of(st);
+    return true;
 }
 
 } // namespace

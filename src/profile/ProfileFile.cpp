@@ -3,17 +3,14 @@
 #include "profile/DiskPath.h"
 #include "profile/IniDocument.h"
 #include "profile/ProfileCache.h"
+#include "profile/SafeFile.h"
 #include "textcodec/Cp1251.h"
 
 #include <QFile>
-#include <QSaveFile>
 
-#include <cerrno>
 #include <limits>
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -25,15 +22,6 @@ QByteArray folderOf(const QByteArray &nativePath)
     if (slash == 0)
         return QByteArrayLiteral("/");
     return nativePath.left(slash);
-}
-
-bool readAll(const QByteArray &nativePath, QByteArray *bytes)
-{
-    QFile file(QFile::decodeName(nativePath));
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    *bytes = file.readAll();
-    return file.error() == QFileDevice::NoError;
 }
 
 } // namespace
@@ -161,21 +149,20 @@ bool ProfileFile::modify(const std::function<bool(IniDocument &)> &edit, bool mu
         return false;
     };
 
-    struct stat fileStat;
-    bool exists = false;
-    if (::stat(native.constData(), &fileStat) == 0) {
-        if (S_ISDIR(fileStat.st_mode))
-            return fail(QStringLiteral("по этому пути находится папка"));
-        if (!S_ISREG(fileStat.st_mode))
-            return fail(QStringLiteral("это не обычный файл"));
-        exists = true;
-    } else if (errno != ENOENT && errno != ENOTDIR) {
-        return fail(qt_error_string(errno));
-    }
-
     QByteArray bytes;
-    if (exists && !readAll(native, &bytes))
-        return fail(QStringLiteral("файл не читается"));
+    QString why;
+    bool exists = false;
+    switch (readRegularFile(native, &bytes, nullptr, &why)) {
+    case FileRead::Read:
+        exists = true;
+        break;
+    case FileRead::Missing:
+        break;
+    case FileRead::NotRegular:
+        return fail(why);
+    case FileRead::Failed:
+        return fail(QStringLiteral("файл не читается (%1)").arg(why));
+    }
     IniDocument document = IniDocument::parse(bytes);
     const bool changed = edit(document);
     if (!changed && !mustWrite)
@@ -190,23 +177,8 @@ bool ProfileFile::modify(const std::function<bool(IniDocument &)> &edit, bool mu
     if (!mayWrite(QFile::decodeName(folder)))
         return fail(QStringLiteral("папка только для чтения"));
 
-    if (changed) {
-        QSaveFile file(target);
-        if (!file.open(QIODevice::WriteOnly))
-            return fail(file.errorString());
-        if (exists && (fileStat.st_uid != ::geteuid() || fileStat.st_gid != ::getegid())) {
-            // Keep the owner when root edits someone else's file; best effort otherwise.
-            if (::fchown(file.handle(), fileStat.st_uid, fileStat.st_gid) != 0) {
-            }
-        }
-        if (file.write(document.bytes()) != document.bytes().size()) {
-            const QString why = file.errorString();
-            file.cancelWriting();
-            return fail(why);
-        }
-        if (!file.commit())
-            return fail(file.errorString());
-    }
+    if (changed && !saveFile(target, document.bytes(), &why))
+        return fail(why);
     ProfileCache::instance().store(path_, shownPath, std::move(document));
     return true;
 }

@@ -14,13 +14,16 @@ class IniDocument;
 // accepted and a component whose exact case is missing on disk matches case-insensitively
 // (see DiskPath.h).
 //
-// Reads never fail: a missing file, section or key yields the default. Reads are served from a
+// Reads never fail: a missing file, section or key yields the default; anything but a regular
+// file (a folder, FIFO or device) reads as a missing file. Reads are served from a
 // parsed copy of the file shared by all handles and checked against the file's size, modification
 // time and inode, so many reads of one file parse it once.
 //
-// Writes change the file at the line level (every other byte stays) and replace it atomically.
-// A read-only file or a missing folder is a write failure: the call returns false and fills
-// *error with a text naming the file, and the file stays as it was.
+// Writes change the file at the line level (every other byte stays) and replace it atomically
+// (see SafeFile.h). A read-only file or a missing folder, a full disk, a path that is not a
+// regular file and an append-only or immutable folder or file are write failures: the call
+// returns false and fills *error with a text naming the file and the reason, and the file stays
+// as it was.
 class ProfileFile
 {
 public:

@@ -154,6 +154,10 @@ TEST(WritebackBackup, SilentWhenNoBackupCanBeMade)
     ensureBackup(dir.bytePath("gamedata/odd.ltx"));
     EXPECT_EQ(names(dir.path("gamedata")), QStringList({"odd.ltx"}));
 
+    // The game file does not exist: there is nothing to keep.
+    ensureBackup(dir.bytePath("gamedata/absent.ltx"));
+    EXPECT_EQ(names(dir.path("gamedata")), QStringList({"odd.ltx"}));
+
     // The folder is missing.
     ensureBackup(dir.bytePath("missing/actor.ltx"));
     EXPECT_FALSE(QFileInfo::exists(dir.path("missing")));

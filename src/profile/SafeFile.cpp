@@ -1,0 +1,331 @@
+#include "profile/SafeFile.h"
+
+#include "profile/DiskPath.h"
+
+#include <QFile>
+#include <QRandomGenerator>
+
+#include <algorithm>
+#include <cerrno>
+#include <functional>
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr qsizetype chunkSize = 64 * 1024;
+
+QString reasonFor(int error)
+{
+    switch (error) {
+    case ENOSPC:
+        return QStringLiteral("на диске нет места");
+    case EDQUOT:
+        return QStringLiteral("превышена дисковая квота");
+    case EROFS:
+        return QStringLiteral("файловая система доступна только для чтения");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("доступ запрещён");
+    case EIO:
+        return QStringLiteral("ошибка ввода-вывода");
+    case EFBIG:
+        return QStringLiteral("файл слишком велик");
+    case ENAMETOOLONG:
+        return QStringLiteral("слишком длинное имя файла");
+    default:
+        return qt_error_string(error);
+    }
+}
+
+QString notRegularReason(const struct stat &st)
+{
+    return S_ISDIR(st.st_mode) ? QStringLiteral("по этому пути находится папка")
+                               : QStringLiteral("это не обычный файл");
+}
+
+bool fail(QString *reason, const QString &text)
+{
+    if (reason)
+        *reason = text;
+    return false;
+}
+
+QByteArray folderOf(const QByteArray &nativePath)
+{
+    const qsizetype slash = nativePath.lastIndexOf('/');
+    if (slash < 0)
+        return QByteArrayLiteral(".");
+    if (slash == 0)
+        return QByteArrayLiteral("/");
+    return nativePath.left(slash);
+}
+
+// Opens a regular file for reading without ever waiting: the status is checked before the open,
+// so a device or FIFO is never opened, and again on the descriptor in case the entry was swapped
+// in between (O_NONBLOCK keeps that open from waiting for a FIFO's writer; regular files ignore
+// it). Returns the descriptor, or -1 with *outcome saying why.
+int openRegular(const QByteArray &nativePath, struct stat *st, FileRead *outcome, QString *reason)
+{
+    const auto refuse = [&](FileRead why, const QString &text) {
+        *outcome = why;
+        if (reason)
+            *reason = text;
+        return -1;
+    };
+    const auto refuseErrno = [&](int error) {
+        return refuse(error == ENOENT || error == ENOTDIR ? FileRead::Missing : FileRead::Failed,
+                      reasonFor(error));
+    };
+
+    if (::stat(nativePath.constData(), st) != 0)
+        return refuseErrno(errno);
+    if (!S_ISREG(st->st_mode))
+        return refuse(FileRead::NotRegular, notRegularReason(*st));
+    int fd;
+    do
+        fd = ::open(nativePath.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return refuseErrno(errno);
+    if (::fstat(fd, st) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return refuseErrno(error);
+    }
+    if (!S_ISREG(st->st_mode)) {
+        ::close(fd);
+        return refuse(FileRead::NotRegular, notRegularReason(*st));
+    }
+    *outcome = FileRead::Read;
+    return fd;
+}
+
+// Reads fd to its end in chunks handed to sink; false on a read error or when sink refuses.
+bool readChunks(int fd, const std::function<bool(const char *, qsizetype)> &sink, QString *reason)
+{
+    char buffer[chunkSize];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return fail(reason, reasonFor(errno));
+        }
+        if (n == 0)
+            return true;
+        if (!sink(buffer, n))
+            return false;
+    }
+}
+
+bool writeAll(int fd, const char *data, qsizetype size, QString *reason)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, static_cast<size_t>(size));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return fail(reason, reasonFor(errno));
+        }
+        if (n == 0) // never for a regular file; do not spin if it happens
+            return fail(reason, reasonFor(EIO));
+        data += n;
+        size -= n;
+    }
+    return true;
+}
+
+// Append-only and immutable entries (chattr +a, +i) refuse the rename and, in a folder, the
+// removal of the temporary file, so they are refused before anything is created. File systems
+// without these flags answer the query with an error: nothing is marked there.
+bool isMarkedUnchangeable(const QByteArray &nativePath, bool folder)
+{
+    const int fd = ::open(nativePath.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY |
+                                                      (folder ? O_DIRECTORY : 0));
+    if (fd < 0)
+        return false;
+    int flags = 0;
+    const bool marked = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
+                        (flags & (FS_APPEND_FL | FS_IMMUTABLE_FL)) != 0;
+    ::close(fd);
+    return marked;
+}
+
+// A temporary file beside the target, removed again unless it was renamed over the target.
+class TemporaryFile
+{
+public:
+    TemporaryFile() = default;
+    TemporaryFile(const TemporaryFile &) = delete;
+    TemporaryFile &operator=(const TemporaryFile &) = delete;
+    ~TemporaryFile()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+        if (!path_.isEmpty())
+            ::unlink(path_.constData());
+    }
+
+    int fd() const { return fd_; }
+
+    // A hidden name that the game's own file names cannot take: "." + name + ".tmp-" + six
+    // random letters or digits, the name cut so that the whole stays a valid file name.
+    bool create(const QByteArray &folder, const QByteArray &name, mode_t mode, QString *reason)
+    {
+        static constexpr char letters[] =
+            "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+        const QByteArray stem =
+            (folder == "/" ? QByteArray() : folder) + "/." + name.left(200) + ".tmp-";
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            QByteArray candidate = stem;
+            for (int i = 0; i < 6; ++i)
+                candidate += letters[QRandomGenerator::global()->bounded(int(sizeof letters - 1))];
+            const int fd =
+                ::open(candidate.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+            if (fd >= 0) {
+                fd_ = fd;
+                path_ = candidate;
+                return true;
+            }
+            if (errno != EEXIST && errno != EINTR)
+                return fail(reason, reasonFor(errno));
+        }
+        return fail(reason, reasonFor(EEXIST));
+    }
+
+    // Flushes the data to the disk, closes the file and renames it over target; every step is
+    // checked, since a full disk may show only at the flush.
+    bool commit(const QByteArray &target, QString *reason)
+    {
+        if (::fsync(fd_) != 0 && errno != EINVAL) // EINVAL: a file system that cannot sync
+            return fail(reason, reasonFor(errno));
+        const int fd = fd_;
+        fd_ = -1;
+        if (::close(fd) != 0 && errno != EINTR)
+            return fail(reason, reasonFor(errno));
+        if (::rename(path_.constData(), target.constData()) != 0)
+            return fail(reason, reasonFor(errno));
+        path_.clear();
+        return true;
+    }
+
+private:
+    int fd_ = -1;
+    QByteArray path_;
+};
+
+// The common path of every save: checks, temporary file, the content from produce, commit.
+bool replaceFile(const QString &path, const std::function<bool(int fd, QString *reason)> &produce,
+                 QString *reason)
+{
+    const QString targetPath = resolveSymlinks(path);
+    const QByteArray target = QFile::encodeName(targetPath);
+
+    struct stat st;
+    const bool exists = ::stat(target.constData(), &st) == 0;
+    const int statError = exists ? 0 : errno;
+    if (exists && !S_ISREG(st.st_mode))
+        return fail(reason, notRegularReason(st));
+    if (!exists && statError != ENOENT)
+        return fail(reason, statError == ENOTDIR ? QStringLiteral("папка не найдена")
+                                                 : reasonFor(statError));
+
+    const QByteArray folder = folderOf(target);
+    struct stat folderStat;
+    if (::stat(folder.constData(), &folderStat) != 0 || !S_ISDIR(folderStat.st_mode))
+        return fail(reason, QStringLiteral("папка не найдена"));
+    if (exists && !mayWrite(targetPath))
+        return fail(reason, QStringLiteral("файл только для чтения"));
+    if (!mayWrite(QFile::decodeName(folder)))
+        return fail(reason, QStringLiteral("папка только для чтения"));
+    if (isMarkedUnchangeable(folder, true))
+        return fail(reason, QStringLiteral("папка защищена от изменений (атрибут a или i)"));
+    if (exists && isMarkedUnchangeable(target, false))
+        return fail(reason, QStringLiteral("файл защищён от изменений (атрибут a или i)"));
+
+    TemporaryFile temp;
+    const QByteArray name = target.mid(target.lastIndexOf('/') + 1);
+    // An existing file's mode is set once the file is ours; a new one follows the umask.
+    if (!temp.create(folder, name, exists ? 0600 : 0666, reason))
+        return false;
+    if (exists) {
+        // Keeps the owner when root saves someone else's file; best effort, as is the mode on
+        // file systems that cannot hold it.
+        if ((st.st_uid != ::geteuid() || st.st_gid != ::getegid()) &&
+            ::fchown(temp.fd(), st.st_uid, st.st_gid) != 0) {
+        }
+        if (::fchmod(temp.fd(), st.st_mode & 07777) != 0) {
+        }
+    }
+    if (!produce(temp.fd(), reason))
+        return false;
+    return temp.commit(target, reason);
+}
+
+} // namespace
+
+FileRead readRegularFile(const QByteArray &nativePath, QByteArray *bytes, struct stat *st,
+                         QString *reason)
+{
+    struct stat local;
+    struct stat *status = st ? st : &local;
+    FileRead outcome;
+    const int fd = openRegular(nativePath, status, &outcome, reason);
+    if (fd < 0)
+        return outcome;
+    QByteArray data;
+    // The size only guides the first allocation; the file is read to its actual end.
+    data.reserve(static_cast<qsizetype>(std::min<off_t>(status->st_size, 64 << 20)));
+    const bool ok = readChunks(
+        fd,
+        [&](const char *chunk, qsizetype size) {
+            data.append(chunk, size);
+            return true;
+        },
+        reason);
+    ::close(fd);
+    if (!ok)
+        return FileRead::Failed;
+    *bytes = std::move(data);
+    return FileRead::Read;
+}
+
+bool saveFile(const QString &path, QByteArrayView bytes, QString *reason)
+{
+    return replaceFile(
+        path, [&](int fd, QString *why) { return writeAll(fd, bytes.data(), bytes.size(), why); },
+        reason);
+}
+
+bool saveCopy(const QString &source, const QString &destination, QString *reason,
+              bool *sourceUnreadable)
+{
+    if (sourceUnreadable)
+        *sourceUnreadable = false;
+    struct stat st;
+    FileRead outcome;
+    QString why;
+    const int in = openRegular(QFile::encodeName(source), &st, &outcome, &why);
+    if (in < 0) {
+        if (sourceUnreadable)
+            *sourceUnreadable = true;
+        return fail(reason, QStringLiteral("исходный файл %1 не читается: %2").arg(source, why));
+    }
+    const bool ok = replaceFile(
+        destination,
+        [&](int out, QString *writeWhy) {
+            return readChunks(
+                in,
+                [&](const char *chunk, qsizetype size) {
+                    return writeAll(out, chunk, size, writeWhy);
+                },
+                writeWhy);
+        },
+        reason);
+    ::close(in);
+    return ok;
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+#include <sys/stat.h>
+
+// Whole-file reads and atomic saves: the one way the program reads a file whole and the one way
+// it replaces or creates a file on disk (profile writes, backups, file copies).
+//
+// Only regular files are read or replaced. A FIFO, a device or a socket would block or misbehave,
+// so it is refused before it is opened, and again after opening (the open never waits).
+//
+// A save writes a temporary file beside the target, checks every write, flushes it to disk and
+// renames it over the target. On any failure (a full disk, a quota, an I/O error) the temporary
+// file is removed and the target keeps every byte it had. An existing target's permissions and,
+// when root saves it, its owner are kept; a new file gets 0666 less the umask. Symbolic links at
+// the end of the path are followed, so the link stays and its target is replaced.
+//
+// Failures return false and a short reason in Russian (without a final full stop) for the
+// caller's message.
+
+// What reading a whole file found.
+enum class FileRead
+{
+    Read,       // the bytes are there
+    Missing,    // nothing at the path (or a folder on the way is missing)
+    NotRegular, // a folder, FIFO, device or socket
+    Failed,     // there, but cannot be opened or read
+};
+
+// Reads the regular file at nativePath (a path as the file system spells it). *st, when given,
+// receives the file's status taken before reading. *reason is set on Failed and NotRegular.
+FileRead readRegularFile(const QByteArray &nativePath, QByteArray *bytes, struct stat *st = nullptr,
+                         QString *reason = nullptr);
+
+// Replaces or creates the file at path with bytes. Refused: a target that is not a regular file,
+// a missing folder, a read-only target or folder (no write permission bit, or not writable for
+// this user, root included), and a target or folder marked append-only or immutable.
+bool saveFile(const QString &path, QByteArrayView bytes, QString *reason = nullptr);
+
+// Replaces or creates the file at destination with the bytes of the regular file at source,
+// streamed. A source that is missing, not a regular file or cannot be opened fails before
+// anything is created; *sourceUnreadable, when given, then becomes true.
+bool saveCopy(const QString &source, const QString &destination, QString *reason = nullptr,
+              bool *sourceUnreadable = nullptr);

@@ -1,0 +1,403 @@
+// Saves that cannot finish leave every file as it was: a full disk, a FIFO or device in place of a
+// file, an append-only or immutable folder or file. Profile writes, backups and file copies.
+
+#include "gamefiles/Backup.h"
+#include "gamefiles/FileCopy.h"
+#include "gamefiles/ParameterWriter.h"
+#include "profile/ProfileFile.h"
+#include "profile/SafeFile.h"
+#include "support/TempDir.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <future>
+#include <memory>
+#include <thread>
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+namespace {
+
+QStringList names(const QString &folder)
+{
+    return QDir(folder).entryList(
+        QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
+}
+
+// A game file of about size bytes with the key "k" in section "s" near its start.
+QByteArray gameFileOfSize(qsizetype size)
+{
+    QByteArray bytes = "[s]\r\nk = 1 ; one\r\n";
+    for (int i = 0; bytes.size() < size; ++i)
+        bytes += "filler_" + QByteArray::number(i) + " = " + QByteArray(40, 'x') + "\r\n";
+    return bytes;
+}
+
+QByteArray native(const QString &path)
+{
+    return QFile::encodeName(path);
+}
+
+// A small tmpfs mounted inside a temporary folder for one test, unmounted afterwards.
+class SmallFileSystem
+{
+public:
+    // Empty when mounted, otherwise why not.
+    QString mount(const QString &mountPoint)
+    {
+        if (::geteuid() != 0)
+            return QStringLiteral("mounting a tmpfs needs root");
+        QDir().mkpath(mountPoint);
+        if (::mount("tmpfs", native(mountPoint).constData(), "tmpfs", 0, "size=64k,mode=0755") != 0)
+            return QStringLiteral("mounting a tmpfs failed: ") +
+                   QString::fromLocal8Bit(std::strerror(errno));
+        mountPoint_ = mountPoint;
+        return QString();
+    }
+
+    ~SmallFileSystem()
+    {
+        if (!mountPoint_.isEmpty())
+            ::umount2(native(mountPoint_).constData(), MNT_DETACH);
+    }
+
+private:
+    QString mountPoint_;
+};
+
+class FullDisk : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        disk = dir.path("disk");
+        const QString why = fileSystem.mount(disk);
+        if (!why.isEmpty())
+            GTEST_SKIP() << "no full-disk test: " << why.toStdString();
+    }
+
+    QString put(const QString &name, const QByteArray &bytes) const
+    {
+        const QString path = disk + '/' + name;
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        EXPECT_EQ(file.write(bytes), bytes.size());
+        return path;
+    }
+
+    // Takes every free byte of the file system.
+    void fill() const
+    {
+        const int fd = ::open(native(disk + "/filler").constData(), O_WRONLY | O_CREAT, 0644);
+        ASSERT_GE(fd, 0);
+        const QByteArray chunk(4096, 'f');
+        while (::write(fd, chunk.constData(), chunk.size()) > 0) {
+        }
+        ::close(fd);
+        const int probe = ::open(native(disk + "/probe").constData(), O_WRONLY | O_CREAT, 0644);
+        ASSERT_GE(probe, 0);
+        EXPECT_EQ(::write(probe, "x", 1), -1) << "the file system is not full";
+        ::close(probe);
+        ::unlink(native(disk + "/probe").constData());
+    }
+
+    void makeRoom() const { QFile::remove(disk + "/filler"); }
+
+    TempDir dir;
+    SmallFileSystem fileSystem; // unmounted before dir goes
+    QString disk;
+};
+
+} // namespace
+
+TEST_F(FullDisk, ProfileWritesFailAndLeaveTheFileAsItWas)
+{
+    // A small file fits a write buffer and may fail only at the flush; a larger one fails on the
+    // way. Neither may cost the file a byte or be reported as saved.
+    for (const qsizetype size :
+         {qsizetype(40), qsizetype(2000), qsizetype(15000), qsizetype(24000)}) {
+        SCOPED_TRACE("file of " + std::to_string(size) + " bytes");
+        const QByteArray original = gameFileOfSize(size);
+        const QString path = put("game.ltx", original);
+        fill();
+
+        ProfileFile file(native(path));
+        QString error;
+        EXPECT_FALSE(file.writeString("s", "k", " 2 ; two", &error));
+        EXPECT_TRUE(error.contains(QStringLiteral("game.ltx"))) << error.toStdString();
+        EXPECT_TRUE(error.contains(QStringLiteral("нет места"))) << error.toStdString();
+        EXPECT_FALSE(file.writeString("new", "key", "1"));
+        EXPECT_FALSE(file.deleteKey("s", "k"));
+        EXPECT_EQ(TempDir::read(path), original);
+        EXPECT_EQ(file.readString("s", "k", ""), "1 ; one");
+        EXPECT_EQ(names(disk), QStringList({"filler", "game.ltx"}));
+
+        QString reason;
+        EXPECT_FALSE(saveFile(disk + "/other.ltx", "[s]\r\nk=1\r\n", &reason));
+        EXPECT_EQ(reason, QStringLiteral("на диске нет места"));
+        EXPECT_EQ(names(disk), QStringList({"filler", "game.ltx"}));
+
+        makeRoom();
+        ASSERT_TRUE(file.writeString("s", "k", " 2 ; two", &error)) << error.toStdString();
+        QByteArray expected = original;
+        expected.replace("k = 1 ; one\r\n", "k= 2 ; two\r\n");
+        EXPECT_EQ(TempDir::read(path), expected);
+        QFile::remove(path);
+    }
+}
+
+TEST_F(FullDisk, BackupIsCompleteOrAbsent)
+{
+    const QByteArray original = gameFileOfSize(12000);
+    const QString path = put("game.ltx", original);
+    fill();
+
+    ensureBackup(native(path));
+    EXPECT_EQ(names(disk), QStringList({"filler", "game.ltx"}));
+
+    // The write that follows the backup fails too: the game file keeps all its bytes.
+    ParameterWriter writer(WriteTarget{native(disk) + '/', false, {}});
+    QString error;
+    EXPECT_FALSE(writer.writeParameter("game.ltx", "s", "k", " 2", &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("нет места"))) << error.toStdString();
+    EXPECT_EQ(names(disk), QStringList({"filler", "game.ltx"}));
+    EXPECT_EQ(TempDir::read(path), original);
+
+    // With room again, the next write takes the backup of the file as it was.
+    makeRoom();
+    ASSERT_TRUE(writer.writeParameter("game.ltx", "s", "k", " 2", &error)) << error.toStdString();
+    EXPECT_EQ(TempDir::read(path + ".bak"), original);
+    EXPECT_EQ(names(disk), QStringList({"game.ltx", "game.ltx.bak"}));
+}
+
+TEST_F(FullDisk, FileCopyLeavesTheDestinationAsItWas)
+{
+    const QByteArray source = gameFileOfSize(10000);
+    put("source.ltx", source);
+    const QString destination = put("destination.ltx", "old content");
+    fill();
+
+    copyFile(native(disk + "/source.ltx"), native(destination));
+    copyFile(native(disk + "/source.ltx"), native(disk + "/new.ltx"));
+    EXPECT_EQ(TempDir::read(destination), "old content");
+    EXPECT_EQ(names(disk), QStringList({"destination.ltx", "filler", "source.ltx"}));
+
+    QString reason;
+    EXPECT_FALSE(saveCopy(disk + "/source.ltx", destination, &reason));
+    EXPECT_EQ(reason, QStringLiteral("на диске нет места"));
+
+    makeRoom();
+    copyFile(native(disk + "/source.ltx"), native(destination));
+    EXPECT_EQ(TempDir::read(destination), source);
+}
+
+namespace {
+
+// Runs op on its own thread. An op that blocks on the FIFO fails the test instead of hanging it:
+// the FIFO is then opened from here so the blocked open or read returns.
+template <typename Op> auto promptly(const QString &fifo, Op op)
+{
+    using Result = decltype(op());
+    auto task = std::make_shared<std::packaged_task<Result()>>(std::move(op));
+    std::future<Result> result = task->get_future();
+    std::thread([task] { (*task)(); }).detach();
+    if (result.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+        ADD_FAILURE() << "blocked on " << fifo.toStdString();
+        const int fd = ::open(native(fifo).constData(), O_RDWR | O_NONBLOCK);
+        if (fd >= 0)
+            ::close(fd);
+        if (result.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+            std::fprintf(stderr, "still blocked on %s; giving up\n", native(fifo).constData());
+            std::_Exit(1);
+        }
+    }
+    return result.get();
+}
+
+} // namespace
+
+TEST(NotARegularFile, FifoReadsAsMissingAndIsNeverWrittenOrCopied)
+{
+    std::signal(SIGPIPE, SIG_IGN);
+    TempDir dir;
+    QDir().mkpath(dir.path("gamedata"));
+    const QString fifo = dir.path("gamedata/game.ltx");
+    ASSERT_EQ(::mkfifo(native(fifo).constData(), 0644), 0);
+    const QString source = dir.write("gamedata/source.ltx", "[s]\r\nk=1\r\n");
+    const QString destination = dir.write("gamedata/destination.ltx", "old");
+    const QStringList before = names(dir.path("gamedata"));
+    ProfileFile file(native(fifo));
+
+    EXPECT_EQ(promptly(fifo, [&] { return file.readString("s", "k", "absent"); }), "absent");
+    EXPECT_EQ(promptly(fifo, [&] { return file.readInteger("s", "k", 12345); }), 12345);
+
+    QString error;
+    EXPECT_FALSE(promptly(fifo, [&] { return file.writeString("s", "k", "2", &error); }));
+    EXPECT_TRUE(error.contains(QStringLiteral("не обычный файл"))) << error.toStdString();
+    EXPECT_FALSE(promptly(fifo, [&] { return file.deleteKey("s", "k", &error); }));
+
+    promptly(fifo, [&] { ensureBackup(native(fifo)); });
+    ParameterWriter writer(WriteTarget{dir.bytePath("gamedata") + '/', false, {}});
+    EXPECT_FALSE(promptly(fifo, [&] { return writer.writeParameter("game.ltx", "s", "k", " 2"); }));
+
+    // Onto the FIFO: refused. From it: read as a missing source, so the destination is emptied.
+    QString reason;
+    EXPECT_FALSE(promptly(fifo, [&] { return saveFile(fifo, "x", &reason); }));
+    EXPECT_EQ(reason, QStringLiteral("это не обычный файл"));
+    promptly(fifo, [&] { copyFile(native(source), native(fifo)); });
+    EXPECT_EQ(names(dir.path("gamedata")), before);
+    promptly(fifo, [&] { copyFile(native(fifo), native(destination)); });
+    EXPECT_EQ(TempDir::read(destination), QByteArray());
+
+    EXPECT_EQ(names(dir.path("gamedata")), before);
+    struct stat st;
+    ASSERT_EQ(::lstat(native(fifo).constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+
+    QByteArray bytes;
+    EXPECT_EQ(promptly(fifo, [&] { return readRegularFile(native(fifo), &bytes); }),
+              FileRead::NotRegular);
+    EXPECT_EQ(readRegularFile(native(dir.path("gamedata")), &bytes), FileRead::NotRegular);
+    EXPECT_EQ(readRegularFile(native(dir.path("none/x")), &bytes), FileRead::Missing);
+    EXPECT_EQ(readRegularFile(native(source), &bytes), FileRead::Read);
+    EXPECT_EQ(bytes, "[s]\r\nk=1\r\n");
+}
+
+TEST(NotARegularFile, DeviceIsNeitherReadNorReplaced)
+{
+    TempDir dir;
+    // A null device of its own: a regression must not replace the system's.
+    const QString device = dir.path("null.ltx");
+    if (::mknod(native(device).constData(), S_IFCHR | 0666, makedev(1, 3)) != 0)
+        GTEST_SKIP() << "cannot make a device node here: " << std::strerror(errno);
+    ASSERT_TRUE(QFile::link(device, dir.path("link.ltx")));
+    for (const char *name : {"null.ltx", "link.ltx"}) {
+        SCOPED_TRACE(name);
+        ProfileFile file(dir.bytePath(name));
+        EXPECT_EQ(file.readString("s", "k", "d"), "d");
+        QString error;
+        EXPECT_FALSE(file.writeString("s", "k", "1", &error));
+        EXPECT_TRUE(error.contains(QStringLiteral("не обычный файл"))) << error.toStdString();
+        ensureBackup(dir.bytePath(name));
+        EXPECT_EQ(names(dir.path()), QStringList({"link.ltx", "null.ltx"}));
+    }
+    struct stat st;
+    ASSERT_EQ(::stat(native(device).constData(), &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+}
+
+namespace {
+
+// Sets file attribute flags as chattr does; empty when done, otherwise why not.
+QString setFlags(const QString &path, int add, int remove)
+{
+    const int fd = ::open(native(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    int flags = 0;
+    QString why;
+    if (::ioctl(fd, FS_IOC_GETFLAGS, &flags) != 0) {
+        why = QString::fromLocal8Bit(std::strerror(errno));
+    } else {
+        flags = (flags | add) & ~remove;
+        if (::ioctl(fd, FS_IOC_SETFLAGS, &flags) != 0)
+            why = QString::fromLocal8Bit(std::strerror(errno));
+    }
+    ::close(fd);
+    return why;
+}
+
+// Clears the flags of the entries it was given when it goes, so the folder can be removed.
+struct FlagsCleared
+{
+    QStringList paths;
+    ~FlagsCleared()
+    {
+        for (const QString &path : paths)
+            setFlags(path, 0, FS_APPEND_FL | FS_IMMUTABLE_FL);
+    }
+};
+
+} // namespace
+
+TEST(UnchangeableEntries, AppendOnlyOrImmutableFoldersAndFilesRefuseSavesAndKeepNoTemporaryFile)
+{
+    TempDir dir;
+    SmallFileSystem fileSystem; // unmounted before dir goes
+    FlagsCleared cleared;       // cleared before either goes
+    // The test folder's own file system first, a tmpfs where that cannot hold the flags.
+    QString base = dir.path("tried");
+    QDir().mkpath(base);
+    QString why = setFlags(base, FS_APPEND_FL, 0);
+    if (why.isEmpty()) {
+        setFlags(base, 0, FS_APPEND_FL);
+    } else {
+        base = dir.path("tmpfs");
+        const QString mountWhy = fileSystem.mount(base);
+        why = mountWhy.isEmpty() ? setFlags(base, FS_APPEND_FL, 0) : mountWhy;
+        if (!why.isEmpty())
+            GTEST_SKIP() << "append-only flags cannot be set here: " << why.toStdString();
+        setFlags(base, 0, FS_APPEND_FL);
+    }
+
+    struct Case
+    {
+        const char *name;
+        const char *markedEntry; // relative to the case's folder: "." is the folder
+        int flag;
+        const char *reason;
+    };
+    // Nobody may write an immutable entry: it counts as read-only.
+    const Case cases[] = {
+        {"append-only folder", ".", FS_APPEND_FL, "папка защищена"},
+        {"immutable folder", ".", FS_IMMUTABLE_FL, "папка только для чтения"},
+        {"append-only file", "game.ltx", FS_APPEND_FL, "файл защищён"},
+        {"immutable file", "game.ltx", FS_IMMUTABLE_FL, "файл только для чтения"},
+    };
+    int n = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString folder = base + "/case" + QString::number(++n);
+        QDir().mkpath(folder);
+        const QByteArray original = "[s]\r\nk = 1\r\n";
+        const QString game = folder + "/game.ltx";
+        QFile out(game);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(original);
+        out.close();
+        const QString marked = QDir::cleanPath(folder + '/' + c.markedEntry);
+        ASSERT_EQ(setFlags(marked, c.flag, 0), QString());
+        cleared.paths << marked;
+
+        QString error;
+        EXPECT_FALSE(ProfileFile(native(game)).writeString("s", "k", "2", &error));
+        EXPECT_TRUE(error.contains(QString::fromUtf8(c.reason))) << error.toStdString();
+        EXPECT_FALSE(ProfileFile(native(game)).deleteKey("s", "k"));
+        ensureBackup(native(game));
+        copyFile(native(game), native(folder + "/copy.ltx"));
+        EXPECT_EQ(TempDir::read(game), original);
+        // A marked file is still read: its backup and copies are made beside it.
+        const bool folderMarked = QByteArrayView(c.markedEntry) == ".";
+        EXPECT_EQ(names(folder), folderMarked
+                                     ? QStringList{"game.ltx"}
+                                     : QStringList({"copy.ltx", "game.ltx", "game.ltx.bak"}));
+        // Lift the mark so the next case and the clean-up see a plain folder.
+        setFlags(marked, 0, c.flag);
+    }
+}
