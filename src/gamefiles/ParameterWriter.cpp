@@ -16,6 +16,7 @@
 #include "profile/DiskPath.h"
 #include "profile/IniDocument.h"
 #include "profile/ProfileFile.h"
+#include "profile/SafeFile.h"
 #include "textcodec/Cp1251.h"
 
 namespace {
@@ -41,43 +42,18 @@ bool refuse(QString *error, const QString &file, const QString &why)
     return fail(error, QStringLiteral("Файл %1 не изменён: %2.").arg(file, why));
 }
 
-QByteArray folderOf(const QByteArray &nativePath)
-{
-    const qsizetype slash = nativePath.lastIndexOf('/');
-    if (slash < 0)
-        return QByteArrayLiteral(".");
-    if (slash == 0)
-        return QByteArrayLiteral("/");
-    return nativePath.left(slash);
-}
-
 // Why the file at diskPath cannot be replaced by a changed copy, or an empty text when it can.
 // The profile layer checks the same when it writes; checking first keeps a write that would be
 // refused there from taking the backup.
 QString whyNotWritable(const QString &diskPath)
 {
-    const QString target = resolveSymlinks(diskPath);
-    const QByteArray native = QFile::encodeName(target);
+    const QByteArray native = QFile::encodeName(resolveSymlinks(diskPath));
     struct stat st;
-    if (::stat(native.constData(), &st) == 0) {
-        if (S_ISDIR(st.st_mode))
-            return QStringLiteral("по этому пути находится папка");
-        if (!S_ISREG(st.st_mode))
-            return QStringLiteral("это не обычный файл");
-        if (::faccessat(AT_FDCWD, native.constData(), R_OK, AT_EACCESS) != 0)
-            return QStringLiteral("файл не читается");
-        if (!mayWrite(target))
-            return QStringLiteral("файл только для чтения");
-    } else if (errno != ENOENT && errno != ENOTDIR) {
-        return qt_error_string(errno);
-    }
-    const QByteArray folder = folderOf(native);
-    struct stat folderStat;
-    if (::stat(folder.constData(), &folderStat) != 0 || !S_ISDIR(folderStat.st_mode))
-        return QStringLiteral("папка %1 не найдена").arg(QFile::decodeName(folder));
-    if (!mayWrite(QFile::decodeName(folder)))
-        return QStringLiteral("папка только для чтения");
-    return QString();
+    // A file that cannot be read cannot be edited line by line.
+    if (::stat(native.constData(), &st) == 0 && S_ISREG(st.st_mode) &&
+        ::faccessat(AT_FDCWD, native.constData(), R_OK, AT_EACCESS) != 0)
+        return QStringLiteral("файл не читается");
+    return whyNotSavable(diskPath);
 }
 
 // Whether something other than a regular file is at diskPath. Such a path is never read: a

@@ -14,16 +14,6 @@
 
 namespace {
 
-QByteArray folderOf(const QByteArray &nativePath)
-{
-    const qsizetype slash = nativePath.lastIndexOf('/');
-    if (slash < 0)
-        return QByteArrayLiteral(".");
-    if (slash == 0)
-        return QByteArrayLiteral("/");
-    return nativePath.left(slash);
-}
-
 } // namespace
 
 ProfileFile::ProfileFile(QByteArray path) : path_(std::move(path)) {}
@@ -151,11 +141,8 @@ bool ProfileFile::modify(const std::function<bool(IniDocument &)> &edit, bool mu
 
     QByteArray bytes;
     QString why;
-    bool exists = false;
     switch (readRegularFile(native, &bytes, nullptr, &why)) {
     case FileRead::Read:
-        exists = true;
-        break;
     case FileRead::Missing:
         break;
     case FileRead::NotRegular:
@@ -168,15 +155,11 @@ bool ProfileFile::modify(const std::function<bool(IniDocument &)> &edit, bool mu
     if (!changed && !mustWrite)
         return true;
 
-    const QByteArray folder = folderOf(native);
-    struct stat folderStat;
-    if (::stat(folder.constData(), &folderStat) != 0 || !S_ISDIR(folderStat.st_mode))
-        return fail(QStringLiteral("папка не найдена"));
-    if (exists && !mayWrite(target))
-        return fail(QStringLiteral("файл только для чтения"));
-    if (!mayWrite(QFile::decodeName(folder)))
-        return fail(QStringLiteral("папка только для чтения"));
-
+    // Checked even when nothing changes: writing a value the file already holds still fails on
+    // a file that could not be written.
+    why = whyNotSavable(target);
+    if (!why.isEmpty())
+        return fail(why);
     if (changed && !saveFile(target, document.bytes(), &why))
         return fail(why);
     ProfileCache::instance().store(path_, shownPath, std::move(document));

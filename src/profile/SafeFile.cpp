@@ -222,30 +222,13 @@ private:
 bool replaceFile(const QString &path, const std::function<bool(int fd, QString *reason)> &produce,
                  QString *reason)
 {
-    const QString targetPath = resolveSymlinks(path);
-    const QByteArray target = QFile::encodeName(targetPath);
-
+    const QString refusal = whyNotSavable(path);
+    if (!refusal.isEmpty())
+        return fail(reason, refusal);
+    const QByteArray target = QFile::encodeName(resolveSymlinks(path));
+    const QByteArray folder = folderOf(target);
     struct stat st;
     const bool exists = ::stat(target.constData(), &st) == 0;
-    const int statError = exists ? 0 : errno;
-    if (exists && !S_ISREG(st.st_mode))
-        return fail(reason, notRegularReason(st));
-    if (!exists && statError != ENOENT)
-        return fail(reason, statError == ENOTDIR ? QStringLiteral("папка не найдена")
-                                                 : reasonFor(statError));
-
-    const QByteArray folder = folderOf(target);
-    struct stat folderStat;
-    if (::stat(folder.constData(), &folderStat) != 0 || !S_ISDIR(folderStat.st_mode))
-        return fail(reason, QStringLiteral("папка не найдена"));
-    if (exists && !mayWrite(targetPath))
-        return fail(reason, QStringLiteral("файл только для чтения"));
-    if (!mayWrite(QFile::decodeName(folder)))
-        return fail(reason, QStringLiteral("папка только для чтения"));
-    if (isMarkedUnchangeable(folder, true))
-        return fail(reason, QStringLiteral("папка защищена от изменений (атрибут a или i)"));
-    if (exists && isMarkedUnchangeable(target, false))
-        return fail(reason, QStringLiteral("файл защищён от изменений (атрибут a или i)"));
 
     TemporaryFile temp;
     const QByteArray name = target.mid(target.lastIndexOf('/') + 1);
@@ -267,6 +250,34 @@ bool replaceFile(const QString &path, const std::function<bool(int fd, QString *
 }
 
 } // namespace
+
+QString whyNotSavable(const QString &path)
+{
+    const QString targetPath = resolveSymlinks(path);
+    const QByteArray target = QFile::encodeName(targetPath);
+
+    struct stat st;
+    const bool exists = ::stat(target.constData(), &st) == 0;
+    const int statError = exists ? 0 : errno;
+    if (exists && !S_ISREG(st.st_mode))
+        return notRegularReason(st);
+    if (!exists && statError != ENOENT)
+        return statError == ENOTDIR ? QStringLiteral("папка не найдена") : reasonFor(statError);
+
+    const QByteArray folder = folderOf(target);
+    struct stat folderStat;
+    if (::stat(folder.constData(), &folderStat) != 0 || !S_ISDIR(folderStat.st_mode))
+        return QStringLiteral("папка %1 не найдена").arg(QFile::decodeName(folder));
+    if (exists && !mayWrite(targetPath))
+        return QStringLiteral("файл только для чтения");
+    if (!mayWrite(QFile::decodeName(folder)))
+        return QStringLiteral("папка только для чтения");
+    if (isMarkedUnchangeable(folder, true))
+        return QStringLiteral("папка защищена от изменений (атрибут a или i)");
+    if (exists && isMarkedUnchangeable(target, false))
+        return QStringLiteral("файл защищён от изменений (атрибут a или i)");
+    return QString();
+}
 
 FileRead readRegularFile(const QByteArray &nativePath, QByteArray *bytes, struct stat *st,
                          QString *reason)

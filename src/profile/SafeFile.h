@@ -35,6 +35,10 @@ enum class FileRead
 FileRead readRegularFile(const QByteArray &nativePath, QByteArray *bytes, struct stat *st = nullptr,
                          QString *reason = nullptr);
 
+// Why a save to path would be refused before anything is written (the refusals of saveFile
+// below), or an empty text when it would be tried.
+QString whyNotSavable(const QString &path);
+
 // Replaces or creates the file at path with bytes. Refused: a target that is not a regular file,
 // a missing folder, a read-only target or folder (no write permission bit, or not writable for
 // this user, root included), and a target or folder marked append-only or immutable.
