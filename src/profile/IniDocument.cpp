@@ -96,7 +96,7 @@ IniDocument IniDocument::parse(const QByteArray &bytes)
         qsizetype end;
         if (cr) {
             end = static_cast<const char *>(cr) - data;
-            const bool crlf = end + 1 == lfAt;
+            const bool crlf = end + 1 == lfAt && lfAt < n; // a CR as the last byte ends alone
             line.ending = crlf ? 3 : 2;
             pos = end + (crlf ? 2 : 1);
         } else {
@@ -391,24 +391,17 @@ bool IniDocument::removeKey(QByteArrayView section, QByteArrayView key)
         return false;
     const int l = slot->line;
     const Line &line = lines_[static_cast<std::size_t>(l)];
-    qsizetype from = line.start;
-    qsizetype to = line.start + line.length + endingLength(line);
-    if (l > 0) {
-        const Line &previous = lines_[static_cast<std::size_t>(l - 1)];
-        if (line.ending == 0) {
-            // The last line had no line ending: the line before becomes the last, without one
-            // (unless it is blank: without its ending it would be gone too).
-            if (previous.length > 0)
-                from = previous.start + previous.length;
-        } else if (previous.ending == 2 && to < bytes_.size() && bytes_[to] == '\n') {
-            // A lone CR before would meet the LF after and read as one CRLF, swallowing a line:
-            // the removed line's ending takes the place of the CR instead.
-            from = previous.start + previous.length;
-            to = line.start + line.length;
-        }
-    }
+    const qsizetype from = line.start;
+    const qsizetype to = line.start + line.length + endingLength(line);
     QByteArray out = bytes_;
-    out.remove(from, to - from);
+    // With a lone CR ending the line before and an LF starting the line after (an empty LF line),
+    // the two would meet and read as one CRLF, and the empty line would be gone. The key's line
+    // gives way to an empty CRLF line instead, so both neighbours keep their bytes.
+    if (l > 0 && lines_[static_cast<std::size_t>(l - 1)].ending == 2 && to < bytes_.size() &&
+        bytes_[to] == '\n')
+        out.replace(from, to - from, "\r\n");
+    else
+        out.remove(from, to - from);
     *this = parse(out);
     return true;
 }

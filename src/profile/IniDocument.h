@@ -49,7 +49,9 @@ public:
     // did not change (the text after "=" already is the value). Call checkEntry first.
     bool setValue(QByteArrayView section, QByteArrayView key, QByteArrayView value);
 
-    // Removes the key's line with its line ending. Returns false when there was no such key.
+    // Removes the key's line with its own line ending; every other byte stays. Only where the
+    // lines around it would then join (a lone CR ending the line before, an empty LF line after)
+    // the key's line becomes an empty CRLF line instead. Returns false when there was no such key.
     bool removeKey(QByteArrayView section, QByteArrayView key);
 
 private:
