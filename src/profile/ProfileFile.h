@@ -16,7 +16,8 @@ class IniDocument;
 //
 // Reads never fail: a missing file, section or key yields the default. Reads are served from a
 // parsed copy of the file shared by all handles and checked against the file's size, modification
-// time and inode, so many reads of one file parse it once.
+// time and inode, so many reads of one file parse it once; inside a ProfileCache::WalkScope the
+// check is made once per file and walk.
 //
 // Writes change the file at the line level (every other byte stays) and replace it atomically.
 // A read-only file or a missing folder is a write failure: the call returns false and fills
