@@ -32,7 +32,8 @@ public:
     QString diskPath() const;
 
     // The key's value (blanks trimmed, outer quotes removed, ";" comments kept), or the default
-    // when the file, the section or the key is missing. At most MaxValueLength bytes.
+    // when the file, the section or the key is missing. The value is read whole, however long its
+    // line: a value cut short would be written back cut.
     QByteArray readString(const QByteArray &section, const QByteArray &key,
                           const QByteArray &defaultValue) const;
     // The value as an integer: "0x"/"0X" and more is hexadecimal (up to 32 bits, taken as the
@@ -55,9 +56,6 @@ public:
 
     // Forgets every parsed copy (tests and benchmarks measure cold reads with it).
     static void clearCache();
-
-    // Longest text a read returns; longer values are cut.
-    static constexpr int MaxValueLength = 2047;
 
 private:
     bool modify(const std::function<bool(IniDocument &)> &edit, bool mustWrite, QString *error);
