@@ -4,6 +4,7 @@
 
 #include "catalogue/CatalogueFormat.h"
 #include "catalogue/CatalogueVisitor.h"
+#include "profile/ProfileCache.h"
 #include "profile/ProfileFile.h"
 #include "textcodec/Cp1251.h"
 
@@ -42,6 +43,7 @@ CatalogueReader::CatalogueReader(QByteArray programFolder)
 
 CatalogueResult CatalogueReader::walk(CatalogueVisitor &visitor) const
 {
+    const ProfileCache::WalkScope walkScope; // the visitor's lookups included
     const ProfileFile index(indexPath(programFolder_));
     const int pageCount = index.readInteger(GlobalPagesSection, CountKey, MissingCount);
     if (pageCount == MissingCount) {

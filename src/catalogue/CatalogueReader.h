@@ -20,6 +20,8 @@ struct CatalogueResult
 // Walks the catalogue index and the page files of the switched-on pages in catalogue order,
 // with the defaults for missing keys, and reports each page, sub-tab and entry to a visitor.
 // Pages.ini is read through one profile handle, each page file through one handle per page.
+// The walk is one ProfileCache::WalkScope: each file, the game files the visitor looks up
+// included, is checked for changes once per walk.
 //
 // Counts come from files that users edit by hand. A count beyond what a window could show,
 // or a catalogue whose counts add up to more than that, fails the walk at once instead of

@@ -15,7 +15,7 @@ QByteArray lookUp(const QByteArray &gamedataFolder, const QByteArray &relativeFi
                   const QByteArray &section, const QByteArray &key, const QByteArray &defaultValue)
 {
     if (gamedataFolder.isEmpty() || !isInsideGamedata(gamedataFolder, relativeFile))
-        return defaultValue.left(ProfileFile::MaxValueLength);
+        return defaultValue;
     const ProfileFile file(gameFilePath(gamedataFolder, relativeFile));
     return file.readString(section, key, defaultValue);
 }

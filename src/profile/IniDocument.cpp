@@ -2,6 +2,7 @@
 
 #include "textcodec/Cp1251.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -22,12 +23,28 @@ QByteArrayView trimmed(QByteArrayView v)
     return v.sliced(b, e - b);
 }
 
+// A hash of the folded bytes, eight at a time: one multiplication per eight bytes, so hashing
+// every name of a file while it is parsed costs little. slotHash mixes the result.
 std::uint64_t foldedHash(QByteArrayView v)
 {
-    std::uint64_t h = 14695981039346656037ull; // FNV-1a over the folded bytes
-    for (char c : v) {
-        h ^= cp1251::foldCase(static_cast<unsigned char>(c));
-        h *= 1099511628211ull;
+    const auto *p = reinterpret_cast<const unsigned char *>(v.data());
+    std::size_t n = static_cast<std::size_t>(v.size());
+    std::uint64_t h = 0x9E3779B97F4A7C15ull ^ n;
+    const auto mix = [&h](std::uint64_t word) {
+        h = (h ^ word) * 0xD6E8FEB86659FD93ull;
+        h ^= h >> 32;
+    };
+    for (; n >= 8; p += 8, n -= 8) {
+        std::uint64_t word = 0;
+        for (int i = 0; i < 8; ++i)
+            word |= std::uint64_t{cp1251::foldCase(p[i])} << (8 * i);
+        mix(word);
+    }
+    if (n > 0) {
+        std::uint64_t word = 0;
+        for (std::size_t i = 0; i < n; ++i)
+            word |= std::uint64_t{cp1251::foldCase(p[i])} << (8 * i);
+        mix(word);
     }
     return h;
 }
@@ -47,21 +64,28 @@ std::uint32_t keyHash(std::uint64_t sectionHash, std::uint64_t keyHash)
     return slotHash(keyHash + sectionHash * 0x9E3779B97F4A7C15ull);
 }
 
-// The folded first bytes of a name, zero-padded.
-void foldPrefix(QByteArrayView name, char *prefix, int size)
-{
-    std::memset(prefix, 0, static_cast<std::size_t>(size));
-    const qsizetype n = std::min<qsizetype>(name.size(), size);
-    for (qsizetype i = 0; i < n; ++i)
-        prefix[i] = static_cast<char>(cp1251::foldCase(static_cast<unsigned char>(name[i])));
-}
-
+// Tables are filled to two thirds at most; a slot is chosen by the hash's high bits, so a table
+// of any size serves.
 std::size_t tableSize(std::size_t entries)
 {
-    std::size_t size = 8;
-    while (size < entries * 2)
-        size *= 2;
-    return size;
+    return entries == 0 ? 0 : entries + entries / 2 + 1;
+}
+
+std::size_t slotOf(std::uint32_t hash, std::size_t size)
+{
+    return static_cast<std::size_t>((std::uint64_t{hash} * size) >> 32);
+}
+
+bool equalFolded(QByteArrayView a, QByteArrayView b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        if (cp1251::foldCase(static_cast<unsigned char>(a[i])) !=
+            cp1251::foldCase(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return true;
 }
 
 bool hasLineBreak(QByteArrayView v)
@@ -69,83 +93,97 @@ bool hasLineBreak(QByteArrayView v)
     return v.contains('\n') || v.contains('\r');
 }
 
+// Working memory of the parser, kept per thread between parses: the parsed file then gets arrays
+// of exactly its size, allocated once.
+template <typename T> std::vector<T> &scratch()
+{
+    static thread_local std::vector<T> v;
+    return v;
+}
+
+template <typename T> void releaseIfLarge(std::vector<T> &v)
+{
+    if (v.capacity() * sizeof(T) > (std::size_t{1} << 22))
+        std::vector<T>().swap(v);
+}
+
+// A key line as the parser found it.
+struct ParsedKey
+{
+    std::uint32_t line;
+    std::uint32_t section;
+    std::uint64_t nameHash;
+};
+
 } // namespace
 
 IniDocument IniDocument::parse(const QByteArray &bytes)
 {
     IniDocument d;
     d.bytes_ = bytes;
+    if (bytes.size() > MaxSize)
+        return d;
     const char *data = bytes.constData();
     const qsizetype n = bytes.size();
-    d.sections_.push_back(Section{});
-    d.lines_.reserve(static_cast<std::size_t>(n / 32 + 1));
-    int current = 0;
+    std::vector<Section> &sections = scratch<Section>();
+    std::vector<ParsedKey> &keys = scratch<ParsedKey>();
+    sections.clear();
+    keys.clear();
+    sections.push_back(Section{});
+    std::uint32_t current = 0;
     qsizetype pos = 0;
     qsizetype lfAt = -1; // the next LF at or after pos, n when there is none
     while (pos < n) {
-        Line line;
-        line.start = pos;
+        const qsizetype lineStart = pos;
         // Searched again only once passed, so a file with CR endings only is not scanned to its
         // end for every line.
         if (lfAt < pos) {
             const void *lf = std::memchr(data + pos, '\n', static_cast<std::size_t>(n - pos));
             lfAt = lf ? static_cast<const char *>(lf) - data : n;
         }
-        const bool lf = lfAt < n;
         const void *cr = std::memchr(data + pos, '\r', static_cast<std::size_t>(lfAt - pos));
         qsizetype end;
         if (cr) {
             end = static_cast<const char *>(cr) - data;
-            const bool crlf = end + 1 == lfAt;
-            line.ending = crlf ? 3 : 2;
-            pos = end + (crlf ? 2 : 1);
+            // A CR right before the LF is one CRLF; a CR as the last byte ends its line alone.
+            pos = end + (end + 1 == lfAt && lfAt < n ? 2 : 1);
         } else {
             end = lfAt;
-            line.ending = lf ? 1 : 0;
-            pos = lf ? end + 1 : n;
+            pos = lfAt < n ? end + 1 : n;
         }
-        line.length = end - line.start;
 
-        qsizetype p = line.start;
+        qsizetype p = lineStart;
         while (p < end && isBlank(data[p]))
             ++p;
-        const int index = static_cast<int>(d.lines_.size());
         if (p < end && data[p] == '[') {
             const void *close =
                 std::memchr(data + p + 1, ']', static_cast<std::size_t>(end - p - 1));
             if (close) {
                 const qsizetype closeAt = static_cast<const char *>(close) - data;
                 const QByteArrayView name = trimmed(QByteArrayView(data + p + 1, closeAt - p - 1));
-                line.kind = 1;
-                line.nameStart = name.data() - data;
-                line.nameLength = name.size();
-                d.sections_.push_back(Section{index, -1});
-                current = static_cast<int>(d.sections_.size()) - 1;
-                line.section = current;
-                d.lines_.push_back(line);
+                sections.push_back(Section{static_cast<std::uint32_t>(lineStart), None,
+                                           static_cast<std::uint32_t>(name.data() - data),
+                                           static_cast<std::uint32_t>(name.size())});
+                current = static_cast<std::uint32_t>(sections.size()) - 1;
                 continue;
             }
             // A "[" without "]" is no header; such a line may still hold a key.
         }
         if (p < end && data[p] != ';') {
-            const void *eq = std::memchr(data + p, '=', static_cast<std::size_t>(end - p));
-            if (eq) {
-                qsizetype nameEnd = static_cast<const char *>(eq) - data;
-                line.valueStart = nameEnd + 1;
-                while (nameEnd > p && isBlank(data[nameEnd - 1]))
-                    --nameEnd;
-                line.kind = 2;
-                line.nameStart = p;
-                line.nameLength = nameEnd - p;
-                d.sections_[static_cast<std::size_t>(current)].lastKeyLine = index;
+            if (const void *eq = std::memchr(data + p, '=', static_cast<std::size_t>(end - p))) {
+                const QByteArrayView name(data + p, static_cast<const char *>(eq) - (data + p));
+                keys.push_back(ParsedKey{static_cast<std::uint32_t>(lineStart), current,
+                                         foldedHash(trimmed(name))});
+                sections[current].lastKeyStart = static_cast<std::uint32_t>(lineStart);
             }
         }
         if (current == 0)
             d.implicitSection_ = true;
-        line.section = current;
-        d.lines_.push_back(line);
     }
+    d.sections_.assign(sections.begin(), sections.end());
     d.buildIndex();
+    releaseIfLarge(sections);
+    releaseIfLarge(keys);
     return d;
 }
 
@@ -154,154 +192,162 @@ QByteArrayView IniDocument::view(qsizetype start, qsizetype length) const
     return QByteArrayView(bytes_.constData() + start, length);
 }
 
-IniDocument::Name IniDocument::nameAt(qsizetype start, qsizetype length) const
+qsizetype IniDocument::lineEndAt(qsizetype pos) const
 {
-    Name name;
-    name.start = start;
-    name.length = length;
-    foldPrefix(view(start, length), name.prefix, PrefixLength);
-    return name;
+    const char *data = bytes_.constData();
+    const qsizetype n = bytes_.size();
+    while (pos < n && data[pos] != '\r' && data[pos] != '\n')
+        ++pos;
+    return pos;
 }
 
-bool IniDocument::matches(const Name &name, QByteArrayView text, const char *prefix) const
+qsizetype IniDocument::nextLineAt(qsizetype start) const
 {
-    return name.length == text.size() && std::memcmp(name.prefix, prefix, PrefixLength) == 0 &&
-           (text.size() <= PrefixLength ||
-            cp1251::equalsIgnoreCase(view(name.start + PrefixLength, name.length - PrefixLength),
-                                     text.sliced(PrefixLength)));
+    const qsizetype end = lineEndAt(start);
+    if (end == bytes_.size())
+        return end;
+    return end +
+           (bytes_[end] == '\r' && end + 1 < bytes_.size() && bytes_[end + 1] == '\n' ? 2 : 1);
+}
+
+QByteArrayView IniDocument::sectionName(std::size_t section) const
+{
+    const Section &s = sections_[section];
+    return view(s.nameStart, s.nameLength);
+}
+
+// The trimmed text before the first "=" of a key line.
+QByteArrayView IniDocument::keyNameAt(qsizetype line) const
+{
+    const char *begin = bytes_.constData() + line;
+    while (isBlank(*begin))
+        ++begin;
+    const char *end = begin;
+    while (*end != '=')
+        ++end;
+    while (end > begin && isBlank(end[-1]))
+        --end;
+    return QByteArrayView(begin, end - begin);
 }
 
 void IniDocument::buildIndex()
 {
-    sectionSlots_.assign(tableSize(sections_.size()), SectionSlot{});
-    const std::size_t sectionMask = sectionSlots_.size() - 1;
-    for (std::size_t i = implicitSection_ ? 0 : 1; i < sections_.size(); ++i) {
-        SectionSlot entry;
-        entry.section = static_cast<int>(i);
-        if (i > 0) {
-            const Line &header = lines_[static_cast<std::size_t>(sections_[i].headerLine)];
-            entry.name = nameAt(header.nameStart, header.nameLength);
-        }
-        const QByteArrayView name = view(entry.name.start, entry.name.length);
-        sections_[i].nameHash = foldedHash(name);
-        entry.hash = slotHash(sections_[i].nameHash);
-        for (std::size_t s = entry.hash & sectionMask;; s = (s + 1) & sectionMask) {
-            SectionSlot &slot = sectionSlots_[s];
-            if (slot.section < 0) {
-                slot = entry;
-                sections_[i].indexed = true;
+    const std::size_t sectionCount = sections_.size();
+    std::vector<std::uint64_t> &sectionHashes = scratch<std::uint64_t>();
+    sectionHashes.assign(sectionCount, 0);
+    std::vector<char> &indexed = scratch<char>(); // the first section of its name
+    indexed.assign(sectionCount, 0);
+
+    // Sections of a repeated name: only the first is read. A table for this parse only finds them.
+    const std::size_t first = implicitSection_ ? 0 : 1;
+    std::vector<Slot> &seen = scratch<Slot>();
+    seen.assign(tableSize(sectionCount - first), Slot{});
+    for (std::size_t i = first; i < sectionCount; ++i) {
+        const QByteArrayView name = sectionName(i);
+        sectionHashes[i] = foldedHash(name);
+        const std::uint32_t h = slotHash(sectionHashes[i]);
+        for (std::size_t s = slotOf(h, seen.size());; s = s + 1 == seen.size() ? 0 : s + 1) {
+            Slot &slot = seen[s];
+            if (slot.line == None) {
+                slot = Slot{h, static_cast<std::uint32_t>(i), 0};
+                indexed[i] = 1;
                 break;
             }
-            if (slot.hash == entry.hash && matches(slot.name, name, entry.name.prefix))
-                break; // the first section of that name wins
+            if (slot.hash == h && equalFolded(sectionName(slot.line), name))
+                break;
         }
     }
+    releaseIfLarge(seen);
 
+    // Keys of a later section of a repeated name are never found: leave them out.
+    const std::vector<ParsedKey> &keys = scratch<ParsedKey>();
     std::size_t keyCount = 0;
-    for (const Line &line : lines_)
-        keyCount += line.kind == 2;
-    keySlots_.assign(tableSize(keyCount), KeySlot{});
-    const std::size_t keyMask = keySlots_.size() - 1;
-    for (std::size_t i = 0; i < lines_.size(); ++i) {
-        const Line &line = lines_[i];
-        // Keys of a later section of a repeated name are never found: leave them out.
-        if (line.kind != 2 || !sections_[static_cast<std::size_t>(line.section)].indexed)
+    for (const ParsedKey &key : keys)
+        keyCount += indexed[key.section] != 0;
+    keySlots_.assign(tableSize(keyCount), Slot{});
+    const std::size_t table = keySlots_.size();
+    for (const ParsedKey &key : keys) {
+        if (!indexed[key.section])
             continue;
-        KeySlot entry;
-        entry.name = nameAt(line.nameStart, line.nameLength);
-        const QByteArrayView name = view(line.nameStart, line.nameLength);
-        entry.hash =
-            keyHash(sections_[static_cast<std::size_t>(line.section)].nameHash, foldedHash(name));
-        entry.section = line.section;
-        entry.line = static_cast<int>(i);
-        entry.valueStart = line.valueStart;
-        entry.valueEnd = line.start + line.length;
-        for (std::size_t s = entry.hash & keyMask;; s = (s + 1) & keyMask) {
-            KeySlot &slot = keySlots_[s];
-            if (slot.line < 0) {
-                slot = entry;
+        const std::uint32_t h = keyHash(sectionHashes[key.section], key.nameHash);
+        for (std::size_t s = slotOf(h, table);; s = s + 1 == table ? 0 : s + 1) {
+            Slot &slot = keySlots_[s];
+            if (slot.line == None) {
+                slot = Slot{h, key.line, key.section};
                 break;
             }
-            if (slot.hash == entry.hash && slot.section == entry.section &&
-                matches(slot.name, name, entry.name.prefix))
+            if (slot.hash == h && slot.section == key.section &&
+                equalFolded(keyNameAt(slot.line), keyNameAt(key.line)))
                 break; // the first key of that name wins
         }
     }
+    releaseIfLarge(sectionHashes);
+    releaseIfLarge(indexed);
 }
 
 int IniDocument::findSection(QByteArrayView name) const
 {
     name = trimmed(name);
-    return findSection(name, foldedHash(name));
-}
-
-int IniDocument::findSection(QByteArrayView name, std::uint64_t nameHash) const
-{
-    if (sectionSlots_.empty())
-        return -1;
-    const std::uint32_t h = slotHash(nameHash);
-    char prefix[PrefixLength];
-    foldPrefix(name, prefix, PrefixLength);
-    const std::size_t mask = sectionSlots_.size() - 1;
-    for (std::size_t s = h & mask;; s = (s + 1) & mask) {
-        const SectionSlot &slot = sectionSlots_[s];
-        if (slot.section < 0)
-            return -1;
-        if (slot.hash == h && matches(slot.name, name, prefix))
-            return slot.section;
+    for (std::size_t i = implicitSection_ ? 0 : 1; i < sections_.size(); ++i) {
+        if (equalFolded(sectionName(i), name))
+            return static_cast<int>(i);
     }
+    return -1;
 }
 
-const IniDocument::KeySlot *IniDocument::findKey(QByteArrayView section, QByteArrayView key) const
+qsizetype IniDocument::findKeyLine(QByteArrayView section, QByteArrayView key) const
 {
-    if (keySlots_.empty())
-        return nullptr;
+    const std::size_t table = keySlots_.size();
+    if (table == 0)
+        return -1;
     section = trimmed(section);
     key = trimmed(key);
-    const std::uint64_t sectionHash = foldedHash(section);
-    const std::uint32_t h = keyHash(sectionHash, foldedHash(key));
-    const std::size_t mask = keySlots_.size() - 1;
-    __builtin_prefetch(&keySlots_[h & mask]);
-    const int s = findSection(section, sectionHash);
-    if (s < 0)
-        return nullptr;
-    char prefix[PrefixLength];
-    foldPrefix(key, prefix, PrefixLength);
-    for (std::size_t i = h & mask;; i = (i + 1) & mask) {
-        const KeySlot &slot = keySlots_[i];
-        if (slot.line < 0)
-            return nullptr;
-        if (slot.hash == h && slot.section == s && matches(slot.name, key, prefix))
-            return &slot;
+    const std::uint32_t h = keyHash(foldedHash(section), foldedHash(key));
+    for (std::size_t i = slotOf(h, table);; i = i + 1 == table ? 0 : i + 1) {
+        const Slot &slot = keySlots_[i];
+        if (slot.line == None)
+            return -1;
+        if (slot.hash != h)
+            continue;
+        // Both names are fetched at once: the key's line and its section's header.
+        const QByteArrayView sectionFound = sectionName(slot.section);
+        __builtin_prefetch(sectionFound.data());
+        if (equalFolded(keyNameAt(slot.line), key) && equalFolded(sectionFound, section))
+            return slot.line;
     }
 }
 
 std::optional<QByteArrayView> IniDocument::value(QByteArrayView section, QByteArrayView key) const
 {
-    const KeySlot *slot = findKey(section, key);
-    if (!slot)
+    const qsizetype line = findKeyLine(section, key);
+    if (line < 0)
         return std::nullopt;
-    QByteArrayView v = trimmed(view(slot->valueStart, slot->valueEnd - slot->valueStart));
+    const qsizetype valueStart = keyValueStart(line);
+    QByteArrayView v = trimmed(view(valueStart, lineEndAt(valueStart) - valueStart));
     if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
         v = v.sliced(1, v.size() - 2);
     return v;
 }
 
+qsizetype IniDocument::keyValueStart(qsizetype line) const
+{
+    const char *data = bytes_.constData();
+    const void *eq = std::memchr(data + line, '=', static_cast<std::size_t>(bytes_.size() - line));
+    return static_cast<const char *>(eq) - data + 1;
+}
+
 IniDocument::LineEnding IniDocument::lineEnding() const
 {
-    for (const Line &line : lines_) {
-        switch (line.ending) {
-        case 1:
-            return LineEnding::Lf;
-        case 2:
-            return LineEnding::Cr;
-        case 3:
-            return LineEnding::CrLf;
-        default:
-            break;
-        }
+    const char *data = bytes_.constData();
+    const std::size_t n = static_cast<std::size_t>(bytes_.size());
+    const void *lf = std::memchr(data, '\n', n);
+    const std::size_t lfAt =
+        lf ? static_cast<std::size_t>(static_cast<const char *>(lf) - data) : n;
+    if (const void *cr = std::memchr(data, '\r', lfAt)) {
+        const std::size_t crAt = static_cast<std::size_t>(static_cast<const char *>(cr) - data);
+        return crAt + 1 == lfAt && lfAt < n ? LineEnding::CrLf : LineEnding::Cr;
     }
-    return LineEnding::CrLf;
+    return lf ? LineEnding::Lf : LineEnding::CrLf;
 }
 
 QByteArray IniDocument::endingBytes() const
@@ -315,11 +361,6 @@ QByteArray IniDocument::endingBytes() const
         break;
     }
     return QByteArrayLiteral("\r\n");
-}
-
-qsizetype IniDocument::endingLength(const Line &line) const
-{
-    return line.ending == 3 ? 2 : line.ending == 0 ? 0 : 1;
 }
 
 QString IniDocument::checkEntry(QByteArrayView section, QByteArrayView key, QByteArrayView value)
@@ -342,6 +383,8 @@ QString IniDocument::checkEntry(QByteArrayView section, QByteArrayView key, QByt
 
 bool IniDocument::setValue(QByteArrayView section, QByteArrayView key, QByteArrayView value)
 {
+    if (bytes_.size() > MaxSize)
+        return false;
     QByteArray keyLine;
     keyLine.reserve(key.size() + 1 + value.size());
     keyLine.append(key).append('=').append(value);
@@ -350,22 +393,22 @@ bool IniDocument::setValue(QByteArrayView section, QByteArrayView key, QByteArra
     QByteArray out = bytes_;
     const int s = findSection(section);
     if (s >= 0) {
-        if (const KeySlot *slot = findKey(section, key)) {
-            const Line &line = lines_[static_cast<std::size_t>(slot->line)];
-            const QByteArrayView current(bytes_.constData() + line.valueStart,
-                                         line.start + line.length - line.valueStart);
-            if (current == value)
+        if (const qsizetype line = findKeyLine(section, key); line >= 0) {
+            const qsizetype valueStart = keyValueStart(line);
+            const qsizetype end = lineEndAt(valueStart);
+            if (view(valueStart, end - valueStart) == value)
                 return false;
-            out.replace(line.start, line.length, keyLine);
+            out.replace(line, end - line, keyLine);
         } else {
             const Section &sec = sections_[static_cast<std::size_t>(s)];
-            const int anchor = sec.lastKeyLine >= 0 ? sec.lastKeyLine : sec.headerLine;
+            const std::uint32_t anchor =
+                sec.lastKeyStart != None ? sec.lastKeyStart : sec.headerStart;
             // Lines before the first header without any key: the key opens the file.
-            const Line *line = anchor < 0 ? nullptr : &lines_[static_cast<std::size_t>(anchor)];
-            if (line && line->ending == 0) {
-                out.insert(line->start + line->length, eol + keyLine);
+            const qsizetype at = anchor == None ? 0 : nextLineAt(anchor);
+            if (anchor != None && lineEndAt(anchor) == at) {
+                // The last line, without a line ending: it gets one, and the key follows.
+                out.insert(at, eol + keyLine);
             } else {
-                const qsizetype at = line ? line->start + line->length + endingLength(*line) : 0;
                 // A lone CR before a line that starts with LF would read as one CRLF ending and
                 // swallow that line.
                 const bool joins = eol == "\r" && at < out.size() && out[at] == '\n';
@@ -373,7 +416,7 @@ bool IniDocument::setValue(QByteArrayView section, QByteArrayView key, QByteArra
             }
         }
     } else {
-        const bool finalEnding = lines_.empty() || lines_.back().ending != 0;
+        const bool finalEnding = out.isEmpty() || out.endsWith('\n') || out.endsWith('\r');
         if (!finalEnding)
             out.append(eol);
         out.append('[').append(section).append(']').append(eol).append(keyLine);
@@ -386,29 +429,18 @@ bool IniDocument::setValue(QByteArrayView section, QByteArrayView key, QByteArra
 
 bool IniDocument::removeKey(QByteArrayView section, QByteArrayView key)
 {
-    const KeySlot *slot = findKey(section, key);
-    if (!slot)
+    const qsizetype from = findKeyLine(section, key);
+    if (from < 0)
         return false;
-    const int l = slot->line;
-    const Line &line = lines_[static_cast<std::size_t>(l)];
-    qsizetype from = line.start;
-    qsizetype to = line.start + line.length + endingLength(line);
-    if (l > 0) {
-        const Line &previous = lines_[static_cast<std::size_t>(l - 1)];
-        if (line.ending == 0) {
-            // The last line had no line ending: the line before becomes the last, without one
-            // (unless it is blank: without its ending it would be gone too).
-            if (previous.length > 0)
-                from = previous.start + previous.length;
-        } else if (previous.ending == 2 && to < bytes_.size() && bytes_[to] == '\n') {
-            // A lone CR before would meet the LF after and read as one CRLF, swallowing a line:
-            // the removed line's ending takes the place of the CR instead.
-            from = previous.start + previous.length;
-            to = line.start + line.length;
-        }
-    }
+    const qsizetype to = nextLineAt(from);
     QByteArray out = bytes_;
-    out.remove(from, to - from);
+    // With a lone CR ending the line before and an LF starting the line after (an empty LF line),
+    // the two would meet and read as one CRLF, and the empty line would be gone. The key's line
+    // gives way to an empty CRLF line instead, so both neighbours keep their bytes.
+    if (from > 0 && bytes_[from - 1] == '\r' && to < bytes_.size() && bytes_[to] == '\n')
+        out.replace(from, to - from, "\r\n");
+    else
+        out.remove(from, to - from);
     *this = parse(out);
     return true;
 }

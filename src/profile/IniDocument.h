@@ -9,7 +9,10 @@
 #include <vector>
 
 // The content of one profile file, parsed from its bytes, with a hash index for lookups and
-// line-level edits that leave every other byte as it was.
+// line-level edits that leave every other byte as it was. The parsed form refers into the bytes:
+// lines are not copied or listed; one array holds the sections (where each starts and where its
+// last key line is) and one the key index, 12-byte slots (hash, offset of the key's line, section)
+// sized to the keys it holds. A parsed file takes little more memory than its text.
 //
 // Reading follows the platform's profile functions: lines end in CRLF, LF or CR; a section header
 // is the text between "[" and the first "]" (anything after it is ignored); lines before the first
@@ -49,67 +52,46 @@ public:
     // did not change (the text after "=" already is the value). Call checkEntry first.
     bool setValue(QByteArrayView section, QByteArrayView key, QByteArrayView value);
 
-    // Removes the key's line with its line ending. Returns false when there was no such key.
+    // Removes the key's line with its own line ending; every other byte stays. Only where the
+    // lines around it would then join (a lone CR ending the line before, an empty LF line after)
+    // the key's line becomes an empty CRLF line instead. Returns false when there was no such key.
     bool removeKey(QByteArrayView section, QByteArrayView key);
 
+    // Offsets are 32-bit: a text longer than MaxSize bytes is held but not read (no key is found
+    // and edits change nothing).
+    static constexpr qsizetype MaxSize = 0xFFFFFFFF;
+
 private:
-    struct Line
-    {
-        qsizetype start = 0;
-        qsizetype length = 0;     // without the line ending
-        qsizetype valueStart = 0; // key lines: first byte after "="
-        qsizetype nameStart = 0;  // key lines: the trimmed key; headers: the trimmed name
-        qsizetype nameLength = 0;
-        int section = 0;
-        quint8 ending = 0; // 0 none, 1 LF, 2 CR, 3 CRLF
-        quint8 kind = 0;   // 0 other, 1 header, 2 key
-    };
+    static constexpr std::uint32_t None = 0xFFFFFFFF;
     struct Section
     {
-        int headerLine = -1; // -1 for the lines before the first header
-        int lastKeyLine = -1;
-        std::uint64_t nameHash = 0; // of the folded name
-        bool indexed = false;       // the first section of its name
+        std::uint32_t headerStart = None; // None for the lines before the first header
+        std::uint32_t lastKeyStart = None;
+        std::uint32_t nameStart = 0; // the trimmed name
+        std::uint32_t nameLength = 0;
     };
-    // Index slots carry what a lookup needs: the folded start of the name is kept in the slot, so
-    // a lookup of a name up to PrefixLength bytes touches the slot and then only the value bytes.
-    static constexpr int PrefixLength = 16;
-    struct Name
-    {
-        qsizetype start = 0;
-        qsizetype length = 0;
-        char prefix[PrefixLength] = {};
-    };
-    struct SectionSlot
+    // A key of the first section of its name: the hash of section and key name, where the key's
+    // line starts (None: empty slot) and its section. Names are compared in the text itself.
+    struct Slot
     {
         std::uint32_t hash = 0;
-        int section = -1; // -1: empty slot
-        Name name;
-    };
-    struct alignas(64) KeySlot
-    {
-        std::uint32_t hash = 0;
-        int section = -1;
-        int line = -1; // -1: empty slot
-        Name name;
-        qsizetype valueStart = 0;
-        qsizetype valueEnd = 0;
+        std::uint32_t line = None;
+        std::uint32_t section = 0;
     };
 
-    Name nameAt(qsizetype start, qsizetype length) const;
-    bool matches(const Name &name, QByteArrayView text, const char *prefix) const;
+    QByteArrayView view(qsizetype start, qsizetype length) const;
+    qsizetype lineEndAt(qsizetype start) const;  // end of a line's text, before its ending
+    qsizetype nextLineAt(qsizetype start) const; // start of the line after, or the text's end
+    QByteArrayView sectionName(std::size_t section) const;
+    QByteArrayView keyNameAt(qsizetype line) const;
+    qsizetype keyValueStart(qsizetype line) const; // after the first "="
     void buildIndex();
     int findSection(QByteArrayView name) const;
-    int findSection(QByteArrayView trimmedName, std::uint64_t nameHash) const;
-    const KeySlot *findKey(QByteArrayView section, QByteArrayView key) const;
-    QByteArrayView view(qsizetype start, qsizetype length) const;
+    qsizetype findKeyLine(QByteArrayView section, QByteArrayView key) const;
     QByteArray endingBytes() const;
-    qsizetype endingLength(const Line &line) const;
 
     QByteArray bytes_;
-    std::vector<Line> lines_;
-    std::vector<Section> sections_;
-    bool implicitSection_ = false; // lines before the first header exist
-    std::vector<SectionSlot> sectionSlots_;
-    std::vector<KeySlot> keySlots_;
+    std::vector<Section> sections_; // in file order; the first is the one before any header
+    bool implicitSection_ = false;  // lines before the first header exist
+    std::vector<Slot> keySlots_;
 };

@@ -5,6 +5,7 @@
 
 #include <QFile>
 
+#include <atomic>
 #include <cerrno>
 
 #include <fcntl.h>
@@ -59,6 +60,26 @@ void ProfileCache::setDiskPath(Entry &entry, const QByteArray &path, const QStri
         entry.nativePath = path;
 }
 
+namespace {
+
+std::atomic<quint64> walks{0};
+thread_local int walkDepth = 0;
+thread_local quint64 currentWalk = 0; // 0: no walk open on this thread
+
+} // namespace
+
+ProfileCache::WalkScope::WalkScope()
+{
+    if (walkDepth++ == 0)
+        currentWalk = ++walks;
+}
+
+ProfileCache::WalkScope::~WalkScope()
+{
+    if (--walkDepth == 0)
+        currentWalk = 0;
+}
+
 ProfileCache &ProfileCache::instance()
 {
     static ProfileCache cache;
@@ -74,6 +95,11 @@ const IniDocument &ProfileCache::current(const QByteArray &path)
         it = entries_.insert(path, std::move(entry));
     }
     Entry &entry = it.value();
+    if (currentWalk != 0 && entry.checkedInWalk == currentWalk &&
+        entry.writesWhenChecked == writes_)
+        return entry.document;
+    entry.checkedInWalk = currentWalk;
+    entry.writesWhenChecked = writes_;
 
     struct stat st;
     if (::stat(entry.nativePath.constData(), &st) != 0) {
@@ -109,8 +135,12 @@ void ProfileCache::reload(Entry &entry)
 void ProfileCache::store(const QByteArray &path, const QString &diskPath, IniDocument document)
 {
     std::lock_guard lock(mutex_);
+    // Other paths may name the same file: every copy is checked again at its next read.
+    ++writes_;
     Entry entry;
     setDiskPath(entry, path, diskPath);
+    entry.checkedInWalk = currentWalk;
+    entry.writesWhenChecked = writes_;
     struct stat st;
     if (::stat(entry.nativePath.constData(), &st) == 0 && S_ISREG(st.st_mode)) {
         entry.stamp = Stamp::of(st);

@@ -15,9 +15,24 @@
 // nanoseconds) and inode stay the same, so a read costs one stat and a hash lookup; a file
 // replaced or edited by another program is read again. The resolved disk path is kept with the
 // copy and looked up again only when the file is not found there.
+//
+// A walk over many keys (the catalogue walk with its lookups) opens a WalkScope: within it each
+// file is checked once, at its first read, and later reads trust the copy, so a file that another
+// program changes during the walk is seen by the next walk. A write through the program updates
+// the copy at once and has every file checked again at its next read.
 class ProfileCache
 {
 public:
+    // Scopes nest and belong to the thread that opens them; the outermost one ends the walk.
+    class WalkScope
+    {
+    public:
+        WalkScope();
+        ~WalkScope();
+        WalkScope(const WalkScope &) = delete;
+        WalkScope &operator=(const WalkScope &) = delete;
+    };
+
     // Identity of a file's content as far as the file system tells it.
     struct Stamp
     {
@@ -54,6 +69,8 @@ private:
         QByteArray nativePath;
         Stamp stamp;
         IniDocument document;
+        quint64 checkedInWalk = 0; // the walk in which the stamp was last checked, 0: none
+        quint64 writesWhenChecked = 0;
     };
 
     static void setDiskPath(Entry &entry, const QByteArray &path, const QString &diskPath);
@@ -62,4 +79,5 @@ private:
 
     std::mutex mutex_;
     QHash<QByteArray, Entry> entries_;
+    quint64 writes_ = 0; // writes through the program so far
 };

@@ -28,9 +28,8 @@ QByteArray ProfileFile::readString(const QByteArray &section, const QByteArray &
 {
     return ProfileCache::instance().withDocument(path_, [&](const IniDocument &document) {
         if (const std::optional<QByteArrayView> value = document.value(section, key))
-            return value->first(std::min<qsizetype>(value->size(), MaxValueLength)).toByteArray();
-        return defaultValue.size() > MaxValueLength ? defaultValue.left(MaxValueLength)
-                                                    : defaultValue;
+            return value->toByteArray();
+        return defaultValue;
     });
 }
 
@@ -86,8 +85,7 @@ int ProfileFile::readInteger(const QByteArray &section, const QByteArray &key,
     return ProfileCache::instance().withDocument(path_, [&](const IniDocument &document) {
         const std::optional<QByteArrayView> text = document.value(section, key);
         int value;
-        if (text &&
-            parseInteger(text->first(std::min<qsizetype>(text->size(), MaxValueLength)), &value))
+        if (text && parseInteger(*text, &value))
             return value;
         return defaultValue;
     });

@@ -17,7 +17,8 @@ class IniDocument;
 // Reads never fail: a missing file, section or key yields the default; anything but a regular
 // file (a folder, FIFO or device) reads as a missing file. Reads are served from a
 // parsed copy of the file shared by all handles and checked against the file's size, modification
-// time and inode, so many reads of one file parse it once.
+// time and inode, so many reads of one file parse it once; inside a ProfileCache::WalkScope the
+// check is made once per file and walk.
 //
 // Writes change the file at the line level (every other byte stays) and replace it atomically
 // (see SafeFile.h). A read-only file or a missing folder, a full disk, a path that is not a
@@ -34,7 +35,8 @@ public:
     QString diskPath() const;
 
     // The key's value (blanks trimmed, outer quotes removed, ";" comments kept), or the default
-    // when the file, the section or the key is missing. At most MaxValueLength bytes.
+    // when the file, the section or the key is missing. The value is read whole, however long its
+    // line: a value cut short would be written back cut.
     QByteArray readString(const QByteArray &section, const QByteArray &key,
                           const QByteArray &defaultValue) const;
     // The value as an integer: "0x"/"0X" and more is hexadecimal (up to 32 bits, taken as the
@@ -57,9 +59,6 @@ public:
 
     // Forgets every parsed copy (tests and benchmarks measure cold reads with it).
     static void clearCache();
-
-    // Longest text a read returns; longer values are cut.
-    static constexpr int MaxValueLength = 2047;
 
 private:
     bool modify(const std::function<bool(IniDocument &)> &edit, bool mustWrite, QString *error);

@@ -102,14 +102,16 @@ TEST_F(LookupTest, FolderAndFileAreJoinedAsTheyAre)
     EXPECT_EQ(lookUp(dir.bytePath("gamedata"), "config\\a.ltx", "s", "k", AbsentMarker), "v");
 }
 
-TEST_F(LookupTest, LongValuesAreCutBeforeTheyAreDivided)
+// Long values are divided whole (no longer cut at 2,047 bytes), so the comment part written back
+// behind the row's text keeps the whole rest of the line.
+TEST_F(LookupTest, LongValuesAreDividedWhole)
 {
-    dir.write("gamedata/long.ltx", "[s]\r\nk = 1" + QByteArray(3000, 'x') + "\r\n");
+    dir.write("gamedata/long.ltx", "[s]\r\nk = 1" + QByteArray(100000, 'x') + "\r\n");
     const QByteArray value = find("long.ltx", "s", "k");
-    EXPECT_EQ(value.size(), 2047);
+    EXPECT_EQ(value.size(), 100001);
     const ParameterLookup::RowValue row = ParameterLookup::rowValueFor(false, false, value);
     EXPECT_EQ(row.text, "1");
-    EXPECT_EQ(row.commentPart.size(), 2046);
+    EXPECT_EQ(row.commentPart, QByteArray(100000, 'x'));
 }
 
 TEST_F(LookupTest, PathsLeavingTheGamedataFolderYieldTheDefault)

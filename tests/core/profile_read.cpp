@@ -1,4 +1,4 @@
-// Reading profile files from disk: defaults, the length limit, the integer rule, the shared
+// Reading profile files from disk: defaults, long values, the integer rule, the shared
 // parsed copy and its renewal when another program changes the file.
 #include "profile/ProfileFile.h"
 #include "support/TempDir.h"
@@ -49,15 +49,34 @@ TEST(ProfileRead, MissingFileSectionOrKeyGiveTheDefault)
     EXPECT_EQ(ProfileFile(dir.bytePath("no/such/folder.ini")).readInteger("s", "k", 12345), 12345);
 }
 
-TEST(ProfileRead, ValuesAreCutAt2047Bytes)
+// Values are read whole, however long (they used to be cut at 2,047 bytes, and writing a row
+// back then lost the rest of the line).
+TEST(ProfileRead, LongValuesAreReadWholeAndRoundTrip)
 {
     TempDir dir;
-    const QByteArray longValue(3000, 'x');
-    dir.write("long.ini", "[s]\r\nk=" + longValue + "\r\nq=\"" + longValue + "\"\r\n");
-    const ProfileFile file(dir.bytePath("long.ini"));
-    EXPECT_EQ(file.readString("s", "k", ""), QByteArray(2047, 'x'));
-    EXPECT_EQ(file.readString("s", "q", ""), QByteArray(2047, 'x'));
-    EXPECT_EQ(file.readString("s", "none", longValue), QByteArray(2047, 'x'));
+    QByteArray longValue;
+    for (int i = 0; longValue.size() < 100 * 1024; ++i)
+        longValue += QByteArray::number(i) + (i % 7 ? "," : " ; ");
+    const QByteArray text = "[s]\r\nbefore=1\r\nk=" + longValue + "\r\nq= \"" + longValue +
+                            "\" \r\nn=" + QByteArray(5000, '0') + "42\r\nafter=2\r\n";
+    const QString path = dir.write("long.ini", text);
+    ProfileFile file(dir.bytePath("long.ini"));
+    EXPECT_EQ(file.readString("s", "k", ""), longValue);
+    EXPECT_EQ(file.readString("s", "q", ""), longValue);
+    EXPECT_EQ(file.readString("s", "none", longValue), longValue);
+    EXPECT_EQ(file.readInteger("s", "n", -1), 42);
+
+    // Written back as read: the file stays byte for byte.
+    ASSERT_TRUE(file.writeString("s", "k", file.readString("s", "k", "")));
+    EXPECT_EQ(TempDir::read(path), text);
+
+    // A changed value: only its line changes.
+    const QByteArray changed = longValue + "x";
+    ASSERT_TRUE(file.writeString("s", "k", changed));
+    QByteArray expected = text;
+    expected.replace("k=" + longValue + "\r\n", "k=" + changed + "\r\n");
+    EXPECT_EQ(TempDir::read(path), expected);
+    EXPECT_EQ(file.readString("s", "k", ""), changed);
 }
 
 TEST(ProfileRead, IntegerRule)
