@@ -148,6 +148,9 @@ bool ProfileFile::modify(const std::function<bool(IniDocument &)> &edit, bool mu
     case FileRead::Failed:
         return fail(QStringLiteral("файл не читается (%1)").arg(why));
     }
+    // The parsed form addresses a file with 32-bit offsets; a larger one cannot be edited.
+    if (bytes.size() > IniDocument::MaxSize)
+        return fail(QStringLiteral("файл слишком большой"));
     IniDocument document = IniDocument::parse(bytes);
     const bool changed = edit(document);
     if (!changed && !mustWrite)
