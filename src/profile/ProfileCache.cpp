@@ -149,6 +149,15 @@ void ProfileCache::store(const QByteArray &path, const QString &diskPath, IniDoc
     entries_.insert(path, std::move(entry));
 }
 
+std::optional<IniDocument> ProfileCache::copyIfCurrent(const QByteArray &path, const Stamp &stamp)
+{
+    std::lock_guard lock(mutex_);
+    const auto it = entries_.constFind(path);
+    if (it == entries_.constEnd() || !it->stamp.exists || !(it->stamp == stamp))
+        return std::nullopt;
+    return it->document;
+}
+
 void ProfileCache::clear()
 {
     std::lock_guard lock(mutex_);

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <mutex>
+#include <optional>
 
 #include <sys/stat.h>
 
@@ -56,6 +57,10 @@ public:
         std::lock_guard lock(mutex_);
         return f(current(path));
     }
+
+    // The parsed copy held for path when it was taken from the file with exactly this identity:
+    // a write starts from it instead of reading and parsing the file again.
+    std::optional<IniDocument> copyIfCurrent(const QByteArray &path, const Stamp &stamp);
 
     // Records the content the program has just written, so the next read needs no parse.
     void store(const QByteArray &path, const QString &diskPath, IniDocument document);

@@ -9,6 +9,7 @@
 #include <QFile>
 
 #include <limits>
+#include <optional>
 
 #include <sys/stat.h>
 
@@ -122,9 +123,11 @@ void ProfileFile::clearCache()
     ProfileCache::instance().clear();
 }
 
-// Reads the file afresh, applies the edit and replaces the file when the edit changed it.
-// mustWrite: a write, which fails on a read-only file even when nothing changes; a deletion that
-// finds nothing to delete succeeds whatever the file's state.
+// Takes the file as it is on disk now, applies the edit and replaces the file when the edit
+// changed it. The parsed copy of the cache serves when it was taken from the file as it is now
+// (same identity), so a run of writes to one file parses it once; otherwise the file is read and
+// parsed afresh. mustWrite: a write, which fails on a read-only file even when nothing changes;
+// a deletion that finds nothing to delete succeeds whatever the file's state.
 bool ProfileFile::modify(const std::function<bool(IniDocument &)> &edit, bool mustWrite,
                          QString *error)
 {
@@ -137,21 +140,30 @@ bool ProfileFile::modify(const std::function<bool(IniDocument &)> &edit, bool mu
         return false;
     };
 
-    QByteArray bytes;
     QString why;
-    switch (readRegularFile(native, &bytes, nullptr, &why)) {
-    case FileRead::Read:
-    case FileRead::Missing:
-        break;
-    case FileRead::NotRegular:
-        return fail(why);
-    case FileRead::Failed:
-        return fail(QStringLiteral("файл не читается (%1)").arg(why));
+    IniDocument document;
+    struct stat st;
+    std::optional<IniDocument> cached;
+    if (::stat(native.constData(), &st) == 0 && S_ISREG(st.st_mode))
+        cached = ProfileCache::instance().copyIfCurrent(path_, ProfileCache::Stamp::of(st));
+    if (cached) {
+        document = std::move(*cached);
+    } else {
+        QByteArray bytes;
+        switch (readRegularFile(native, &bytes, nullptr, &why)) {
+        case FileRead::Read:
+        case FileRead::Missing:
+            break;
+        case FileRead::NotRegular:
+            return fail(why);
+        case FileRead::Failed:
+            return fail(QStringLiteral("файл не читается (%1)").arg(why));
+        }
+        // The parsed form addresses a file with 32-bit offsets; a larger one cannot be edited.
+        if (bytes.size() > IniDocument::MaxSize)
+            return fail(QStringLiteral("файл слишком большой"));
+        document = IniDocument::parse(bytes);
     }
-    // The parsed form addresses a file with 32-bit offsets; a larger one cannot be edited.
-    if (bytes.size() > IniDocument::MaxSize)
-        return fail(QStringLiteral("файл слишком большой"));
-    IniDocument document = IniDocument::parse(bytes);
     const bool changed = edit(document);
     if (!changed && !mustWrite)
         return true;

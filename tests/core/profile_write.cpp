@@ -242,3 +242,19 @@ TEST(ProfileWrite, DeletingKeys)
     EXPECT_TRUE(ProfileFile(dir.bytePath("none.ini")).deleteKey("s", "a"));
     EXPECT_FALSE(QFile::exists(dir.path("none.ini")));
 }
+
+TEST(ProfileWrite, AWriteStartsFromTheFileAsItIsNowNotFromAnOlderCopy)
+{
+    TempDir dir;
+    ProfileFile file(dir.bytePath("a.ltx"));
+    dir.write("a.ltx", "[s]\r\na=1\r\nb=2\r\n");
+    ASSERT_TRUE(file.writeString("s", "a", "3"));
+    // Another program edits the file between two writes, keeping its size.
+    dir.write("a.ltx", "[s]\r\na=3\r\nb=9\r\n");
+    ASSERT_TRUE(file.writeString("s", "a", "4"));
+    EXPECT_EQ(TempDir::read(dir.path("a.ltx")), "[s]\r\na=4\r\nb=9\r\n");
+    // Writes in a row build on each other.
+    ASSERT_TRUE(file.writeString("s", "b", "5"));
+    ASSERT_TRUE(file.writeString("s", "c", "6"));
+    EXPECT_EQ(TempDir::read(dir.path("a.ltx")), "[s]\r\na=4\r\nb=5\r\nc=6\r\n");
+}
