@@ -23,11 +23,6 @@ namespace {
 
 using Outcome = WriteResult::Outcome;
 
-bool hasLineBreak(const QByteArray &text)
-{
-    return text.contains('\n') || text.contains('\r');
-}
-
 bool fail(QString *error, const QString &text)
 {
     if (error)
@@ -88,12 +83,10 @@ bool ParameterWriter::checkRequest(const QByteArray &relativeFile, const QByteAr
                                    QString *error) const
 {
     const QString file = cp1251::toUnicode(relativeFile);
-    // A line break would split the key's line and leave the rest as a stray line in the file.
-    if (hasLineBreak(valueText))
-        return refuse(error, file, QStringLiteral("значение содержит перевод строки"));
-    if (hasLineBreak(relativeFile) || hasLineBreak(section) || hasLineBreak(key))
-        return refuse(error, file,
-                      QStringLiteral("имя файла, раздела или ключа содержит перевод строки"));
+    // Line breaks in the value, section or key are the profile layer's refusal (checkEntry
+    // below); a file name with one names no file anyone meant.
+    if (relativeFile.contains('\n') || relativeFile.contains('\r'))
+        return refuse(error, file, QStringLiteral("имя файла содержит перевод строки"));
     // An entry without these would write into a file, section or key of no one's choosing.
     if (relativeFile.isEmpty())
         return fail(error, QStringLiteral("Ничего не записано: в каталоге не указан файл."));
