@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QColorDialog>
+#include <QDesktopServices>
 #include <QDialog>
 #include <QDir>
 #include <QFileDialog>
@@ -61,4 +62,9 @@ std::optional<QColor> QtDialogs::chooseColor(QWidget *parent, const QColor &init
 int QtDialogs::exec(QDialog *dialog)
 {
     return dialog->exec();
+}
+
+bool QtDialogs::openUrl(const QUrl &url)
+{
+    return QDesktopServices::openUrl(url);
 }

@@ -6,6 +6,7 @@
 #include <optional>
 
 class QDialog;
+class QUrl;
 class QWidget;
 
 // Every message box and every dialog of the program goes through this interface, owned by the
@@ -37,6 +38,10 @@ public:
 
     // The program's own modal windows; returns the dialog's result code.
     virtual int exec(QDialog *dialog) = 0;
+
+    // Hands the address to the desktop's handler for it (a web browser for a web address);
+    // false when no handler took it.
+    virtual bool openUrl(const QUrl &url) = 0;
 };
 
 class QtDialogs : public Dialogs
@@ -51,4 +56,5 @@ public:
                          QString *selectedFilter) override;
     std::optional<QColor> chooseColor(QWidget *parent, const QColor &initial) override;
     int exec(QDialog *dialog) override;
+    bool openUrl(const QUrl &url) override;
 };

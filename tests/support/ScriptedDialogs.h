@@ -4,6 +4,8 @@
 #include <QDialog>
 #include <QQueue>
 #include <QStringList>
+#include <QUrl>
+#include <functional>
 
 #include "ui/Dialogs.h"
 
@@ -22,6 +24,13 @@ public:
     QQueue<int> answers;
     QStringList questions;
     QStringList folderTitles;
+    // Object names of the modal windows shown, in order.
+    QStringList shownDialogs;
+    // Called with each modal window while it is "shown", to look at it then.
+    std::function<void(QDialog *)> whileShown;
+    // Addresses handed to the desktop, and whether a handler takes them.
+    QList<QUrl> openedUrls;
+    bool urlHandlerAvailable = true;
 
     void message(QWidget *, const QString &text) override { messages.append(text); }
     int ask(QWidget *, const QString &text, const QStringList &) override
@@ -46,8 +55,16 @@ public:
     {
         return colors.isEmpty() ? std::nullopt : colors.dequeue();
     }
-    int exec(QDialog *) override
+    int exec(QDialog *dialog) override
     {
+        shownDialogs.append(dialog->objectName());
+        if (whileShown)
+            whileShown(dialog);
         return dialogResults.isEmpty() ? QDialog::Rejected : dialogResults.dequeue();
+    }
+    bool openUrl(const QUrl &url) override
+    {
+        openedUrls.append(url);
+        return urlHandlerAvailable;
     }
 };
