@@ -22,6 +22,7 @@
 #include "profile/ProfileFile.h"
 #include "table/TForm7.h"
 #include "textcodec/Cp1251.h"
+#include "ui/AppInfo.h"
 #include "ui/Dialogs.h"
 
 namespace {
@@ -62,6 +63,7 @@ TForm1::TForm1(const MainWindowOptions &options, QWidget *parent) : QMainWindow(
         options.registryFolder.isEmpty() ? defaultRegistryFolder() : options.registryFolder;
 
     setWindowTitle(QStringLiteral("B.R.A.N.V.I.K. Duskmere CONFIGURATOR от Quenby v 0.12"));
+    setWindowIcon(programIcon());
     setMinimumSize(130, 50);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, SkyBlue);

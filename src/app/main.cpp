@@ -9,6 +9,9 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(applicationTitle());
+    QApplication::setWindowIcon(programIcon());
+    // Lets the desktop match the windows to the installed desktop entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("branvik-configurator"));
     // The program speaks Russian: so do Qt's own dialogs and buttons.
     QTranslator qtTranslations;
     if (qtTranslations.load(QStringLiteral("qtbase_ru"),
