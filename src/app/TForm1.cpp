@@ -16,6 +16,7 @@
 #include "app/TForm5.h"
 #include "catalogue/TForm3.h"
 #include "catalogue/TForm4.h"
+#include "editor/PictureViewer.h"
 #include "editor/RowEditor.h"
 #include "editor/TForm2.h"
 #include "editor/TForm6.h"
@@ -85,6 +86,7 @@ TForm1::TForm1(const MainWindowOptions &options, QWidget *parent) : QMainWindow(
     Form7 = new TForm7(this);
 
     rows_ = std::make_unique<RowEditor>(*this);
+    pictures_ = std::make_unique<PictureViewer>(*this, *Form6);
 }
 
 TForm1::~TForm1() = default;
@@ -342,7 +344,10 @@ void TForm1::N19Click()
     rows_->N19Click();
 }
 
-// The picture viewer and the table view come with their windows.
-void TForm1::ButImgClick(QPushButton *) {}
+void TForm1::ButImgClick(QPushButton *button)
+{
+    pictures_->ButImgClick(button);
+}
 
+// The table view comes with its window.
 void TForm1::ButTablClick(QPushButton *) {}

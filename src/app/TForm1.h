@@ -13,6 +13,7 @@
 #include "ui/WindowHost.h"
 
 class Dialogs;
+class PictureViewer;
 class ProfileFile;
 class QAction;
 class QActionGroup;
@@ -154,6 +155,7 @@ private:
     std::unique_ptr<Dialogs> ownDialogs_;
     Dialogs *dialogs_ = nullptr;
     std::unique_ptr<RowEditor> rows_;
+    std::unique_ptr<PictureViewer> pictures_;
     QString registryFolder_;
     QList<QPointer<QObject>> components_;
     QHash<QString, QPointer<QObject>> byName_;
