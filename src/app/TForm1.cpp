@@ -16,6 +16,7 @@
 #include "app/TForm5.h"
 #include "catalogue/TForm3.h"
 #include "catalogue/TForm4.h"
+#include "editor/HelpWindow.h"
 #include "editor/PictureViewer.h"
 #include "editor/RowEditor.h"
 #include "editor/TForm2.h"
@@ -87,6 +88,7 @@ TForm1::TForm1(const MainWindowOptions &options, QWidget *parent) : QMainWindow(
 
     rows_ = std::make_unique<RowEditor>(*this);
     pictures_ = std::make_unique<PictureViewer>(*this, *Form6);
+    help_ = std::make_unique<HelpWindow>(*this, *Form2);
 }
 
 TForm1::~TForm1() = default;
@@ -177,6 +179,7 @@ void TForm1::createMenus()
     connect(N6, &QAction::triggered, this, &TForm1::N6Click);
     connect(N4, &QAction::triggered, this, &TForm1::N4Click);
     connect(N19, &QAction::triggered, this, &TForm1::N19Click);
+    connect(N8, &QAction::triggered, this, &TForm1::N8Click);
 
     // The pop-up menu of the value boxes of ordinary rows.
     PopupMenuAdd = new QMenu(this);
@@ -347,6 +350,11 @@ void TForm1::N19Click()
 void TForm1::ButImgClick(QPushButton *button)
 {
     pictures_->ButImgClick(button);
+}
+
+void TForm1::N8Click()
+{
+    help_->N8Click();
 }
 
 // The table view comes with its window.

@@ -13,6 +13,7 @@
 #include "ui/WindowHost.h"
 
 class Dialogs;
+class HelpWindow;
 class PictureViewer;
 class ProfileFile;
 class QAction;
@@ -112,6 +113,9 @@ public:
     void ButImgClick(QPushButton *button) override;
     void ButTablClick(QPushButton *button) override;
 
+    // --- help window
+    void N8Click();
+
 protected:
     void showEvent(QShowEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -156,6 +160,7 @@ private:
     Dialogs *dialogs_ = nullptr;
     std::unique_ptr<RowEditor> rows_;
     std::unique_ptr<PictureViewer> pictures_;
+    std::unique_ptr<HelpWindow> help_;
     QString registryFolder_;
     QList<QPointer<QObject>> components_;
     QHash<QString, QPointer<QObject>> byName_;

@@ -1,8 +1,113 @@
 #include "editor/TForm2.h"
 
-TForm2::TForm2(QWidget *parent) : QDialog(parent)
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "ui/AppInfo.h"
+
+namespace {
+
+constexpr int IconSize = 64;
+
+QLabel *iconLabel(QWidget *parent, const char *name, const QIcon &icon, int left)
+{
+    auto *label = new QLabel(parent);
+    label->setObjectName(name);
+    label->setPixmap(icon.pixmap(IconSize, IconSize));
+    label->setGeometry(left, 8, IconSize, IconSize);
+    return label;
+}
+
+} // namespace
+
+TForm2::TForm2(QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowMinimizeButtonHint)
 {
     setObjectName("Form2");
     setWindowTitle(QStringLiteral("Помощь"));
     setFixedSize(289, 453);
+
+    Image1 = iconLabel(this, "Image1", programIcon(), 8);
+    Image2 = iconLabel(this, "Image2", QIcon(QStringLiteral(":/icons/settings-emblem-64.png")), 80);
+
+    Label1 = new QLabel(QStringLiteral("B.R.A.N.V.I.K."), this);
+    Label1->setObjectName("Label1");
+    QFont nameFont = Label1->font();
+    nameFont.setBold(true);
+    nameFont.setUnderline(true);
+    nameFont.setPointSizeF(nameFont.pointSizeF() * 1.3);
+    Label1->setFont(nameFont);
+    QPalette red = Label1->palette();
+    red.setColor(QPalette::WindowText, Qt::red);
+    Label1->setPalette(red);
+    Label1->setGeometry(152, 14, 129, 24);
+
+    Label2 = new QLabel(QStringLiteral("Duskmere"), this);
+    Label2->setObjectName("Label2");
+    Label2->setGeometry(152, 42, 129, 20);
+
+    Memo1 = new QPlainTextEdit(this);
+    Memo1->setObjectName("Memo1");
+    Memo1->setReadOnly(true);
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Memo1->setPlainText(helpText());
+    Memo1->setGeometry(8, 80, 273, 310);
+
+    const QString site = programWebSite();
+    Label3 = new QLabel(
+        QStringLiteral("<a href=\"%1\">Сайт программы</a>").arg(site.toHtmlEscaped()), this);
+    Label3->setObjectName("Label3");
+    Label3->setTextFormat(Qt::RichText);
+    Label3->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    Label3->setToolTip(site);
+    Label3->setGeometry(8, 396, 273, 18);
+
+    Button1 = new QPushButton(QStringLiteral("ОК"), this);
+    Button1->setObjectName("Button1");
+    Button1->setGeometry(107, 420, 75, 25);
+    Button1->setDefault(true);
+    connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+QString TForm2::helpText()
+{
+    return QStringLiteral(
+        "------------------------------\n"
+        "ПОМОЩЬ:\n"
+        "------------------------------\n"
+        "\n"
+        "Программа правит файлы настроек игры, поэтому файлы gamedata игры должны быть "
+        "распакованы. Если их пока нет, попробуйте программу на примере: вместе с ней "
+        "поставляется папка с файлами для правки (example-gamedata).\n"
+        "\n"
+        "Начните с меню «Файл», пункт «Указать папку gamedata», и выберите папку gamedata "
+        "игры (или папку с примером). Программа запомнит её.\n"
+        "\n"
+        "Когда параметры загрузятся, их можно менять. Каждое изменение подтверждается кнопкой "
+        "«!!!» рядом с параметром: пока она не нажата, в файл ничего не пишется. Меняйте только "
+        "цифры. Комментарии разработчиков игры, которые показаны рядом со значением, остаются на "
+        "своих местах.\n"
+        "\n"
+        "Внутри поля со значением курсор передвигается клавишами со стрелками, вверх и вниз "
+        "тоже.\n"
+        "\n"
+        "Дробные числа в файлах игры пишутся с точкой, а не с запятой: 1.5, а не 1,5. С "
+        "запятой игра может не запуститься.\n"
+        "\n"
+        "В самом нижнем поле окна видна краткая справка о выбранном параметре, а в поле над "
+        "ним - то, что будет записано в файл для изменяемого параметра.\n"
+        "\n"
+        "Все изменения вы делаете на свой страх и риск. Перед первой записью в файл игры "
+        "программа один раз сохраняет его копию рядом, с расширением .bak.\n"
+        "\n"
+        "Что изменилось в программе, написано в файле ReadMe.\n"
+        "\n"
+        "Набор параметров можно пополнять самим: все они перечислены в файле Pages.ini и в "
+        "файлах страниц в папке Setting. В начале Pages.ini объяснено, как он устроен. Если "
+        "вы знаете полезный параметр, которого здесь нет, сообщите о нём - он появится в "
+        "следующей версии.\n"
+        "\n"
+        "Удачи и приятной игры!\n");
 }

@@ -1,14 +1,19 @@
+#include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTest>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "editor/TForm2.h"
 #include "editor/TForm6.h"
 #include "support/WindowFixture.h"
+#include "ui/AppInfo.h"
 #include "ui/DataSlots.h"
 
 namespace {
@@ -201,6 +206,38 @@ TEST(ViewerExample, ExampleCatalogueShowsItsPictures)
     EXPECT_GE(buttons, 2);
     EXPECT_EQ(f.dialogs.shownDialogs.size(), buttons);
     EXPECT_TRUE(f.dialogs.messages.isEmpty()) << f.dialogs.messages.join("|").toStdString();
+}
+
+TEST_F(Viewer, HelpWindowShowsReadOnlyHelpAndOpensTheSiteThroughTheDesktop)
+{
+    TForm1 &w = f.start();
+    EXPECT_FALSE(w.windowIcon().isNull());
+    w.N8->trigger();
+    EXPECT_EQ(f.dialogs.shownDialogs, QStringList{"Form2"});
+
+    TForm2 &help = *w.Form2;
+    EXPECT_EQ(help.size(), QSize(289, 453));
+    EXPECT_EQ(help.Image1->pixmap().size(), QSize(64, 64));
+    QPlainTextEdit *memo = help.Memo1;
+    const QString text = memo->toPlainText();
+    EXPECT_TRUE(text.startsWith("---") && text.contains("ПОМОЩЬ:") && text.contains("!!!") &&
+                text.contains("Pages.ini"));
+    EXPECT_TRUE(memo->isReadOnly());
+    help.show();
+    memo->setFocus();
+    QTest::keyClicks(memo, "abc");
+    QTest::keyClick(memo, Qt::Key_Delete);
+    QTest::keyClick(memo, Qt::Key_Backspace);
+    EXPECT_EQ(memo->toPlainText(), text);
+    help.hide();
+
+    emit help.Label3->linkActivated(programWebSite());
+    EXPECT_EQ(f.dialogs.openedUrls, QList<QUrl>{QUrl(programWebSite())});
+    EXPECT_TRUE(f.dialogs.messages.isEmpty());
+    f.dialogs.urlHandlerAvailable = false;
+    emit help.Label3->linkActivated(programWebSite());
+    ASSERT_EQ(f.dialogs.messages.size(), 1);
+    EXPECT_TRUE(f.dialogs.messages.first().contains(programWebSite()));
 }
 
 } // namespace
