@@ -72,10 +72,19 @@ bool PictureViewer::loadPicture(const QString &diskPath, QImage *image, QString 
         return false;
     }
 
-    // The extension decides the format, as it does for every picture of the catalogue; the
-    // reader's own limit on the memory a picture may take refuses absurd sizes.
+    // The extension decides the format, as it does for every picture of the catalogue.
     QImageReader reader(diskPath, format);
     reader.setAutoDetectImageFormat(false);
+    // The reader refuses a picture larger than its memory limit; say so rather than call the
+    // file damaged.
+    const QSize size = reader.size();
+    const qint64 limit = qint64(QImageReader::allocationLimit()) * 1024 * 1024;
+    if (size.isValid() && limit > 0 && qint64(size.width()) * size.height() * 4 > limit) {
+        *error = QStringLiteral("картинка слишком велика (%1 × %2 точек).")
+                     .arg(size.width())
+                     .arg(size.height());
+        return false;
+    }
     if (reader.read(image))
         return true;
     switch (reader.error()) {

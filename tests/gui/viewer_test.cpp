@@ -147,6 +147,10 @@ TEST_F(Viewer, PictureThatCannotBeShownIsReportedAndTheViewerStaysClosed)
     f.dir.write("program/Setting/Images/broken.jpg", "not a picture");
     f.dir.write("program/Setting/Images/noext", "BM");
     f.dir.write("program/Setting/secret.bmp", "BM");
+    // A bitmap header that announces 16000 × 16000 points.
+    QByteArray huge("BM\0\0\0\0\0\0\0\0\x36\0\0\0\x28\0\0\0\x80\x3e\0\0\x80\x3e\0\0\x01\0\x18\0",
+                    30);
+    f.dir.write("program/Setting/Images/huge.bmp", huge + QByteArray(64, '\0'));
     QDir().mkpath(images() + "/folder.bmp");
     ASSERT_EQ(::mkfifo(QFile::encodeName(images() + "/pipe.jpg").constData(), 0600), 0);
     struct Case
@@ -159,6 +163,7 @@ TEST_F(Viewer, PictureThatCannotBeShownIsReportedAndTheViewerStaysClosed)
         {"noext", {"Images/noext", "нет расширения"}},
         {"drawing.wmf", {"Images/drawing.wmf", "метафайл", "WMF"}},
         {"broken.jpg", {"Images/broken.jpg", "не картинка JPEG"}},
+        {"huge.bmp", {"Images/huge.bmp", "слишком велика (16000 × 16000"}},
         {"folder.bmp", {"Images/folder.bmp", "не файл"}},
         {"pipe.jpg", {"Images/pipe.jpg", "не файл"}},
         // Out of the picture folder: refused before anything is read.
