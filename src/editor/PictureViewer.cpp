@@ -55,6 +55,10 @@ bool PictureViewer::loadPicture(const QString &diskPath, QImage *image, QString 
         *error = QStringLiteral("это не файл.");
         return false;
     }
+    if (!info.isReadable()) {
+        *error = QStringLiteral("нет права читать этот файл.");
+        return false;
+    }
     const QString suffix = info.suffix();
     if (suffix.compare(QLatin1String("wmf"), Qt::CaseInsensitive) == 0 ||
         suffix.compare(QLatin1String("emf"), Qt::CaseInsensitive) == 0) {

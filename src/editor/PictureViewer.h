@@ -19,7 +19,7 @@ public:
     void ButImgClick(QPushButton *button);
 
     // Loads the picture at diskPath in the format its extension names: JPEG (.jpg, .jpeg),
-    // BMP, ICO and PNG. False with the reason in *error (naming neither the file) otherwise.
+    // BMP, ICO and PNG. Otherwise false, with the reason (without the file's name) in *error.
     static bool loadPicture(const QString &diskPath, QImage *image, QString *error);
 
 private:
