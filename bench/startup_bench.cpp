@@ -124,6 +124,7 @@ class SilentDialogs : public Dialogs
 public:
     void message(QWidget *, const QString &) override {}
     int ask(QWidget *, const QString &, const QStringList &) override { return -1; }
+    bool openUrl(const QUrl &) override { return false; }
     QString chooseFolder(QWidget *, const QString &) override { return {}; }
     QString openFileName(QWidget *, const QString &, const QString &, QString *) override
     {
