@@ -21,6 +21,7 @@
 #include "editor/TForm6.h"
 #include "profile/ProfileFile.h"
 #include "table/TForm7.h"
+#include "table/TableView.h"
 #include "textcodec/Cp1251.h"
 #include "ui/Dialogs.h"
 
@@ -83,6 +84,7 @@ TForm1::TForm1(const MainWindowOptions &options, QWidget *parent) : QMainWindow(
     Form7 = new TForm7(this);
 
     rows_ = std::make_unique<RowEditor>(*this);
+    table_ = std::make_unique<TableView>(*this, *Form7);
 }
 
 TForm1::~TForm1() = default;
@@ -173,6 +175,9 @@ void TForm1::createMenus()
     connect(N6, &QAction::triggered, this, &TForm1::N6Click);
     connect(N4, &QAction::triggered, this, &TForm1::N4Click);
     connect(N19, &QAction::triggered, this, &TForm1::N19Click);
+    connect(N21, &QAction::triggered, this, &TForm1::N21Click);
+    connect(N27, &QAction::triggered, this, &TForm1::N27Click);
+    connect(N28, &QAction::triggered, this, &TForm1::N28Click);
 
     // The pop-up menu of the value boxes of ordinary rows.
     PopupMenuAdd = new QMenu(this);
@@ -244,6 +249,16 @@ QObject *TForm1::findComponent(const QString &name) const
 {
     // A deleted control reads as null, never as a dangling pointer.
     return byName_.value(name);
+}
+
+bool TForm1::writeSetting(const char *section, const char *key, int value, QString *error)
+{
+    if (!settingsFile_) {
+        if (error)
+            *error = QStringLiteral("Файл настроек не открыт.");
+        return false;
+    }
+    return settingsFile_->writeInteger(section, key, value, error);
 }
 
 void TForm1::showMessage(MessageKind kind, const QString &text)
@@ -340,7 +355,25 @@ void TForm1::N19Click()
     rows_->N19Click();
 }
 
-// The picture viewer and the table view come with their windows.
+void TForm1::N21Click()
+{
+    table_->N21Click();
+}
+
+void TForm1::N27Click()
+{
+    table_->N27Click();
+}
+
+void TForm1::N28Click()
+{
+    table_->N28Click();
+}
+
+// The picture viewer comes with its window.
 void TForm1::ButImgClick(QPushButton *) {}
 
-void TForm1::ButTablClick(QPushButton *) {}
+void TForm1::ButTablClick(QPushButton *button)
+{
+    table_->ButTablClick(button);
+}

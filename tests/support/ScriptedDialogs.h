@@ -5,6 +5,8 @@
 #include <QQueue>
 #include <QStringList>
 
+#include <functional>
+
 #include "ui/Dialogs.h"
 
 // Records every message and answers dialogs from queued answers, so window tests run without
@@ -22,6 +24,14 @@ public:
     QQueue<int> answers;
     QStringList questions;
     QStringList folderTitles;
+    // File dialogs: their titles and filter lists as asked, the file type each offered, and the
+    // file type to answer with (an unanswered one keeps the type offered).
+    QStringList fileTitles;
+    QStringList fileFilters;
+    QStringList offeredFilters;
+    QQueue<QString> selectedFilters;
+    // Runs while a modal window of the program is "open", before its result is answered.
+    std::function<void(QDialog *)> whileOpen;
 
     void message(QWidget *, const QString &text) override { messages.append(text); }
     int ask(QWidget *, const QString &text, const QStringList &) override
@@ -34,20 +44,36 @@ public:
         folderTitles.append(title);
         return folders.isEmpty() ? QString() : folders.dequeue();
     }
-    QString openFileName(QWidget *, const QString &, const QString &, QString *) override
+    QString openFileName(QWidget *, const QString &title, const QString &filters,
+                         QString *selectedFilter) override
     {
+        fileAsked(title, filters, selectedFilter);
         return openFiles.isEmpty() ? QString() : openFiles.dequeue();
     }
-    QString saveFileName(QWidget *, const QString &, const QString &, QString *) override
+    QString saveFileName(QWidget *, const QString &title, const QString &filters,
+                         QString *selectedFilter) override
     {
+        fileAsked(title, filters, selectedFilter);
         return saveFiles.isEmpty() ? QString() : saveFiles.dequeue();
     }
     std::optional<QColor> chooseColor(QWidget *, const QColor &) override
     {
         return colors.isEmpty() ? std::nullopt : colors.dequeue();
     }
-    int exec(QDialog *) override
+    int exec(QDialog *dialog) override
     {
+        if (whileOpen)
+            whileOpen(dialog);
         return dialogResults.isEmpty() ? QDialog::Rejected : dialogResults.dequeue();
+    }
+
+private:
+    void fileAsked(const QString &title, const QString &filters, QString *selectedFilter)
+    {
+        fileTitles.append(title);
+        fileFilters.append(filters);
+        offeredFilters.append(selectedFilter ? *selectedFilter : QString());
+        if (selectedFilter && !selectedFilters.isEmpty())
+            *selectedFilter = selectedFilters.dequeue();
     }
 };
