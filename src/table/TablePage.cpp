@@ -2,6 +2,9 @@
 
 #include <QHash>
 
+#include <optional>
+#include <vector>
+
 #include <utility>
 
 #include "catalogue/CatalogueFormat.h"
@@ -28,12 +31,16 @@ public:
     {
         return document_.value(section, key).has_value();
     }
-    QByteArray text(const QByteArray &section, const QByteArray &key,
-                    const QByteArray &defaultValue) const
+    std::optional<QByteArray> find(const QByteArray &section, const QByteArray &key) const
     {
         if (const auto value = document_.value(section, key))
             return cut(*value).toByteArray();
-        return defaultValue;
+        return std::nullopt;
+    }
+    QByteArray text(const QByteArray &section, const QByteArray &key,
+                    const QByteArray &defaultValue) const
+    {
+        return find(section, key).value_or(defaultValue);
     }
     int integer(const QByteArray &section, const QByteArray &key, int defaultValue) const
     {
@@ -59,20 +66,40 @@ QString tooLarge(const QByteArray &path, const QByteArray &section, int count)
         .arg(TableLayout::MaxCount);
 }
 
-TableEntry readEntry(const Reader &page, const QByteArray &section, int k)
+// The keys of entry k, the same in every sub-tab section.
+struct EntryKeys
+{
+    QByteArray caption, file, section, param, full;
+
+    explicit EntryKeys(int k)
+        : caption(numberedKey(k, CaptionSuffix)), file(numberedKey(k, EntryFileSuffix)),
+          section(numberedKey(k, SectionSuffix)), param(numberedKey(k, ParamSuffix)),
+          full(numberedKey(k, FullSuffix))
+    {
+    }
+};
+
+TableEntry readEntry(const Reader &page, const QByteArray &section, const EntryKeys &keys)
 {
     TableEntry entry;
-    const QByteArray fileKey = numberedKey(k, EntryFileSuffix);
-    const QByteArray sectionKey = numberedKey(k, SectionSuffix);
-    const QByteArray paramKey = numberedKey(k, ParamSuffix);
-    entry.caption = page.text(section, numberedKey(k, CaptionSuffix), TableText::MissingCaption);
-    entry.file = page.text(section, fileKey, TableText::MissingFile);
-    entry.section = page.text(section, sectionKey, TableText::MissingSection);
-    entry.param = page.text(section, paramKey, TableText::MissingParam);
-    entry.full = page.has(section, numberedKey(k, FullSuffix));
-    for (const QByteArray &key : {fileKey, sectionKey, paramKey})
-        if (!page.has(section, key))
-            entry.missingKeys << key;
+    entry.caption = page.text(section, keys.caption, TableText::MissingCaption);
+    entry.full = page.has(section, keys.full);
+    struct Key
+    {
+        const QByteArray &name;
+        QByteArray &value;
+        const char *missing;
+    };
+    for (const Key &key : {Key{keys.file, entry.file, TableText::MissingFile},
+                           Key{keys.section, entry.section, TableText::MissingSection},
+                           Key{keys.param, entry.param, TableText::MissingParam}}) {
+        std::optional<QByteArray> value = page.find(section, key.name);
+        if (!value) {
+            entry.missingKeys << key.name;
+            value = key.missing;
+        }
+        key.value = std::move(*value);
+    }
     return entry;
 }
 
@@ -102,16 +129,21 @@ void readLayout(const Reader &page, TableLayout &layout)
                             .arg(TableLayout::MaxCells);
         return;
     }
+    std::vector<EntryKeys> keys;
+    keys.reserve(layout.entries);
+    for (int k = 1; k <= layout.entries; ++k)
+        keys.emplace_back(k);
     layout.rows.reserve(layout.subTabs);
     for (int j = 1; j <= layout.subTabs; ++j) {
         TableRow row;
         const QByteArray key = numberedKey(j);
-        row.label = page.text(PagesSection, key, TableText::MissingLabel);
-        row.section = page.text(PagesSection, key, QByteArray());
-        row.hasSection = page.has(PagesSection, key);
+        const std::optional<QByteArray> section = page.find(PagesSection, key);
+        row.hasSection = section.has_value();
+        row.section = section.value_or(QByteArray());
+        row.label = section.value_or(TableText::MissingLabel);
         row.entries.reserve(layout.entries);
-        for (int k = 1; k <= layout.entries; ++k)
-            row.entries.append(readEntry(page, row.section, k));
+        for (const EntryKeys &entryKeys : keys)
+            row.entries.append(readEntry(page, row.section, entryKeys));
         layout.rows.append(std::move(row));
     }
 }
@@ -172,6 +204,7 @@ TableLayout TablePage::fill(int page, GridCellStore &values, GridCellStore &rema
         int column, row;
     };
     QHash<QByteArray, QList<Cell>> byFile;
+    QList<Cell> unnamed;
     for (int j = 1; j <= n; ++j) {
         for (int k = 1; k <= m; ++k) {
             const TableEntry &entry = layout.rows[j - 1].entries[k - 1];
@@ -181,29 +214,30 @@ TableLayout TablePage::fill(int page, GridCellStore &values, GridCellStore &rema
                 isInsideGamedata(gamedataFolder_, entry.file))
                 byFile[ParameterLookup::gameFilePath(gamedataFolder_, entry.file)].append({k, j});
             else
-                values.setCell(k, j, TableText::Missing);
+                unnamed.append({k, j});
         }
     }
+    auto setValue = [&](int k, int j, const QByteArray &value) {
+        if (layout.rows[j - 1].entries[k - 1].full) {
+            values.setCell(k, j, value);
+            remainders.setCell(k, j, QByteArray());
+            return;
+        }
+        const ValueDivision parts = ValueDivision::divide(value);
+        values.setCell(k, j, parts.valuePart);
+        remainders.setCell(k, j, parts.commentPart);
+    };
+    for (const Cell &cell : unnamed)
+        setValue(cell.column, cell.row, TableText::Missing);
     for (auto it = byFile.cbegin(); it != byFile.cend(); ++it) {
         ProfileCache::instance().withDocument(it.key(), [&](const IniDocument &document) {
             const Reader file(document);
             for (const Cell &cell : it.value()) {
                 const TableEntry &entry = layout.rows[cell.row - 1].entries[cell.column - 1];
-                values.setCell(cell.column, cell.row,
-                               file.text(entry.section, entry.param, TableText::Missing));
+                setValue(cell.column, cell.row,
+                         file.text(entry.section, entry.param, TableText::Missing));
             }
         });
-    }
-    for (int j = 1; j <= n; ++j) {
-        for (int k = 1; k <= m; ++k) {
-            if (layout.rows[j - 1].entries[k - 1].full) {
-                remainders.setCell(k, j, QByteArray());
-                continue;
-            }
-            const ValueDivision parts = ValueDivision::divide(values.cell(k, j));
-            values.setCell(k, j, parts.valuePart);
-            remainders.setCell(k, j, parts.commentPart);
-        }
     }
     return layout;
 }
