@@ -5,6 +5,7 @@
 #include <QTableView>
 
 #include "table/GridModel.h"
+#include "table/GridView.h"
 
 namespace {
 
@@ -56,14 +57,14 @@ TForm7::TForm7(QWidget *parent) : QDialog(parent)
 
 QTableView *TForm7::createGrid(const char *name, GridModel *model)
 {
-    auto *grid = new QTableView(this);
+    auto *grid = new GridView(this);
     grid->setObjectName(name);
     grid->setGeometry(0, 0, width(), GridHeight);
-    grid->setModel(model);
     // Row 0 and column 0 are the grid's own header cells.
     grid->horizontalHeader()->hide();
     grid->verticalHeader()->hide();
     grid->verticalHeader()->setDefaultSectionSize(RowHeight);
+    grid->setModel(model);
     grid->verticalHeader()->setMinimumSectionSize(1);
     grid->horizontalHeader()->setMinimumSectionSize(1);
     grid->setShowGrid(true);

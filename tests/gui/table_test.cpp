@@ -2,6 +2,7 @@
 #include <QFontMetrics>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -308,4 +309,41 @@ TEST_F(Table, FailedSavesAndLoadsSayWhy)
     for (const Step &s : steps)
         expected << s.says;
     EXPECT_EQ(f.dialogs.messages, expected);
+}
+
+TEST(TableGrid, TheHeaderRowAndColumnStayInViewWhileTheCellsScroll)
+{
+    TForm7 t;
+    t.beginChange();
+    t.values().setColumnCount(30);
+    t.values().setRowCount(40);
+    for (int c = 0; c < 30; ++c)
+        for (int r = 0; r < 40; ++r)
+            t.values().setCell(c, r, QByteArray::number(c * 100 + r));
+    t.endChange();
+    t.fitColumns();
+    t.show();
+    QCoreApplication::processEvents();
+    auto *row = t.SG->findChild<QTableView *>("FixedRow");
+    auto *column = t.SG->findChild<QTableView *>("FixedColumn");
+    ASSERT_TRUE(row && column);
+    EXPECT_EQ(column->width(), t.SG->columnWidth(0) + 1);
+    EXPECT_EQ(row->height(), t.SG->rowHeight(0) + 1);
+
+    struct Case
+    {
+        int row, column;
+    };
+    for (const Case &c : {Case{35, 25}, Case{20, 1}, Case{1, 29}, Case{39, 1}}) {
+        const QModelIndex index = t.SG->model()->index(c.row, c.column);
+        t.SG->setCurrentIndex(index);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(row->horizontalScrollBar()->value(), t.SG->horizontalScrollBar()->value());
+        EXPECT_EQ(column->verticalScrollBar()->value(), t.SG->verticalScrollBar()->value());
+        const QRect cell = t.SG->visualRect(index);
+        EXPECT_GE(cell.left(), t.SG->columnWidth(0)) << c.row << "," << c.column;
+        EXPECT_GE(cell.top(), t.SG->rowHeight(0)) << c.row << "," << c.column;
+        EXPECT_EQ(column->indexAt(QPoint(2, cell.center().y())).row(), c.row)
+            << "the fixed column shows the row's label beside it";
+    }
 }
