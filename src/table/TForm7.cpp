@@ -2,6 +2,7 @@
 
 #include <QHeaderView>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableView>
 
 #include "table/GridModel.h"
@@ -106,4 +107,11 @@ void TForm7::fitColumns()
                                       valueModel_->data(valueModel_->index(r, c)).toString()));
         SG->setColumnWidth(c, widest + 5);
     }
+}
+
+void TForm7::showFromStart()
+{
+    SG->setCurrentIndex(valueModel_->index(1, 1));
+    SG->scrollToTop();
+    SG->horizontalScrollBar()->setValue(0);
 }

@@ -37,6 +37,8 @@ public:
 
     // Each column of SG as wide as its widest text in SG's font, plus 5 pixels.
     void fitColumns();
+    // The first data cell current and selected alone, the grid scrolled to its start.
+    void showFromStart();
 
 signals:
     void saveClicked();

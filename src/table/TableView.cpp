@@ -79,6 +79,7 @@ void TableView::open(int page)
         return;
     }
     form_.fitColumns();
+    form_.showFromStart();
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         form_.move(screen->availableGeometry().center() - form_.rect().center());
     if (host_.dialogs().exec(&form_) != QDialog::Accepted)

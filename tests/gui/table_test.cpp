@@ -141,6 +141,7 @@ TEST_F(Table, TheWindowShowsThePageAsTwoGrids)
                 EXPECT_EQ(editable, r > 0 && c > 0) << r << "," << c;
             }
         EXPECT_EQ(cell(t.SG2, 1, 1), " ; урон");
+        EXPECT_EQ(t.SG->currentIndex(), t.SG->model()->index(1, 1));
         const QFontMetrics m(t.SG->font());
         EXPECT_EQ(t.SG->columnWidth(0),
                   qMax(m.horizontalAdvance("Имя"), m.horizontalAdvance("ПМ")) + 5);
