@@ -82,7 +82,6 @@ struct EntryKeys
 TableEntry readEntry(const Reader &page, const QByteArray &section, const EntryKeys &keys)
 {
     TableEntry entry;
-    entry.caption = page.text(section, keys.caption, TableText::MissingCaption);
     entry.full = page.has(section, keys.full);
     struct Key
     {
@@ -146,6 +145,9 @@ void readLayout(const Reader &page, TableLayout &layout)
             row.entries.append(readEntry(page, row.section, entryKeys));
         layout.rows.append(std::move(row));
     }
+    for (const EntryKeys &entryKeys : keys)
+        layout.headers.append(
+            page.text(layout.rows.last().section, entryKeys.caption, TableText::MissingCaption));
 }
 
 } // namespace
@@ -196,23 +198,23 @@ TableLayout TablePage::fill(int page, GridCellStore &values, GridCellStore &rema
     for (int j = 1; j <= n; ++j)
         values.setCell(0, j, layout.rows[j - 1].label);
     for (int k = 1; k <= m; ++k)
-        values.setCell(k, 0, layout.rows[n - 1].entries[k - 1].caption);
+        values.setCell(k, 0, layout.headers[k - 1]);
 
     // The cells of each game file, so each file is read through one access to its parsed copy.
     struct Cell
     {
         int column, row;
     };
+    // By the entries' file texts; an empty list stands for no file to read: an entry the
+    // catalogue does not complete, or whose file lies outside the gamedata folder, names no
+    // parameter.
     QHash<QByteArray, QList<Cell>> byFile;
     QList<Cell> unnamed;
     for (int j = 1; j <= n; ++j) {
         for (int k = 1; k <= m; ++k) {
             const TableEntry &entry = layout.rows[j - 1].entries[k - 1];
-            // An entry the catalogue does not complete, or whose file lies outside the gamedata
-            // folder, names no parameter.
-            if (entry.writable() && !gamedataFolder_.isEmpty() &&
-                isInsideGamedata(gamedataFolder_, entry.file))
-                byFile[ParameterLookup::gameFilePath(gamedataFolder_, entry.file)].append({k, j});
+            if (entry.writable())
+                byFile[entry.file].append({k, j});
             else
                 unnamed.append({k, j});
         }
@@ -230,7 +232,13 @@ TableLayout TablePage::fill(int page, GridCellStore &values, GridCellStore &rema
     for (const Cell &cell : unnamed)
         setValue(cell.column, cell.row, TableText::Missing);
     for (auto it = byFile.cbegin(); it != byFile.cend(); ++it) {
-        ProfileCache::instance().withDocument(it.key(), [&](const IniDocument &document) {
+        if (gamedataFolder_.isEmpty() || !isInsideGamedata(gamedataFolder_, it.key())) {
+            for (const Cell &cell : it.value())
+                setValue(cell.column, cell.row, TableText::Missing);
+            continue;
+        }
+        const QByteArray path = ParameterLookup::gameFilePath(gamedataFolder_, it.key());
+        ProfileCache::instance().withDocument(path, [&](const IniDocument &document) {
             const Reader file(document);
             for (const Cell &cell : it.value()) {
                 const TableEntry &entry = layout.rows[cell.row - 1].entries[cell.column - 1];

@@ -26,7 +26,6 @@ inline constexpr char MissingPageFile[] = "123";
 // One entry of a sub-tab as the table reads it.
 struct TableEntry
 {
-    QByteArray caption;
     QByteArray file;
     QByteArray section;
     QByteArray param;
@@ -54,6 +53,8 @@ struct TableLayout
     int subTabs = 0;      // n
     int entries = 0;      // m, from the first sub-tab
     QList<TableRow> rows; // rows[0] is row 1
+    // "<k>_Caption" of the last sub-tab's entries, "ERROR" when missing: the column headers.
+    QByteArrayList headers;
 
     enum class Status
     {

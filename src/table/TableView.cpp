@@ -10,7 +10,6 @@
 #include "table/TableApply.h"
 #include "table/TableFormats.h"
 #include "table/TablePage.h"
-#include "textcodec/Cp1251.h"
 #include "ui/DataSlots.h"
 #include "ui/Dialogs.h"
 #include "ui/WindowHost.h"
