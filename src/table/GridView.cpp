@@ -2,6 +2,7 @@
 
 #include <QHeaderView>
 #include <QScrollBar>
+#include <QWheelEvent>
 
 #include <utility>
 
@@ -52,6 +53,8 @@ QTableView *GridView::createOverlay(const char *name)
     view->setAutoScroll(false);
     view->setTextElideMode(Qt::ElideNone);
     view->setWordWrap(false);
+    // The wheel scrolls the grid, which the overlays follow.
+    view->viewport()->installEventFilter(this);
     return view;
 }
 
@@ -98,11 +101,30 @@ void GridView::resizeEvent(QResizeEvent *event)
     placeOverlays();
 }
 
+bool GridView::eventFilter(QObject *watched, QEvent *event)
+{
+    // The grid filters its own scroll bars' events too: only the overlays' wheel is taken.
+    const bool overlay = watched == fixedRow_->viewport() || watched == fixedColumn_->viewport() ||
+                         watched == corner_->viewport();
+    if (event->type() == QEvent::Wheel && overlay) {
+        wheelEvent(static_cast<QWheelEvent *>(event));
+        return true;
+    }
+    return QTableView::eventFilter(watched, event);
+}
+
 void GridView::scrollTo(const QModelIndex &index, ScrollHint hint)
 {
+    const int left = horizontalScrollBar()->value();
+    const int top = verticalScrollBar()->value();
     QTableView::scrollTo(index, hint);
     if (!index.isValid())
         return;
+    // A fixed cell is always in view: choosing one scrolls nothing along its fixed direction.
+    if (index.column() == 0)
+        horizontalScrollBar()->setValue(left);
+    if (index.row() == 0)
+        verticalScrollBar()->setValue(top);
     // A cell must not end up under the fixed row or column.
     const QRect cell = visualRect(index);
     if (index.column() > 0 && cell.left() < columnWidth(0))

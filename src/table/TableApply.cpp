@@ -29,6 +29,8 @@ QString TableApplyReport::message() const
 {
     if (complete)
         return TableApply::savedMessage();
+    if (row == 0) // stopped before the first cell
+        return QStringLiteral("Таблица не применена.\n") + reason;
     QString text = QStringLiteral("Таблица применена не полностью: остановлено на вкладке «%1» "
                                   "(строка %2), столбец %3, файл %4.")
                        .arg(cp1251::toUnicode(subTab))

@@ -149,3 +149,14 @@ TEST_F(TableApplyTest, WrittenCellsAreDuplicated)
     EXPECT_TRUE(TempDir::read(dir.path("dup/!FileTable!.table")).contains("b.ltx=config\\b.ltx"));
     EXPECT_FALSE(QFile::exists(dir.path("dup/a.ltx"))) << "cells not written are not duplicated";
 }
+
+TEST_F(TableApplyTest, APageFileGrownTooLargeSinceTheOpeningWritesNothing)
+{
+    values.setCell(1, 1, "0.7,");
+    writeSetting("Table.ini", "[Pages]\nKol-vo=20000\n");
+    const TableApplyReport report = apply();
+    EXPECT_FALSE(report.complete);
+    EXPECT_TRUE(report.message().startsWith("Таблица не применена.\n"))
+        << report.message().toStdString();
+    EXPECT_EQ(gameFile("config/a.ltx"), ini(A));
+}

@@ -5,6 +5,7 @@
 #include <QScrollBar>
 #include <QTableView>
 #include <QTest>
+#include <QWheelEvent>
 #include <gtest/gtest.h>
 
 #include "editor/ValueBox.h"
@@ -347,4 +348,16 @@ TEST(TableGrid, TheHeaderRowAndColumnStayInViewWhileTheCellsScroll)
         EXPECT_EQ(column->indexAt(QPoint(2, cell.center().y())).row(), c.row)
             << "the fixed column shows the row's label beside it";
     }
+
+    // Choosing a label keeps the columns where they are; the wheel over the labels scrolls.
+    t.SG->setCurrentIndex(t.SG->model()->index(1, 29));
+    const int left = t.SG->horizontalScrollBar()->value();
+    t.SG->setCurrentIndex(t.SG->model()->index(30, 0));
+    EXPECT_EQ(t.SG->horizontalScrollBar()->value(), left);
+    const int top = t.SG->verticalScrollBar()->value();
+    QWheelEvent wheel(QPointF(5, 50), column->viewport()->mapToGlobal(QPointF(5, 50)), QPoint(),
+                      QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(column->viewport(), &wheel);
+    EXPECT_LT(t.SG->verticalScrollBar()->value(), top);
+    EXPECT_EQ(column->verticalScrollBar()->value(), t.SG->verticalScrollBar()->value());
 }
