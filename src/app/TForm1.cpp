@@ -23,6 +23,7 @@
 #include "editor/TForm6.h"
 #include "profile/ProfileFile.h"
 #include "table/TForm7.h"
+#include "table/TableView.h"
 #include "textcodec/Cp1251.h"
 #include "ui/AppInfo.h"
 #include "ui/Dialogs.h"
@@ -89,6 +90,7 @@ TForm1::TForm1(const MainWindowOptions &options, QWidget *parent) : QMainWindow(
     rows_ = std::make_unique<RowEditor>(*this);
     pictures_ = std::make_unique<PictureViewer>(*this, *Form6);
     help_ = std::make_unique<HelpWindow>(*this, *Form2);
+    table_ = std::make_unique<TableView>(*this, *Form7);
 }
 
 TForm1::~TForm1() = default;
@@ -180,6 +182,9 @@ void TForm1::createMenus()
     connect(N4, &QAction::triggered, this, &TForm1::N4Click);
     connect(N19, &QAction::triggered, this, &TForm1::N19Click);
     connect(N8, &QAction::triggered, this, &TForm1::N8Click);
+    connect(N21, &QAction::triggered, this, &TForm1::N21Click);
+    connect(N27, &QAction::triggered, this, &TForm1::N27Click);
+    connect(N28, &QAction::triggered, this, &TForm1::N28Click);
 
     // The pop-up menu of the value boxes of ordinary rows.
     PopupMenuAdd = new QMenu(this);
@@ -251,6 +256,16 @@ QObject *TForm1::findComponent(const QString &name) const
 {
     // A deleted control reads as null, never as a dangling pointer.
     return byName_.value(name);
+}
+
+bool TForm1::writeSetting(const char *section, const char *key, int value, QString *error)
+{
+    if (!settingsFile_) {
+        if (error)
+            *error = QStringLiteral("Файл настроек не открыт.");
+        return false;
+    }
+    return settingsFile_->writeInteger(section, key, value, error);
 }
 
 void TForm1::showMessage(MessageKind kind, const QString &text)
@@ -357,5 +372,22 @@ void TForm1::N8Click()
     help_->N8Click();
 }
 
-// The table view comes with its window.
-void TForm1::ButTablClick(QPushButton *) {}
+void TForm1::N21Click()
+{
+    table_->N21Click();
+}
+
+void TForm1::N27Click()
+{
+    table_->N27Click();
+}
+
+void TForm1::N28Click()
+{
+    table_->N28Click();
+}
+
+void TForm1::ButTablClick(QPushButton *button)
+{
+    table_->ButTablClick(button);
+}

@@ -31,6 +31,7 @@ class TForm7;
 class QCheckBox;
 class QPushButton;
 class RowEditor;
+class TableView;
 class ValueBox;
 
 // Placeholder texts that the add-entry command offers.
@@ -41,8 +42,8 @@ struct EntryExamples
 
 // The main window. It holds the state shared for the whole run (folders, settings, message
 // level), owns every control and finds them by name, and keeps one method per user event.
-// The subsystems that drive parts of it (the row editor now) work against WindowHost; the
-// event methods here forward to them, so each handler is found under its usual name.
+// The subsystems that drive parts of it (the row editor, the table view) work against WindowHost;
+// the event methods here forward to them, so each handler is found under its usual name.
 class TForm1 : public QMainWindow, public WindowHost
 {
     Q_OBJECT
@@ -76,6 +77,7 @@ public:
     const ProgramSettings &settings() const override { return settings_; }
     const QByteArray &programFolder() const override { return programFolder_; }
     const QByteArray &gamedataFolder() const override { return gamedataFolder_; }
+    bool writeSetting(const char *section, const char *key, int value, QString *error) override;
     QLabel *statusLine() const override { return Panel1; }
     QPlainTextEdit *pendingText() const override { return TMP; }
     QPlainTextEdit *helpText() const override { return Help; }
@@ -88,6 +90,7 @@ public:
     int rowCounter() const { return rowCounter_; }
     const EntryExamples &entryExamples() const { return entryExamples_; }
     const QString &registryFolder() const { return registryFolder_; }
+    TableView &tableView() const { return *table_; }
     // True from the end of the start-up sequence on.
     bool isReady() const { return ready_; }
 
@@ -108,6 +111,11 @@ public:
     void ButClick(QPushButton *apply);
     void ButTradeClick(QPushButton *apply);
     void N19Click();
+
+    // --- table view and table mode
+    void N21Click();
+    void N27Click();
+    void N28Click();
 
     // --- buttons on the sub-tabs (picture viewer, table view)
     void ButImgClick(QPushButton *button) override;
@@ -161,6 +169,7 @@ private:
     std::unique_ptr<RowEditor> rows_;
     std::unique_ptr<PictureViewer> pictures_;
     std::unique_ptr<HelpWindow> help_;
+    std::unique_ptr<TableView> table_;
     QString registryFolder_;
     QList<QPointer<QObject>> components_;
     QHash<QString, QPointer<QObject>> byName_;

@@ -1,11 +1,56 @@
 #pragma once
 
 #include <QDialog>
+#include <QList>
 
-// The table view of a catalogue page: one instance, reused for every table view.
+#include "table/GridCellStore.h"
+
+class GridModel;
+class QPushButton;
+class QTableView;
+
+// The table view of a catalogue page: one instance, reused for every table view. The value
+// grid SG shows the cells; the remainder grid SG2, never shown, keeps what SG leaves out of each
+// value (its comment part). "Применить" closes with Accepted, "Отмена" (and the window's close
+// command, and Escape) with Rejected; "Сохранить" and "Загрузить" leave the window open.
 class TForm7 : public QDialog
 {
     Q_OBJECT
 public:
     explicit TForm7(QWidget *parent = nullptr);
+
+    QTableView *SG = nullptr;
+    QTableView *SG2 = nullptr;
+    QPushButton *Button1 = nullptr; // Применить
+    QPushButton *Button3 = nullptr; // Сохранить
+    QPushButton *Button4 = nullptr; // Загрузить
+    QPushButton *Button2 = nullptr; // Отмена
+
+    GridCellStore &values() { return values_; }
+    GridCellStore &remainders() { return remainders_; }
+    GridModel *valueModel() const { return valueModel_; }
+    GridModel *remainderModel() const { return remainderModel_; }
+
+    // Call around changes made to the stores directly (filling, loading).
+    void beginChange();
+    void endChange();
+
+    // Each column of SG as wide as its widest text in SG's font, plus 5 pixels.
+    void fitColumns();
+    // The first data cell current and selected alone, the grid scrolled to its start.
+    void showFromStart();
+
+signals:
+    void saveClicked();
+    void loadClicked();
+    void textRefused(const QString &text);
+
+private:
+    QTableView *createGrid(const char *name, GridModel *model);
+
+    GridCellStore values_;
+    GridCellStore remainders_;
+    GridModel *valueModel_ = nullptr;
+    GridModel *remainderModel_ = nullptr;
+    QList<int> widths_; // of SG's columns, kept over a change
 };

@@ -43,6 +43,9 @@ public:
     virtual const ProgramSettings &settings() const = 0;
     virtual const QByteArray &programFolder() const = 0;
     virtual const QByteArray &gamedataFolder() const = 0;
+    // Writes an integer setting into the settings file at once; the settings of this run stay as
+    // they were read. False with the reason in *error when the file could not be written.
+    virtual bool writeSetting(const char *section, const char *key, int value, QString *error) = 0;
 
     // The shared displays and the outer tabs.
     virtual QLabel *statusLine() const = 0;          // Panel1

@@ -70,7 +70,7 @@ protected:
     Shown click()
     {
         Shown shown;
-        f.dialogs.whileShown = [&shown](QDialog *d) {
+        f.dialogs.whileOpen = [&shown](QDialog *d) {
             auto *viewer = qobject_cast<TForm6 *>(d);
             ASSERT_NE(viewer, nullptr);
             shown.pictureVisible = viewer->Image1->isVisibleTo(viewer);

@@ -26,11 +26,17 @@ public:
     QStringList folderTitles;
     // Object names of the modal windows shown, in order.
     QStringList shownDialogs;
-    // Called with each modal window while it is "shown", to look at it then.
-    std::function<void(QDialog *)> whileShown;
     // Addresses handed to the desktop, and whether a handler takes them.
     QList<QUrl> openedUrls;
     bool urlHandlerAvailable = true;
+    // File dialogs: their titles and filter lists as asked, the file type each offered, and the
+    // file type to answer with (an unanswered one keeps the type offered).
+    QStringList fileTitles;
+    QStringList fileFilters;
+    QStringList offeredFilters;
+    QQueue<QString> selectedFilters;
+    // Runs while a modal window of the program is "open", before its result is answered.
+    std::function<void(QDialog *)> whileOpen;
 
     void message(QWidget *, const QString &text) override { messages.append(text); }
     int ask(QWidget *, const QString &text, const QStringList &) override
@@ -43,12 +49,16 @@ public:
         folderTitles.append(title);
         return folders.isEmpty() ? QString() : folders.dequeue();
     }
-    QString openFileName(QWidget *, const QString &, const QString &, QString *) override
+    QString openFileName(QWidget *, const QString &title, const QString &filters,
+                         QString *selectedFilter) override
     {
+        fileAsked(title, filters, selectedFilter);
         return openFiles.isEmpty() ? QString() : openFiles.dequeue();
     }
-    QString saveFileName(QWidget *, const QString &, const QString &, QString *) override
+    QString saveFileName(QWidget *, const QString &title, const QString &filters,
+                         QString *selectedFilter) override
     {
+        fileAsked(title, filters, selectedFilter);
         return saveFiles.isEmpty() ? QString() : saveFiles.dequeue();
     }
     std::optional<QColor> chooseColor(QWidget *, const QColor &) override
@@ -58,13 +68,23 @@ public:
     int exec(QDialog *dialog) override
     {
         shownDialogs.append(dialog->objectName());
-        if (whileShown)
-            whileShown(dialog);
+        if (whileOpen)
+            whileOpen(dialog);
         return dialogResults.isEmpty() ? QDialog::Rejected : dialogResults.dequeue();
     }
     bool openUrl(const QUrl &url) override
     {
         openedUrls.append(url);
         return urlHandlerAvailable;
+    }
+
+private:
+    void fileAsked(const QString &title, const QString &filters, QString *selectedFilter)
+    {
+        fileTitles.append(title);
+        fileFilters.append(filters);
+        offeredFilters.append(selectedFilter ? *selectedFilter : QString());
+        if (selectedFilter && !selectedFilters.isEmpty())
+            *selectedFilter = selectedFilters.dequeue();
     }
 };

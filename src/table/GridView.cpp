@@ -1,0 +1,135 @@
+#include "table/GridView.h"
+
+#include <QHeaderView>
+#include <QScrollBar>
+#include <QWheelEvent>
+
+#include <utility>
+
+GridView::GridView(QWidget *parent) : QTableView(parent)
+{
+    setHorizontalScrollMode(ScrollPerPixel);
+    setVerticalScrollMode(ScrollPerPixel);
+    fixedRow_ = createOverlay("FixedRow");
+    fixedColumn_ = createOverlay("FixedColumn");
+    corner_ = createOverlay("FixedCorner");
+
+    connect(horizontalScrollBar(), &QScrollBar::valueChanged, fixedRow_->horizontalScrollBar(),
+            &QScrollBar::setValue);
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, fixedColumn_->verticalScrollBar(),
+            &QScrollBar::setValue);
+    // Sizes follow the grid's own.
+    connect(horizontalHeader(), &QHeaderView::sectionResized, this,
+            [this](int column, int, int size) {
+                for (QTableView *v : {fixedRow_, fixedColumn_, corner_})
+                    v->setColumnWidth(column, size);
+                if (column == 0)
+                    placeOverlays();
+            });
+    connect(verticalHeader(), &QHeaderView::sectionResized, this, [this](int row, int, int size) {
+        for (QTableView *v : {fixedRow_, fixedColumn_, corner_})
+            v->setRowHeight(row, size);
+        if (row == 0)
+            placeOverlays();
+    });
+}
+
+QTableView *GridView::createOverlay(const char *name)
+{
+    auto *view = new QTableView(this);
+    view->setObjectName(name);
+    view->setFocusPolicy(Qt::NoFocus);
+    view->setFrameShape(QFrame::NoFrame);
+    view->horizontalHeader()->hide();
+    view->verticalHeader()->hide();
+    view->horizontalHeader()->setMinimumSectionSize(1);
+    view->verticalHeader()->setMinimumSectionSize(1);
+    view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    view->setHorizontalScrollMode(ScrollPerPixel);
+    view->setVerticalScrollMode(ScrollPerPixel);
+    view->setEditTriggers(NoEditTriggers);
+    // Only the grid scrolls them; selecting a cell must not.
+    view->setAutoScroll(false);
+    view->setTextElideMode(Qt::ElideNone);
+    view->setWordWrap(false);
+    // The wheel scrolls the grid, which the overlays follow.
+    view->viewport()->installEventFilter(this);
+    return view;
+}
+
+void GridView::setModel(QAbstractItemModel *model)
+{
+    QTableView::setModel(model);
+    for (QTableView *v : {fixedRow_, fixedColumn_, corner_}) {
+        v->setModel(model);
+        v->setSelectionModel(selectionModel());
+        v->verticalHeader()->setDefaultSectionSize(verticalHeader()->defaultSectionSize());
+    }
+    connect(model, &QAbstractItemModel::modelReset, this, &GridView::placeOverlays);
+    placeOverlays();
+}
+
+void GridView::placeOverlays()
+{
+    if (!model())
+        return;
+    const QRect area = viewport()->geometry();
+    const int width0 = columnWidth(0);
+    const int height0 = rowHeight(0);
+    // One pixel more covers the grid line after the fixed cells.
+    fixedRow_->setGeometry(area.x(), area.y(), area.width(), qMin(height0 + 1, area.height()));
+    fixedColumn_->setGeometry(area.x(), area.y(), qMin(width0 + 1, area.width()), area.height());
+    corner_->setGeometry(area.x(), area.y(), qMin(width0 + 1, area.width()),
+                         qMin(height0 + 1, area.height()));
+    for (QTableView *v : {fixedRow_, fixedColumn_, corner_}) {
+        v->setShowGrid(showGrid());
+        v->setVisible(true);
+        v->raise();
+    }
+    corner_->raise();
+    for (auto [from, to] : {std::pair{horizontalScrollBar(), fixedRow_->horizontalScrollBar()},
+                            std::pair{verticalScrollBar(), fixedColumn_->verticalScrollBar()}}) {
+        to->setRange(from->minimum(), from->maximum());
+        to->setValue(from->value());
+    }
+}
+
+void GridView::resizeEvent(QResizeEvent *event)
+{
+    QTableView::resizeEvent(event);
+    placeOverlays();
+}
+
+bool GridView::eventFilter(QObject *watched, QEvent *event)
+{
+    // The grid filters its own scroll bars' events too: only the overlays' wheel is taken.
+    const bool overlay = watched == fixedRow_->viewport() || watched == fixedColumn_->viewport() ||
+                         watched == corner_->viewport();
+    if (event->type() == QEvent::Wheel && overlay) {
+        wheelEvent(static_cast<QWheelEvent *>(event));
+        return true;
+    }
+    return QTableView::eventFilter(watched, event);
+}
+
+void GridView::scrollTo(const QModelIndex &index, ScrollHint hint)
+{
+    const int left = horizontalScrollBar()->value();
+    const int top = verticalScrollBar()->value();
+    QTableView::scrollTo(index, hint);
+    if (!index.isValid())
+        return;
+    // A fixed cell is always in view: choosing one scrolls nothing along its fixed direction.
+    if (index.column() == 0)
+        horizontalScrollBar()->setValue(left);
+    if (index.row() == 0)
+        verticalScrollBar()->setValue(top);
+    // A cell must not end up under the fixed row or column.
+    const QRect cell = visualRect(index);
+    if (index.column() > 0 && cell.left() < columnWidth(0))
+        horizontalScrollBar()->setValue(horizontalScrollBar()->value() -
+                                        (columnWidth(0) - cell.left()));
+    if (index.row() > 0 && cell.top() < rowHeight(0))
+        verticalScrollBar()->setValue(verticalScrollBar()->value() - (rowHeight(0) - cell.top()));
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include "gamefiles/ParameterWriter.h"
+
+class GridCellStore;
+
+// What an apply of the table did: how many cells it wrote and, when it stopped early, where
+// and why.
+struct TableApplyReport
+{
+    int written = 0; // cells whose game file took the new value
+    bool complete = true;
+    // Where the apply stopped (complete == false).
+    int row = 0;    // sub-tab number j
+    int column = 0; // entry number k
+    QByteArray subTab;
+    QByteArray file; // the entry's file as the catalogue gives it
+    QString reason;
+
+    // The text to show the user (Russian).
+    QString message() const;
+};
+
+// Writes the table view's grids back into the game files: every cell (k, j) below the header
+// row and right of the label column whose text (value grid followed by remainder grid) differs
+// from its parameter's current value goes to entry k of sub-tab j, by position, whatever the row
+// labels and column headers say. Rows and columns follow the page file as it is now: rows with
+// no sub-tab in it are skipped, and the first sub-tab's entry count gives the columns. A cell
+// whose parameter is missing and that still shows the missing marker is not written.
+//
+// Each write goes through the parameter writer (backup, duplication, refusals). The apply stops
+// at the first write that does not fully succeed; what was written before stays written.
+class TableApply
+{
+public:
+    TableApply(WriteTarget target, QByteArray pageFilePath);
+
+    TableApplyReport apply(const GridCellStore &values, const GridCellStore &remainders) const;
+
+    // The message of a complete apply.
+    static QString savedMessage();
+
+private:
+    WriteTarget target_;
+    QByteArray pageFilePath_;
+};

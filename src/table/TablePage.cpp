@@ -1,0 +1,246 @@
+#include "table/TablePage.h"
+
+#include <QHash>
+
+#include <optional>
+#include <vector>
+
+#include <utility>
+
+#include "catalogue/CatalogueFormat.h"
+#include "gamefiles/GamePath.h"
+#include "gamefiles/ParameterLookup.h"
+#include "gamefiles/ValueDivision.h"
+#include "profile/IniDocument.h"
+#include "profile/ProfileCache.h"
+#include "profile/ProfileFile.h"
+#include "table/GridCellStore.h"
+#include "textcodec/Cp1251.h"
+
+using namespace CatalogueFormat;
+
+namespace {
+
+// Reads of one parsed file, with the rules of ProfileFile's reads.
+class Reader
+{
+public:
+    explicit Reader(const IniDocument &document) : document_(document) {}
+
+    bool has(const QByteArray &section, const QByteArray &key) const
+    {
+        return document_.value(section, key).has_value();
+    }
+    std::optional<QByteArray> find(const QByteArray &section, const QByteArray &key) const
+    {
+        if (const auto value = document_.value(section, key))
+            return value->toByteArray();
+        return std::nullopt;
+    }
+    QByteArray text(const QByteArray &section, const QByteArray &key,
+                    const QByteArray &defaultValue) const
+    {
+        return find(section, key).value_or(defaultValue);
+    }
+    int integer(const QByteArray &section, const QByteArray &key, int defaultValue) const
+    {
+        int number;
+        const auto value = document_.value(section, key);
+        return value && ProfileFile::parseInteger(*value, &number) ? number : defaultValue;
+    }
+
+private:
+    const IniDocument &document_;
+};
+
+QString tooLarge(const QByteArray &path, const QByteArray &section, int count)
+{
+    return QStringLiteral("%1: [%2] Kol-vo=%3 - больше %4.")
+        .arg(cp1251::toUnicode(path), cp1251::toUnicode(section))
+        .arg(count)
+        .arg(TableLayout::MaxCount);
+}
+
+// The keys of entry k, the same in every sub-tab section.
+struct EntryKeys
+{
+    QByteArray caption, file, section, param, full;
+
+    explicit EntryKeys(int k)
+        : caption(numberedKey(k, CaptionSuffix)), file(numberedKey(k, EntryFileSuffix)),
+          section(numberedKey(k, SectionSuffix)), param(numberedKey(k, ParamSuffix)),
+          full(numberedKey(k, FullSuffix))
+    {
+    }
+};
+
+TableEntry readEntry(const Reader &page, const QByteArray &section, const EntryKeys &keys)
+{
+    TableEntry entry;
+    entry.full = page.has(section, keys.full);
+    struct Key
+    {
+        const QByteArray &name;
+        QByteArray &value;
+        const char *missing;
+    };
+    for (const Key &key : {Key{keys.file, entry.file, TableText::MissingFile},
+                           Key{keys.section, entry.section, TableText::MissingSection},
+                           Key{keys.param, entry.param, TableText::MissingParam}}) {
+        std::optional<QByteArray> value = page.find(section, key.name);
+        if (!value) {
+            entry.missingKeys << key.name;
+            value = key.missing;
+        }
+        key.value = std::move(*value);
+    }
+    return entry;
+}
+
+void readLayout(const Reader &page, TableLayout &layout)
+{
+    layout.subTabs = qMax(page.integer(PagesSection, CountKey, 0), 0);
+    if (layout.subTabs > TableLayout::MaxCount) {
+        layout.status = TableLayout::Status::TooLarge;
+        layout.reason = tooLarge(layout.pageFilePath, PagesSection, layout.subTabs);
+        return;
+    }
+    if (layout.subTabs == 0)
+        return;
+    const QByteArray firstSection = page.text(PagesSection, numberedKey(1), QByteArray());
+    layout.entries = qMax(page.integer(firstSection, CountKey, 0), 0);
+    if (layout.entries > TableLayout::MaxCount) {
+        layout.status = TableLayout::Status::TooLarge;
+        layout.reason = tooLarge(layout.pageFilePath, firstSection, layout.entries);
+        return;
+    }
+    if (qint64(layout.subTabs) * layout.entries > TableLayout::MaxCells) {
+        layout.status = TableLayout::Status::TooLarge;
+        layout.reason = QStringLiteral("%1: %2 x %3 ячеек - больше %4.")
+                            .arg(cp1251::toUnicode(layout.pageFilePath))
+                            .arg(layout.subTabs)
+                            .arg(layout.entries)
+                            .arg(TableLayout::MaxCells);
+        return;
+    }
+    std::vector<EntryKeys> keys;
+    keys.reserve(layout.entries);
+    for (int k = 1; k <= layout.entries; ++k)
+        keys.emplace_back(k);
+    layout.rows.reserve(layout.subTabs);
+    for (int j = 1; j <= layout.subTabs; ++j) {
+        TableRow row;
+        const QByteArray key = numberedKey(j);
+        const std::optional<QByteArray> section = page.find(PagesSection, key);
+        row.hasSection = section.has_value();
+        row.section = section.value_or(QByteArray());
+        row.label = section.value_or(TableText::MissingLabel);
+        row.entries.reserve(layout.entries);
+        for (const EntryKeys &entryKeys : keys)
+            row.entries.append(readEntry(page, row.section, entryKeys));
+        layout.rows.append(std::move(row));
+    }
+    for (const EntryKeys &entryKeys : keys)
+        layout.headers.append(
+            page.text(layout.rows.last().section, entryKeys.caption, TableText::MissingCaption));
+}
+
+} // namespace
+
+TableLayout TableLayout::read(const QByteArray &pageFilePath)
+{
+    TableLayout layout;
+    layout.pageFilePath = pageFilePath;
+    ProfileCache::instance().withDocument(
+        pageFilePath, [&](const IniDocument &document) { readLayout(Reader(document), layout); });
+    return layout;
+}
+
+TablePage::TablePage(QByteArray programFolder, QByteArray gamedataFolder)
+    : programFolder_(std::move(programFolder)), gamedataFolder_(std::move(gamedataFolder))
+{
+}
+
+bool TablePage::isTableCapable(int page) const
+{
+    const ProfileFile index(indexPath(programFolder_));
+    return index.readString(GlobalPagesSection, numberedKey(page, TableSuffix), MissingTable) !=
+           MissingTable;
+}
+
+QByteArray TablePage::pageFilePath(int page) const
+{
+    const ProfileFile index(indexPath(programFolder_));
+    return CatalogueFormat::pageFilePath(
+        programFolder_, index.readString(GlobalPagesSection, numberedKey(page, FileSuffix),
+                                         TableText::MissingPageFile));
+}
+
+TableLayout TablePage::fill(int page, GridCellStore &values, GridCellStore &remainders) const
+{
+    const TableLayout layout = TableLayout::read(pageFilePath(page));
+    if (layout.status != TableLayout::Status::Read)
+        return layout;
+    const int n = layout.subTabs;
+    const int m = layout.entries;
+    values.setRowCount(n + 1);
+    remainders.setRowCount(n + 1);
+    values.setCell(0, 0, TableText::NameHeader);
+    if (n == 0)
+        return layout;
+    values.setColumnCount(m + 1);
+    remainders.setColumnCount(m + 1);
+    for (int j = 1; j <= n; ++j)
+        values.setCell(0, j, layout.rows[j - 1].label);
+    for (int k = 1; k <= m; ++k)
+        values.setCell(k, 0, layout.headers[k - 1]);
+
+    // The cells of each game file, so each file is read through one access to its parsed copy.
+    struct Cell
+    {
+        int column, row;
+    };
+    // By the entries' file texts; an empty list stands for no file to read: an entry the
+    // catalogue does not complete, or whose file lies outside the gamedata folder, names no
+    // parameter.
+    QHash<QByteArray, QList<Cell>> byFile;
+    QList<Cell> unnamed;
+    for (int j = 1; j <= n; ++j) {
+        for (int k = 1; k <= m; ++k) {
+            const TableEntry &entry = layout.rows[j - 1].entries[k - 1];
+            if (entry.writable())
+                byFile[entry.file].append({k, j});
+            else
+                unnamed.append({k, j});
+        }
+    }
+    auto setValue = [&](int k, int j, const QByteArray &value) {
+        if (layout.rows[j - 1].entries[k - 1].full) {
+            values.setCell(k, j, value);
+            remainders.setCell(k, j, QByteArray());
+            return;
+        }
+        const ValueDivision parts = ValueDivision::divide(value);
+        values.setCell(k, j, parts.valuePart);
+        remainders.setCell(k, j, parts.commentPart);
+    };
+    for (const Cell &cell : unnamed)
+        setValue(cell.column, cell.row, TableText::Missing);
+    for (auto it = byFile.cbegin(); it != byFile.cend(); ++it) {
+        if (gamedataFolder_.isEmpty() || !isInsideGamedata(gamedataFolder_, it.key())) {
+            for (const Cell &cell : it.value())
+                setValue(cell.column, cell.row, TableText::Missing);
+            continue;
+        }
+        const QByteArray path = ParameterLookup::gameFilePath(gamedataFolder_, it.key());
+        ProfileCache::instance().withDocument(path, [&](const IniDocument &document) {
+            const Reader file(document);
+            for (const Cell &cell : it.value()) {
+                const TableEntry &entry = layout.rows[cell.row - 1].entries[cell.column - 1];
+                setValue(cell.column, cell.row,
+                         file.text(entry.section, entry.param, TableText::Missing));
+            }
+        });
+    }
+    return layout;
+}

@@ -1,0 +1,363 @@
+#include <QAction>
+#include <QFontMetrics>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTableView>
+#include <QTest>
+#include <QWheelEvent>
+#include <gtest/gtest.h>
+
+#include "editor/ValueBox.h"
+#include "support/WindowFixture.h"
+#include "table/GridCellStore.h"
+#include "table/GridModel.h"
+#include "table/TForm7.h"
+#include "table/TableView.h"
+#include "ui/DataSlots.h"
+
+namespace {
+
+const QString Refusal = "Эту вкладку невозможно представить в табличном виде!";
+const QString Wait = "Внимание! Это займет некоторое время! Пожалуйста, подождите!";
+const QString Saved = "Данные сохранены! Для обновления данных на экране перезапустите программу!";
+const QByteArray Weapons = WindowFixture::ini("[pm]\nhit = 0.45 ; урон\nrpm = 300\n"
+                                              "[ak]\nhit = 0.6\nrpm = 600\n");
+
+// Page 1 "Оружие" is a table of two sub-tabs with two entries each (rows Name_0..Name_3); page
+// 2 "Актёр" is no table (row Name_4).
+class Table : public ::testing::Test
+{
+protected:
+    WindowFixture f;
+    int opened = 0;
+
+    void SetUp() override
+    {
+        f.writeSetting("Pages.ini", "[Global Pages]\nKol-vo=2\n1=Оружие\n1_file=Weapons\n"
+                                    "1_Enabled=true\n1_Tabl=1\n2=Актёр\n2_file=Actor\n"
+                                    "2_Enabled=true\n");
+        QString weapons = "[Pages]\nKol-vo=2\n1=ПМ\n2=АК\n";
+        for (const char *s : {"pm", "ak"})
+            weapons += QString("[%1]\nKol-vo=2\n1_Caption=Урон\n1_File=config\\w.ltx\n"
+                               "1_Section=%2\n1_Param=hit\n2_Caption=Темп\n2_File=config\\w.ltx\n"
+                               "2_Section=%2\n2_Param=rpm\n")
+                           .arg(s == QStringLiteral("pm") ? "ПМ" : "АК", s);
+        f.writeSetting("Weapons.ini", weapons);
+        f.writeSetting("Actor.ini", "[Pages]\nKol-vo=1\n1=А\n[А]\nKol-vo=1\n1_Caption=Рост\n"
+                                    "1_File=config\\w.ltx\n1_Section=pm\n1_Param=hit\n");
+        f.dir.write("gamedata/config/w.ltx", Weapons);
+    }
+
+    TForm1 &start(const QString &settings = QString())
+    {
+        f.writeSettings(settings);
+        TForm1 &w = f.start();
+        f.dialogs.messages.clear();
+        return w;
+    }
+
+    // Runs body while the table window is open, then closes it with result.
+    void whileOpen(std::function<void(TForm7 &)> body, int result = QDialog::Rejected)
+    {
+        f.dialogs.whileOpen = [this, body](QDialog *d) {
+            ++opened;
+            body(*qobject_cast<TForm7 *>(d));
+        };
+        f.dialogs.dialogResults.enqueue(result);
+    }
+
+    QByteArray gameFile() const { return TempDir::read(f.gameFolder() + "/config/w.ltx"); }
+    void click(const QString &box)
+    {
+        auto *b = qobject_cast<ValueBox *>(f.window->findComponent(box));
+        QTest::mouseClick(b->editor()->viewport(), Qt::LeftButton);
+    }
+    static QString cell(QTableView *grid, int column, int row)
+    {
+        return grid->model()->index(row, column).data().toString();
+    }
+    // Types text into a cell through its editor and leaves it with key.
+    static void type(QTableView *grid, int column, int row, const QString &text,
+                     Qt::Key key = Qt::Key_Return)
+    {
+        const QModelIndex index = grid->model()->index(row, column);
+        grid->setCurrentIndex(index);
+        grid->edit(index);
+        // Editors closed before are deleted later: the newest is this cell's.
+        const QList<QLineEdit *> editors = grid->viewport()->findChildren<QLineEdit *>();
+        ASSERT_FALSE(editors.isEmpty());
+        QLineEdit *editor = editors.last();
+        editor->setText(text);
+        QTest::keyClick(editor, key);
+        QCoreApplication::processEvents(); // Return commits from the event loop
+    }
+};
+
+} // namespace
+
+TEST_F(Table, PagesThatAreNoTablesAndNoSelectionAreRefused)
+{
+    TForm1 &w = start("Warning=2\n"); // shown at every level
+    whileOpen([](TForm7 &) {});
+    w.N21->trigger(); // before any click: page 0
+    click("Name_4");
+    w.N21->trigger();
+    EXPECT_EQ(f.dialogs.messages, QStringList({Refusal, Refusal}));
+    EXPECT_EQ(opened, 0);
+}
+
+TEST_F(Table, TheWindowShowsThePageAsTwoGrids)
+{
+    TForm1 &w = start("Warning=2\n");
+    click("Name_2"); // page 1, sub-tab 2
+    whileOpen([](TForm7 &t) {
+        EXPECT_EQ(t.windowTitle(), "Табличный вид");
+        EXPECT_EQ(t.size(), QSize(690, 469));
+        EXPECT_FALSE(t.windowFlags() & Qt::WindowCloseButtonHint);
+        EXPECT_FALSE(t.SG->isHidden());
+        EXPECT_TRUE(t.SG2->isHidden());
+        struct Button
+        {
+            QPushButton *button;
+            QString caption;
+            int left;
+        };
+        for (const Button &b : {Button{t.Button1, "Применить", 0},
+                                {t.Button3, "Сохранить", 176},
+                                {t.Button4, "Загрузить", 352},
+                                {t.Button2, "Отмена", 526}}) {
+            EXPECT_EQ(b.button->text(), b.caption);
+            EXPECT_EQ(b.button->geometry(), QRect(b.left, 440, 165, 27));
+        }
+        const QStringList rows[] = {
+            {"Имя", "Урон", "Темп"}, {"ПМ", "0.45", "300"}, {"АК", "0.6", "600"}};
+        ASSERT_EQ(t.SG->model()->rowCount(), 3);
+        ASSERT_EQ(t.SG->model()->columnCount(), 3);
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 3; ++c) {
+                EXPECT_EQ(cell(t.SG, c, r), rows[r][c]);
+                const bool editable =
+                    t.SG->model()->flags(t.SG->model()->index(r, c)) & Qt::ItemIsEditable;
+                EXPECT_EQ(editable, r > 0 && c > 0) << r << "," << c;
+            }
+        EXPECT_EQ(cell(t.SG2, 1, 1), " ; урон");
+        EXPECT_EQ(t.SG->currentIndex(), t.SG->model()->index(1, 1));
+        const QFontMetrics m(t.SG->font());
+        EXPECT_EQ(t.SG->columnWidth(0),
+                  qMax(m.horizontalAdvance("Имя"), m.horizontalAdvance("ПМ")) + 5);
+    });
+    w.N21->trigger();
+    EXPECT_EQ(opened, 1);
+    EXPECT_EQ(f.dialogs.messages, QStringList{Wait}) << "shown at every level";
+}
+
+TEST_F(Table, ApplyWritesTheEditedCellsAndCancelWritesNothing)
+{
+    for (const int result : {int(QDialog::Rejected), int(QDialog::Accepted)}) {
+        TForm1 &w = start("Warning=0\n");
+        click("Name_0");
+        whileOpen(
+            [](TForm7 &t) {
+                type(t.SG, 1, 1, "0.5", Qt::Key_Tab);
+                EXPECT_EQ(t.SG->currentIndex(), t.SG->model()->index(1, 2)) << "Tab moves on";
+                type(t.SG, 2, 2, "☃");
+                EXPECT_EQ(cell(t.SG, 2, 2), "600") << "text Windows-1251 cannot hold is refused";
+            },
+            result);
+        w.N21->trigger();
+        ASSERT_EQ(f.dialogs.messages.size(), result == QDialog::Accepted ? 3 : 2);
+        EXPECT_EQ(f.dialogs.messages[0], Wait);
+        EXPECT_TRUE(f.dialogs.messages[1].contains("Windows-1251"));
+        if (result == QDialog::Accepted) {
+            EXPECT_EQ(f.dialogs.messages[2], Saved);
+            EXPECT_TRUE(gameFile().contains(WindowFixture::ini("hit= 0.5 ; урон\n")));
+        } else {
+            EXPECT_EQ(gameFile(), Weapons);
+        }
+        f.window.reset();
+    }
+}
+
+TEST_F(Table, ClosingTheWindowCancels)
+{
+    TForm1 &w = start();
+    w.Form7->open();
+    w.Form7->close();
+    EXPECT_EQ(w.Form7->result(), QDialog::Rejected);
+}
+
+TEST_F(Table, TheTableButtonSelectsItsPageAndSubTabAndOpens)
+{
+    TForm1 &w = start("TableMode=1\n");
+    QList<QPushButton *> buttons;
+    for (const QPointer<QObject> &c : w.components())
+        if (auto *b = qobject_cast<QPushButton *>(c.data()); b && dataslot::hint(b) == "1")
+            buttons.append(b);
+    ASSERT_EQ(buttons.size(), 2) << "one per sub-tab of the table page";
+    whileOpen([](TForm7 &t) { EXPECT_EQ(cell(t.SG, 1, 2), "0.6"); });
+    QTest::mouseClick(buttons[1], Qt::LeftButton);
+    EXPECT_EQ(opened, 1);
+    EXPECT_EQ(dataslot::tag(w.N11), 1);
+    EXPECT_EQ(dataslot::tag(w.N13), 2);
+}
+
+TEST_F(Table, TableModeIsWrittenAtOnceAndTakesEffectAtTheNextStart)
+{
+    for (const char *level : {"1", "2"}) {
+        TForm1 &w = start(QString("Warning=%1\n").arg(level));
+        w.N27->trigger();
+        EXPECT_TRUE(w.N27->isChecked());
+        EXPECT_TRUE(TempDir::read(f.settingPath("Setting.ini")).contains("TableMode=1"));
+        EXPECT_EQ(f.dialogs.messages.size(), level == QStringLiteral("1") ? 1 : 0);
+        EXPECT_EQ(w.settings().tableMode, 0) << "this run keeps its mode";
+        w.N28->trigger();
+        EXPECT_TRUE(w.N28->isChecked());
+        EXPECT_TRUE(TempDir::read(f.settingPath("Setting.ini")).contains("TableMode=0"));
+        EXPECT_EQ(f.dialogs.messages.size(), level == QStringLiteral("1") ? 1 : 0);
+        f.window.reset();
+    }
+}
+
+TEST_F(Table, SaveAndLoadTakeTheFormatFromTheChosenFileType)
+{
+    TForm1 &w = start();
+    click("Name_0");
+    const QString table = "TableSave (*.tsv)", sheet = "Excel Table (*.xls)";
+    QStringList calls;
+    TableView::Formats &formats = w.tableView().formats;
+    auto saver = [&calls](const char *what) {
+        return [&calls, what](const QString &path, const GridCellStore &, QString *) {
+            calls << QString(what) + " " + path;
+            return true;
+        };
+    };
+    formats.saveTableFile = saver("table");
+    formats.saveSpreadsheet = saver("sheet");
+    formats.loadTableFile = [&calls](const QString &path, GridCellStore &grid, QString *) {
+        calls << "load " + path;
+        grid.setRowCount(4);
+        grid.setCell(1, 1, "0.9");
+        return true;
+    };
+    struct Step
+    {
+        QPushButton *TForm7::*button;
+        QString file, filter, call;
+    };
+    const Step steps[] = {
+        {&TForm7::Button3, "/t/a", table, "table /t/a.tsv"},
+        {&TForm7::Button3, "/t/b.tsv", sheet, "sheet /t/b.tsv.xls"},
+        {&TForm7::Button3, "/t/c.xls", table, "table /t/c.xls.tsv"},
+        {&TForm7::Button4, "/t/d.xls", table, "load /t/d.xls"},
+    };
+    whileOpen(
+        [&](TForm7 &t) {
+            for (const Step &s : steps) {
+                (s.button == &TForm7::Button3 ? f.dialogs.saveFiles : f.dialogs.openFiles)
+                    .enqueue(s.file);
+                f.dialogs.selectedFilters.enqueue(s.filter);
+                (t.*s.button)->click();
+            }
+            EXPECT_EQ(t.SG->model()->rowCount(), 4) << "the load changed the counts";
+            EXPECT_EQ(t.SG2->model()->rowCount(), 3) << "and left the remainder grid alone";
+            EXPECT_EQ(cell(t.SG, 1, 1), "0.9");
+            t.Button4->click(); // cancelled
+        },
+        QDialog::Accepted);
+    w.N21->trigger();
+
+    QStringList expected;
+    for (const Step &s : steps)
+        expected << s.call;
+    EXPECT_EQ(calls, expected);
+    EXPECT_EQ(f.dialogs.fileTitles,
+              QStringList({"Выберите файл для сохранения", "Выберите файл для сохранения",
+                           "Выберите файл для сохранения", "Выберите файл для загрузки",
+                           "Выберите файл для загрузки"}));
+    EXPECT_EQ(f.dialogs.fileFilters.value(0), table + ";;" + sheet);
+    EXPECT_EQ(f.dialogs.offeredFilters, QStringList({table, table, sheet, table, table}))
+        << "each dialog offers the file type chosen last in it";
+    EXPECT_EQ(f.dialogs.messages, QStringList({Wait, "Данные сохранены!", "Данные сохранены!",
+                                               "Данные сохранены!", "Данные загружены!", Saved}));
+    EXPECT_TRUE(gameFile().contains(WindowFixture::ini("hit= 0.9 ; урон\n")))
+        << "a loaded cell is written with the comment part of the opening";
+}
+
+TEST_F(Table, FailedSavesAndLoadsSayWhy)
+{
+    TForm1 &w = start();
+    click("Name_0");
+    struct Step
+    {
+        bool save;
+        QString filter, says;
+    };
+    const Step steps[] = {
+        {true, "TableSave (*.tsv)", "Ошибка сохранения таблицы!\nне реализовано"},
+        {true, "Excel Table (*.xls)", "Ошибка сохранения в Excel-формат!\nне реализовано"},
+        {false, "TableSave (*.tsv)", "Ошибка загрузки таблицы!\nне реализовано"},
+        {false, "Excel Table (*.xls)", "Ошибка импортирования!\nне реализовано"},
+    };
+    whileOpen([&](TForm7 &t) {
+        for (const Step &s : steps) {
+            (s.save ? f.dialogs.saveFiles : f.dialogs.openFiles).enqueue(f.dir.path("x"));
+            f.dialogs.selectedFilters.enqueue(s.filter);
+            (s.save ? t.Button3 : t.Button4)->click();
+        }
+    });
+    w.N21->trigger();
+    QStringList expected{Wait};
+    for (const Step &s : steps)
+        expected << s.says;
+    EXPECT_EQ(f.dialogs.messages, expected);
+}
+
+TEST(TableGrid, TheHeaderRowAndColumnStayInViewWhileTheCellsScroll)
+{
+    TForm7 t;
+    t.beginChange();
+    t.values().setColumnCount(30);
+    t.values().setRowCount(40);
+    for (int c = 0; c < 30; ++c)
+        for (int r = 0; r < 40; ++r)
+            t.values().setCell(c, r, QByteArray::number(c * 100 + r));
+    t.endChange();
+    t.fitColumns();
+    t.show();
+    QCoreApplication::processEvents();
+    auto *row = t.SG->findChild<QTableView *>("FixedRow");
+    auto *column = t.SG->findChild<QTableView *>("FixedColumn");
+    ASSERT_TRUE(row && column);
+    EXPECT_EQ(column->width(), t.SG->columnWidth(0) + 1);
+    EXPECT_EQ(row->height(), t.SG->rowHeight(0) + 1);
+
+    struct Case
+    {
+        int row, column;
+    };
+    for (const Case &c : {Case{35, 25}, Case{20, 1}, Case{1, 29}, Case{39, 1}}) {
+        const QModelIndex index = t.SG->model()->index(c.row, c.column);
+        t.SG->setCurrentIndex(index);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(row->horizontalScrollBar()->value(), t.SG->horizontalScrollBar()->value());
+        EXPECT_EQ(column->verticalScrollBar()->value(), t.SG->verticalScrollBar()->value());
+        const QRect cell = t.SG->visualRect(index);
+        EXPECT_GE(cell.left(), t.SG->columnWidth(0)) << c.row << "," << c.column;
+        EXPECT_GE(cell.top(), t.SG->rowHeight(0)) << c.row << "," << c.column;
+        EXPECT_EQ(column->indexAt(QPoint(2, cell.center().y())).row(), c.row)
+            << "the fixed column shows the row's label beside it";
+    }
+
+    // Choosing a label keeps the columns where they are; the wheel over the labels scrolls.
+    t.SG->setCurrentIndex(t.SG->model()->index(1, 29));
+    const int left = t.SG->horizontalScrollBar()->value();
+    t.SG->setCurrentIndex(t.SG->model()->index(30, 0));
+    EXPECT_EQ(t.SG->horizontalScrollBar()->value(), left);
+    const int top = t.SG->verticalScrollBar()->value();
+    QWheelEvent wheel(QPointF(5, 50), column->viewport()->mapToGlobal(QPointF(5, 50)), QPoint(),
+                      QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(column->viewport(), &wheel);
+    EXPECT_LT(t.SG->verticalScrollBar()->value(), top);
+    EXPECT_EQ(column->verticalScrollBar()->value(), t.SG->verticalScrollBar()->value());
+}
