@@ -13,6 +13,17 @@
 
 #include <mutex>
 
+#if defined(__SANITIZE_ADDRESS__)
+#define BRANVIK_LEAK_CHECKS 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define BRANVIK_LEAK_CHECKS 1
+#endif
+#endif
+#ifdef BRANVIK_LEAK_CHECKS
+#include <sanitizer/lsan_interface.h>
+#endif
+
 namespace {
 
 constexpr char kCompoundMagic[] = "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1";
@@ -43,7 +54,15 @@ bool workbookStream(QByteArrayView file, QByteArray *stream, QString *error)
     GObjectPtr<GsfInput> input{
         gsf_input_memory_new(reinterpret_cast<const guint8 *>(file.data()), file.size(), FALSE)};
     GError *gerror = nullptr;
+#ifdef BRANVIK_LEAK_CHECKS
+    // libgsf 1.14.50 loses a directory entry of some broken compound files inside this call,
+    // where no caller can free it; sanitizer builds are told not to report it.
+    __lsan_disable();
+#endif
     GObjectPtr<GsfInfile> infile{gsf_infile_msole_new(input.p, &gerror)};
+#ifdef BRANVIK_LEAK_CHECKS
+    __lsan_enable();
+#endif
     if (gerror)
         g_error_free(gerror);
     if (!infile.p) {
