@@ -340,24 +340,8 @@ bool BiffReader::readGlobals(qint64 *sheetOffset)
         case kFilePass:
             return fail(QStringLiteral("файл защищён паролем"));
         case kCodePage:
-            if (record.data.size() < 2)
-                return corrupt(QStringLiteral("короткая запись кодовой страницы"));
-            codepage_ = u16(record.data, 0);
-            switch (codepage_) {
-            case 1251:
-                charset_ = Charset::Cp1251;
-                break;
-            case 1252:
-            case 0x8001: // Windows-1252 as older versions name it
-                charset_ = Charset::Cp1252;
-                break;
-            case 1200:
-                charset_ = Charset::Latin1;
-                break;
-            default:
-                charset_ = Charset::AsciiOnly;
-                break;
-            }
+            if (!setCodePage(record.data))
+                return false;
             break;
         case kBoundSheet:
             if (record.data.size() < 6)
@@ -373,6 +357,29 @@ bool BiffReader::readGlobals(qint64 *sheetOffset)
             break;
         }
     }
+}
+
+bool BiffReader::setCodePage(QByteArrayView data)
+{
+    if (data.size() < 2)
+        return corrupt(QStringLiteral("короткая запись кодовой страницы"));
+    codepage_ = u16(data, 0);
+    switch (codepage_) {
+    case 1251:
+        charset_ = Charset::Cp1251;
+        break;
+    case 1252:
+    case 0x8001: // Windows-1252 as older versions name it
+        charset_ = Charset::Cp1252;
+        break;
+    case 1200:
+        charset_ = Charset::Latin1;
+        break;
+    default:
+        charset_ = Charset::AsciiOnly;
+        break;
+    }
+    return true;
 }
 
 bool BiffReader::readSharedStrings(QByteArrayView first)
@@ -409,6 +416,10 @@ bool BiffReader::readSheet()
         } else if (record.type == kEof) {
             if (depth-- == 0)
                 return true;
+        } else if (depth == 0 && record.type == kCodePage) {
+            // a sheet without workbook globals carries its own
+            if (!setCodePage(record.data))
+                return false;
         } else if (depth == 0 && !readCell(record)) {
             return false;
         }

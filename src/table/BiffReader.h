@@ -62,6 +62,7 @@ private:
     bool nextRecord(Record *record);
     bool readGlobals(qint64 *sheetOffset);
     bool readSheet();
+    bool setCodePage(QByteArrayView data);
     bool readSharedStrings(QByteArrayView first);
     bool readCell(const Record &record);
     bool setCell(int row, int column, const QByteArray &text);

@@ -136,6 +136,14 @@ TEST(SpreadsheetImport, OwnFileComesBackWithTwoMoreRowsAndOtherCellsKept)
     EXPECT_EQ(grid.cell(2, 1), "0.5");
     EXPECT_EQ(grid.cell(0, 2), "kept: below the sheet");
     EXPECT_EQ(grid.cell(3, 0), "kept: right of the sheet");
+
+    // A file saved earlier keeps loading: the committed one holds 3 × 2 cells.
+    ASSERT_TRUE(importSpreadsheet(BRANVIK_TEST_DATA "/xls/own-grid.xls", grid, &error)) << error;
+    EXPECT_EQ(grid.rowCount(), 4);
+    EXPECT_EQ(grid.columnCount(), 3);
+    EXPECT_EQ(grid.cell(0, 0), w("Имя"));
+    EXPECT_EQ(grid.cell(1, 1), "0.5");
+    EXPECT_EQ(grid.cell(2, 0), "abc");
 }
 
 TEST(SpreadsheetImport, WorkbookSavedByASpreadsheetProgram)
@@ -248,6 +256,8 @@ TEST(SpreadsheetImport, EightBitTextFollowsTheCodePage)
     };
     const Case cases[] = {
         {"bare sheet: Windows-1251", bof(0, 0x0010) + label + kEof, "\x80\xC0z"},
+        {"bare sheet with its code page", bof(0, 0x0010) + rec(0x0042, le16(437)) + label + kEof,
+         ""},
         {"no code page: Windows-1251", biff5(0, label), "\x80\xC0z"},
         {"Windows-1251", biff5(1251, label), "\x80\xC0z"},
         {"Windows-1252, the euro sign has a byte",
