@@ -287,6 +287,10 @@ bool BiffReader::read(QByteArrayView stream, SheetCells *sheet, QString *error)
     error_ = error;
     sheet_ = sheet;
     *sheet = SheetCells();
+    charset_ = Charset::Cp1251;
+    codepage_ = 1251;
+    strings_.clear();
+    lastRow_ = lastColumn_ = pendingRow_ = pendingColumn_ = -1;
 
     Record bof;
     if (stream.size() < 4)

@@ -11,6 +11,11 @@
 
 #include <QDir>
 
+#pragma push_macro("signals")
+#undef signals
+#include <gsf/gsf.h>
+#pragma pop_macro("signals")
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -92,6 +97,36 @@ QByteArray workbook(const QByteArray &globalsBody, const QByteArray &sheetBody)
     const quint32 size = quint32(globals(0, 0).size());
     return globals(size, size + quint32(chart.size())) + chart + bof(0x0600, 0x0010) + sheetBody +
            kEof;
+}
+
+// A BIFF5 workbook: globals with the code page (none when 0), one worksheet.
+QByteArray biff5(int codepage, const QByteArray &cellRecord)
+{
+    QByteArray globals = bof(0x0500, 0x0005);
+    if (codepage)
+        globals += rec(0x0042, le16(codepage));
+    const QByteArray sheetRecord = rec(0x0085, le32(0) + QByteArray(2, 0) + "\x01S");
+    const quint32 at = quint32(globals.size() + sheetRecord.size() + kEof.size());
+    return globals + rec(0x0085, le32(at) + QByteArray(2, 0) + "\x01S") + kEof +
+           bof(0x0500, 0x0010) + cellRecord + kEof;
+}
+
+// A compound file holding one stream, as libgsf writes it.
+QByteArray compoundFile(const char *streamName, const QByteArray &stream)
+{
+    GsfOutput *memory = gsf_output_memory_new();
+    GsfOutfile *ole = gsf_outfile_msole_new(memory);
+    GsfOutput *child = gsf_outfile_new_child(ole, streamName, FALSE);
+    gsf_output_write(child, stream.size(), reinterpret_cast<const guint8 *>(stream.data()));
+    gsf_output_close(child);
+    g_object_unref(child);
+    gsf_output_close(GSF_OUTPUT(ole));
+    g_object_unref(ole);
+    const QByteArray bytes(
+        reinterpret_cast<const char *>(gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(memory))),
+        qsizetype(gsf_output_size(memory)));
+    g_object_unref(memory);
+    return bytes;
 }
 
 struct Expected
@@ -237,16 +272,6 @@ TEST(SpreadsheetImport, Biff8Records)
 
 TEST(SpreadsheetImport, EightBitTextFollowsTheCodePage)
 {
-    // A BIFF5 workbook whose globals carry the code page, or a bare sheet without one.
-    auto biff5 = [](int codepage, const QByteArray &cellRecord) {
-        QByteArray globals = bof(0x0500, 0x0005);
-        if (codepage)
-            globals += rec(0x0042, le16(codepage));
-        const QByteArray sheetRecord = rec(0x0085, le32(0) + QByteArray(2, 0) + "\x01S");
-        const quint32 at = quint32(globals.size() + sheetRecord.size() + kEof.size());
-        return globals + rec(0x0085, le32(at) + QByteArray(2, 0) + "\x01S") + kEof +
-               bof(0x0500, 0x0010) + cellRecord + kEof;
-    };
     const QByteArray label = rec(0x0204, cell(1, 2) + le16(3) + "\x80\xC0z");
     struct Case
     {
@@ -275,6 +300,33 @@ TEST(SpreadsheetImport, EightBitTextFollowsTheCodePage)
             EXPECT_EQ(cells.text(2, 1), t.text) << t.name;
         else
             EXPECT_TRUE(error.contains("C2")) << t.name << error;
+    }
+}
+
+TEST(SpreadsheetImport, CompoundFilesWithEitherWorkbookStream)
+{
+    const QByteArray label = rec(0x0204, cell(0, 1) + le16(2) + "\xC0z");
+    struct Case
+    {
+        const char *name;
+        QByteArray file;
+        QByteArray text; // empty: refused
+    };
+    const Case cases[] = {
+        {"BIFF8 \"Workbook\"",
+         compoundFile("Workbook",
+                      workbook({}, rec(0x0204, cell(0, 1) + ustr(QStringLiteral("Аz"))))),
+         "\xC0z"},
+        {"BIFF5 \"Book\"", compoundFile("Book", biff5(1251, label)), "\xC0z"},
+        {"any letter case", compoundFile("BOOK", biff5(0, label)), "\xC0z"},
+        {"no workbook stream", compoundFile("WordDocument", biff5(0, label)), ""},
+    };
+    for (const Case &t : cases) {
+        SheetCells cells;
+        QString error;
+        ASSERT_TRUE(t.file.startsWith("\xD0\xCF\x11\xE0")) << t.name;
+        EXPECT_EQ(readSpreadsheet(t.file, &cells, &error), !t.text.isEmpty()) << t.name << error;
+        EXPECT_EQ(cells.text(1, 0), t.text) << t.name;
     }
 }
 
