@@ -4,10 +4,18 @@
 
 class GridCellStore;
 
-// The files the table view saves its value grid to and loads it from: the table file (.tsv)
-// and the spreadsheet file (.xls). path is the full file name exactly as written or read; each
-// returns false with a Russian reason in *error. Loading sets the grid's counts and the cells
-// it reads; other cells keep their texts.
+// Saving the value grid of the table view to a file and loading it back. Each function takes
+// the full file name exactly as the file is written or read (the window appends ".tsv" or
+// ".xls" before a save) and returns false with a short reason in Russian in *error.
+//
+// - saveTableFile / loadTableFile: the table file (count lines, then one cell per line).
+// - saveSpreadsheet: a spreadsheet file of text cells that spreadsheet programs open.
+// - importSpreadsheet: the first worksheet of a spreadsheet file (our own files and .xls files
+//   saved by spreadsheet programs), from A1 to its last used cell, as text.
+//
+// A load or import that fails leaves the grid exactly as it was. Formats and limits: see
+// TableFile.h, SpreadsheetWriter.h and SpreadsheetImport.h.
+
 bool saveTableFile(const QString &path, const GridCellStore &grid, QString *error);
 bool loadTableFile(const QString &path, GridCellStore &grid, QString *error);
 bool saveSpreadsheet(const QString &path, const GridCellStore &grid, QString *error);

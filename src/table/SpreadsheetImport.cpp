@@ -1,0 +1,137 @@
+#include "table/SpreadsheetImport.h"
+
+#include "table/BiffReader.h"
+#include "table/GridCellStore.h"
+#include "table/TableFormats.h"
+#include "table/TableLimits.h"
+
+// Qt's "signals" keyword would clash with a member of that name in GLib's headers.
+#pragma push_macro("signals")
+#undef signals
+#include <gsf/gsf.h>
+#pragma pop_macro("signals")
+
+#include <mutex>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define BRANVIK_LEAK_CHECKS 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define BRANVIK_LEAK_CHECKS 1
+#endif
+#endif
+#ifdef BRANVIK_LEAK_CHECKS
+#include <sanitizer/lsan_interface.h>
+#endif
+
+namespace {
+
+constexpr char kCompoundMagic[] = "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1";
+
+template <typename T> struct GObjectPtr
+{
+    T *p = nullptr;
+    ~GObjectPtr()
+    {
+        if (p)
+            g_object_unref(p);
+    }
+};
+
+// The workbook stream of a compound file: "Workbook" (BIFF8) or "Book" (BIFF5), whatever the
+// letter case.
+bool workbookStream(QByteArrayView file, QByteArray *stream, QString *error)
+{
+    static std::once_flag initialised;
+    std::call_once(initialised, [] {
+        gsf_init();
+        // A broken compound file makes libgsf log its own complaints; the import reports it.
+        g_log_set_handler(
+            "libgsf:msole", GLogLevelFlags(G_LOG_LEVEL_MASK),
+            [](const gchar *, GLogLevelFlags, const gchar *, gpointer) {}, nullptr);
+    });
+
+    GObjectPtr<GsfInput> input{
+        gsf_input_memory_new(reinterpret_cast<const guint8 *>(file.data()), file.size(), FALSE)};
+    GError *gerror = nullptr;
+#ifdef BRANVIK_LEAK_CHECKS
+    // libgsf 1.14.50 loses a directory entry of some broken compound files inside this call,
+    // where no caller can free it; sanitizer builds are told not to report it.
+    __lsan_disable();
+#endif
+    GObjectPtr<GsfInfile> infile{gsf_infile_msole_new(input.p, &gerror)};
+#ifdef BRANVIK_LEAK_CHECKS
+    __lsan_enable();
+#endif
+    if (gerror)
+        g_error_free(gerror);
+    if (!infile.p) {
+        *error = QStringLiteral("файл повреждён: составной файл не читается");
+        return false;
+    }
+    GObjectPtr<GsfInput> child;
+    for (const char *name : {"workbook", "book"}) {
+        const int count = gsf_infile_num_children(infile.p);
+        for (int i = 0; i < count && !child.p; ++i) {
+            const char *childName = gsf_infile_name_by_index(infile.p, i);
+            if (childName && g_ascii_strcasecmp(childName, name) == 0)
+                child.p = gsf_infile_child_by_index(infile.p, i);
+        }
+    }
+    if (!child.p) {
+        *error = QStringLiteral("в файле нет книги Excel");
+        return false;
+    }
+    // A stream cannot be longer than the file that holds it: a larger size is a broken header.
+    const gsf_off_t size = gsf_input_size(child.p);
+    if (size < 0 || size > file.size()) {
+        *error = QStringLiteral("файл повреждён: книга длиннее самого файла");
+        return false;
+    }
+    stream->resize(qsizetype(size));
+    if (size > 0 && !gsf_input_read(child.p, size, reinterpret_cast<guint8 *>(stream->data()))) {
+        *error = QStringLiteral("файл повреждён: книга не читается");
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool readSpreadsheet(QByteArrayView file, SheetCells *sheet, QString *error)
+{
+    if (file.startsWith(QByteArrayView(kCompoundMagic, 8))) {
+        QByteArray stream;
+        return workbookStream(file, &stream, error) && BiffReader().read(stream, sheet, error);
+    }
+    if (file.startsWith("PK\x03\x04")) {
+        *error = QStringLiteral("файлы .xlsx и .ods не поддерживаются; сохраните файл в формате "
+                                "Excel 97-2003 (.xls)");
+        return false;
+    }
+    return BiffReader().read(file, sheet, error);
+}
+
+void storeSheet(const SheetCells &sheet, GridCellStore &grid)
+{
+    for (int r = 0; r < sheet.rows; ++r) {
+        for (int c = 0; c < sheet.columns; ++c) {
+            const QByteArray text = sheet.text(c, r);
+            // An empty text is what an unwritten cell reads as: only kept texts need clearing.
+            if (!text.isEmpty() || !grid.cell(c, r).isEmpty())
+                grid.setCell(c, r, text);
+        }
+    }
+    grid.setColumnCount(sheet.columns);
+    grid.setRowCount(sheet.rows + 2);
+}
+
+bool importSpreadsheet(const QString &path, GridCellStore &grid, QString *error)
+{
+    QByteArray file;
+    SheetCells sheet;
+    if (!tablelimits::readInputFile(path, &file, error) || !readSpreadsheet(file, &sheet, error))
+        return false;
+    storeSheet(sheet, grid);
+    return true;
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QString>
+
+class GridCellStore;
+struct SheetCells;
+
+// Spreadsheet files that import: .xls workbooks saved by spreadsheet programs (a compound file
+// holding a BIFF8 "Workbook" or BIFF5 "Book" stream; Excel 97-2003 and 5.0/95 formats) and the
+// bare record streams our own spreadsheet save writes. The compound file is opened with libgsf;
+// the records are read by BiffReader, which says what is read and what is refused. Workbooks in
+// the zipped .xlsx or .ods formats are refused with a hint to save them as .xls.
+
+// Reads the first worksheet of a spreadsheet file's bytes.
+bool readSpreadsheet(QByteArrayView file, SheetCells *sheet, QString *error);
+
+// Stores a sheet into the value grid: every cell of the rectangle from A1 to the last used cell,
+// row by row, at (column − 1, row − 1), empty cells as empty texts; then the grid has the
+// rectangle's column count and two rows more than the rectangle. Cells outside the rectangle
+// keep their texts.
+void storeSheet(const SheetCells &sheet, GridCellStore &grid);
