@@ -270,6 +270,7 @@ void TForm1::FormShow()
                     QStringLiteral(" Сейчас будут загружены настройки. Это займет некоторое "
                                    "время. Пожалуйста, дождитесь окончания загрузки."));
     applyWindowSize();
+    prefs_->loadOuterTabsState(); // before the rows: they take its colour as they are created
     QString error;
     const bool built = buildAllTabs(&error);
     if (!built)

@@ -146,6 +146,11 @@ void Preferences::loadComponentState()
         host_.showMessage(MessageKind::Always, error);
 }
 
+void Preferences::loadOuterTabsState()
+{
+    saver_->LoadComponentState(host_.pages(), ComponentPrefix, QString());
+}
+
 void Preferences::saveComponentState()
 {
     saver_->WriteTop = false;

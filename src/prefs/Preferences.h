@@ -30,6 +30,10 @@ public:
     void N31Click();
     void N32Click();
 
+    // Start-up, before the rows are built: the outer tabs get back their colour, so the rows
+    // take it as they are created instead of all being repainted after the building. The
+    // restoring at the end finds it in place.
+    void loadOuterTabsState();
     // Start-up: the main window and every component it owns get back what the store holds.
     void loadComponentState();
     // Close: the colour of the outer tabs is saved (Top and Left are switched off for good).

@@ -4,6 +4,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
+#include <QSet>
 #include <QWidget>
 
 #include "textcodec/Cp1251.h"
@@ -29,13 +30,35 @@ constexpr Root Roots[] = {
     {"HKEY_DYN_DATA", TStateSaver::HKEY_DYN_DATA},
 };
 
-// A control: a widget with a place on screen. Menus bars, menus and dialogs are not.
+// A window's controls number tens of thousands: these tests run for each, so they look at the
+// widget flag and the window flag before any type. Menus and dialogs are windows, menu bars not.
+QMenu *asMenu(QObject *component)
+{
+    return component->isWidgetType() && static_cast<QWidget *>(component)->isWindow()
+               ? qobject_cast<QMenu *>(component)
+               : nullptr;
+}
+
+// A control: a widget with a place on screen. Menu bars, menus and dialogs are not.
 QWidget *asControl(QObject *component)
 {
-    auto *w = qobject_cast<QWidget *>(component);
-    if (!w || qobject_cast<QMenuBar *>(w) || qobject_cast<QMenu *>(w) || qobject_cast<QDialog *>(w))
+    if (!component->isWidgetType())
         return nullptr;
-    return w;
+    auto *w = static_cast<QWidget *>(component);
+    const bool other = w->isWindow() ? qobject_cast<QMenu *>(w) || qobject_cast<QDialog *>(w)
+                                     : qobject_cast<QMenuBar *>(w) != nullptr;
+    return other ? nullptr : w;
+}
+
+// Appends the Windows-1251 bytes of a name, folded to lower case.
+void appendFolded(QByteArray &out, const QString &name)
+{
+    for (const QChar c : name) {
+        if (c.unicode() < 0x80)
+            out += static_cast<char>(cp1251::foldCase(static_cast<unsigned char>(c.unicode())));
+        else
+            out += cp1251::foldCase(cp1251::encode(QString(c)));
+    }
 }
 
 // The property that holds a control's text, and the one that holds its caption; null when it
@@ -116,6 +139,27 @@ struct TStateSaver::Walk
         return key;
     }
     QByteArray name(const QByteArray &base, const char *part) const { return base + part + suffix; }
+
+    // Whether the key holds any value of the component named base (folded). Every value name is
+    // base + a part beginning with "." + suffix, so a component whose base is no value name's
+    // beginning before a "." has nothing to load: most of a large window's controls, skipped
+    // this way.
+    bool mayHoldValuesOf(const QByteArray &foldedBase)
+    {
+        if (!basesKnown) {
+            basesKnown = true;
+            for (const RegistryStore::Value &v : key->values()) {
+                const QByteArray folded = cp1251::foldCase(v.name);
+                for (qsizetype dot = folded.indexOf('.'); dot >= 0;
+                     dot = folded.indexOf('.', dot + 1))
+                    bases.insert(folded.first(dot));
+            }
+        }
+        return bases.contains(foldedBase);
+    }
+    QSet<QByteArray> bases;
+    bool basesKnown = false;
+    QByteArray scratch;
 };
 
 TStateSaver::TStateSaver(WindowHost &host, QString registryFolder, QObject *parent)
@@ -173,7 +217,8 @@ bool TStateSaver::run(bool saving, QObject *component, const QString &prefix, co
     if (!saving && !OnNewComponentLoading &&
         (!walk.openKey() || walk.openKey()->values().isEmpty()))
         return true;
-    const bool completed = visit(walk, component, cp1251::encode(prefix));
+    const QByteArray bytePrefix = cp1251::encode(prefix);
+    const bool completed = visit(walk, component, bytePrefix, cp1251::foldCase(bytePrefix));
     QString reason = walk.error;
     if (saving) {
         QString failure;
@@ -189,36 +234,49 @@ bool TStateSaver::run(bool saving, QObject *component, const QString &prefix, co
     return completed;
 }
 
-bool TStateSaver::visit(Walk &walk, QObject *component, const QByteArray &prefix)
+bool TStateSaver::visit(Walk &walk, QObject *component, const QByteArray &prefix,
+                        const QByteArray &foldedPrefix)
 {
     bool doIt = true;
     const SaverEvent &event = walk.saving ? OnNewComponentSaving : OnNewComponentLoading;
     if (event)
         event(this, component, doIt);
-    const QByteArray base = prefix + cp1251::encode(component->objectName());
-    if (doIt) {
-        if (auto *menu = qobject_cast<QMenu *>(component)) {
-            if (!(walk.saving ? saveMenu(walk, menu, base) : loadMenu(walk, menu, base)))
-                return false;
-        } else if (QWidget *control = asControl(component)) {
-            if (!walk.openKey()) {
-                // Saving stops at a control whose key cannot be opened; loading goes on.
-                if (walk.saving)
-                    return true;
-            } else if (walk.saving) {
-                saveControl(walk, control, base);
-            } else {
-                loadControl(walk, control, base);
-            }
+    const bool owner = component == host_.window();
+    QMenu *menu = doIt ? asMenu(component) : nullptr;
+    QWidget *control = doIt && !menu ? asControl(component) : nullptr;
+    if (!owner && !menu && !control)
+        return true;
+    const QString name = component->objectName();
+    if (control && !walk.saving && walk.openKey()) {
+        walk.scratch = foldedPrefix;
+        appendFolded(walk.scratch, name);
+        if (!walk.mayHoldValuesOf(walk.scratch))
+            control = nullptr;
+    }
+    if (!owner && !menu && !control)
+        return true;
+    const QByteArray base = prefix + cp1251::encode(name);
+    if (menu && !(walk.saving ? saveMenu(walk, menu, base) : loadMenu(walk, menu, base)))
+        return false;
+    if (control) {
+        if (!walk.openKey()) {
+            // Saving stops at a control whose key cannot be opened; loading goes on.
+            if (walk.saving)
+                return true;
+        } else if (walk.saving) {
+            saveControl(walk, control, base);
+        } else {
+            loadControl(walk, control, base);
         }
     }
-    if (component != host_.window())
+    if (!owner)
         return true;
     // A copy: an event may add components.
     const QList<QPointer<QObject>> owned = host_.components();
     const QByteArray inner = base + '.';
+    const QByteArray foldedInner = cp1251::foldCase(inner);
     for (const QPointer<QObject> &child : owned)
-        if (child && child != component && !visit(walk, child, inner))
+        if (child && child != component && !visit(walk, child, inner, foldedInner))
             return false;
     return true;
 }
@@ -269,10 +327,11 @@ void TStateSaver::loadControl(Walk &walk, QWidget *w, const QByteArray &base)
         if (on && key.readBoolean(walk.name(base, part), &v))
             apply(v);
     };
-    auto text = [&](bool on, const char *property, const char *part) {
+    auto text = [&](bool on, const char *(*property)(const QWidget *), const char *part) {
         QByteArray v;
-        if (on && property && key.readString(walk.name(base, part), &v))
-            w->setProperty(property, cp1251::toUnicode(v));
+        const char *name = on ? property(w) : nullptr;
+        if (name && key.readString(walk.name(base, part), &v))
+            w->setProperty(name, cp1251::toUnicode(v));
     };
     integer(WriteTop, ".TOP", [w](int v) { w->move(w->x(), v); });
     boolean(WriteEnabled, ".Enabled", [w](bool v) { w->setEnabled(v); });
@@ -281,7 +340,7 @@ void TStateSaver::loadControl(Walk &walk, QWidget *w, const QByteArray &base)
     integer(WriteTag, ".TAG", [w](int v) { dataslot::setTag(w, v); });
     integer(WriteHeight, ".HEIGHT", [w](int v) { setOuterSize(w, w->frameGeometry().width(), v); });
     integer(WriteWidth, ".WIDTH", [w](int v) { setOuterSize(w, v, w->frameGeometry().height()); });
-    text(WriteText, textProperty(w), ".Text");
+    text(WriteText, textProperty, ".Text");
     integer(WriteColor, ".Color", [w](qint32 v) {
         if (v & 0xFF000000)
             return; // not a colour of red, green and blue
@@ -291,7 +350,7 @@ void TStateSaver::loadControl(Walk &walk, QWidget *w, const QByteArray &base)
         pal.setColor(colourRole(w), QColor(v & 0xFF, v >> 8 & 0xFF, v >> 16 & 0xFF));
         w->setPalette(pal);
     });
-    text(WriteCaption, captionProperty(w), ".Caption");
+    text(WriteCaption, captionProperty, ".Caption");
 }
 
 bool TStateSaver::saveMenu(Walk &walk, QMenu *menu, const QByteArray &base)

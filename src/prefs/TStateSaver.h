@@ -87,7 +87,8 @@ public:
 
 private:
     struct Walk;
-    bool visit(Walk &walk, QObject *component, const QByteArray &prefix);
+    bool visit(Walk &walk, QObject *component, const QByteArray &prefix,
+               const QByteArray &foldedPrefix);
     void saveControl(Walk &walk, QWidget *control, const QByteArray &base);
     void loadControl(Walk &walk, QWidget *control, const QByteArray &base);
     bool saveMenu(Walk &walk, QMenu *menu, const QByteArray &base);
