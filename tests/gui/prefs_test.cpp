@@ -423,3 +423,16 @@ TEST_F(Prefs, AStartThatEndsEarlyKeepsTheSavedState)
     EXPECT_FALSE(w.isReady());
     EXPECT_EQ(TempDir::read(f.dir.path("registry/HKEY_LOCAL_MACHINE")), saved);
 }
+
+TEST_F(Prefs, ADamagedStoreIsReadAsEmptyAndKeptAsideAtClose)
+{
+    const QString path = f.dir.write("registry/HKEY_LOCAL_MACHINE", "\x01\x02 not a store");
+    TForm1 &w = f.start();
+    EXPECT_TRUE(w.isReady());
+    EXPECT_EQ(colourOf(w.PageControl1), SkyBlue);
+    f.dialogs.messages.clear();
+    w.close();
+    EXPECT_TRUE(f.dialogs.messages.isEmpty());
+    EXPECT_EQ(TempDir::read(path + ".damaged"), "\x01\x02 not a store");
+    EXPECT_NE(Store(f).key(), nullptr);
+}
