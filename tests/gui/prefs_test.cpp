@@ -407,6 +407,17 @@ TEST_F(Prefs, ClearingAtCloseReportsOnlyWhatHappened)
     ASSERT_FALSE(f.dialogs.messages.isEmpty());
     EXPECT_TRUE(f.dialogs.messages.last().startsWith("EXCEPT\n"));
     EXPECT_NE(Store(f).key(), nullptr) << "the key is still there";
+
+    // Saving the colour into a store that cannot be written.
+    f.window.reset();
+    TForm1 &third = f.start();
+    f.dialogs.colors.enqueue(QColor(1, 2, 3));
+    third.N7->trigger();
+    QFile::setPermissions(f.dir.path("registry"), QFile::ReadOwner | QFile::ExeOwner);
+    third.close();
+    QFile::setPermissions(f.dir.path("registry"),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_TRUE(f.dialogs.messages.last().startsWith("EXCEPT\n"));
 }
 
 TEST_F(Prefs, AStartThatEndsEarlyKeepsTheSavedState)
