@@ -2,19 +2,27 @@
 // 100 game files of 2,000 lines each.
 //   BM_CatalogueWalkAndLookups: the catalogue walk with every value looked up and divided.
 //   BM_WholeStartup: the main window's start-up sequence up to the ready state (offscreen),
-//   including the events it leaves for the event loop.
+//   including the events it leaves for the event loop, with an empty registry store.
+//   BM_WholeStartupWithSavedState: the same with a registry store holding the outer tabs' colour
+//   and moved positions (Top and Left of caption, value box and apply button) of 500 rows, all
+//   restored at the end of the start-up.
+//   BM_LoadComponentState: that restoring alone (store read, walk over every component), repeated
+//   on a window that has started.
 // Each iteration starts with an empty parsed-file cache, as a new run of the program does.
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QWidget>
 #include <benchmark/benchmark.h>
 
 #include "app/TForm1.h"
 #include "catalogue/CatalogueReader.h"
 #include "catalogue/CatalogueVisitor.h"
 #include "gamefiles/ParameterLookup.h"
+#include "prefs/RegistryStore.h"
+#include "prefs/TStateSaver.h"
 #include "profile/ProfileCache.h"
 #include "textcodec/Cp1251.h"
 #include "ui/Dialogs.h"
@@ -138,13 +146,37 @@ public:
     int exec(QDialog *) override { return 0; }
 };
 
-void BM_WholeStartup(benchmark::State &state)
+constexpr int MovedRows = 500;
+
+// A registry store as the program leaves it after rows were moved on every tenth row.
+QString savedStateFolder()
+{
+    LargeCatalogue &c = catalogue();
+    const QString folder = c.dir.path() + "/registry-saved";
+    RegistryStore store(folder, "HKEY_LOCAL_MACHINE");
+    RegistryStore::Key *key =
+        store.openKey("SOFTWARE\\Tessaly_and_Quenby\\BRANVIK Configurator", true);
+    const QByteArray prefix = cp1251::encode(QStringLiteral("Главное окно_Form1."));
+    key->writeInteger(prefix + "PageControl1.Color", 0x00D0E0F0);
+    for (int i = 0; i < MovedRows; ++i) {
+        const QByteArray row =
+            "Name_" + QByteArray::number(i * (Pages * SubTabs * Entries) / MovedRows);
+        for (const QByteArray &control : {row + "_V", row, row + "_"}) {
+            key->writeInteger(prefix + control + ".TOP", 300 + i % 7);
+            key->writeInteger(prefix + control + ".LEFT", 400 + i % 5);
+        }
+    }
+    store.save();
+    return folder;
+}
+
+void wholeStartup(benchmark::State &state, const QString &registryFolder, bool restored)
 {
     LargeCatalogue &c = catalogue();
     SilentDialogs dialogs;
     MainWindowOptions options;
     options.programFolder = c.program();
-    options.registryFolder = c.dir.path() + "/registry";
+    options.registryFolder = registryFolder;
     options.dialogs = &dialogs;
     for (auto _ : state) {
         ProfileCache::instance().clear();
@@ -154,12 +186,44 @@ void BM_WholeStartup(benchmark::State &state)
         QCoreApplication::processEvents(); // what it posted, before the window answers input
         if (!window->isReady() || window->rowCounter() != Pages * SubTabs * Entries)
             state.SkipWithError("start-up did not finish");
+        const auto *moved = qobject_cast<QWidget *>(window->findComponent("Name_0_V"));
+        if (restored && (!moved || moved->pos() != QPoint(400, 300)))
+            state.SkipWithError("the saved state was not restored");
         state.PauseTiming();
         window.reset();
         state.ResumeTiming();
     }
 }
+
+void BM_WholeStartup(benchmark::State &state)
+{
+    wholeStartup(state, catalogue().dir.path() + "/registry", false);
+}
 BENCHMARK(BM_WholeStartup)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_WholeStartupWithSavedState(benchmark::State &state)
+{
+    wholeStartup(state, savedStateFolder(), true);
+}
+BENCHMARK(BM_WholeStartupWithSavedState)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_LoadComponentState(benchmark::State &state)
+{
+    LargeCatalogue &c = catalogue();
+    SilentDialogs dialogs;
+    MainWindowOptions options;
+    options.programFolder = c.program();
+    options.registryFolder = savedStateFolder();
+    options.dialogs = &dialogs;
+    TForm1 window(options);
+    window.show();
+    QCoreApplication::processEvents();
+    for (auto _ : state) {
+        if (!window.StateSaver1->LoadComponentState(&window, QStringLiteral("Главное окно_"), {}))
+            state.SkipWithError("loading failed");
+    }
+}
+BENCHMARK(BM_LoadComponentState)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

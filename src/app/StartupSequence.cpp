@@ -12,6 +12,7 @@
 #include "catalogue/CatalogueReader.h"
 #include "editor/RowEditor.h"
 #include "editor/TabBuilder.h"
+#include "prefs/Preferences.h"
 #include "profile/DiskPath.h"
 #include "profile/ProfileFile.h"
 #include "textcodec/Cp1251.h"
@@ -269,6 +270,7 @@ void TForm1::FormShow()
                     QStringLiteral(" Сейчас будут загружены настройки. Это займет некоторое "
                                    "время. Пожалуйста, дождитесь окончания загрузки."));
     applyWindowSize();
+    prefs_->loadOuterTabsState(); // before the rows: they take its colour as they are created
     QString error;
     const bool built = buildAllTabs(&error);
     if (!built)
@@ -287,16 +289,7 @@ void TForm1::FormClose()
     if (Form5)
         delete Form5;
     if (N14->isChecked()) {
-        switch (clearRegistryKey()) {
-        case RegistryClear::Deleted:
-            showMessage(MessageKind::Always, QStringLiteral("Ключи реестра удалены!"));
-            break;
-        case RegistryClear::Failed:
-            showMessage(MessageKind::Always, QStringLiteral("EXCEPT"));
-            break;
-        case RegistryClear::NotFound:
-            break;
-        }
+        clearRegistryKey();
         return;
     }
     if (settingsFile_) {
@@ -335,11 +328,20 @@ bool TForm1::buildAllTabs(QString *error)
     return true;
 }
 
-void TForm1::loadComponentState() {}
-
-void TForm1::saveComponentState() {}
-
-TForm1::RegistryClear TForm1::clearRegistryKey()
+void TForm1::loadComponentState()
 {
-    return RegistryClear::NotFound;
+    prefs_->loadComponentState();
+}
+
+void TForm1::saveComponentState()
+{
+    // A start that ended early restored nothing: saving would replace the saved state with the
+    // design one.
+    if (ready_)
+        prefs_->saveComponentState();
+}
+
+void TForm1::clearRegistryKey()
+{
+    prefs_->deleteProgramKey();
 }

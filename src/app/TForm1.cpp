@@ -21,6 +21,7 @@
 #include "editor/RowEditor.h"
 #include "editor/TForm2.h"
 #include "editor/TForm6.h"
+#include "prefs/Preferences.h"
 #include "profile/ProfileFile.h"
 #include "table/TForm7.h"
 #include "table/TableView.h"
@@ -91,6 +92,8 @@ TForm1::TForm1(const MainWindowOptions &options, QWidget *parent) : QMainWindow(
     pictures_ = std::make_unique<PictureViewer>(*this, *Form6);
     help_ = std::make_unique<HelpWindow>(*this, *Form2);
     table_ = std::make_unique<TableView>(*this, *Form7);
+    prefs_ = std::make_unique<Preferences>(*this, registryFolder_);
+    StateSaver1 = prefs_->stateSaver();
 }
 
 TForm1::~TForm1() = default;
@@ -185,6 +188,14 @@ void TForm1::createMenus()
     connect(N21, &QAction::triggered, this, &TForm1::N21Click);
     connect(N27, &QAction::triggered, this, &TForm1::N27Click);
     connect(N28, &QAction::triggered, this, &TForm1::N28Click);
+    connect(N7, &QAction::triggered, this, &TForm1::N7Click);
+    connect(N14, &QAction::triggered, this, &TForm1::N14Click);
+    connect(N24, &QAction::triggered, this, &TForm1::N24Click);
+    connect(N25, &QAction::triggered, this, &TForm1::N25Click);
+    connect(N26, &QAction::triggered, this, &TForm1::N26Click);
+    connect(N30, &QAction::triggered, this, &TForm1::N30Click);
+    connect(N31, &QAction::triggered, this, &TForm1::N31Click);
+    connect(N32, &QAction::triggered, this, &TForm1::N32Click);
 
     // The pop-up menu of the value boxes of ordinary rows.
     PopupMenuAdd = new QMenu(this);
@@ -256,16 +267,6 @@ QObject *TForm1::findComponent(const QString &name) const
 {
     // A deleted control reads as null, never as a dangling pointer.
     return byName_.value(name);
-}
-
-bool TForm1::writeSetting(const char *section, const char *key, int value, QString *error)
-{
-    if (!settingsFile_) {
-        if (error)
-            *error = QStringLiteral("Файл настроек не открыт.");
-        return false;
-    }
-    return settingsFile_->writeInteger(section, key, value, error);
 }
 
 void TForm1::showMessage(MessageKind kind, const QString &text)
@@ -365,6 +366,67 @@ void TForm1::N19Click()
 void TForm1::ButImgClick(QPushButton *button)
 {
     pictures_->ButImgClick(button);
+}
+void TForm1::N7Click()
+{
+    prefs_->N7Click();
+}
+
+void TForm1::N14Click()
+{
+    prefs_->N14Click();
+}
+
+void TForm1::N24Click()
+{
+    prefs_->N24Click();
+}
+
+void TForm1::N25Click()
+{
+    prefs_->N25Click();
+}
+
+void TForm1::N26Click()
+{
+    prefs_->N26Click();
+}
+
+void TForm1::N30Click()
+{
+    prefs_->N30Click();
+}
+
+void TForm1::N31Click()
+{
+    prefs_->N31Click();
+}
+
+void TForm1::N32Click()
+{
+    prefs_->N32Click();
+}
+
+bool TForm1::writeSetting(const char *key, const QByteArray &value, QString *error)
+{
+    if (!settingsFile_) {
+        if (error)
+            *error = QStringLiteral("Файл настроек не открыт");
+        return false;
+    }
+    if (!settingsFile_->writeString(settingkeys::SectionSetting, key, value, error))
+        return false;
+    for (const SettingDeclaration &d : settingDeclarations()) {
+        if (!d.takesEffectAtOnce || qstrcmp(d.section, settingkeys::SectionSetting) != 0 ||
+            qstrcmp(d.key, key) != 0)
+            continue;
+        if (d.text)
+            settings_.*d.text = value;
+        else if (!ProfileFile::parseInteger(value, &(settings_.*d.integer)))
+            settings_.*d.integer = d.defaultInteger;
+    }
+    messageLevel_ = settings_.messageLevel;
+    return true;
 }
 
 void TForm1::N8Click()

@@ -30,8 +30,10 @@ class TForm6;
 class TForm7;
 class QCheckBox;
 class QPushButton;
+class Preferences;
 class RowEditor;
 class TableView;
+class TStateSaver;
 class ValueBox;
 
 // Placeholder texts that the add-entry command offers.
@@ -57,6 +59,7 @@ public:
     QPlainTextEdit *TMP = nullptr;
     QPlainTextEdit *Help = nullptr;
     QMenu *PopupMenuAdd = nullptr;
+    TStateSaver *StateSaver1 = nullptr;
     QAction *N1, *N2, *N3, *N4, *N6, *N7, *N8, *N9, *N11, *N13, *N14, *N18, *N19, *N20, *N21, *N22,
         *N23, *N24, *N25, *N26, *N27, *N28, *N29, *N30, *N31, *N32;
 
@@ -77,15 +80,15 @@ public:
     const ProgramSettings &settings() const override { return settings_; }
     const QByteArray &programFolder() const override { return programFolder_; }
     const QByteArray &gamedataFolder() const override { return gamedataFolder_; }
-    bool writeSetting(const char *section, const char *key, int value, QString *error) override;
     QLabel *statusLine() const override { return Panel1; }
     QPlainTextEdit *pendingText() const override { return TMP; }
     QPlainTextEdit *helpText() const override { return Help; }
     QTabWidget *pages() const override { return PageControl1; }
     QMenu *rowMenu() const override { return PopupMenuAdd; }
+    bool writeSetting(const char *key, const QByteArray &value, QString *error) override;
 
     // Components in creation order (deleted ones are null).
-    const QList<QPointer<QObject>> &components() const { return components_; }
+    const QList<QPointer<QObject>> &components() const override { return components_; }
     // Rows built at start-up: the running number the next row would get.
     int rowCounter() const { return rowCounter_; }
     const EntryExamples &entryExamples() const { return entryExamples_; }
@@ -116,6 +119,15 @@ public:
     void N21Click();
     void N27Click();
     void N28Click();
+    // --- preferences
+    void N7Click();
+    void N14Click();
+    void N24Click();
+    void N25Click();
+    void N26Click();
+    void N30Click();
+    void N31Click();
+    void N32Click();
 
     // --- buttons on the sub-tabs (picture viewer, table view)
     void ButImgClick(QPushButton *button) override;
@@ -156,13 +168,7 @@ private:
     bool buildAllTabs(QString *error);
     void loadComponentState();
     void saveComponentState();
-    enum class RegistryClear
-    {
-        NotFound,
-        Deleted,
-        Failed
-    };
-    RegistryClear clearRegistryKey();
+    void clearRegistryKey();
 
     std::unique_ptr<Dialogs> ownDialogs_;
     Dialogs *dialogs_ = nullptr;
@@ -170,6 +176,7 @@ private:
     std::unique_ptr<PictureViewer> pictures_;
     std::unique_ptr<HelpWindow> help_;
     std::unique_ptr<TableView> table_;
+    std::unique_ptr<Preferences> prefs_;
     QString registryFolder_;
     QList<QPointer<QObject>> components_;
     QHash<QString, QPointer<QObject>> byName_;

@@ -16,6 +16,8 @@
 class ValueBox : public QWidget
 {
     Q_OBJECT
+    // The text kept with the window state, like any control's.
+    Q_PROPERTY(QString text READ text WRITE setText NOTIFY textChanged)
 public:
     explicit ValueBox(QWidget *parent = nullptr);
 

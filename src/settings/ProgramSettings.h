@@ -57,6 +57,9 @@ struct SettingDeclaration
     QByteArray ProgramSettings::*text = nullptr;
     int defaultInteger = 0;
     const char *firstStartText = "";
+    // Changed from the menu with effect for the rest of the run; the others take effect at the
+    // next start.
+    bool takesEffectAtOnce = false;
 };
 
 // Every setting read by readSettings and written by writeDefaultSettings, in the order the first

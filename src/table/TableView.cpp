@@ -95,7 +95,7 @@ void TableView::open(int page)
 void TableView::setTableMode(int mode)
 {
     QString error;
-    if (!host_.writeSetting(settingkeys::SectionSetting, settingkeys::TableMode, mode, &error)) {
+    if (!host_.writeSetting(settingkeys::TableMode, QByteArray::number(mode), &error)) {
         // The check marks say what the next start does: they follow the file.
         host_.find<QAction>(QString::fromLatin1(mode == 1 ? "N28" : "N27"))->setChecked(true);
         host_.showMessage(MessageKind::Error,

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include "settings/MessageLevel.h"
@@ -30,6 +32,8 @@ public:
     // Components owned by the main window, in creation order, found by name.
     virtual void addComponent(QObject *component) = 0;
     virtual QObject *findComponent(const QString &name) const = 0;
+    // Deleted components read as null.
+    virtual const QList<QPointer<QObject>> &components() const = 0;
     template <class T> T *find(const QString &name) const
     {
         return qobject_cast<T *>(findComponent(name));
@@ -43,9 +47,10 @@ public:
     virtual const ProgramSettings &settings() const = 0;
     virtual const QByteArray &programFolder() const = 0;
     virtual const QByteArray &gamedataFolder() const = 0;
-    // Writes an integer setting into the settings file at once; the settings of this run stay as
-    // they were read. False with the reason in *error when the file could not be written.
-    virtual bool writeSetting(const char *section, const char *key, int value, QString *error) = 0;
+    // Writes key := value in section "Setting" of the settings file; a setting that takes effect
+    // at once (message level, duplication) changes for the run too. False with a reason naming
+    // the file when it could not be written; the run then keeps the value it had.
+    virtual bool writeSetting(const char *key, const QByteArray &value, QString *error) = 0;
 
     // The shared displays and the outer tabs.
     virtual QLabel *statusLine() const = 0;          // Panel1

@@ -1,0 +1,180 @@
+#include "prefs/Preferences.h"
+
+#include <QAction>
+#include <QPalette>
+#include <QTabWidget>
+#include <QWidget>
+
+#include "prefs/RegistryStore.h"
+#include "prefs/TStateSaver.h"
+#include "settings/ProgramSettings.h"
+#include "textcodec/Cp1251.h"
+#include "ui/Dialogs.h"
+#include "ui/WindowHost.h"
+
+namespace {
+
+const QString ProgramKey = QStringLiteral("SOFTWARE\\Tessaly_and_Quenby\\BRANVIK Configurator");
+const QString WindowPrefix = QStringLiteral("Главное окно_");
+const QString ComponentPrefix = QStringLiteral("Главное окно_Form1.");
+
+} // namespace
+
+Preferences::Preferences(WindowHost &host, const QString &registryFolder) : host_(host)
+{
+    saver_ = new TStateSaver(host, registryFolder, host.window());
+    saver_->setObjectName(QStringLiteral("StateSaver1"));
+    saver_->setRegistryRoot(QStringLiteral("HKEY_LOCAL_MACHINE"));
+    saver_->RegistryPath = ProgramKey;
+    saver_->WriteTop = saver_->WriteLeft = saver_->WriteColor = true;
+    host.addComponent(saver_);
+}
+
+QAction *Preferences::item(const char *name) const
+{
+    return host_.find<QAction>(QLatin1String(name));
+}
+
+void Preferences::N7Click()
+{
+    QWidget *window = host_.window();
+    const std::optional<QColor> chosen =
+        host_.dialogs().chooseColor(window, window->palette().color(QPalette::Window));
+    if (!chosen)
+        return;
+    QPalette pal = window->palette();
+    pal.setColor(QPalette::Window, QColor(chosen->rgb())); // solid
+    window->setPalette(pal);
+    // The outer tabs follow the window again even when the start gave them the saved colour of
+    // their own: the colour saved at close is then the one chosen last.
+    host_.pages()->setPalette(QPalette());
+}
+
+void Preferences::N14Click()
+{
+    if (!item("N14")->isChecked())
+        return;
+    host_.showMessage(MessageKind::Error,
+                      QStringLiteral("Реестр очистится от записей программы при выходе из неё. "
+                                     "Если вы передумали, выберите этот пункт меню еще раз."));
+}
+
+bool Preferences::writeSetting(const char *key, const QByteArray &value)
+{
+    QString error;
+    if (host_.writeSetting(key, value, &error))
+        return true;
+    host_.showMessage(MessageKind::Always, error);
+    restoreCheckMarks();
+    return false;
+}
+
+void Preferences::restoreCheckMarks()
+{
+    const ProgramSettings &s = host_.settings();
+    const char *level = s.messageLevel == 1   ? "N24"
+                        : s.messageLevel == 0 ? "N25"
+                        : s.messageLevel == 2 ? "N26"
+                                              : nullptr;
+    if (level)
+        item(level)->setChecked(true);
+    item(s.duplicationOn() ? "N30" : "N31")->setChecked(true);
+}
+
+void Preferences::setMessageLevel(int level)
+{
+    writeSetting(settingkeys::Warning, QByteArray::number(level));
+}
+
+void Preferences::N24Click()
+{
+    setMessageLevel(1);
+}
+
+void Preferences::N25Click()
+{
+    setMessageLevel(0);
+}
+
+void Preferences::N26Click()
+{
+    setMessageLevel(2);
+}
+
+void Preferences::setDuplication(int on)
+{
+    writeSetting(settingkeys::Double, QByteArray::number(on));
+}
+
+void Preferences::N30Click()
+{
+    setDuplication(1);
+}
+
+void Preferences::N31Click()
+{
+    setDuplication(0);
+}
+
+void Preferences::N32Click()
+{
+    const QString chosen = host_.dialogs().chooseFolder(
+        host_.window(), QStringLiteral("Пожалуйста, выберите папку для Дублирования"));
+    if (chosen.isEmpty())
+        return;
+    QByteArray folder;
+    if (!cp1251::fromUnicode(chosen, &folder)) {
+        host_.showMessage(MessageKind::Always,
+                          QStringLiteral("Имя папки содержит символы, которые нельзя сохранить в "
+                                         "файле настроек: ") +
+                              chosen);
+        return;
+    }
+    folder += '/';
+    // Announced and used only once it is saved: a folder the settings file does not hold would
+    // be lost at the next start without a word.
+    if (!writeSetting(settingkeys::DoublePath, folder))
+        return;
+    host_.showMessage(MessageKind::Information,
+                      QStringLiteral("Папка для дублирования: ") + cp1251::toUnicode(folder));
+}
+
+void Preferences::loadComponentState()
+{
+    QString error;
+    if (!saver_->LoadComponentState(host_.window(), WindowPrefix, QString(), &error))
+        host_.showMessage(MessageKind::Always, error);
+}
+
+void Preferences::loadOuterTabsState()
+{
+    saver_->LoadComponentState(host_.pages(), ComponentPrefix, QString());
+}
+
+void Preferences::saveComponentState()
+{
+    saver_->WriteTop = false;
+    saver_->WriteLeft = false;
+    QString error;
+    if (!saver_->SaveComponentState(host_.pages(), ComponentPrefix, QString(), &error))
+        host_.showMessage(MessageKind::Always, QStringLiteral("EXCEPT\n") + error);
+}
+
+void Preferences::deleteProgramKey()
+{
+    const QString path = saver_->RegistryPath;
+    const qsizetype cut = path.lastIndexOf('\\');
+    if (saver_->RegistryRoot().isEmpty() || cut <= 0)
+        return;
+    RegistryStore store(saver_->registryFolder(), saver_->RegistryRoot().toLatin1());
+    store.read();
+    if (!store.keyExists(cp1251::encode(path.left(cut))))
+        return;
+    store.deleteKey(cp1251::encode(path));
+    QString error;
+    if (!store.save(&error)) {
+        host_.showMessage(MessageKind::Always, QStringLiteral("EXCEPT\n") + error);
+        return;
+    }
+    host_.showMessage(MessageKind::Always, QStringLiteral("Ключи реестра удалены!"));
+}

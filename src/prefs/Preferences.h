@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+class QAction;
+class TStateSaver;
+class WindowHost;
+
+// The settings menu's window colour, registry clearing, message level and duplication commands,
+// and the window state kept in the registry store: restored at the end of start-up, saved at
+// close, or deleted at close when the user asked for it. The settings changed here are written
+// to the settings file at once and take effect at once.
+class Preferences
+{
+public:
+    // Creates the main window's state saver StateSaver1, owned by the window and among its
+    // components, keeping Top, Left and colour in the program's key of its store.
+    Preferences(WindowHost &host, const QString &registryFolder);
+
+    TStateSaver *stateSaver() const { return saver_; }
+
+    // Menu commands. Checkable items have their check mark moved by the click already.
+    void N7Click();
+    void N14Click();
+    void N24Click();
+    void N25Click();
+    void N26Click();
+    void N30Click();
+    void N31Click();
+    void N32Click();
+
+    // Start-up, before the rows are built: the outer tabs get back their colour, so the rows
+    // take it as they are created instead of all being repainted after the building. The
+    // restoring at the end finds it in place.
+    void loadOuterTabsState();
+    // Start-up: the main window and every component it owns get back what the store holds.
+    void loadComponentState();
+    // Close: the colour of the outer tabs is saved (Top and Left are switched off for good).
+    void saveComponentState();
+    // Close with registry clearing asked for: deletes the program's key with everything below
+    // it and says so; says nothing when there is no key above it.
+    void deleteProgramKey();
+
+private:
+    QAction *item(const char *name) const;
+    // Writes a setting; on failure shows why, puts the check mark back to the setting in
+    // effect and returns false.
+    bool writeSetting(const char *key, const QByteArray &value);
+    void restoreCheckMarks();
+    void setMessageLevel(int level);
+    void setDuplication(int on);
+
+    WindowHost &host_;
+    TStateSaver *saver_;
+};

@@ -1,0 +1,393 @@
+#include "prefs/RegistryStore.h"
+
+#include <QDir>
+#include <QFile>
+
+#include "profile/SafeFile.h"
+#include "textcodec/Cp1251.h"
+
+namespace {
+
+const QByteArray Header = "BRANVIK Configurator registry 1";
+
+bool isControl(unsigned char c)
+{
+    return c < 0x20 || c == 0x7F;
+}
+
+void appendQuoted(QByteArray &out, QByteArrayView text)
+{
+    static const char hex[] = "0123456789abcdef";
+    out += '"';
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += ch;
+        } else if (isControl(c)) {
+            out += "\\x";
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        } else {
+            out += ch;
+        }
+    }
+    out += '"';
+}
+
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// Reads a quoted text starting at *pos (at the opening quote); *pos ends after the closing one.
+bool takeQuoted(QByteArrayView line, qsizetype *pos, QByteArray *text)
+{
+    qsizetype i = *pos;
+    if (i >= line.size() || line[i] != '"')
+        return false;
+    text->clear();
+    for (++i; i < line.size(); ++i) {
+        const char c = line[i];
+        if (c == '"') {
+            *pos = i + 1;
+            return true;
+        }
+        if (isControl(static_cast<unsigned char>(c)))
+            return false;
+        if (c != '\\') {
+            *text += c;
+            continue;
+        }
+        if (++i >= line.size())
+            return false;
+        if (line[i] == '"' || line[i] == '\\') {
+            *text += line[i];
+        } else if (line[i] == 'x' && i + 2 < line.size()) {
+            const int high = hexDigit(line[i + 1]), low = hexDigit(line[i + 2]);
+            const int byte = high * 16 + low;
+            if (high < 0 || low < 0 || !isControl(static_cast<unsigned char>(byte)))
+                return false;
+            *text += static_cast<char>(byte);
+            i += 2;
+        } else {
+            return false;
+        }
+    }
+    return false;
+}
+
+QString wrongType(QByteArrayView name)
+{
+    return QStringLiteral("Значение %1 реестра имеет другой тип")
+        .arg(cp1251::toUnicode(name.toByteArray()));
+}
+
+} // namespace
+
+// --- Key
+
+const RegistryStore::Value *RegistryStore::Key::find(QByteArrayView name) const
+{
+    const auto it = byName_.constFind(cp1251::foldCase(name));
+    return it == byName_.cend() ? nullptr : &values_[*it];
+}
+
+bool RegistryStore::Key::readInteger(QByteArrayView name, qint32 *value, QString *error) const
+{
+    const Value *v = find(name);
+    if (!v || v->type == Type::String) {
+        if (error)
+            *error = v ? wrongType(name)
+                       : QStringLiteral("Нет значения %1 в реестре")
+                             .arg(cp1251::toUnicode(name.toByteArray()));
+        return false;
+    }
+    *value = v->integer;
+    return true;
+}
+
+bool RegistryStore::Key::readBoolean(QByteArrayView name, bool *value, QString *error) const
+{
+    qint32 integer = 0;
+    if (!readInteger(name, &integer, error))
+        return false;
+    *value = integer != 0;
+    return true;
+}
+
+bool RegistryStore::Key::readString(QByteArrayView name, QByteArray *value, QString *error) const
+{
+    const Value *v = find(name);
+    if (!v || v->type != Type::String) {
+        if (error)
+            *error = v ? wrongType(name)
+                       : QStringLiteral("Нет значения %1 в реестре")
+                             .arg(cp1251::toUnicode(name.toByteArray()));
+        return false;
+    }
+    *value = v->text;
+    return true;
+}
+
+void RegistryStore::Key::write(QByteArrayView name, Type type, qint32 integer,
+                               const QByteArray &text)
+{
+    const QByteArray folded = cp1251::foldCase(name);
+    const auto it = byName_.constFind(folded);
+    if (it == byName_.cend()) {
+        byName_.insert(folded, values_.size());
+        values_.append({name.toByteArray(), type, integer, text});
+        store_->modified_ = true;
+        return;
+    }
+    // An existing value keeps the name it was created with, as in the registry.
+    Value &v = values_[*it];
+    const Value updated{v.name, type, integer, text};
+    if (v == updated)
+        return;
+    v = updated;
+    store_->modified_ = true;
+}
+
+void RegistryStore::Key::writeInteger(QByteArrayView name, qint32 value)
+{
+    write(name, Type::Integer, value, {});
+}
+
+void RegistryStore::Key::writeBoolean(QByteArrayView name, bool value)
+{
+    write(name, Type::Boolean, value ? 1 : 0, {});
+}
+
+void RegistryStore::Key::writeString(QByteArrayView name, const QByteArray &value)
+{
+    write(name, Type::String, 0, value);
+}
+
+// --- RegistryStore
+
+RegistryStore::RegistryStore(QString folder, QByteArray root)
+    : folder_(std::move(folder)), root_(std::move(root))
+{
+}
+
+RegistryStore::~RegistryStore() = default;
+
+QString RegistryStore::filePath() const
+{
+    return folder_ + '/' + QString::fromLatin1(root_);
+}
+
+void RegistryStore::clear()
+{
+    keys_.clear();
+    byPath_.clear();
+}
+
+bool RegistryStore::read(QString *problem)
+{
+    clear();
+    damaged_.clear();
+    modified_ = false;
+    QByteArray bytes;
+    QString reason;
+    switch (readRegularFile(QFile::encodeName(filePath()), &bytes, nullptr, &reason)) {
+    case FileRead::Missing:
+        return true;
+    case FileRead::Read:
+        break;
+    case FileRead::NotRegular:
+    case FileRead::Failed:
+        if (problem)
+            *problem = filePath() + ": " + reason;
+        return false;
+    }
+    // An empty file is an empty store.
+    if (!bytes.isEmpty() && !parse(bytes)) {
+        clear();
+        damaged_ = bytes;
+        if (problem)
+            *problem = filePath() + QStringLiteral(": файл повреждён");
+    }
+    modified_ = false;
+    return damaged_.isEmpty();
+}
+
+bool RegistryStore::parse(const QByteArray &bytes)
+{
+    Key *key = nullptr;
+    bool first = true;
+    for (qsizetype start = 0; start < bytes.size();) {
+        qsizetype end = bytes.indexOf('\n', start);
+        if (end < 0)
+            end = bytes.size();
+        QByteArrayView line = QByteArrayView(bytes).sliced(start, end - start);
+        start = end + 1;
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (first) {
+            if (line != Header)
+                return false;
+            first = false;
+            continue;
+        }
+        if (line.isEmpty())
+            continue;
+        if (line.startsWith('[')) {
+            if (!line.endsWith(']') || line.size() < 2)
+                return false;
+            key = openKey(line.sliced(1, line.size() - 2), true);
+            if (!key)
+                return false;
+            continue;
+        }
+        QByteArray name;
+        qsizetype pos = 0;
+        if (!key || !takeQuoted(line, &pos, &name) || key->valueExists(name))
+            return false;
+        const QByteArrayView rest = line.sliced(pos);
+        if (rest.startsWith("=dword:") && rest.size() == 15) {
+            quint32 pattern = 0;
+            for (const char c : rest.sliced(7)) {
+                const int digit = hexDigit(c);
+                if (digit < 0)
+                    return false;
+                pattern = pattern << 4 | static_cast<quint32>(digit);
+            }
+            key->writeInteger(name, static_cast<qint32>(pattern));
+        } else if (rest == "=bool:0" || rest == "=bool:1") {
+            key->writeBoolean(name, rest.endsWith('1'));
+        } else if (rest.startsWith("=sz:")) {
+            QByteArray text;
+            pos = 4;
+            if (!takeQuoted(rest, &pos, &text) || pos != rest.size())
+                return false;
+            key->writeString(name, text);
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool RegistryStore::normalPath(QByteArrayView path, QByteArray *shown, QByteArray *folded)
+{
+    while (path.startsWith('\\'))
+        path = path.sliced(1);
+    while (path.endsWith('\\'))
+        path.chop(1);
+    for (const char c : path)
+        if (isControl(static_cast<unsigned char>(c)))
+            return false;
+    if (path.contains("\\\\"))
+        return false;
+    *shown = path.toByteArray();
+    *folded = cp1251::foldCase(path);
+    return true;
+}
+
+RegistryStore::Key *RegistryStore::openKey(QByteArrayView path, bool create)
+{
+    QByteArray shown, folded;
+    if (!normalPath(path, &shown, &folded))
+        return nullptr;
+    if (Key *key = byPath_.value(folded))
+        return key;
+    if (!create)
+        return nullptr;
+    // The keys above it first, as the registry creates them.
+    const qsizetype cut = shown.lastIndexOf('\\');
+    if (cut > 0)
+        openKey(QByteArrayView(shown).first(cut), true);
+    auto key = std::make_unique<Key>();
+    key->store_ = this;
+    key->path_ = shown;
+    Key *raw = key.get();
+    keys_.push_back(std::move(key));
+    byPath_.insert(folded, raw);
+    modified_ = true;
+    return raw;
+}
+
+bool RegistryStore::keyExists(QByteArrayView path) const
+{
+    QByteArray shown, folded;
+    return normalPath(path, &shown, &folded) && byPath_.contains(folded);
+}
+
+bool RegistryStore::deleteKey(QByteArrayView path)
+{
+    QByteArray shown, folded;
+    if (!normalPath(path, &shown, &folded) || folded.isEmpty() || !byPath_.contains(folded))
+        return false;
+    const QByteArray below = folded + '\\';
+    for (auto it = byPath_.begin(); it != byPath_.end();) {
+        if (it.key() == folded || it.key().startsWith(below))
+            it = byPath_.erase(it);
+        else
+            ++it;
+    }
+    std::erase_if(keys_, [this](const std::unique_ptr<Key> &key) {
+        return byPath_.value(cp1251::foldCase(key->path())) != key.get();
+    });
+    modified_ = true;
+    return true;
+}
+
+QByteArray RegistryStore::serialize() const
+{
+    QByteArray out = Header + '\n';
+    for (const auto &key : keys_) {
+        out += '[' + key->path() + "]\n";
+        for (const Value &v : key->values()) {
+            appendQuoted(out, v.name);
+            switch (v.type) {
+            case Type::Integer:
+                out +=
+                    "=dword:" +
+                    QByteArray::number(static_cast<quint32>(v.integer), 16).rightJustified(8, '0');
+                break;
+            case Type::Boolean:
+                out += v.integer ? "=bool:1" : "=bool:0";
+                break;
+            case Type::String:
+                out += "=sz:";
+                appendQuoted(out, v.text);
+                break;
+            }
+            out += '\n';
+        }
+    }
+    return out;
+}
+
+bool RegistryStore::save(QString *error)
+{
+    if (!modified_)
+        return true;
+    if (!QDir().mkpath(folder_)) {
+        if (error)
+            *error = folder_ + QStringLiteral(": не удалось создать папку");
+        return false;
+    }
+    // The damaged file is put aside, not overwritten unseen; failing that, it is replaced all
+    // the same: a store that cannot be read is of no use to the program.
+    if (!damaged_.isEmpty() && saveFile(filePath() + ".damaged", damaged_))
+        damaged_.clear();
+    QString reason;
+    if (!saveFile(filePath(), serialize(), &reason)) {
+        if (error)
+            *error = filePath() + ": " + reason;
+        return false;
+    }
+    damaged_.clear();
+    modified_ = false;
+    return true;
+}

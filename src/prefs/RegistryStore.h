@@ -1,0 +1,121 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QHash>
+#include <QList>
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+// The keys and values of one registry root, kept in one file of the registry folder named after
+// the root ("HKEY_LOCAL_MACHINE"). Keys are addressed by their path ("SOFTWARE\Maker\Program");
+// each holds values of three types: integer (32 bits), Boolean and string. Key paths and value
+// names are Windows-1251 text and compare without regard to letter case (Cyrillic included);
+// they keep the case they were created with.
+//
+// The whole file is read once into memory, worked on there and written back with save(), whole
+// and atomically (SafeFile.h). A file that cannot be read or parsed reads as an empty store; the
+// damaged file is kept beside it as "<root>.damaged" when the store is next saved, so nothing
+// of it is silently lost.
+//
+// File format (Windows-1251 text, one item a line):
+//   BRANVIK Configurator registry 1
+//   [SOFTWARE\Maker\Program]
+//   "name"=dword:00f0caa6        integer, as its 32-bit pattern in hexadecimal
+//   "name"=bool:1                Boolean
+//   "name"=sz:"text"             string
+// In names and strings, \\ and \" stand for themselves and \xHH for a byte below 0x20 or 0x7F.
+class RegistryStore
+{
+public:
+    enum class Type
+    {
+        Integer,
+        Boolean,
+        String
+    };
+    struct Value
+    {
+        QByteArray name;
+        Type type = Type::Integer;
+        qint32 integer = 0; // Integer and Boolean
+        QByteArray text;    // String
+        bool operator==(const Value &) const = default;
+    };
+
+    // An open key: its values, found by name. Valid until the key is deleted or the store goes.
+    class Key
+    {
+    public:
+        const QByteArray &path() const { return path_; }
+        const QList<Value> &values() const { return values_; }
+
+        bool valueExists(QByteArrayView name) const { return find(name) != nullptr; }
+        // False, with a reason, when the value is missing or holds another type. Integers and
+        // Booleans read as each other: both are the registry's 32-bit values.
+        bool readInteger(QByteArrayView name, qint32 *value, QString *error = nullptr) const;
+        bool readBoolean(QByteArrayView name, bool *value, QString *error = nullptr) const;
+        bool readString(QByteArrayView name, QByteArray *value, QString *error = nullptr) const;
+
+        void writeInteger(QByteArrayView name, qint32 value);
+        void writeBoolean(QByteArrayView name, bool value);
+        void writeString(QByteArrayView name, const QByteArray &value);
+
+    private:
+        friend class RegistryStore;
+        const Value *find(QByteArrayView name) const;
+        void write(QByteArrayView name, Type type, qint32 integer, const QByteArray &text);
+
+        RegistryStore *store_ = nullptr;
+        QByteArray path_;
+        QList<Value> values_;
+        QHash<QByteArray, qsizetype> byName_; // folded name -> index in values_
+    };
+
+    // The store of root in folder; nothing is read yet.
+    RegistryStore(QString folder, QByteArray root);
+    ~RegistryStore();
+    RegistryStore(const RegistryStore &) = delete;
+    RegistryStore &operator=(const RegistryStore &) = delete;
+
+    // Where the root's file is.
+    QString filePath() const;
+
+    // Reads the file. A missing file is an empty store; a file that cannot be read or parsed
+    // reads as empty too, and the call returns false with the reason.
+    bool read(QString *problem = nullptr);
+
+    // The key at path, or null when it does not exist and create is false. Creating a key creates
+    // the keys above it. Null also for a path that cannot name a key (an empty part, a control
+    // character). The empty path is the root itself.
+    Key *openKey(QByteArrayView path, bool create);
+    bool keyExists(QByteArrayView path) const;
+    // Deletes the key with its values and every key below it; false when it does not exist.
+    bool deleteKey(QByteArrayView path);
+
+    // Something changed since the last read or save.
+    bool isModified() const { return modified_; }
+
+    // Writes the whole store to its file atomically, creating the folder when needed; does
+    // nothing when nothing changed. False with a reason when the file could not be written; the
+    // file then keeps what it held.
+    bool save(QString *error = nullptr);
+
+    // The file's text for the current contents.
+    QByteArray serialize() const;
+
+private:
+    // The folded form of a path with its separators settled, or false for an invalid path.
+    static bool normalPath(QByteArrayView path, QByteArray *shown, QByteArray *folded);
+    bool parse(const QByteArray &bytes);
+    void clear();
+
+    QString folder_;
+    QByteArray root_;
+    std::vector<std::unique_ptr<Key>> keys_; // in creation order
+    QHash<QByteArray, Key *> byPath_;        // folded path -> key
+    QByteArray damaged_;                     // the bytes of a file that did not parse
+    bool modified_ = false;
+};

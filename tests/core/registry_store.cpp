@@ -1,0 +1,164 @@
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+#include "prefs/RegistryStore.h"
+#include "support/TempDir.h"
+#include "textcodec/Cp1251.h"
+
+namespace {
+
+const QByteArray Header = "BRANVIK Configurator registry 1\n";
+const QByteArray Program = "SOFTWARE\\Maker\\Program";
+
+QByteArray cp(const char *utf8)
+{
+    return cp1251::encode(QString::fromUtf8(utf8));
+}
+
+} // namespace
+
+TEST(RegistryStore, KeepsTypedValuesAcrossAReadWithoutRegardToLetterCase)
+{
+    TempDir dir;
+    {
+        RegistryStore store(dir.path("registry"), "HKEY_LOCAL_MACHINE");
+        ASSERT_TRUE(store.read()) << "a missing file is an empty store";
+        RegistryStore::Key *key = store.openKey(Program, true);
+        ASSERT_NE(key, nullptr);
+        key->writeInteger(cp("Окно.Color"), 0x00F0CAA6);
+        key->writeInteger("Row.TOP", -12);
+        key->writeBoolean("Row.Visible", true);
+        key->writeString("Text", "a \"quoted\" \\ text\r\nwith\x01 bytes \xFF");
+        key->writeString("", "the default value");
+        ASSERT_TRUE(store.save());
+    }
+    RegistryStore store(dir.path("registry"), "HKEY_LOCAL_MACHINE");
+    ASSERT_TRUE(store.read());
+    EXPECT_TRUE(store.keyExists("software\\MAKER"));
+    EXPECT_FALSE(store.openKey("SOFTWARE\\Maker\\Other", false));
+    const RegistryStore::Key *key = store.openKey("software\\maker\\PROGRAM", false);
+    ASSERT_NE(key, nullptr);
+    EXPECT_EQ(key->path(), Program) << "keeps the case it was created with";
+    qint32 n = 0;
+    bool b = false;
+    QByteArray s;
+    EXPECT_TRUE(key->readInteger(cp("оКНО.color"), &n));
+    EXPECT_EQ(n, 0x00F0CAA6);
+    EXPECT_TRUE(key->readInteger("row.top", &n));
+    EXPECT_EQ(n, -12);
+    EXPECT_TRUE(key->readBoolean("ROW.VISIBLE", &b));
+    EXPECT_TRUE(b);
+    EXPECT_TRUE(key->readInteger("Row.Visible", &n)) << "Booleans are 32-bit values too";
+    EXPECT_TRUE(key->readString("text", &s));
+    EXPECT_EQ(s, "a \"quoted\" \\ text\r\nwith\x01 bytes \xFF");
+    EXPECT_TRUE(key->readString("", &s));
+    QString error;
+    EXPECT_FALSE(key->readInteger("Text", &n, &error)) << "a string is not an integer";
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(key->readString("Row.TOP", &s));
+    EXPECT_FALSE(key->readBoolean("missing", &b));
+    EXPECT_FALSE(store.isModified());
+    EXPECT_TRUE(TempDir::read(store.filePath()).contains(cp("\"Окно.Color\"=dword:00f0caa6\n")));
+}
+
+TEST(RegistryStore, RewritingTheSameValueLeavesTheFileAlone)
+{
+    TempDir dir;
+    RegistryStore store(dir.path(), "HKEY_CURRENT_USER");
+    store.openKey(Program, true)->writeInteger("A", 1);
+    ASSERT_TRUE(store.save());
+    QFile::remove(store.filePath());
+    store.openKey(Program, true)->writeInteger("a", 1);
+    EXPECT_FALSE(store.isModified());
+    EXPECT_TRUE(store.save());
+    EXPECT_FALSE(QFile::exists(store.filePath())) << "nothing changed, nothing written";
+}
+
+TEST(RegistryStore, DeletingAKeyTakesItsSubkeysAndKeepsItsParentAndNeighbours)
+{
+    TempDir dir;
+    RegistryStore store(dir.path(), "HKEY_LOCAL_MACHINE");
+    store.openKey(Program + "\\Sub\\Deeper", true)->writeInteger("x", 1);
+    store.openKey(Program, true)->writeInteger("y", 2);
+    store.openKey(Program + "2", true)->writeInteger("z", 3);
+    EXPECT_FALSE(store.deleteKey("SOFTWARE\\Maker\\Missing"));
+    EXPECT_FALSE(store.deleteKey("")) << "never the root itself";
+    ASSERT_TRUE(store.deleteKey("software\\maker\\program"));
+    EXPECT_FALSE(store.keyExists(Program));
+    EXPECT_FALSE(store.keyExists(Program + "\\Sub\\Deeper"));
+    EXPECT_TRUE(store.keyExists("SOFTWARE\\Maker"));
+    ASSERT_TRUE(store.openKey(Program + "2", false));
+    ASSERT_TRUE(store.save());
+    EXPECT_EQ(TempDir::read(store.filePath()),
+              Header + "[SOFTWARE]\n[SOFTWARE\\Maker]\n[SOFTWARE\\Maker\\Program2]\n"
+                       "\"z\"=dword:00000003\n");
+}
+
+TEST(RegistryStore, InvalidPathsOpenNoKey)
+{
+    RegistryStore store(QString(), "HKEY_USERS");
+    for (const char *path : {"A\\\\B", "A\\B\nC", "tab\there"})
+        EXPECT_EQ(store.openKey(path, true), nullptr) << path;
+    EXPECT_NE(store.openKey("\\A\\B\\", true), nullptr) << "outer separators are dropped";
+    EXPECT_TRUE(store.keyExists("A\\B"));
+}
+
+TEST(RegistryStore, ADamagedFileReadsAsEmptyAndIsKeptAsideWhenReplaced)
+{
+    const QByteArray damaged[] = {
+        "not a store\n",
+        Header + "\"value before any key\"=dword:00000001\n",
+        Header + "[Key]\n\"a\"=dword:0000001\n",
+        Header + "[Key]\n\"a\"=dword:0000001g\n",
+        Header + "[Key]\n\"a\"=bool:2\n",
+        Header + "[Key]\n\"a\"=sz:\"unterminated\n",
+        Header + "[Key]\n\"a\"=sz:\"text\" trailing\n",
+        Header + "[Key]\n\"bad \\q escape\"=bool:1\n",
+        Header + "[Key]\n\"a\"=bool:1\n\"A\"=bool:0\n",
+        Header + "[Key\n",
+        Header + "[Key]\n\"a\"=float:1.5\n",
+    };
+    for (const QByteArray &bytes : damaged) {
+        TempDir dir;
+        const QString path = dir.write("HKEY_LOCAL_MACHINE", bytes);
+        RegistryStore store(dir.path(), "HKEY_LOCAL_MACHINE");
+        QString problem;
+        EXPECT_FALSE(store.read(&problem)) << bytes.constData();
+        EXPECT_FALSE(problem.isEmpty());
+        EXPECT_FALSE(store.keyExists("Key")) << bytes.constData();
+        store.openKey(Program, true)->writeBoolean("b", false);
+        ASSERT_TRUE(store.save());
+        EXPECT_EQ(TempDir::read(path + ".damaged"), bytes);
+        RegistryStore again(dir.path(), "HKEY_LOCAL_MACHINE");
+        EXPECT_TRUE(again.read()) << "replaced by a sound store";
+        EXPECT_TRUE(again.keyExists(Program));
+    }
+    TempDir dir;
+    dir.write("HKEY_LOCAL_MACHINE", Header + "\r\n[Key]\r\n\"a\"=sz:\"\\x0d\\x0a\"\r\n");
+    RegistryStore crlf(dir.path(), "HKEY_LOCAL_MACHINE");
+    QByteArray text;
+    ASSERT_TRUE(crlf.read());
+    EXPECT_TRUE(crlf.openKey("Key", false)->readString("a", &text));
+    EXPECT_EQ(text, "\r\n");
+}
+
+TEST(RegistryStore, AFailedSaveLeavesTheFileAsItWas)
+{
+    TempDir dir;
+    RegistryStore store(dir.path("registry"), "HKEY_LOCAL_MACHINE");
+    store.openKey(Program, true)->writeInteger("kept", 1);
+    ASSERT_TRUE(store.save());
+    const QByteArray before = TempDir::read(store.filePath());
+    store.openKey(Program, true)->writeInteger("lost", 2);
+    QFile::setPermissions(dir.path("registry"), QFile::ReadOwner | QFile::ExeOwner);
+    QString error;
+    EXPECT_FALSE(store.save(&error));
+    QFile::setPermissions(dir.path("registry"),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_TRUE(error.contains(store.filePath()));
+    EXPECT_TRUE(store.isModified()) << "still to be saved";
+    EXPECT_EQ(TempDir::read(store.filePath()), before);
+    EXPECT_EQ(QDir(dir.path("registry")).entryList(QDir::Files), QStringList{"HKEY_LOCAL_MACHINE"})
+        << "no temporary file left";
+}
