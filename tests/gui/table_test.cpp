@@ -370,3 +370,38 @@ TEST(TableGrid, TheHeaderRowAndColumnStayInViewWhileTheCellsScroll)
     EXPECT_LT(t.SG->verticalScrollBar()->value(), top);
     EXPECT_EQ(column->verticalScrollBar()->value(), t.SG->verticalScrollBar()->value());
 }
+
+// The grid saved as a table file and as a spreadsheet file, edited, and loaded back: the saved
+// texts return; a spreadsheet brings two rows more than it holds.
+TEST_F(Table, AGridSavedInEitherFormatLoadsBack)
+{
+    TForm1 &w = start("Warning=2\n");
+    click("Name_0");
+    struct Format
+    {
+        QString filter, suffix;
+        int rowsAfterLoad;
+    };
+    const Format formats[] = {{"TableSave (*.tsv)", ".tsv", 3}, {"Excel Table (*.xls)", ".xls", 5}};
+    whileOpen([&](TForm7 &t) {
+        for (const Format &format : formats) {
+            const QString path = f.dir.path("saved");
+            f.dialogs.saveFiles.enqueue(path);
+            f.dialogs.selectedFilters.enqueue(format.filter);
+            t.Button3->click();
+            type(t.SG, 1, 1, "9.99");
+            ASSERT_EQ(cell(t.SG, 1, 1), "9.99");
+            f.dialogs.openFiles.enqueue(path + format.suffix);
+            f.dialogs.selectedFilters.enqueue(format.filter);
+            t.Button4->click();
+            EXPECT_EQ(cell(t.SG, 1, 1), "0.45") << format.suffix.toStdString();
+            EXPECT_EQ(cell(t.SG, 0, 2), "АК") << format.suffix.toStdString();
+            EXPECT_EQ(t.SG->model()->rowCount(), format.rowsAfterLoad)
+                << format.suffix.toStdString();
+        }
+    });
+    w.N21->trigger();
+    EXPECT_EQ(f.dialogs.messages, QStringList({Wait, "Данные сохранены!", "Данные загружены!",
+                                               "Данные сохранены!", "Данные загружены!"}));
+    EXPECT_EQ(gameFile(), Weapons) << "cancelled: nothing written";
+}
