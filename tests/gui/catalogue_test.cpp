@@ -366,11 +366,20 @@ TEST_F(Catalogue, ADraggedRowComesBackAtItsNewPlace)
     }
     EXPECT_EQ(label->pos(), QPoint(300, 250));
 
+    // With the mouse: the label drags at once and the row follows the pointer on its sub-tab.
+    QWidget *label0 = control("Name_0_V");
+    QTest::mousePress(label0, Qt::LeftButton, {}, QPoint(1, 1));
+    QTest::mouseMove(label0, label0->mapFrom(sheet, QPoint(150, 60)));
+    QTest::mouseRelease(label0, Qt::LeftButton, {}, label0->mapFrom(sheet, QPoint(150, 60)));
+    EXPECT_EQ(label0->pos(), QPoint(150, 60));
+    EXPECT_EQ(control("Name_0")->pos(), QPoint(150, 76));
+
     restart();
+    EXPECT_EQ(control("Name_0_V")->pos(), QPoint(150, 60));
     EXPECT_EQ(control("Name_1_V")->pos(), QPoint(300, 250));
     EXPECT_EQ(control("Name_1")->pos(), QPoint(300, 266));
     EXPECT_EQ(control("Name_1_")->pos(), QPoint(407, 266));
-    EXPECT_EQ(control("Name_0_V")->pos(), QPoint(8, 8)) << "other rows stay";
+    EXPECT_EQ(control("Name_2_V")->pos(), QPoint(8, 98)) << "other rows stay";
 }
 
 TEST_F(Catalogue, DraggingOverATabStripMovesTheActiveTab)
