@@ -238,6 +238,9 @@ void CatalogueEditor::N9Click()
 
 void CatalogueEditor::N11Click()
 {
+    // Nothing to fill in without a sub-tab to add to.
+    if (!target())
+        return;
     QByteArray texts[5];
     bool accepted = false;
     {

@@ -142,6 +142,7 @@ TEST_F(Catalogue, CommandsNeedASelectedRowThatStillExists)
         EXPECT_TRUE(f.dialogs.messages[0].startsWith("Сначала выберите параметр"));
         f.dialogs.dialogResults.clear();
     }
+    EXPECT_TRUE(f.dialogs.shownDialogs.isEmpty());
     EXPECT_EQ(actorPage(), before);
 }
 
