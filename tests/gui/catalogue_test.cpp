@@ -35,10 +35,12 @@ QString entry(int k, const QString &caption, const QString &key)
 // Page "Актёр" (Actor.ini): sub-tab "Основное" with four entries (rows Name_0..Name_3, entry 3
 // shown whole) and sub-tab "Второе" with one (Name_4); page "Торговля": one trade row
 // (Name1_5_s1).
-const QString ActorPage = "[Pages]\nKol-vo=2\n1=Основное\n2=Второе\n[Основное]\nKol-vo=4\n" +
-                          entry(1, "Один", "one") + entry(2, "Два", "two") +
-                          entry(3, "Три", "three") + "3_FULL=1\n" + entry(4, "Четыре", "four") +
-                          "[Второе]\nKol-vo=1\n" + entry(1, "Пять", "five");
+const QString ActorPage =
+    "[Pages]\nKol-vo=2\n1=Основное\n2=Второе\n[Основное]\nKol-vo=4\n" + entry(1, "Один", "one") +
+    entry(2, "Два", "two") +
+    QString(entry(3, "Три", "three")).replace("3_Help=Помощь Три", "3_Help= '  Помощь Три  '") +
+    "3_FULL=1\n" + QString(entry(4, "Четыре", "four")).remove("4_Help=Помощь Четыре\n") +
+    "[Второе]\nKol-vo=1\n" + entry(1, "Пять", "five");
 
 class Catalogue : public ::testing::Test
 {
@@ -235,6 +237,12 @@ TEST_F(Catalogue, DeleteMovesTheFollowersUpAndHidesTheRow)
             EXPECT_EQ(actor(QByteArray::number(k) + "_Param"), c.params[k - 1]) << k;
         EXPECT_EQ(actor("Kol-vo"), c.count);
         EXPECT_EQ(actor("3_FULL"), "1") << "_FULL keys stay";
+        if (c.row == "Name_1") {
+            EXPECT_EQ(u(actor("2_Help")), c.count == "3" ? "  Помощь Три  " : "absent")
+                << "blanks kept";
+            EXPECT_EQ(u(actor("3_Help")), c.count == "3" ? "absent" : "  Помощь Три  ")
+                << "an absent key stays absent";
+        }
         EXPECT_EQ(read("Actor.ini", "Второе", "1_Param"), "five");
         for (const char *suffix : {"", "_", "_V"})
             EXPECT_TRUE(control(c.row + suffix)->isHidden()) << suffix;
