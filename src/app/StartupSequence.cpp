@@ -332,6 +332,7 @@ bool TForm1::buildAllTabs(QString *error)
 void TForm1::loadComponentState()
 {
     prefs_->loadComponentState();
+    catalogue_->fitSubTabsToRows();
 }
 
 void TForm1::saveComponentState()

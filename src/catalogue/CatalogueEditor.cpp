@@ -471,6 +471,32 @@ void CatalogueEditor::attachDragHandlers()
     }
 }
 
+void CatalogueEditor::fitSubTab(QWidget *sheet, std::initializer_list<const QWidget *> row)
+{
+    constexpr int Margin = 8; // right of and below the last control, as the builder leaves it
+    QSize size = sheet->minimumSize();
+    for (const QWidget *w : row)
+        size = size.expandedTo(
+            QSize(w->geometry().right() + 1 + Margin, w->geometry().bottom() + 1 + Margin));
+    if (size != sheet->minimumSize())
+        sheet->setMinimumSize(size);
+}
+
+void CatalogueEditor::fitSubTabsToRows()
+{
+    for (const QPointer<QObject> &component : host_.components()) {
+        auto *label = qobject_cast<QLabel *>(component.data());
+        const QString boxName =
+            label ? RowNames::boxOf(label->objectName(), Part::Caption) : QString();
+        if (boxName.isEmpty())
+            continue;
+        const auto *box = host_.find<QWidget>(boxName);
+        const auto *apply = host_.find<QWidget>(RowNames::sibling(boxName, Part::Apply));
+        if (box && apply)
+            fitSubTab(label->parentWidget(), {box, apply});
+    }
+}
+
 void CatalogueEditor::PageControl1MouseDown(QTabWidget *tabs, const QPoint &pos)
 {
     pressedTabs_ = tabs;
@@ -513,6 +539,7 @@ void CatalogueEditor::LabelDragOver(QWidget *sheet, QObject *source, const QPoin
     label->move(pos);
     apply->move(pos.x() + host_.settings().memoWidth + 7, pos.y() + 16);
     box->move(pos.x(), pos.y() + 16);
+    fitSubTab(sheet, {box, apply});
     if (!saver_)
         return;
     // Only the places, whatever the saver keeps otherwise.

@@ -52,6 +52,9 @@ public:
     // After the tabs and rows are built: the outer and inner tab strips and the caption labels
     // of the ordinary rows start drags.
     void attachDragHandlers();
+    // After the window state is restored: each sub-tab grows to hold the rows moved beyond it,
+    // so its scroll bars reach them.
+    void fitSubTabsToRows();
 
     // A button pressed on a tab control: its drag starts once the pointer has moved
     // DragThreshold pixels with the button held.
@@ -85,6 +88,7 @@ private:
     void renumberRowsAfter(const Target &t, int number);
     QAction *item(const char *name) const;
     void dragTo(const QPoint &globalPos, bool drop);
+    static void fitSubTab(QWidget *sheet, std::initializer_list<const QWidget *> row);
     void endDrag();
 
     WindowHost &host_;

@@ -389,6 +389,10 @@ TEST_F(Catalogue, ADraggedRowComesBackAtItsNewPlace)
     EXPECT_EQ(control("Name_1")->pos(), QPoint(300, 266));
     EXPECT_EQ(control("Name_1_")->pos(), QPoint(407, 266));
     EXPECT_EQ(control("Name_2_V")->pos(), QPoint(8, 98)) << "other rows stay";
+    const QSize reach = control("Name_1_V")->parentWidget()->minimumSize();
+    EXPECT_GE(reach.width(), control("Name_1_")->geometry().right());
+    EXPECT_GE(reach.height(), control("Name_1")->geometry().bottom())
+        << "the sub-tab scrolls to the moved row";
 }
 
 TEST_F(Catalogue, DraggingOverATabStripMovesTheActiveTab)
