@@ -273,14 +273,15 @@ void CatalogueEditor::N11Click()
         return;
     const int count = qMax(t->pageFile.readInteger(t->section, CountKey, 0), 0);
     const int number = count + 1;
-    // texts: file, section, key, caption, help; written caption first.
+    // texts: file, section, key, caption, help; written caption first, as typed (quoted only
+    // where blanks or quotes around the text would be lost otherwise).
     const std::pair<const char *, const QByteArray &> keys[5] = {{CaptionSuffix, texts[3]},
                                                                  {EntryFileSuffix, texts[0]},
                                                                  {SectionSuffix, texts[1]},
                                                                  {ParamSuffix, texts[2]},
                                                                  {HelpSuffix, texts[4]}};
     for (const auto &[suffix, text] : keys)
-        if (!write(t->pageFile, t->section, numberedKey(number, suffix), text))
+        if (!write(t->pageFile, t->section, numberedKey(number, suffix), quotedIfNeeded(text)))
             return;
     if (!write(t->pageFile, t->section, CountKey, QByteArray::number(number)))
         return;

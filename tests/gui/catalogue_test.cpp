@@ -175,12 +175,16 @@ TEST_F(Catalogue, AddAppendsToTheSelectedSubTabWithOrWithoutACount)
             EXPECT_EQ(w.Form3->Edit3->text(), "ПРИМЕР: camera_height_factor");
             w.Form3->Edit1->setText("config\\b.ltx");
             w.Form3->Edit5->setText("Новый");
+            w.Form3->Edit6->setText(" с пробелом");
         };
         f.dialogs.dialogResults.enqueue(QDialog::Accepted);
         w.N11->trigger();
         EXPECT_EQ(actor(c.number + "_File"), "config\\b.ltx");
         EXPECT_EQ(u(actor(c.number + "_Caption")), "Новый");
         EXPECT_EQ(u(actor(c.number + "_Param")), "ПРИМЕР: camera_height_factor");
+        EXPECT_EQ(u(actor(c.number + "_Help")), " с пробелом");
+        EXPECT_TRUE(actorPage().contains(c.number + "_Caption=" + cp1251::encode("Новый") + "\r\n"))
+            << "written plain";
         EXPECT_EQ(actor("Kol-vo"), c.count);
         EXPECT_TRUE(w.N14->isChecked()) << "saved row places would land on other rows";
         EXPECT_EQ(w.Form3->windowTitle(), "Свойства");
