@@ -321,6 +321,7 @@ bool TForm1::buildAllTabs(QString *error)
     const CatalogueResult result = CatalogueReader(programFolder_).walk(builder);
     builder.finish();
     rowCounter_ = builder.rowCount();
+    catalogue_->attachDragHandlers();
     if (result.status == CatalogueResult::Failed) {
         *error = result.reason;
         return false;
@@ -331,6 +332,7 @@ bool TForm1::buildAllTabs(QString *error)
 void TForm1::loadComponentState()
 {
     prefs_->loadComponentState();
+    catalogue_->fitSubTabsToRows();
 }
 
 void TForm1::saveComponentState()

@@ -94,6 +94,8 @@ TForm1::TForm1(const MainWindowOptions &options, QWidget *parent) : QMainWindow(
     table_ = std::make_unique<TableView>(*this, *Form7);
     prefs_ = std::make_unique<Preferences>(*this, registryFolder_);
     StateSaver1 = prefs_->stateSaver();
+    catalogue_ =
+        std::make_unique<CatalogueEditor>(*this, *Form3, *Form4, entryExamples_, StateSaver1);
 }
 
 TForm1::~TForm1() = default;
@@ -196,6 +198,7 @@ void TForm1::createMenus()
     connect(N30, &QAction::triggered, this, &TForm1::N30Click);
     connect(N31, &QAction::triggered, this, &TForm1::N31Click);
     connect(N32, &QAction::triggered, this, &TForm1::N32Click);
+    connect(N18, &QAction::triggered, this, &TForm1::N18Click);
 
     // The pop-up menu of the value boxes of ordinary rows.
     PopupMenuAdd = new QMenu(this);
@@ -208,6 +211,9 @@ void TForm1::createMenus()
     N13 = addItem(PopupMenuAdd, "N13", QStringLiteral("Удалить"), QKeySequence("Ctrl+Delete"));
     // Their shortcuts work from the whole window, not only while the menu is open.
     addActions({N9, N11, N13});
+    connect(N9, &QAction::triggered, this, &TForm1::N9Click);
+    connect(N11, &QAction::triggered, this, &TForm1::N11Click);
+    connect(N13, &QAction::triggered, this, &TForm1::N13Click);
 }
 
 void TForm1::createControls()
@@ -452,4 +458,45 @@ void TForm1::N28Click()
 void TForm1::ButTablClick(QPushButton *button)
 {
     table_->ButTablClick(button);
+}
+
+void TForm1::N9Click()
+{
+    catalogue_->N9Click();
+}
+
+void TForm1::N11Click()
+{
+    catalogue_->N11Click();
+}
+
+void TForm1::N13Click()
+{
+    catalogue_->N13Click();
+}
+
+void TForm1::N18Click()
+{
+    catalogue_->N18Click();
+}
+
+void TForm1::PageControl1MouseDown(QTabWidget *tabs, const QPoint &pos)
+{
+    catalogue_->PageControl1MouseDown(tabs, pos);
+}
+
+void TForm1::PageControl1DragOver(QTabWidget *tabs, QObject *source, const QPoint &pos,
+                                  bool *accept)
+{
+    catalogue_->PageControl1DragOver(tabs, source, pos, accept);
+}
+
+void TForm1::PageControl1DragDrop(QTabWidget *tabs, QObject *source, const QPoint &pos)
+{
+    catalogue_->PageControl1DragDrop(tabs, source, pos);
+}
+
+void TForm1::LabelDragOver(QWidget *sheet, QObject *source, const QPoint &pos, bool *accept)
+{
+    catalogue_->LabelDragOver(sheet, source, pos, accept);
 }

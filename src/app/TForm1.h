@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "app/MainWindowOptions.h"
+#include "catalogue/CatalogueEditor.h"
 #include "settings/MessageLevel.h"
 #include "settings/ProgramSettings.h"
 #include "ui/WindowHost.h"
@@ -35,12 +36,6 @@ class RowEditor;
 class TableView;
 class TStateSaver;
 class ValueBox;
-
-// Placeholder texts that the add-entry command offers.
-struct EntryExamples
-{
-    QByteArray file, section, key, caption, help;
-};
 
 // The main window. It holds the state shared for the whole run (folders, settings, message
 // level), owns every control and finds them by name, and keeps one method per user event.
@@ -136,6 +131,16 @@ public:
     // --- help window
     void N8Click();
 
+    // --- catalogue editing: entries, pages shown, dragging tabs and rows
+    void N9Click();
+    void N11Click();
+    void N13Click();
+    void N18Click();
+    void PageControl1MouseDown(QTabWidget *tabs, const QPoint &pos);
+    void PageControl1DragOver(QTabWidget *tabs, QObject *source, const QPoint &pos, bool *accept);
+    void PageControl1DragDrop(QTabWidget *tabs, QObject *source, const QPoint &pos);
+    void LabelDragOver(QWidget *sheet, QObject *source, const QPoint &pos, bool *accept);
+
 protected:
     void showEvent(QShowEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -177,6 +182,7 @@ private:
     std::unique_ptr<HelpWindow> help_;
     std::unique_ptr<TableView> table_;
     std::unique_ptr<Preferences> prefs_;
+    std::unique_ptr<CatalogueEditor> catalogue_;
     QString registryFolder_;
     QList<QPointer<QObject>> components_;
     QHash<QString, QPointer<QObject>> byName_;

@@ -2,10 +2,20 @@
 
 #include <QDialog>
 
-// The entry properties dialog; it also serves the add-entry command and the page list.
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// The entry properties dialog; the add-entry command and the page list borrow it in layouts of
+// their own and put it back afterwards. Button1 accepts, Button2 rejects.
 class TForm3 : public QDialog
 {
     Q_OBJECT
 public:
     explicit TForm3(QWidget *parent = nullptr);
+
+    QLabel *Label8, *Label9;                            // "Вкладка: ", "Позиция: "
+    QLabel *Label1, *Label2, *Label3, *Label6, *Label7; // titles of the fields
+    QLineEdit *Edit1, *Edit2, *Edit3, *Edit5, *Edit6;   // file, section, key, caption, help
+    QPushButton *Button1, *Button2;
 };

@@ -2,10 +2,17 @@
 
 #include <QDialog>
 
-// The confirmation dialog of the catalogue commands.
+class QLabel;
+class QPushButton;
+
+// The confirmation dialog of the catalogue commands: the question goes into Label1. Button1
+// accepts, Button2 rejects.
 class TForm4 : public QDialog
 {
     Q_OBJECT
 public:
     explicit TForm4(QWidget *parent = nullptr);
+
+    QLabel *Label1, *Label2;
+    QPushButton *Button1, *Button2;
 };

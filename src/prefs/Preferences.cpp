@@ -16,7 +16,6 @@ namespace {
 
 const QString ProgramKey = QStringLiteral("SOFTWARE\\Tessaly_and_Quenby\\BRANVIK Configurator");
 const QString WindowPrefix = QStringLiteral("Главное окно_");
-const QString ComponentPrefix = QStringLiteral("Главное окно_Form1.");
 
 } // namespace
 
@@ -148,7 +147,7 @@ void Preferences::loadComponentState()
 
 void Preferences::loadOuterTabsState()
 {
-    saver_->LoadComponentState(host_.pages(), ComponentPrefix, QString());
+    saver_->LoadComponentState(host_.pages(), prefs::ComponentPrefix, QString());
 }
 
 void Preferences::saveComponentState()
@@ -156,7 +155,7 @@ void Preferences::saveComponentState()
     saver_->WriteTop = false;
     saver_->WriteLeft = false;
     QString error;
-    if (!saver_->SaveComponentState(host_.pages(), ComponentPrefix, QString(), &error))
+    if (!saver_->SaveComponentState(host_.pages(), prefs::ComponentPrefix, QString(), &error))
         host_.showMessage(MessageKind::Always, QStringLiteral("EXCEPT\n") + error);
 }
 

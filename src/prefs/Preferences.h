@@ -7,6 +7,11 @@ class QAction;
 class TStateSaver;
 class WindowHost;
 
+namespace prefs {
+// Prefix of the values of a single component of the main window saved on its own.
+inline const QString ComponentPrefix = QStringLiteral("Главное окно_Form1.");
+} // namespace prefs
+
 // The settings menu's window colour, registry clearing, message level and duplication commands,
 // and the window state kept in the registry store: restored at the end of start-up, saved at
 // close, or deleted at close when the user asked for it. The settings changed here are written
