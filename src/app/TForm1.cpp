@@ -16,6 +16,8 @@
 #include "app/TForm5.h"
 #include "catalogue/TForm3.h"
 #include "catalogue/TForm4.h"
+#include "editor/ChangesWindow.h"
+#include "editor/Finder.h"
 #include "editor/HelpWindow.h"
 #include "editor/PictureViewer.h"
 #include "editor/RowEditor.h"
@@ -94,6 +96,8 @@ TForm1::TForm1(const MainWindowOptions &options, QWidget *parent) : QMainWindow(
     table_ = std::make_unique<TableView>(*this, *Form7);
     prefs_ = std::make_unique<Preferences>(*this, registryFolder_);
     StateSaver1 = prefs_->stateSaver();
+    finder_ = std::make_unique<Finder>(*this, *rows_);
+    changes_ = std::make_unique<ChangesWindow>(*this, *rows_);
 }
 
 TForm1::~TForm1() = default;
@@ -196,6 +200,19 @@ void TForm1::createMenus()
     connect(N30, &QAction::triggered, this, &TForm1::N30Click);
     connect(N31, &QAction::triggered, this, &TForm1::N31Click);
     connect(N32, &QAction::triggered, this, &TForm1::N32Click);
+
+    // Find, changes since the backups, reload.
+    QAction *reload =
+        addItem(file, "NReload", QStringLiteral("&Перечитать значения"), QKeySequence("Ctrl+R"));
+    file->insertAction(file->actions().value(1), reload); // right after N6
+    view->addSeparator();
+    QAction *find =
+        addItem(view, "NFind", QStringLiteral("&Найти параметр"), QKeySequence("Ctrl+F"));
+    QAction *changes =
+        addItem(view, "NChanges", QStringLiteral("&Изменения после резервной копии"));
+    connect(reload, &QAction::triggered, this, &TForm1::ReloadClick);
+    connect(find, &QAction::triggered, this, &TForm1::FindClick);
+    connect(changes, &QAction::triggered, this, &TForm1::ChangesClick);
 
     // The pop-up menu of the value boxes of ordinary rows.
     PopupMenuAdd = new QMenu(this);
@@ -452,4 +469,19 @@ void TForm1::N28Click()
 void TForm1::ButTablClick(QPushButton *button)
 {
     table_->ButTablClick(button);
+}
+
+void TForm1::FindClick()
+{
+    finder_->FindClick();
+}
+
+void TForm1::ChangesClick()
+{
+    changes_->ChangesClick();
+}
+
+void TForm1::ReloadClick()
+{
+    changes_->ReloadClick();
 }

@@ -12,7 +12,9 @@
 #include "settings/ProgramSettings.h"
 #include "ui/WindowHost.h"
 
+class ChangesWindow;
 class Dialogs;
+class Finder;
 class HelpWindow;
 class PictureViewer;
 class ProfileFile;
@@ -136,6 +138,11 @@ public:
     // --- help window
     void N8Click();
 
+    // --- find, changes since the backups, reload
+    void FindClick();
+    void ChangesClick();
+    void ReloadClick();
+
 protected:
     void showEvent(QShowEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -177,6 +184,8 @@ private:
     std::unique_ptr<HelpWindow> help_;
     std::unique_ptr<TableView> table_;
     std::unique_ptr<Preferences> prefs_;
+    std::unique_ptr<Finder> finder_;
+    std::unique_ptr<ChangesWindow> changes_;
     QString registryFolder_;
     QList<QPointer<QObject>> components_;
     QHash<QString, QPointer<QObject>> byName_;
