@@ -4,6 +4,11 @@
 #include <QHash>
 #include <QSet>
 
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <vector>
+
 #include "gamefiles/GamePath.h"
 #include "gamefiles/ParameterLookup.h"
 #include "profile/IniDocument.h"
@@ -28,65 +33,147 @@ QByteArrayView trimmed(QByteArrayView v)
     return v.sliced(b, e - b);
 }
 
-// A key line of a file: where its text starts and ends (before the line ending) and where the
-// text after its first "=" starts.
+// A key line of a file: where its text starts and ends (before the line ending), where the text
+// after its first "=" starts, its section's and its own name, and the hash of both folded.
 struct KeyLine
 {
     QByteArrayView section, key;
     qsizetype start = 0, end = 0, valueStart = 0;
+    quint64 hash = 0;
 };
 
-// The key lines of a file, each (section, key) once, and their index by folded names.
-struct Scan
-{
-    QList<KeyLine> keys;
-    QHash<QByteArray, int> index;
+constexpr quint64 HashStart = 1469598103934665603ULL;
 
-    const KeyLine *find(const QByteArray &id) const
-    {
-        const auto it = index.constFind(id);
-        return it == index.cend() ? nullptr : &keys[*it];
+quint64 foldedHash(quint64 h, QByteArrayView text)
+{
+    for (const char c : text) {
+        h ^= cp1251::foldCase(static_cast<unsigned char>(c));
+        h *= 1099511628211ULL;
     }
-};
-
-QByteArray idOf(QByteArrayView section, QByteArrayView key)
-{
-    QByteArray id = cp1251::foldCase(section);
-    id += '\0';
-    id += cp1251::foldCase(key);
-    return id;
+    return h;
 }
 
-Scan scan(const QByteArray &bytes)
+// The hash of a key: its section's hash, then its folded name.
+quint64 keyHash(quint64 sectionHash, QByteArrayView key)
 {
-    Scan s;
-    QSet<QByteArray> sectionsSeen;
-    QByteArrayView section;
-    bool firstOfName = true;
+    return foldedHash(sectionHash * 31 + 1, key);
+}
+
+quint64 keyHash(QByteArrayView section, QByteArrayView key)
+{
+    return keyHash(foldedHash(HashStart, section), key);
+}
+
+// Names are nearly always spelt alike: the byte comparison comes first.
+bool sameName(QByteArrayView a, QByteArrayView b)
+{
+    return a == b || cp1251::equalsIgnoreCase(a, b);
+}
+
+// The key lines of a file, each (section, key) once, in an open-addressing index by their
+// hashes. Building it costs about what parsing the file costs, so the change list stays cheap
+// for files of thousands of keys.
+class Scan
+{
+public:
+    explicit Scan(const QByteArray &bytes);
+
+    const QList<KeyLine> &keys() const { return keys_; }
+    const KeyLine *find(QByteArrayView section, QByteArrayView key) const
+    {
+        return find(keyHash(section, key), section, key);
+    }
+    const KeyLine *find(const KeyLine &other) const
+    {
+        return find(other.hash, other.section, other.key);
+    }
+
+private:
+    const KeyLine *find(quint64 hash, QByteArrayView section, QByteArrayView key) const
+    {
+        if (slots_.empty())
+            return nullptr;
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+            const int slot = slots_[i];
+            if (slot < 0)
+                return nullptr;
+            const KeyLine &k = keys_[slot];
+            if (k.hash == hash && sameName(k.key, key) && sameName(k.section, section))
+                return &k;
+        }
+    }
+    bool insert(const KeyLine &line)
+    {
+        // At most half full, so every probe ends at an empty slot.
+        if (2 * (keys_.size() + 1) > static_cast<qsizetype>(slots_.size()))
+            grow();
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t i = line.hash & mask;; i = (i + 1) & mask) {
+            int &slot = slots_[i];
+            if (slot < 0) {
+                slot = static_cast<int>(keys_.size());
+                keys_.append(line);
+                return true;
+            }
+            const KeyLine &k = keys_[slot];
+            if (k.hash == line.hash && sameName(k.key, line.key) &&
+                sameName(k.section, line.section))
+                return false; // the first key of a name counts
+        }
+    }
+
+    void grow()
+    {
+        slots_.assign(slots_.size() * 2, -1);
+        const std::size_t mask = slots_.size() - 1;
+        for (int n = 0; n < keys_.size(); ++n) {
+            std::size_t i = keys_[n].hash & mask;
+            while (slots_[i] >= 0)
+                i = (i + 1) & mask;
+            slots_[i] = n;
+        }
+    }
+
+    QList<KeyLine> keys_;
+    std::vector<int> slots_;
+};
+
+Scan::Scan(const QByteArray &bytes)
+{
     const char *data = bytes.constData();
     const qsizetype size = bytes.size();
+    keys_.reserve(size / 24 + 8);
+    slots_.assign(std::bit_ceil(static_cast<std::size_t>(size / 12 + 16)), -1);
+
+    std::vector<quint64> sectionsSeen;
+    QByteArrayView section;
+    quint64 sectionHash = foldedHash(HashStart, {});
+    bool firstOfName = true;
     qsizetype p = 0;
     while (p < size) {
-        qsizetype e = p;
-        while (e < size && data[e] != '\n' && data[e] != '\r')
-            ++e;
+        // The line's end: the first LF or CR.
+        const void *lf = std::memchr(data + p, '\n', size - p);
+        qsizetype e = lf ? static_cast<const char *>(lf) - data : size;
+        if (const void *cr = std::memchr(data + p, '\r', e - p))
+            e = static_cast<const char *>(cr) - data;
         const QByteArrayView line(data + p, e - p);
         const QByteArrayView text = trimmed(line);
         if (text.startsWith('[')) {
             const qsizetype close = text.indexOf(']');
             section = trimmed(close < 0 ? text.sliced(1) : text.sliced(1, close - 1));
-            firstOfName = !sectionsSeen.contains(cp1251::foldCase(section));
-            sectionsSeen.insert(cp1251::foldCase(section));
+            sectionHash = foldedHash(HashStart, section);
+            firstOfName = std::find(sectionsSeen.begin(), sectionsSeen.end(), sectionHash) ==
+                          sectionsSeen.end();
+            if (firstOfName)
+                sectionsSeen.push_back(sectionHash);
         } else if (firstOfName && !text.isEmpty() && !text.startsWith(';')) {
             const qsizetype eq = line.indexOf('=');
             if (eq >= 0) {
-                KeyLine k{section, trimmed(line.first(eq)), p, e, p + eq + 1};
+                KeyLine k{section, trimmed(line.first(eq)), p, e, p + eq + 1, 0};
                 if (!k.key.isEmpty()) {
-                    const QByteArray id = idOf(k.section, k.key);
-                    if (!s.index.contains(id)) {
-                        s.index.insert(id, static_cast<int>(s.keys.size()));
-                        s.keys.append(k);
-                    }
+                    k.hash = keyHash(sectionHash, k.key);
+                    insert(k);
                 }
             }
         }
@@ -97,7 +184,6 @@ Scan scan(const QByteArray &bytes)
         if (p < size && data[p] == '\n' && (p == e || data[p - 1] == '\r'))
             ++p;
     }
-    return s;
 }
 
 QByteArray bytesOf(const QByteArray &data, qsizetype start, qsizetype end)
@@ -176,24 +262,24 @@ QList<KeyChange> changesOf(const QByteArray &gamedataFolder, const QByteArray &r
     if (backup == current)
         return list;
 
-    const Scan old = scan(backup);
-    const Scan now = scan(current);
-    for (const KeyLine &k : now.keys) {
-        const KeyLine *b = old.find(idOf(k.section, k.key));
-        const QByteArray line = bytesOf(current, k.start, k.end);
+    const Scan old(backup);
+    const Scan now(current);
+    for (const KeyLine &k : now.keys()) {
+        const KeyLine *b = old.find(k);
+        const QByteArrayView line(current.constData() + k.start, k.end - k.start);
+        if (b && line == QByteArrayView(backup.constData() + b->start, b->end - b->start))
+            continue;
         KeyChange c;
         c.file = relativeFile;
         c.section = k.section.toByteArray();
         c.key = k.key.toByteArray();
         c.newValue = trimmed(QByteArrayView(current).sliced(k.valueStart, k.end - k.valueStart))
                          .toByteArray();
-        c.currentLine = line;
+        c.currentLine = line.toByteArray();
         if (!b) {
             c.kind = KeyChange::Kind::Added;
         } else {
             c.backupLine = bytesOf(backup, b->start, b->end);
-            if (c.backupLine == line)
-                continue;
             c.kind = KeyChange::Kind::Changed;
             c.oldValue =
                 trimmed(QByteArrayView(backup).sliced(b->valueStart, b->end - b->valueStart))
@@ -201,8 +287,8 @@ QList<KeyChange> changesOf(const QByteArray &gamedataFolder, const QByteArray &r
         }
         list.append(c);
     }
-    for (const KeyLine &k : old.keys) {
-        if (now.find(idOf(k.section, k.key)))
+    for (const KeyLine &k : old.keys()) {
+        if (now.find(k))
             continue;
         KeyChange c;
         c.kind = KeyChange::Kind::Removed;
@@ -246,9 +332,8 @@ bool restoreKey(const WriteTarget &target, const KeyChange &change, QString *err
         fileText(path) + QStringLiteral("\nПараметр %1 в разделе [%2] изменился после "
                                         "составления списка; обновите список")
                              .arg(cp1251::toUnicode(change.key), cp1251::toUnicode(change.section));
-    const QByteArray id = idOf(change.section, change.key);
-    const Scan now = scan(bytes);
-    const KeyLine *line = now.find(id);
+    const Scan now(bytes);
+    const KeyLine *line = now.find(change.section, change.key);
     if (change.kind == KeyChange::Kind::Removed
             ? line != nullptr
             : !line || bytesOf(bytes, line->start, line->end) != change.currentLine)
@@ -271,8 +356,8 @@ bool restoreKey(const WriteTarget &target, const KeyChange &change, QString *err
         }
         bytes = doc.bytes();
         if (change.kind == KeyChange::Kind::Removed) {
-            const Scan added = scan(bytes);
-            if (const KeyLine *k = added.find(id))
+            const Scan added(bytes);
+            if (const KeyLine *k = added.find(change.section, change.key))
                 bytes.replace(k->start, k->end - k->start, change.backupLine);
         }
     }
