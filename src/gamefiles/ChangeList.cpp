@@ -219,18 +219,30 @@ QByteArray valueTextOf(const QByteArray &line)
     return line.mid(line.indexOf('=') + 1);
 }
 
+// The duplicate file takes the key as the backup holds it, and the file table records the
+// duplicate, as after an apply.
 bool restoreDuplicate(const WriteTarget &target, const KeyChange &change, QString *error)
 {
-    if (!target.duplication || target.duplicationFolder.isEmpty())
+    if (!target.duplication)
         return true;
-    ProfileFile duplicate(target.duplicationFolder + bareFileName(change.file));
+    const QString notDuplicated = QStringLiteral("Копия в папке дублирования не восстановлена: ");
+    if (target.duplicationFolder.isEmpty())
+        return fail(error, notDuplicated +
+                               QStringLiteral("папка для дублирования не указана в настройках."));
+    QByteArray folder = target.duplicationFolder;
+    if (!folder.endsWith('/') && !folder.endsWith('\\'))
+        folder += '/';
+    const QByteArray bareName = bareFileName(change.file);
+    ProfileFile duplicate(folder + bareName);
+    ProfileFile fileTable(folder + ParameterWriter::FileTableName);
     QString reason;
-    const bool ok = change.kind == KeyChange::Kind::Added
-                        ? duplicate.deleteKey(change.section, change.key, &reason)
-                        : duplicate.writeString(change.section, change.key,
-                                                valueTextOf(change.backupLine), &reason);
-    return ok ||
-           fail(error, QStringLiteral("Копия не восстановлена в файле дублирования.\n") + reason);
+    const bool ok =
+        (change.kind == KeyChange::Kind::Added
+             ? duplicate.deleteKey(change.section, change.key, &reason)
+             : duplicate.writeString(change.section, change.key, valueTextOf(change.backupLine),
+                                     &reason)) &&
+        fileTable.writeString(ParameterWriter::FileTableSection, bareName, change.file, &reason);
+    return ok || fail(error, notDuplicated + reason);
 }
 
 bool insideGamedata(const WriteTarget &target, const QByteArray &file, QString *error)

@@ -131,6 +131,7 @@ TEST_F(ChangeListTest, WithDuplicationTheDuplicateTakesTheRestoredKeys)
     ASSERT_TRUE(ChangeList::restoreFile(target, "config/w.ltx"));
     EXPECT_EQ(file("../double/w.ltx"), "[pm]\r\nhit= 0.5 ; \xF3\xF0\xEE\xED\r\nold=1\r\n")
         << "each changed key, as the ordinary writes spell it";
+    EXPECT_EQ(file("../double/!FileTable!.table"), "[table]\r\nw.ltx=config/w.ltx\r\n");
 }
 
 TEST(ParameterSearch, MatchesAnyTextWithoutLetterCaseCyrillicIncluded)
