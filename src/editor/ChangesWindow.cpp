@@ -97,6 +97,20 @@ void ChangesWindow::refreshRows(const QByteArray &file, const KeyChange *only)
     }
 }
 
+bool ChangesWindow::duplicated(const KeyChange &change) const
+{
+    // Trade rows are never duplicated: a key only they show stays out of the duplicate too.
+    bool shown = false;
+    for (const EditorRow &row : std::as_const(editorRows_)) {
+        if (!EditorRows::shows(row, change.file, change.section, change.key))
+            continue;
+        if (!row.trade)
+            return true;
+        shown = true;
+    }
+    return !shown;
+}
+
 void ChangesWindow::restoreKey(QTreeWidget &list)
 {
     const KeyChange *c = chosen(list);
@@ -110,12 +124,14 @@ void ChangesWindow::restoreKey(QTreeWidget &list)
                    QStringLiteral("\nСтанет: ") +
                    (change.kind == KeyChange::Kind::Added ? QStringLiteral("(строка будет удалена)")
                                                           : u(change.backupLine));
-    if (target().duplication)
+    WriteTarget to = target();
+    to.duplication = to.duplication && duplicated(change);
+    if (to.duplication)
         text += QStringLiteral("\nПараметр будет записан и в файл дублирования.");
     if (host_.dialogs().ask(list.window(), text, RestoreAnswers) != 0)
         return;
     QString error;
-    if (!ChangeList::restoreKey(target(), change, &error))
+    if (!ChangeList::restoreKey(to, change, &error))
         host_.showMessage(MessageKind::Error,
                           QStringLiteral("Параметр не восстановлен.\n") + error);
     refreshRows(change.file, &change);
@@ -148,7 +164,8 @@ void ChangesWindow::restoreFile(QTreeWidget &list)
     if (host_.dialogs().ask(list.window(), text, RestoreAnswers) != 0)
         return;
     QString error;
-    if (!ChangeList::restoreFile(target(), file, &error))
+    if (!ChangeList::restoreFile(target(), file, &error,
+                                 [this](const KeyChange &k) { return duplicated(k); }))
         host_.showMessage(MessageKind::Error, QStringLiteral("Файл не восстановлен.\n") + error);
     refreshRows(file);
     fill(list);

@@ -32,6 +32,8 @@ private:
     // Shows the values of the rows of the file (of its key, when given) as the file holds them.
     void refreshRows(const QByteArray &file, const KeyChange *only = nullptr);
     WriteTarget target() const;
+    // Whether a restored key goes to the duplicate file too (with duplication on).
+    bool duplicated(const KeyChange &change) const;
 
     WindowHost &host_;
     RowEditor &rows_;

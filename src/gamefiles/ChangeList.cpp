@@ -379,7 +379,8 @@ bool restoreKey(const WriteTarget &target, const KeyChange &change, QString *err
     return restoreDuplicate(target, change, error);
 }
 
-bool restoreFile(const WriteTarget &target, const QByteArray &relativeFile, QString *error)
+bool restoreFile(const WriteTarget &target, const QByteArray &relativeFile, QString *error,
+                 const std::function<bool(const KeyChange &)> &duplicated)
 {
     if (!insideGamedata(target, relativeFile, error))
         return false;
@@ -392,7 +393,7 @@ bool restoreFile(const WriteTarget &target, const QByteArray &relativeFile, QStr
     if (!saveCopy(ProfileFile(path + ".bak").diskPath(), ProfileFile(path).diskPath(), &reason))
         return fail(error, fileText(path) + QLatin1Char('\n') + reason);
     for (const KeyChange &c : keys)
-        if (!restoreDuplicate(target, c, error))
+        if ((!duplicated || duplicated(c)) && !restoreDuplicate(target, c, error))
             return false;
     return true;
 }

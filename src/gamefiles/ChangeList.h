@@ -5,6 +5,8 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 #include "gamefiles/ParameterWriter.h"
 
 // One key of a game file that differs from the file's backup (<file>.bak).
@@ -47,8 +49,9 @@ QList<KeyChange> changes(const QByteArray &gamedataFolder, const QByteArrayList 
 bool restoreKey(const WriteTarget &target, const KeyChange &change, QString *error = nullptr);
 
 // Replaces the game file by its backup, byte for byte. With duplication on, each changed key
-// is also restored in the duplicate file.
+// that duplicated() accepts (every key when it is empty) is also restored in the duplicate file.
 bool restoreFile(const WriteTarget &target, const QByteArray &relativeFile,
-                 QString *error = nullptr);
+                 QString *error = nullptr,
+                 const std::function<bool(const KeyChange &)> &duplicated = {});
 
 } // namespace ChangeList

@@ -25,7 +25,7 @@ class Beyond : public ::testing::Test
 protected:
     WindowFixture f;
 
-    TForm1 &start()
+    TForm1 &start(const QString &settings = "Warning=0\n")
     {
         f.writeSetting("Pages.ini", "[Global Pages]\nKol-vo=2\n1=Актёр\n1_file=Actor\n"
                                     "1_Enabled=true\n2=Торговля\n2_file=Trade\n2_Enabled=true\n"
@@ -42,7 +42,7 @@ protected:
                                     "1_Param=bread\n1_Help=Цена хлеба\n");
         f.dir.write("gamedata/config/actor.ltx", ActorFile);
         f.writeGameFile("config/camera.ltx", "[cam]\ntilt=5\n");
-        f.writeSettings("Warning=0\n");
+        f.writeSettings(settings);
         TForm1 &w = f.start();
         f.dialogs.messages.clear();
         return w;
@@ -173,4 +173,30 @@ TEST_F(Beyond, ReloadReadsTheFilesAgainAndKeepsEditsNotApplied)
     EXPECT_EQ(f.dialogs.messages,
               QStringList{"Значения перечитаны из файлов игры.\nСтроки с неприменёнными "
                           "изменениями оставлены как есть:\nАктёр › Основное › Скорость"});
+}
+
+TEST_F(Beyond, WithDuplicationRestoredKeysOfOrdinaryRowsGoToTheDuplicateFile)
+{
+    const QString dup = f.dir.path("double");
+    QDir().mkpath(dup);
+    TForm1 &w = start("Warning=0\nDouble=1\nDouble_Path=" + dup + "/\n");
+    f.dir.write("gamedata/config/actor.ltx.bak", ActorFile);
+    f.dir.write("gamedata/config/actor.ltx",
+                WindowFixture::ini("; персонаж\n[actor]:base\nheight = 2\n"
+                                   "speed = 1,5\n\n[trader]\nbread = 99\n"));
+    f.dialogs.answers << 0 << 0;
+    f.dialogs.whileOpen = [](QDialog *d) {
+        auto *list = d->findChild<QTreeWidget *>("ChangesList");
+        ASSERT_EQ(texts(list, 2), QStringList({"height", "bread"}));
+        list->setCurrentItem(list->topLevelItem(1));
+        d->findChild<QPushButton *>("RestoreKey")->click(); // a trade row's key
+        d->findChild<QPushButton *>("RestoreFile")->click();
+    };
+    w.findChild<QAction *>("NChanges")->trigger();
+    EXPECT_FALSE(f.dialogs.questions.value(0).contains("дублирования"));
+    EXPECT_EQ(gameFile(), ActorFile);
+    EXPECT_EQ(TempDir::read(dup + "/actor.ltx"),
+              WindowFixture::ini("[actor]\nheight= 0.85 ; рост\n"));
+    EXPECT_EQ(box("Name_0")->text(), "0.85");
+    EXPECT_TRUE(f.dialogs.messages.isEmpty()) << f.dialogs.messages.join('|').toStdString();
 }
