@@ -17,6 +17,7 @@
 #include <QWidget>
 #include <benchmark/benchmark.h>
 
+#include "LargeCatalogue.h"
 #include "app/TForm1.h"
 #include "catalogue/CatalogueReader.h"
 #include "catalogue/CatalogueVisitor.h"
@@ -28,73 +29,6 @@
 #include "ui/Dialogs.h"
 
 namespace {
-
-constexpr int Pages = 20, SubTabs = 10, Entries = 25, GameFiles = 100, Sections = 100,
-              KeysPerSection = 19;
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly))
-        f.write(bytes);
-}
-
-struct LargeCatalogue
-{
-    QTemporaryDir dir;
-    QString program() const { return dir.path() + "/program"; }
-    QString gamedata() const { return dir.path() + "/gamedata/"; }
-
-    LargeCatalogue()
-    {
-        for (int g = 0; g < GameFiles; ++g) {
-            QByteArray text = "; generated game file\r\n";
-            for (int s = 0; s < Sections; ++s) {
-                text += "[section_" + QByteArray::number(s) + "]:base\r\n";
-                for (int k = 0; k < KeysPerSection; ++k)
-                    text += "key_" + QByteArray::number(k) + " = " + QByteArray::number(k * 1.5) +
-                            " ; comment of the key\r\n";
-            }
-            writeFile(gamedata() + QString("config/file_%1.ltx").arg(g), text);
-        }
-        QByteArray pages = "[Global Pages]\r\nKol-vo=" + QByteArray::number(Pages) + "\r\n";
-        int e = 0;
-        for (int p = 1; p <= Pages; ++p) {
-            const QByteArray n = QByteArray::number(p);
-            pages +=
-                n + "=Page " + n + "\r\n" + n + "_file=Page" + n + "\r\n" + n + "_Enabled=true\r\n";
-            QByteArray page = "[Pages]\r\nKol-vo=" + QByteArray::number(SubTabs) + "\r\n";
-            for (int j = 1; j <= SubTabs; ++j)
-                page += QByteArray::number(j) + "=Sub " + QByteArray::number(j) + "\r\n";
-            for (int j = 1; j <= SubTabs; ++j) {
-                page += "[Sub " + QByteArray::number(j) +
-                        "]\r\nKol-vo=" + QByteArray::number(Entries) + "\r\n";
-                for (int k = 1; k <= Entries; ++k, ++e) {
-                    const QByteArray key = QByteArray::number(k);
-                    page += key + "_Caption=Parameter " + QByteArray::number(e) + "\r\n";
-                    page += key + "_File=config\\file_" + QByteArray::number(e % GameFiles) +
-                            ".ltx\r\n";
-                    page += key + "_Section=section_" +
-                            QByteArray::number((e / GameFiles) % Sections) + "\r\n";
-                    page += key + "_Param=key_" + QByteArray::number(e % KeysPerSection) + "\r\n";
-                    page += key + "_Help=Help text of the parameter\r\n";
-                }
-            }
-            writeFile(program() + "/Setting/Page" + n + ".ini", page);
-        }
-        writeFile(program() + "/Setting/Pages.ini", pages);
-        writeFile(program() + "/Setting/Setting.ini",
-                  cp1251::encode("[Setting]\r\nGamedata_Path=" + gamedata() +
-                                 "\r\nВерсия=0.6\r\nWarning=2\r\n"));
-    }
-};
-
-LargeCatalogue &catalogue()
-{
-    static LargeCatalogue c;
-    return c;
-}
 
 class LookupVisitor : public CatalogueVisitor
 {

@@ -16,6 +16,8 @@
 #include "app/TForm5.h"
 #include "catalogue/TForm3.h"
 #include "catalogue/TForm4.h"
+#include "editor/ChangesWindow.h"
+#include "editor/Finder.h"
 #include "editor/HelpWindow.h"
 #include "editor/PictureViewer.h"
 #include "editor/RowEditor.h"
@@ -96,6 +98,8 @@ TForm1::TForm1(const MainWindowOptions &options, QWidget *parent) : QMainWindow(
     StateSaver1 = prefs_->stateSaver();
     catalogue_ =
         std::make_unique<CatalogueEditor>(*this, *Form3, *Form4, entryExamples_, StateSaver1);
+    finder_ = std::make_unique<Finder>(*this, *rows_);
+    changes_ = std::make_unique<ChangesWindow>(*this, *rows_);
 }
 
 TForm1::~TForm1() = default;
@@ -199,6 +203,19 @@ void TForm1::createMenus()
     connect(N31, &QAction::triggered, this, &TForm1::N31Click);
     connect(N32, &QAction::triggered, this, &TForm1::N32Click);
     connect(N18, &QAction::triggered, this, &TForm1::N18Click);
+
+    // Find, changes since the backups, reload.
+    QAction *reload =
+        addItem(file, "NReload", QStringLiteral("&Перечитать значения"), QKeySequence("Ctrl+R"));
+    file->insertAction(file->actions().value(1), reload); // right after N6
+    view->addSeparator();
+    QAction *find =
+        addItem(view, "NFind", QStringLiteral("&Найти параметр"), QKeySequence("Ctrl+F"));
+    QAction *changes =
+        addItem(view, "NChanges", QStringLiteral("&Изменения после резервной копии"));
+    connect(reload, &QAction::triggered, this, &TForm1::ReloadClick);
+    connect(find, &QAction::triggered, this, &TForm1::FindClick);
+    connect(changes, &QAction::triggered, this, &TForm1::ChangesClick);
 
     // The pop-up menu of the value boxes of ordinary rows.
     PopupMenuAdd = new QMenu(this);
@@ -499,4 +516,19 @@ void TForm1::PageControl1DragDrop(QTabWidget *tabs, QObject *source, const QPoin
 void TForm1::LabelDragOver(QWidget *sheet, QObject *source, const QPoint &pos, bool *accept)
 {
     catalogue_->LabelDragOver(sheet, source, pos, accept);
+}
+
+void TForm1::FindClick()
+{
+    finder_->FindClick();
+}
+
+void TForm1::ChangesClick()
+{
+    changes_->ChangesClick();
+}
+
+void TForm1::ReloadClick()
+{
+    changes_->ReloadClick();
 }

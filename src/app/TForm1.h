@@ -13,7 +13,9 @@
 #include "settings/ProgramSettings.h"
 #include "ui/WindowHost.h"
 
+class ChangesWindow;
 class Dialogs;
+class Finder;
 class HelpWindow;
 class PictureViewer;
 class ProfileFile;
@@ -140,6 +142,10 @@ public:
     void PageControl1DragOver(QTabWidget *tabs, QObject *source, const QPoint &pos, bool *accept);
     void PageControl1DragDrop(QTabWidget *tabs, QObject *source, const QPoint &pos);
     void LabelDragOver(QWidget *sheet, QObject *source, const QPoint &pos, bool *accept);
+    // --- find, changes since the backups, reload
+    void FindClick();
+    void ChangesClick();
+    void ReloadClick();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -183,6 +189,8 @@ private:
     std::unique_ptr<TableView> table_;
     std::unique_ptr<Preferences> prefs_;
     std::unique_ptr<CatalogueEditor> catalogue_;
+    std::unique_ptr<Finder> finder_;
+    std::unique_ptr<ChangesWindow> changes_;
     QString registryFolder_;
     QList<QPointer<QObject>> components_;
     QHash<QString, QPointer<QObject>> byName_;

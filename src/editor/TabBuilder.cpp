@@ -197,6 +197,8 @@ ValueBox *TabBuilder::createValueBox(const QString &name, const Slot &slot,
     dataslot::setTag(box, entry.number);
     dataslot::setHint(box, entry.help);
     dataslot::setHelpKeyword(box, entry.file);
+    // Whether the row shows the whole value, for the commands that read it again.
+    box->setProperty("wholeValue", entry.hasFull);
     return box;
 }
 

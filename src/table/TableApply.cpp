@@ -43,18 +43,16 @@ QString TableApplyReport::message() const
     return text;
 }
 
-TableApplyReport TableApply::apply(const GridCellStore &values,
-                                   const GridCellStore &remainders) const
+bool TableApply::forEachChange(
+    const GridCellStore &values, const GridCellStore &remainders,
+    const std::function<bool(const TableCellChange &, const TableEntry &)> &visit,
+    QString *reason) const
 {
-    TableApplyReport report;
     const TableLayout layout = TableLayout::read(pageFilePath_);
     if (layout.status != TableLayout::Status::Read) {
-        report.complete = false;
-        report.reason = layout.reason;
-        report.file = pageFilePath_;
-        return report;
+        *reason = layout.reason;
+        return false;
     }
-    const ParameterWriter writer(target_);
     // Rows the grid has beyond the page's sub-tabs (a loaded table can bring them) have nowhere
     // to go.
     const int rows = qMin(values.rowCount() - 1, layout.subTabs);
@@ -75,27 +73,66 @@ TableApplyReport TableApply::apply(const GridCellStore &values,
                     target_.gamedataFolder, entry.file, entry.section, entry.param));
             if (absent ? text == TableText::Missing : text == current)
                 continue;
-
-            auto stop = [&](const QString &reason) {
-                report.complete = false;
-                report.row = j;
-                report.column = k;
-                report.subTab = row.section;
-                report.file = entry.file;
-                report.reason = reason;
-                return report;
-            };
-            if (!entry.writable())
-                return stop(QStringLiteral("В каталоге у параметра нет ключей ") +
-                            cp1251::toUnicode(entry.missingKeys.join(", ")) + QLatin1Char('.'));
-            QString error;
-            const WriteResult result =
-                writer.writeParameter(entry.file, entry.section, entry.param, ' ' + text, &error);
-            if (result.gameFileWritten())
-                ++report.written;
-            if (!result)
-                return stop(error);
+            const TableCellChange change{
+                j,           k,
+                row.section, layout.headers.value(k - 1),
+                entry.file,  entry.section,
+                entry.param, absent ? QByteArray(TableText::Missing) : current,
+                text};
+            if (!visit(change, entry))
+                return true;
         }
+    }
+    return true;
+}
+
+QList<TableCellChange> TableApply::changes(const GridCellStore &values,
+                                           const GridCellStore &remainders) const
+{
+    QList<TableCellChange> list;
+    QString reason;
+    forEachChange(
+        values, remainders,
+        [&](const TableCellChange &c, const TableEntry &) {
+            list.append(c);
+            return true;
+        },
+        &reason);
+    return list;
+}
+
+TableApplyReport TableApply::apply(const GridCellStore &values,
+                                   const GridCellStore &remainders) const
+{
+    TableApplyReport report;
+    const ParameterWriter writer(target_);
+    auto write = [&](const TableCellChange &c, const TableEntry &entry) {
+        auto stop = [&](const QString &reason) {
+            report.complete = false;
+            report.row = c.row;
+            report.column = c.column;
+            report.subTab = c.subTab;
+            report.file = entry.file;
+            report.reason = reason;
+            return false;
+        };
+        if (!entry.writable())
+            return stop(QStringLiteral("В каталоге у параметра нет ключей ") +
+                        cp1251::toUnicode(entry.missingKeys.join(", ")) + QLatin1Char('.'));
+        QString error;
+        const WriteResult result =
+            writer.writeParameter(entry.file, entry.section, entry.param, ' ' + c.newText, &error);
+        if (result.gameFileWritten())
+            ++report.written;
+        if (!result)
+            return stop(error);
+        return true;
+    };
+    QString reason;
+    if (!forEachChange(values, remainders, write, &reason)) {
+        report.complete = false;
+        report.reason = reason;
+        report.file = pageFilePath_;
     }
     return report;
 }

@@ -1,11 +1,15 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
+
+#include <functional>
 
 #include "gamefiles/ParameterWriter.h"
 
 class GridCellStore;
+struct TableEntry;
 
 // What an apply of the table did: how many cells it wrote and, when it stopped early, where
 // and why.
@@ -24,6 +28,18 @@ struct TableApplyReport
     QString message() const;
 };
 
+// A cell an apply would write: where it is, and the parameter's text before and after.
+struct TableCellChange
+{
+    int row = 0;    // sub-tab number j
+    int column = 0; // entry number k
+    QByteArray subTab;
+    QByteArray caption; // the column's header
+    QByteArray file, section, param;
+    QByteArray oldText; // as the game file holds it; TableText::Missing for a missing one
+    QByteArray newText;
+};
+
 // Writes the table view's grids back into the game files: every cell (k, j) below the header
 // row and right of the label column whose text (value grid followed by remainder grid) differs
 // from its parameter's current value goes to entry k of sub-tab j, by position, whatever the row
@@ -40,10 +56,22 @@ public:
 
     TableApplyReport apply(const GridCellStore &values, const GridCellStore &remainders) const;
 
+    // The cells apply() would write, in the order it writes them, read from the files as they
+    // are now (entries the catalogue leaves incomplete included: the apply stops at them).
+    QList<TableCellChange> changes(const GridCellStore &values,
+                                   const GridCellStore &remainders) const;
+
     // The message of a complete apply.
     static QString savedMessage();
 
 private:
+    // Calls visit for each changed cell in apply order until it returns false; false when the
+    // page file could not be read (*reason says why).
+    bool
+    forEachChange(const GridCellStore &values, const GridCellStore &remainders,
+                  const std::function<bool(const TableCellChange &, const TableEntry &)> &visit,
+                  QString *reason) const;
+
     WriteTarget target_;
     QByteArray pageFilePath_;
 };

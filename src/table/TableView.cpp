@@ -1,15 +1,21 @@
 #include "table/TableView.h"
 
 #include <QAction>
+#include <QDialogButtonBox>
 #include <QGuiApplication>
+#include <QHeaderView>
+#include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <QTreeWidget>
+#include <QVBoxLayout>
 
 #include "settings/ProgramSettings.h"
 #include "table/TForm7.h"
 #include "table/TableApply.h"
 #include "table/TableFormats.h"
 #include "table/TablePage.h"
+#include "textcodec/Cp1251.h"
 #include "ui/DataSlots.h"
 #include "ui/Dialogs.h"
 #include "ui/WindowHost.h"
@@ -81,15 +87,49 @@ void TableView::open(int page)
     form_.showFromStart();
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         form_.move(screen->availableGeometry().center() - form_.rect().center());
-    if (host_.dialogs().exec(&form_) != QDialog::Accepted)
-        return;
-
     const ProgramSettings &s = host_.settings();
     const TableApply apply(
         WriteTarget{host_.gamedataFolder(), s.duplicationOn(), s.duplicationFolder},
         layout.pageFilePath);
+    // Cancelling the review goes back to the grid with its edits.
+    do {
+        if (host_.dialogs().exec(&form_) != QDialog::Accepted)
+            return;
+    } while (!review(apply.changes(form_.values(), form_.remainders())));
     host_.showMessage(MessageKind::Always,
                       apply.apply(form_.values(), form_.remainders()).message());
+}
+
+bool TableView::review(const QList<TableCellChange> &changes)
+{
+    if (changes.isEmpty())
+        return true;
+    QDialog window(&form_);
+    window.setObjectName(QStringLiteral("TableReview"));
+    window.setWindowTitle(QStringLiteral("Проверка перед записью"));
+    window.resize(640, 400);
+    auto *layout = new QVBoxLayout(&window);
+    layout->addWidget(new QLabel(
+        QStringLiteral("Будут записаны в файлы игры ячейки: %1").arg(changes.size()), &window));
+    auto *list = new QTreeWidget(&window);
+    list->setObjectName(QStringLiteral("ReviewList"));
+    list->setRootIsDecorated(false);
+    list->setHeaderLabels({QStringLiteral("Вкладка"), QStringLiteral("Параметр"),
+                           QStringLiteral("Было"), QStringLiteral("Станет"),
+                           QStringLiteral("Файл")});
+    for (const TableCellChange &c : changes)
+        new QTreeWidgetItem(list, {cp1251::toUnicode(c.subTab), cp1251::toUnicode(c.caption),
+                                   cp1251::toUnicode(c.oldText), cp1251::toUnicode(c.newText),
+                                   cp1251::toUnicode(c.file)});
+    list->header()->resizeSections(QHeaderView::ResizeToContents);
+    layout->addWidget(list);
+    auto *buttons = new QDialogButtonBox(&window);
+    buttons->addButton(QStringLiteral("Записать"), QDialogButtonBox::AcceptRole);
+    buttons->addButton(QStringLiteral("Вернуться к таблице"), QDialogButtonBox::RejectRole);
+    layout->addWidget(buttons);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &window, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &window, &QDialog::reject);
+    return host_.dialogs().exec(&window) == QDialog::Accepted;
 }
 
 void TableView::setTableMode(int mode)

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 #include <functional>
 
 class GridCellStore;
+struct TableCellChange;
 
 class QPushButton;
 class TForm7;
@@ -42,6 +44,8 @@ public:
 
 private:
     void open(int page);
+    // Lists the cells the apply will write; true when the user confirms (or there are none).
+    bool review(const QList<TableCellChange> &changes);
     void setTableMode(int mode);
     void message(const QString &text);
 

@@ -5,6 +5,7 @@
 #include <QScrollBar>
 #include <QTableView>
 #include <QTest>
+#include <QTreeWidget>
 #include <QWheelEvent>
 #include <gtest/gtest.h>
 
@@ -61,8 +62,14 @@ protected:
     void whileOpen(std::function<void(TForm7 &)> body, int result = QDialog::Rejected)
     {
         f.dialogs.whileOpen = [this, body](QDialog *d) {
+            auto *table = qobject_cast<TForm7 *>(d);
+            if (!table) {
+                // The review of the cells an apply writes: confirmed.
+                f.dialogs.dialogResults.prepend(QDialog::Accepted);
+                return;
+            }
             ++opened;
-            body(*qobject_cast<TForm7 *>(d));
+            body(*table);
         };
         f.dialogs.dialogResults.enqueue(result);
     }
@@ -404,4 +411,46 @@ TEST_F(Table, AGridSavedInEitherFormatLoadsBack)
     EXPECT_EQ(f.dialogs.messages, QStringList({Wait, "Данные сохранены!", "Данные загружены!",
                                                "Данные сохранены!", "Данные загружены!"}));
     EXPECT_EQ(gameFile(), Weapons) << "cancelled: nothing written";
+}
+
+TEST_F(Table, ApplyListsTheCellsToWriteAndCancellingTheReviewReturnsToTheGrid)
+{
+    TForm1 &w = start("Warning=0\n");
+    click("Name_0");
+    int openings = 0;
+    QList<QStringList> reviewed;
+    f.dialogs.whileOpen = [&](QDialog *d) {
+        if (auto *t = qobject_cast<TForm7 *>(d)) {
+            if (++openings == 1) {
+                type(t->SG, 1, 1, "0.5");
+                type(t->SG, 2, 2, "700");
+            } else {
+                EXPECT_EQ(cell(t->SG, 1, 1), "0.5") << "the edits are kept";
+                EXPECT_EQ(cell(t->SG, 2, 2), "700");
+            }
+            return;
+        }
+        QStringList lines;
+        auto *list = d->findChild<QTreeWidget *>("ReviewList");
+        for (int i = 0; i < list->topLevelItemCount(); ++i) {
+            QStringList columns;
+            for (int c = 0; c < list->columnCount(); ++c)
+                columns << list->topLevelItem(i)->text(c);
+            lines << columns.join('|');
+        }
+        reviewed << lines;
+        EXPECT_EQ(gameFile(), Weapons) << "nothing is written before the review is confirmed";
+    };
+    // Apply, cancel the review, apply again, confirm.
+    f.dialogs.dialogResults << QDialog::Accepted << QDialog::Rejected << QDialog::Accepted
+                            << QDialog::Accepted;
+    w.N21->trigger();
+    EXPECT_EQ(openings, 2);
+    const QStringList expected{"ПМ|Урон|0.45 ; урон|0.5 ; урон|config\\w.ltx",
+                               "АК|Темп|600|700|config\\w.ltx"};
+    EXPECT_EQ(reviewed, QList<QStringList>({expected, expected}));
+    EXPECT_EQ(gameFile(), WindowFixture::ini("[pm]\nhit= 0.5 ; урон\nrpm = 300\n"
+                                             "[ak]\nhit = 0.6\nrpm= 700\n"));
+    EXPECT_EQ(f.dialogs.shownDialogs,
+              QStringList({"Form7", "TableReview", "Form7", "TableReview"}));
 }

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QList>
+
+#include "editor/EditorRows.h"
+
+class QDialog;
+class QLineEdit;
+class QListWidget;
+class ParameterSearch;
+class RowEditor;
+class WindowHost;
+
+// The find command: a window with a search field over every row of every page and sub-tab
+// (caption, key, section, file and help text, without regard to letter case) whose results
+// follow the typing; the row chosen from them is shown and selected as a click would.
+class Finder
+{
+public:
+    Finder(WindowHost &host, RowEditor &rows);
+    ~Finder();
+
+    void FindClick();
+
+    // Most results listed at once; the count says how many there are.
+    static constexpr int MaxListed = 500;
+
+private:
+    void search(QDialog &window, QLineEdit &field, QListWidget &results,
+                const QList<EditorRow> &rows, const ParameterSearch &index);
+
+    WindowHost &host_;
+    RowEditor &rows_;
+};
