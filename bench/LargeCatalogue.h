@@ -10,6 +10,7 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include "BenchSupport.h"
 #include "textcodec/Cp1251.h"
 
 namespace {
@@ -17,13 +18,7 @@ namespace {
 constexpr int Pages = 20, SubTabs = 10, Entries = 25, GameFiles = 100, Sections = 100,
               KeysPerSection = 19;
 
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly))
-        f.write(bytes);
-}
+using bench::writeFile;
 
 struct LargeCatalogue
 {
@@ -34,13 +29,7 @@ struct LargeCatalogue
     LargeCatalogue()
     {
         for (int g = 0; g < GameFiles; ++g) {
-            QByteArray text = "; generated game file\r\n";
-            for (int s = 0; s < Sections; ++s) {
-                text += "[section_" + QByteArray::number(s) + "]:base\r\n";
-                for (int k = 0; k < KeysPerSection; ++k)
-                    text += "key_" + QByteArray::number(k) + " = " + QByteArray::number(k * 1.5) +
-                            " ; comment of the key\r\n";
-            }
+            const QByteArray text = bench::generatedGameFile(Sections, KeysPerSection);
             writeFile(gamedata() + QString("config/file_%1.ltx").arg(g), text);
         }
         QByteArray pages = "[Global Pages]\r\nKol-vo=" + QByteArray::number(Pages) + "\r\n";

@@ -25,37 +25,12 @@
 
 namespace {
 
-class HookDialogs : public Dialogs
-{
-public:
-    std::function<void(QDialog *)> whileOpen;
-    void message(QWidget *, const QString &) override {}
-    int ask(QWidget *, const QString &, const QStringList &) override { return -1; }
-    bool openUrl(const QUrl &) override { return false; }
-    QString chooseFolder(QWidget *, const QString &) override { return {}; }
-    QString openFileName(QWidget *, const QString &, const QString &, QString *) override
-    {
-        return {};
-    }
-    QString saveFileName(QWidget *, const QString &, const QString &, QString *) override
-    {
-        return {};
-    }
-    std::optional<QColor> chooseColor(QWidget *, const QColor &) override { return {}; }
-    int exec(QDialog *dialog) override
-    {
-        if (whileOpen)
-            whileOpen(dialog);
-        return QDialog::Rejected;
-    }
-};
-
 const QString Query = QStringLiteral("parameter 4321");
 
 void BM_FindKeystroke(benchmark::State &state)
 {
     LargeCatalogue &c = catalogue();
-    HookDialogs dialogs;
+    bench::SilentDialogs dialogs;
     MainWindowOptions options;
     options.programFolder = c.program();
     options.registryFolder = c.dir.path() + "/registry";

@@ -61,24 +61,7 @@ void BM_CatalogueWalkAndLookups(benchmark::State &state)
 }
 BENCHMARK(BM_CatalogueWalkAndLookups)->Unit(benchmark::kMillisecond);
 
-class SilentDialogs : public Dialogs
-{
-public:
-    void message(QWidget *, const QString &) override {}
-    int ask(QWidget *, const QString &, const QStringList &) override { return -1; }
-    bool openUrl(const QUrl &) override { return false; }
-    QString chooseFolder(QWidget *, const QString &) override { return {}; }
-    QString openFileName(QWidget *, const QString &, const QString &, QString *) override
-    {
-        return {};
-    }
-    QString saveFileName(QWidget *, const QString &, const QString &, QString *) override
-    {
-        return {};
-    }
-    std::optional<QColor> chooseColor(QWidget *, const QColor &) override { return {}; }
-    int exec(QDialog *) override { return 0; }
-};
+using bench::SilentDialogs;
 
 constexpr int MovedRows = 500;
 

@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
+#include "BenchSupport.h"
 #include "profile/ProfileCache.h"
 #include "profile/ProfileFile.h"
 #include "table/GridCellStore.h"
@@ -27,13 +28,7 @@ namespace {
 
 constexpr int SubTabs = 40, Entries = 50, GameFiles = 50, Sections = 100, KeysPerSection = 19;
 
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly))
-        f.write(bytes);
-}
+using bench::writeFile;
 
 QByteArray gameFileName(int g)
 {
@@ -50,13 +45,7 @@ struct LargeTable
     LargeTable()
     {
         for (int g = 0; g < GameFiles; ++g) {
-            QByteArray text = "; generated game file\r\n";
-            for (int s = 0; s < Sections; ++s) {
-                text += "[section_" + QByteArray::number(s) + "]:base\r\n";
-                for (int k = 0; k < KeysPerSection; ++k)
-                    text += "key_" + QByteArray::number(k) + " = " + QByteArray::number(k * 1.5) +
-                            " ; comment of the key\r\n";
-            }
+            const QByteArray text = bench::generatedGameFile(Sections, KeysPerSection);
             writeFile(dir.path() + QString("/gamedata/config/file_%1.ltx").arg(g), text);
         }
         writeFile(dir.path() + "/program/Setting/Pages.ini",
