@@ -1,6 +1,7 @@
 #include "table/GridView.h"
 
 #include <QHeaderView>
+#include <QMouseEvent>
 #include <QScrollBar>
 #include <QWheelEvent>
 
@@ -53,8 +54,9 @@ QTableView *GridView::createOverlay(const char *name)
     view->setAutoScroll(false);
     view->setTextElideMode(Qt::ElideNone);
     view->setWordWrap(false);
-    // The wheel scrolls the grid, which the overlays follow.
+    // The wheel scrolls the grid, which the overlays follow; edges are dragged to resize.
     view->viewport()->installEventFilter(this);
+    view->viewport()->setMouseTracking(true);
     return view;
 }
 
@@ -103,14 +105,85 @@ void GridView::resizeEvent(QResizeEvent *event)
 
 bool GridView::eventFilter(QObject *watched, QEvent *event)
 {
-    // The grid filters its own scroll bars' events too: only the overlays' wheel is taken.
-    const bool overlay = watched == fixedRow_->viewport() || watched == fixedColumn_->viewport() ||
-                         watched == corner_->viewport();
-    if (event->type() == QEvent::Wheel && overlay) {
+    // The grid filters its own scroll bars' events too: only the overlays' events are taken.
+    QTableView *overlay = nullptr;
+    for (QTableView *v : {fixedRow_, fixedColumn_, corner_}) {
+        if (v && watched == v->viewport()) // the overlays are made one after the other
+            overlay = v;
+    }
+    if (!overlay)
+        return QTableView::eventFilter(watched, event);
+    if (event->type() == QEvent::Wheel) {
         wheelEvent(static_cast<QWheelEvent *>(event));
         return true;
     }
+    if (resizeWithMouse(overlay, event))
+        return true;
     return QTableView::eventFilter(watched, event);
+}
+
+int GridView::edgeAt(const QTableView *overlay, Qt::Orientation orientation, int pos)
+{
+    constexpr int Grip = 3; // pixels either side of an edge
+    const bool columns = orientation == Qt::Horizontal;
+    const int at = columns ? overlay->columnAt(pos) : overlay->rowAt(pos);
+    for (int section : {at - 1, at,
+                        at < 0 ? (columns ? overlay->model()->columnCount() - 1
+                                          : overlay->model()->rowCount() - 1)
+                               : -1}) {
+        if (section < 0)
+            continue;
+        const int edge =
+            columns ? overlay->columnViewportPosition(section) + overlay->columnWidth(section)
+                    : overlay->rowViewportPosition(section) + overlay->rowHeight(section);
+        if (qAbs(pos - edge) <= Grip)
+            return section;
+    }
+    return -1;
+}
+
+bool GridView::resizeWithMouse(QTableView *overlay, QEvent *event)
+{
+    const auto type = event->type();
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove &&
+        type != QEvent::MouseButtonRelease)
+        return false;
+    const auto *mouse = static_cast<QMouseEvent *>(event);
+    const QPoint pos = mouse->position().toPoint();
+    if (resize_.section >= 0) {
+        const bool columns = resize_.orientation == Qt::Horizontal;
+        const int moved = (columns ? pos.x() : pos.y()) - resize_.start;
+        const int size = qMax(1, resize_.size + moved);
+        if (columns)
+            setColumnWidth(resize_.section, size);
+        else
+            setRowHeight(resize_.section, size);
+        if (type == QEvent::MouseButtonRelease)
+            resize_.section = -1;
+        return true;
+    }
+    // Row 0 resizes columns, column 0 rows, the corner cell both.
+    int section = -1;
+    Qt::Orientation orientation = Qt::Horizontal;
+    if (overlay != fixedColumn_)
+        section = edgeAt(overlay, Qt::Horizontal, pos.x());
+    if (section < 0 && overlay != fixedRow_) {
+        section = edgeAt(overlay, Qt::Vertical, pos.y());
+        orientation = Qt::Vertical;
+    }
+    if (section < 0) {
+        overlay->viewport()->unsetCursor();
+        return false;
+    }
+    overlay->viewport()->setCursor(orientation == Qt::Horizontal ? Qt::SplitHCursor
+                                                                 : Qt::SplitVCursor);
+    if (type == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton) {
+        const bool columns = orientation == Qt::Horizontal;
+        resize_ = {orientation, section, columns ? pos.x() : pos.y(),
+                   columns ? columnWidth(section) : rowHeight(section)};
+        return true;
+    }
+    return false;
 }
 
 void GridView::scrollTo(const QModelIndex &index, ScrollHint hint)

@@ -4,7 +4,9 @@
 
 // A grid whose row 0 and column 0 stay in view while the other cells scroll, as the fixed rows
 // and columns of a spreadsheet do. They remain ordinary cells of the model: three views laid
-// over the grid's edges show them, sharing its model and selection.
+// over the grid's edges show them, sharing its model and selection. As in a spreadsheet, the
+// mouse resizes a column by dragging its right edge in row 0, and a row by dragging its lower
+// edge in column 0.
 class GridView : public QTableView
 {
     Q_OBJECT
@@ -21,6 +23,18 @@ protected:
 private:
     QTableView *createOverlay(const char *name);
     void placeOverlays();
+    // The column (or row) whose right (or lower) edge is at pos in the overlay, or -1.
+    static int edgeAt(const QTableView *overlay, Qt::Orientation orientation, int pos);
+    bool resizeWithMouse(QTableView *overlay, QEvent *event);
+
+    struct Resize
+    {
+        Qt::Orientation orientation = Qt::Horizontal;
+        int section = -1; // -1: no resize under way
+        int start = 0;    // mouse position when it began
+        int size = 0;     // the section's size then
+    };
+    Resize resize_;
 
     QTableView *fixedRow_ = nullptr;
     QTableView *fixedColumn_ = nullptr;

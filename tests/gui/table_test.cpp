@@ -454,3 +454,41 @@ TEST_F(Table, ApplyListsTheCellsToWriteAndCancellingTheReviewReturnsToTheGrid)
     EXPECT_EQ(f.dialogs.shownDialogs,
               QStringList({"Form7", "TableReview", "Form7", "TableReview"}));
 }
+
+// As in a spreadsheet, dragging a column's right edge in row 0 (or a row's lower edge in column
+// 0) resizes it; the edited cells are not touched.
+TEST(TableGrid, TheMouseResizesColumnsAndRowsAtTheirEdges)
+{
+    TForm7 t;
+    t.beginChange();
+    t.values().setColumnCount(4);
+    t.values().setRowCount(4);
+    t.endChange();
+    t.show();
+    QCoreApplication::processEvents();
+    auto *row = t.SG->findChild<QTableView *>("FixedRow");
+    auto *column = t.SG->findChild<QTableView *>("FixedColumn");
+    ASSERT_TRUE(row && column);
+    struct Case
+    {
+        QTableView *overlay;
+        Qt::Orientation orientation;
+        int section, by;
+    };
+    for (const Case &c : {Case{row, Qt::Horizontal, 1, 30}, Case{row, Qt::Horizontal, 2, -20},
+                          Case{column, Qt::Vertical, 2, 15}}) {
+        const bool columns = c.orientation == Qt::Horizontal;
+        const int before = columns ? t.SG->columnWidth(c.section) : t.SG->rowHeight(c.section);
+        const int edge = columns ? t.SG->columnViewportPosition(c.section) + before
+                                 : t.SG->rowViewportPosition(c.section) + before;
+        const QPoint from = columns ? QPoint(edge, 5) : QPoint(5, edge);
+        const QPoint to = from + (columns ? QPoint(c.by, 0) : QPoint(0, c.by));
+        QWidget *viewport = c.overlay->viewport();
+        QTest::mousePress(viewport, Qt::LeftButton, {}, from);
+        QTest::mouseMove(viewport, to);
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, to);
+        EXPECT_EQ(columns ? t.SG->columnWidth(c.section) : t.SG->rowHeight(c.section),
+                  before + c.by)
+            << c.section;
+    }
+}
