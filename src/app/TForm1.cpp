@@ -96,8 +96,7 @@ TForm1::TForm1(const MainWindowOptions &options, QWidget *parent) : QMainWindow(
     table_ = std::make_unique<TableView>(*this, *Form7);
     prefs_ = std::make_unique<Preferences>(*this, registryFolder_);
     StateSaver1 = prefs_->stateSaver();
-    catalogue_ =
-        std::make_unique<CatalogueEditor>(*this, *Form3, *Form4, entryExamples_, StateSaver1);
+    catalogue_ = std::make_unique<CatalogueEditor>(*this, *Form3, *Form4, entryExamples_);
     finder_ = std::make_unique<Finder>(*this, *rows_);
     changes_ = std::make_unique<ChangesWindow>(*this, *rows_);
 }
@@ -428,6 +427,11 @@ void TForm1::N31Click()
 void TForm1::N32Click()
 {
     prefs_->N32Click();
+}
+
+bool TForm1::saveControlPlaces(const QList<QWidget *> &controls, QString *error)
+{
+    return prefs_->saveControlPlaces(controls, error);
 }
 
 bool TForm1::writeSetting(const char *key, const QByteArray &value, QString *error)

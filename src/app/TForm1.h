@@ -83,6 +83,7 @@ public:
     QTabWidget *pages() const override { return PageControl1; }
     QMenu *rowMenu() const override { return PopupMenuAdd; }
     bool writeSetting(const char *key, const QByteArray &value, QString *error) override;
+    bool saveControlPlaces(const QList<QWidget *> &controls, QString *error) override;
 
     // Components in creation order (deleted ones are null).
     const QList<QPointer<QObject>> &components() const override { return components_; }

@@ -15,14 +15,12 @@
 #include "catalogue/CatalogueReader.h"
 #include "catalogue/TForm3.h"
 #include "catalogue/TForm4.h"
-#include "editor/RowNames.h"
-#include "prefs/Preferences.h"
-#include "prefs/TStateSaver.h"
 #include "profile/ProfileFile.h"
 #include "settings/ProgramSettings.h"
 #include "textcodec/Cp1251.h"
 #include "ui/DataSlots.h"
 #include "ui/Dialogs.h"
+#include "ui/RowNames.h"
 #include "ui/WindowHost.h"
 
 using namespace CatalogueFormat;
@@ -104,8 +102,8 @@ struct CatalogueEditor::Target
 };
 
 CatalogueEditor::CatalogueEditor(WindowHost &host, TForm3 &properties, TForm4 &confirmation,
-                                 EntryExamples &examples, TStateSaver *saver)
-    : host_(host), form3_(properties), form4_(confirmation), examples_(examples), saver_(saver)
+                                 EntryExamples &examples)
+    : host_(host), form3_(properties), form4_(confirmation), examples_(examples)
 {
 }
 
@@ -541,25 +539,8 @@ void CatalogueEditor::LabelDragOver(QWidget *sheet, QObject *source, const QPoin
     apply->move(pos.x() + host_.settings().memoWidth + 7, pos.y() + 16);
     box->move(pos.x(), pos.y() + 16);
     fitSubTab(sheet, {box, apply});
-    if (!saver_)
-        return;
-    // Only the places, whatever the saver keeps otherwise.
-    bool *switches[] = {&saver_->WriteTop,     &saver_->WriteLeft,    &saver_->WriteWidth,
-                        &saver_->WriteHeight,  &saver_->WriteCaption, &saver_->WriteText,
-                        &saver_->WriteColor,   &saver_->WriteTag,     &saver_->WriteEnabled,
-                        &saver_->WriteVisible, &saver_->WriteChecked};
-    bool kept[std::size(switches)];
-    for (size_t i = 0; i < std::size(switches); ++i) {
-        kept[i] = *switches[i];
-        *switches[i] = i < 2; // WriteTop, WriteLeft
-    }
     QString error;
-    bool saved = true;
-    for (QWidget *control : {static_cast<QWidget *>(label), apply, box})
-        saved =
-            saved && saver_->SaveComponentState(control, prefs::ComponentPrefix, QString(), &error);
-    for (size_t i = 0; i < std::size(switches); ++i)
-        *switches[i] = kept[i];
+    const bool saved = host_.saveControlPlaces({label, apply, box}, &error);
     // Said once per drag: the row still moves, but would not come back at its new place.
     if (!saved && !saveFailureShown_) {
         saveFailureShown_ = true;

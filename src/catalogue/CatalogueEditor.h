@@ -14,7 +14,6 @@ class QTabWidget;
 class QWidget;
 class TForm3;
 class TForm4;
-class TStateSaver;
 class WindowHost;
 
 // The texts the add-entry command offers; it keeps what its fields held last.
@@ -41,7 +40,7 @@ class CatalogueEditor : public QObject
     Q_OBJECT
 public:
     CatalogueEditor(WindowHost &host, TForm3 &properties, TForm4 &confirmation,
-                    EntryExamples &examples, TStateSaver *saver);
+                    EntryExamples &examples);
     ~CatalogueEditor() override;
 
     void N9Click();  // entry properties
@@ -95,7 +94,6 @@ private:
     TForm3 &form3_;
     TForm4 &form4_;
     EntryExamples &examples_;
-    QPointer<TStateSaver> saver_;
 
     // The drag in progress, fed by the mouse.
     QPointer<QTabWidget> pressedTabs_;

@@ -8,11 +8,11 @@
 #include <QTabWidget>
 
 #include "editor/RowEditor.h"
-#include "editor/RowNames.h"
 #include "editor/ValueBox.h"
 #include "gamefiles/ParameterLookup.h"
 #include "textcodec/Cp1251.h"
 #include "ui/DataSlots.h"
+#include "ui/RowNames.h"
 #include "ui/WindowHost.h"
 
 using RowNames::Part;

@@ -7,12 +7,12 @@
 #include <QPushButton>
 #include <QRegularExpression>
 
-#include "editor/RowNames.h"
 #include "editor/ValueBox.h"
 #include "gamefiles/ParameterWriter.h"
 #include "settings/ProgramSettings.h"
 #include "textcodec/Cp1251.h"
 #include "ui/DataSlots.h"
+#include "ui/RowNames.h"
 #include "ui/WindowHost.h"
 
 using RowNames::Part;

@@ -12,12 +12,12 @@
 #include "catalogue/CatalogueMessages.h"
 #include "editor/CaptionLabel.h"
 #include "editor/RowEditor.h"
-#include "editor/RowNames.h"
 #include "editor/ValueBox.h"
 #include "gamefiles/ParameterLookup.h"
 #include "settings/ProgramSettings.h"
 #include "textcodec/Cp1251.h"
 #include "ui/DataSlots.h"
+#include "ui/RowNames.h"
 #include "ui/WindowHost.h"
 
 using RowNames::Part;

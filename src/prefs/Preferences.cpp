@@ -177,3 +177,23 @@ void Preferences::deleteProgramKey()
     }
     host_.showMessage(MessageKind::Always, QStringLiteral("Ключи реестра удалены!"));
 }
+
+bool Preferences::saveControlPlaces(const QList<QWidget *> &controls, QString *error)
+{
+    bool *switches[] = {&saver_->WriteTop,     &saver_->WriteLeft,    &saver_->WriteWidth,
+                        &saver_->WriteHeight,  &saver_->WriteCaption, &saver_->WriteText,
+                        &saver_->WriteColor,   &saver_->WriteTag,     &saver_->WriteEnabled,
+                        &saver_->WriteVisible, &saver_->WriteChecked};
+    bool kept[std::size(switches)];
+    for (size_t i = 0; i < std::size(switches); ++i) {
+        kept[i] = *switches[i];
+        *switches[i] = i < 2; // WriteTop, WriteLeft
+    }
+    bool saved = true;
+    for (QWidget *control : controls)
+        saved =
+            saved && saver_->SaveComponentState(control, prefs::ComponentPrefix, QString(), error);
+    for (size_t i = 0; i < std::size(switches); ++i)
+        *switches[i] = kept[i];
+    return saved;
+}

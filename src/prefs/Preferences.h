@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 class QAction;
+class QWidget;
 class TStateSaver;
 class WindowHost;
 
@@ -43,6 +45,9 @@ public:
     void loadComponentState();
     // Close: the colour of the outer tabs is saved (Top and Left are switched off for good).
     void saveComponentState();
+    // A dragged row: saves the Top and Left of its controls, nothing else, whatever the saver
+    // keeps otherwise; its switches are put back afterwards.
+    bool saveControlPlaces(const QList<QWidget *> &controls, QString *error);
     // Close with registry clearing asked for: deletes the program's key with everything below
     // it and says so; says nothing when there is no key above it.
     void deleteProgramKey();

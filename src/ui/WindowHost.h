@@ -52,6 +52,10 @@ public:
     // the file when it could not be written; the run then keeps the value it had.
     virtual bool writeSetting(const char *key, const QByteArray &value, QString *error) = 0;
 
+    // Saves where the controls stand now (their Top and Left, nothing else) with the window's
+    // state, so they come back there at the next start. False with the reason in *error.
+    virtual bool saveControlPlaces(const QList<QWidget *> &controls, QString *error) = 0;
+
     // The shared displays and the outer tabs.
     virtual QLabel *statusLine() const = 0;          // Panel1
     virtual QPlainTextEdit *pendingText() const = 0; // TMP: what the next apply writes

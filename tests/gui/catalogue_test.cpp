@@ -12,11 +12,11 @@
 
 #include "catalogue/TForm3.h"
 #include "catalogue/TForm4.h"
-#include "editor/RowNames.h"
 #include "editor/ValueBox.h"
 #include "profile/ProfileFile.h"
 #include "support/WindowFixture.h"
 #include "ui/DataSlots.h"
+#include "ui/RowNames.h"
 
 namespace {
 

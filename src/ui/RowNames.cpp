@@ -1,4 +1,4 @@
-#include "editor/RowNames.h"
+#include "ui/RowNames.h"
 
 namespace RowNames {
 
