@@ -365,7 +365,7 @@ void CatalogueEditor::renumberRowsAfter(const Target &t, int number)
             continue;
         const QString name = box->objectName();
         const bool trade = RowNames::isTradeBox(name);
-        if (!trade && (!name.startsWith(QLatin1String("Name_")) ||
+        if (!trade && (!RowNames::isOrdinaryBox(name) ||
                        !host_.findComponent(RowNames::sibling(name, Part::Caption))))
             continue;
         const int page = dataslot::tag(

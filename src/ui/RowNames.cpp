@@ -48,6 +48,17 @@ QString boxOf(const QString &siblingName, Part part)
     return siblingName.endsWith(s) ? siblingName.chopped(s.size()) : QString();
 }
 
+bool isOrdinaryBox(const QString &name)
+{
+    if (!name.startsWith(OrdinaryPrefix) || name.size() == OrdinaryPrefix.size())
+        return false;
+    for (qsizetype i = OrdinaryPrefix.size(); i < name.size(); ++i) {
+        if (!name.at(i).isDigit())
+            return false;
+    }
+    return true;
+}
+
 bool isTradeBox(const QString &boxName)
 {
     return boxName.startsWith(TradePrefix) && boxName.endsWith(TradeBoxSuffix);

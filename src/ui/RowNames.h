@@ -33,7 +33,8 @@ QString sibling(const QString &boxName, Part part);
 // From a sibling's name back to its value box's name (the sibling's suffix dropped).
 QString boxOf(const QString &siblingName, Part part);
 
-// Whether the value box's name is that of a trade row.
+// Whether the name is that of a value box of an ordinary row, or of a trade row.
+bool isOrdinaryBox(const QString &name);
 bool isTradeBox(const QString &boxName);
 
 } // namespace RowNames
