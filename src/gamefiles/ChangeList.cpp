@@ -146,7 +146,7 @@ Scan::Scan(const QByteArray &bytes)
     keys_.reserve(size / 24 + 8);
     slots_.assign(std::bit_ceil(static_cast<std::size_t>(size / 12 + 16)), -1);
 
-    std::vector<quint64> sectionsSeen;
+    QSet<quint64> sectionsSeen;
     QByteArrayView section;
     quint64 sectionHash = foldedHash(HashStart, {});
     bool firstOfName = true;
@@ -159,14 +159,14 @@ Scan::Scan(const QByteArray &bytes)
             e = static_cast<const char *>(cr) - data;
         const QByteArrayView line(data + p, e - p);
         const QByteArrayView text = trimmed(line);
-        if (text.startsWith('[')) {
-            const qsizetype close = text.indexOf(']');
-            section = trimmed(close < 0 ? text.sliced(1) : text.sliced(1, close - 1));
+        // As in every read, a "[" without "]" opens no section; such a line may hold a key.
+        const qsizetype close = text.startsWith('[') ? text.indexOf(']') : -1;
+        if (close > 0) {
+            section = trimmed(text.sliced(1, close - 1));
             sectionHash = foldedHash(HashStart, section);
-            firstOfName = std::find(sectionsSeen.begin(), sectionsSeen.end(), sectionHash) ==
-                          sectionsSeen.end();
+            firstOfName = !sectionsSeen.contains(sectionHash);
             if (firstOfName)
-                sectionsSeen.push_back(sectionHash);
+                sectionsSeen.insert(sectionHash);
         } else if (firstOfName && !text.isEmpty() && !text.startsWith(';')) {
             const qsizetype eq = line.indexOf('=');
             if (eq >= 0) {
