@@ -70,7 +70,7 @@ void TForm1::N6Click()
     showMessage(MessageKind::Error,
                 QStringLiteral("Чтобы изменения вступили в силу нужно перезапустить программу! "
                                "Я закрываюсь."));
-    close();
+    closeAfterConfirmation();
 }
 
 // --- the parts of the start-up sequence, in their order
@@ -101,6 +101,8 @@ bool TForm1::settleGamedataFolder()
     gamedataFolder_ = stored;
     if (!QFileInfo(resolveDiskPath(gamedataFolder_)).isDir())
         offerAnotherGamedataFolder();
+    // Cancelled: the rows show no values, and the window says why.
+    gamedataMissing_ = !QFileInfo(resolveDiskPath(gamedataFolder_)).isDir();
     return true;
 }
 
@@ -210,18 +212,25 @@ void TForm1::enableEditing(bool catalogueComplete)
     QPalette pal = Panel1->palette();
     pal.setColor(QPalette::Window, Silver);
     Panel1->setPalette(pal);
-    // After a catalogue that stopped the building, the window shows what was built; it does
-    // not claim to be ready.
-    Panel1->setText(catalogueComplete
-                        ? QStringLiteral("Можете редактировать файлы!")
-                        : QStringLiteral("Каталог параметров загружен не полностью: проверьте "
-                                         "файлы папки Setting."));
+    // After a catalogue that stopped the building, or without the gamedata folder, the window
+    // shows what was built; it does not claim to be ready.
+    if (gamedataMissing_)
+        Panel1->setText(missingFolderText());
+    else
+        Panel1->setText(catalogueComplete
+                            ? QStringLiteral("Можете редактировать файлы!")
+                            : QStringLiteral("Каталог параметров загружен не полностью: проверьте "
+                                             "файлы папки Setting."));
+}
+
+QString TForm1::missingFolderText() const
+{
+    return QStringLiteral("Папка gamedata не найдена: ") + cp1251::toUnicode(gamedataFolder_) +
+           QStringLiteral(" Значения не загружены. Укажите папку: Файл - Указать папку gamedata.");
 }
 
 bool TForm1::confirmUnappliedRows()
 {
-    if (unappliedConfirmed_)
-        return true;
     const int pending = rows_->pendingCount();
     if (pending == 0)
         return true;
@@ -231,10 +240,8 @@ bool TForm1::confirmUnappliedRows()
         QStringLiteral("Изменённых, но не применённых параметров: %1.\nПрименить их?").arg(pending),
         {QStringLiteral("Применить все"), QStringLiteral("Не применять"),
          QStringLiteral("Отмена")});
-    if (answer == 1) {
-        unappliedConfirmed_ = true;
+    if (answer == 1)
         return true;
-    }
     if (answer != 0)
         return false;
     const int left = rows_->applyAll();
@@ -244,7 +251,6 @@ bool TForm1::confirmUnappliedRows()
             QStringLiteral("Не удалось применить параметров: %1. Программа не закрыта.").arg(left));
         return false;
     }
-    unappliedConfirmed_ = true;
     return true;
 }
 
@@ -276,7 +282,9 @@ void TForm1::FormShow()
     if (!built)
         showMessage(MessageKind::Error, CatalogueMessages::WalkFailed + "\n" + error);
     enableEditing(built);
-    if (built)
+    if (gamedataMissing_)
+        showMessage(MessageKind::Error, missingFolderText());
+    else if (built)
         showMessage(MessageKind::Information,
                     QStringLiteral("Данные загружены. Можете начинать редактирование."));
     loadComponentState();

@@ -314,9 +314,18 @@ void TForm1::resizeEvent(QResizeEvent *event)
     FormResize();
 }
 
+void TForm1::closeAfterConfirmation()
+{
+    // The answer holds for this close only: a command that asked and then did not close leaves
+    // the next close to ask again.
+    unappliedConfirmed_ = true;
+    close();
+    unappliedConfirmed_ = false;
+}
+
 void TForm1::closeEvent(QCloseEvent *event)
 {
-    if (!closed_ && ready_ && !confirmUnappliedRows()) {
+    if (!closed_ && ready_ && !unappliedConfirmed_ && !confirmUnappliedRows()) {
         event->ignore();
         return;
     }

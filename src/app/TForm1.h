@@ -171,9 +171,13 @@ private:
     void applySettingsToMenus();
     void applyWindowSize();
     void enableEditing(bool catalogueComplete);
+    // Status line and message of a start without its gamedata folder.
+    QString missingFolderText() const;
     // Asks what to do with edited rows not applied yet; false when the user cancels (or
     // applying them failed).
     bool confirmUnappliedRows();
+    // Closes the window after confirmUnappliedRows() was answered, without asking again.
+    void closeAfterConfirmation();
     void closeLoadingWindow();
 
     // Call points of the start-up and close sequences, filled by their subsystems.
@@ -207,6 +211,7 @@ private:
 
     bool showHandled_ = false;
     bool ready_ = false;
+    bool gamedataMissing_ = false; // the folder of this run was not there at start
     bool closed_ = false;
-    bool unappliedConfirmed_ = false;
+    bool unappliedConfirmed_ = false; // during closeAfterConfirmation() only
 };

@@ -92,7 +92,8 @@ void RowEditor::markPending(QPushButton *apply)
 {
     if (!apply)
         return;
-    if (!apply->isEnabled())
+    // A row applied and edited again is still one row: the list holds each button once.
+    if (!apply->isEnabled() && !pending_.contains(apply))
         pending_.append(apply);
     apply->setEnabled(true);
 }

@@ -231,6 +231,52 @@ TEST_F(Rows, ChoosingAnotherFolderAsksAboutEditedRowsOnce)
         << "the folder of this run stays until the next start";
 }
 
+TEST_F(Rows, TheCloseQuestionComesBackAfterAFolderCommandThatDidNotClose)
+{
+    // Whatever was answered, a folder command that ends without closing (the folder dialog
+    // cancelled) leaves the next close to ask again instead of dropping the edits.
+    TForm1 &w = start();
+    type(box("Name_0"), "9");
+    for (const int answer : {1, 0}) { // discard, then apply all
+        f.dialogs.answers.enqueue(answer);
+        w.N6->trigger();
+        EXPECT_TRUE(w.isVisible()) << answer;
+        type(box("Name_1"), "7");
+        f.dialogs.answers.enqueue(2); // stay
+        w.N4->trigger();
+        EXPECT_TRUE(w.isVisible()) << answer;
+    }
+    EXPECT_EQ(f.dialogs.questions.size(), 4);
+    EXPECT_TRUE(gameFile().contains(WindowFixture::ini("height= 0.859 ; рост\n")));
+}
+
+TEST_F(Rows, PendingRowsAreCountedOnceHoweverOftenTheyWereEdited)
+{
+    TForm1 &w = start("Warning=2\n");
+    // Each row applied and edited again, twice; one row only edited.
+    for (const char *name : {"Name_0", "Name1_3_s1"}) {
+        for (int round = 0; round < 2; ++round) {
+            type(box(name), "1");
+            QTest::mouseClick(button(QString(name) + (name[4] == '1' ? "_B" : "_")),
+                              Qt::LeftButton);
+        }
+        type(box(name), "2");
+    }
+    type(box("Name_1"), "3");
+    f.dialogs.answers.enqueue(2);
+    w.close();
+    ASSERT_EQ(f.dialogs.questions.size(), 1);
+    EXPECT_TRUE(f.dialogs.questions[0].contains(": 3.")) << f.dialogs.questions[0];
+
+    // Rows that cannot be written count once each in the failure count too.
+    QFile::setPermissions(f.gameFolder() + "/config/actor.ltx", QFileDevice::ReadOwner);
+    f.dialogs.answers.enqueue(0); // apply all
+    w.close();
+    EXPECT_TRUE(w.isVisible());
+    ASSERT_FALSE(f.dialogs.messages.isEmpty());
+    EXPECT_TRUE(f.dialogs.messages.last().contains(": 3.")) << f.dialogs.messages.last();
+}
+
 TEST_F(Rows, EntriesWithoutTheirFileSectionOrKeyAreNotWritten)
 {
     f.writeSetting("Actor.ini", "[Pages]\nKol-vo=1\n1=Основное\n[Основное]\nKol-vo=2\n"

@@ -245,5 +245,7 @@ TEST_F(Startup, AGamedataFolderThatHasGoneIsOfferedForChoosing)
         EXPECT_EQ(w.gamedataFolder(), cp1251::encode(expected)) << c.name;
         EXPECT_EQ(settingValue(g, "Gamedata_Path"), cp1251::encode(expected)) << c.name;
         EXPECT_TRUE(w.isReady()) << c.name;
+        EXPECT_EQ(w.Panel1->text().startsWith("Папка gamedata не найдена"), !c.choose)
+            << c.name << ": " << w.Panel1->text();
     }
 }
