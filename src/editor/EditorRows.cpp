@@ -139,6 +139,7 @@ void refresh(WindowHost &host, ValueBox *box)
         box->setText(cp1251::toUnicode(value.text));
     }
     box->setEnabled(value.enabled);
+    box->setAbsent(!value.present);
     if (trade) {
         if (auto *check = host.find<QCheckBox>(RowNames::sibling(name, Part::TradeCheck)))
             check->setChecked(value.checked);

@@ -182,7 +182,7 @@ void RowEditor::ButClick(QPushButton *apply)
     const WriteResult result =
         writer().writeParameter(dataslot::helpKeyword(box), dataslot::hint(apply),
                                 dataslot::helpKeyword(apply), valueText, &error);
-    finishApply(apply, result, error);
+    finishApply(apply, box, true, result, error);
 }
 
 bool RowEditor::rowIsComplete(QPushButton *apply)
@@ -197,10 +197,13 @@ bool RowEditor::rowIsComplete(QPushButton *apply)
     return false;
 }
 
-void RowEditor::finishApply(QPushButton *apply, const WriteResult &result, const QString &error)
+void RowEditor::finishApply(QPushButton *apply, ValueBox *box, bool present,
+                            const WriteResult &result, const QString &error)
 {
-    if (result.gameFileWritten())
+    if (result.gameFileWritten()) {
         apply->setEnabled(false);
+        box->setAbsent(!present);
+    }
     // A failed or refused row stays pending, so it does not look applied; a row written to
     // its game file but not duplicated is applied, and the message says what is missing.
     if (!result)
@@ -228,5 +231,5 @@ void RowEditor::ButTradeClick(QPushButton *apply)
     const WriteResult result =
         writer().writeTrade(dataslot::helpKeyword(box), dataslot::hint(apply),
                             dataslot::helpKeyword(apply), present, valueText, &error);
-    finishApply(apply, result, error);
+    finishApply(apply, box, present, result, error);
 }

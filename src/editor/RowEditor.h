@@ -39,7 +39,9 @@ private:
     void markPending(QPushButton *apply);
     // False (after a message) when the row's catalogue entry lacks its file, section or key.
     bool rowIsComplete(QPushButton *apply);
-    void finishApply(QPushButton *apply, const WriteResult &result, const QString &error);
+    // present: the key is in the game file after a successful write.
+    void finishApply(QPushButton *apply, ValueBox *box, bool present, const WriteResult &result,
+                     const QString &error);
     // "Except" with the reason on its next line.
     void reportFailure(const QString &error);
     void selectRow(ValueBox *box, const QString &applyName, const QString &labelName,

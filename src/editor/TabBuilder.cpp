@@ -194,6 +194,7 @@ ValueBox *TabBuilder::createValueBox(const QString &name, const Slot &slot,
     box->setGeometry(slot.x + 8, slot.y + 24, host_.settings().memoWidth, ValueBoxHeight);
     box->setText(cp1251::toUnicode(value.text));
     box->setEnabled(value.enabled);
+    box->setAbsent(!value.present);
     dataslot::setTag(box, entry.number);
     dataslot::setHint(box, entry.help);
     dataslot::setHelpKeyword(box, entry.file);
@@ -247,6 +248,10 @@ void TabBuilder::buildOrdinaryRow(const CatalogueEntry &entry)
     QPushButton *apply = createApplyButton(RowNames::sibling(base, Part::Apply), slot, entry);
     QObject::connect(apply, &QPushButton::clicked, host_.window(),
                      [r = &rows_, apply] { r->ButClick(apply); });
+    QObject::connect(box, &ValueBox::applyRequested, host_.window(), [r = &rows_, apply] {
+        if (apply->isEnabled())
+            r->ButClick(apply);
+    });
 
     rowBuilt();
 }
@@ -276,6 +281,10 @@ void TabBuilder::buildTradeRow(const CatalogueEntry &entry)
     QPushButton *apply = createApplyButton(RowNames::sibling(base, Part::TradeApply), slot, entry);
     QObject::connect(apply, &QPushButton::clicked, host_.window(),
                      [r = &rows_, apply] { r->ButTradeClick(apply); });
+    QObject::connect(box, &ValueBox::applyRequested, host_.window(), [r = &rows_, apply] {
+        if (apply->isEnabled())
+            r->ButTradeClick(apply);
+    });
 
     rowBuilt();
 }

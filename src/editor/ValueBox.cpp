@@ -40,6 +40,17 @@ protected:
         return QPlainTextEdit::event(event);
     }
 
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        // Enter applies the row, as its "!!!" button does; a line break would be refused.
+        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+            event->accept();
+            emit box_->applyRequested();
+            return;
+        }
+        QPlainTextEdit::keyPressEvent(event);
+    }
+
     void mousePressEvent(QMouseEvent *event) override
     {
         QPlainTextEdit::mousePressEvent(event);
@@ -94,12 +105,20 @@ void ValueBox::setText(const QString &text)
     emit textChanged();
 }
 
+void ValueBox::setAbsent(bool absent)
+{
+    placeholder_ = absent ? QStringLiteral("нет в файле") : QString();
+    if (editor_)
+        editor_->setPlaceholderText(placeholder_);
+}
+
 QPlainTextEdit *ValueBox::editor()
 {
     if (editor_)
         return editor_;
     auto *editor = new ValueEditor(text_, this);
     text_.clear();
+    editor->setPlaceholderText(placeholder_);
     editor->setGeometry(rect());
     connect(editor, &QPlainTextEdit::textChanged, this, &ValueBox::textChanged);
     // The editor is created long after the row's other controls: put it where the box stands in

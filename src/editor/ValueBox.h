@@ -5,9 +5,10 @@
 #include <QPointer>
 #include <QWidget>
 
-// The value box of an editor row: a multi-line text box (word wrap, no scroll bars, Enter
-// inserts a line break, Tab moves to the next control) that reports what selects its row: a
-// click with the left or right button, or entering it with Tab or Shift+Tab.
+// The value box of an editor row: a multi-line text box (word wrap, no scroll bars, Tab moves
+// to the next control) that reports what selects its row: a click with the left or right
+// button, or entering it with Tab or Shift+Tab. Enter asks to apply the row instead of putting
+// a line break into the value, which no game file line can hold.
 //
 // A catalogue has thousands of rows, most of them on sub-tabs the user never opens, and Qt's
 // multi-line editor costs several times more to create than the rest of a row. The box
@@ -29,6 +30,11 @@ public:
     QPlainTextEdit *editor();
     bool hasEditor() const { return editor_ != nullptr; }
 
+    // Marks a value missing from its game file: the empty box shows a greyed note, which is no
+    // part of the text.
+    void setAbsent(bool absent);
+    bool isAbsent() const { return !placeholder_.isEmpty(); }
+
     // The pop-up menu of the right button; without one the editor's own menu shows.
     void setPopupMenu(QMenu *menu) { popupMenu_ = menu; }
     QMenu *popupMenu() const { return popupMenu_; }
@@ -37,6 +43,8 @@ signals:
     // The row is selected (a click, or the keyboard focus arriving).
     void clicked();
     void textChanged();
+    // Enter was pressed in the box.
+    void applyRequested();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -44,6 +52,7 @@ protected:
 
 private:
     QString text_; // the text until the editor exists
+    QString placeholder_;
     QPointer<QPlainTextEdit> editor_;
     QPointer<QMenu> popupMenu_;
 };

@@ -277,6 +277,33 @@ TEST_F(Rows, PendingRowsAreCountedOnceHoweverOftenTheyWereEdited)
     EXPECT_TRUE(f.dialogs.messages.last().contains(": 3.")) << f.dialogs.messages.last();
 }
 
+TEST_F(Rows, EnterAppliesTheRowAndAMissingValueShowsANoteThatIsNeverWritten)
+{
+    writeCatalogue("config\\new.ltx");
+    TForm1 &w = start();
+    ValueBox *missing = box("Name_2");
+    EXPECT_EQ(missing->editor()->placeholderText(), "нет в файле");
+    EXPECT_EQ(missing->text(), "");
+    EXPECT_EQ(box("Name_0")->editor()->placeholderText(), "");
+    EXPECT_EQ(box("Name1_4_s1")->editor()->placeholderText(), "нет в файле");
+    click(missing);
+    EXPECT_EQ(w.TMP->toPlainText(), "") << "the note is no part of the value";
+    QTest::keyClick(missing->editor(), Qt::Key_Return);
+    EXPECT_FALSE(QFile::exists(f.gameFolder() + "/config/new.ltx")) << "nothing edited yet";
+
+    type(missing, "2");
+    QTest::keyClick(missing->editor(), Qt::Key_Return);
+    EXPECT_EQ(missing->text(), "2");
+    EXPECT_FALSE(button("Name_2_")->isEnabled());
+    EXPECT_TRUE(TempDir::read(f.gameFolder() + "/config/new.ltx").contains("height= 2"));
+    EXPECT_EQ(missing->editor()->placeholderText(), "") << "the key is in the file now";
+
+    type(box("Name1_3_s1"), "1");
+    QTest::keyClick(box("Name1_3_s1")->editor(), Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(box("Name1_3_s1")->text(), "101");
+    EXPECT_TRUE(gameFile().contains("bread= 101\r\n"));
+}
+
 TEST_F(Rows, EntriesWithoutTheirFileSectionOrKeyAreNotWritten)
 {
     f.writeSetting("Actor.ini", "[Pages]\nKol-vo=1\n1=Основное\n[Основное]\nKol-vo=2\n"
@@ -377,7 +404,7 @@ TEST_F(Rows, TextThatCannotBeOneLineOfWindows1251IsRefused)
 
     replaceText(b, "1");
     b->editor()->moveCursor(QTextCursor::End);
-    QTest::keyClick(b->editor(), Qt::Key_Return);
+    b->editor()->insertPlainText(QStringLiteral("\n")); // pasted: Enter applies instead
     type(b, "2");
     ASSERT_EQ(b->text(), "1\n2");
     QTest::mouseClick(button("Name_0_"), Qt::LeftButton);

@@ -28,8 +28,10 @@ TEST(ValueBox, TextAndChangesBeforeAndAfterTheEditorExists)
     QTest::keyClicks(box->editor(), "9");
     EXPECT_EQ(box->text(), "0.859");
     EXPECT_EQ(changes.count(), 2);
+    QSignalSpy applies(box, &ValueBox::applyRequested);
     QTest::keyClick(box->editor(), Qt::Key_Return);
-    EXPECT_EQ(box->text(), "0.859\n") << "Enter inserts a line break";
+    EXPECT_EQ(box->text(), "0.859") << "Enter asks to apply instead of breaking the line";
+    EXPECT_EQ(applies.count(), 1);
 }
 
 TEST(ValueBox, EditorFillsTheBoxAndFollowsItsState)
