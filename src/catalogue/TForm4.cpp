@@ -3,6 +3,8 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "catalogue/ScreenPlacement.h"
+
 TForm4::TForm4(QWidget *parent) : QDialog(parent)
 {
     setObjectName("Form4");
@@ -23,4 +25,11 @@ TForm4::TForm4(QWidget *parent) : QDialog(parent)
     Button2->setDefault(true);
     connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void TForm4::setVisible(bool visible)
+{
+    if (visible && !isVisible())
+        ScreenPlacement::centre(this);
+    QDialog::setVisible(visible);
 }

@@ -15,4 +15,7 @@ public:
 
     QLabel *Label1, *Label2;
     QPushButton *Button1, *Button2;
+
+    // Opens centred on the screen.
+    void setVisible(bool visible) override;
 };
