@@ -151,12 +151,18 @@ void PictureViewer::ButImgClick(QPushButton *button)
         return;
     }
 
-    viewer_.setPicture(QPixmap::fromImage(image));
     const QScreen *screen = host_.window()->screen();
     if (!screen)
         screen = QGuiApplication::primaryScreen();
+    const QRect room = screen ? screen->availableGeometry() : QRect();
+    // A picture larger than the screen is scaled down, so the window and its OK button stay on
+    // the screen; one that fits keeps its own size.
+    const QSize fits = TForm6::largestPicture(room.size());
+    if (screen && (image.width() > fits.width() || image.height() > fits.height()))
+        image = image.scaled(fits, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    viewer_.setPicture(QPixmap::fromImage(image));
     if (screen)
-        viewer_.move(screen->availableGeometry().center() - viewer_.rect().center());
+        viewer_.move(room.center() - viewer_.rect().center());
     host_.dialogs().exec(&viewer_);
     // The picture stays loaded until the next one replaces it.
     viewer_.Image1->hide();

@@ -41,6 +41,12 @@ TForm6::TForm6(QWidget *parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWind
     connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
 }
 
+QSize TForm6::largestPicture(const QSize &screen)
+{
+    return QSize(std::max(screen.width() - 2 * Margin, 1),
+                 std::max(screen.height() - BelowPicture, 1));
+}
+
 void TForm6::setPicture(const QPixmap &picture)
 {
     const int w = picture.width();

@@ -19,4 +19,6 @@ public:
 
     // Shows the picture in Image1 and sizes the window and places the button around it.
     void setPicture(const QPixmap &picture);
+    // The largest picture whose window fits a screen area of the given size.
+    static QSize largestPicture(const QSize &screen);
 };
