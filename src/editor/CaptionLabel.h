@@ -2,17 +2,24 @@
 
 #include <QLabel>
 
-// The caption label of an editor row: it sizes itself to its text. Measuring text is one of
-// the dearer steps of building thousands of rows, so it waits until the label is first shown.
+// The caption label of an editor row: it sizes itself to its text, up to the width of its
+// column; a longer caption is shown cut short with "…", and its tool tip holds the whole text
+// (text() always returns the whole caption). Measuring text is one of the dearer steps of
+// building thousands of rows, so it waits until the label is first shown.
 class CaptionLabel : public QLabel
 {
     Q_OBJECT
 public:
     using QLabel::QLabel;
 
+    // The widest the label may be; 0 for no limit.
+    void setMaximumTextWidth(int width) { maximumTextWidth_ = width; }
+
 protected:
     void showEvent(QShowEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     bool sized_ = false;
+    int maximumTextWidth_ = 0;
 };

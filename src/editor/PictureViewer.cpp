@@ -129,7 +129,7 @@ void PictureViewer::ButImgClick(QPushButton *button)
     const QString subTab = cp1251::toUnicode(section);
     if (name.isEmpty()) {
         reportError(QStringLiteral("У вкладки «") + subTab + QStringLiteral("» в файле ") +
-                    cp1251::toUnicode(pageFile) +
+                    resolveDiskPath(pageFile) +
                     QStringLiteral(" больше нет картинки (ключ Image пуст или удалён)."));
         return;
     }

@@ -14,6 +14,7 @@
 #include "editor/RowEditor.h"
 #include "editor/ValueBox.h"
 #include "gamefiles/ParameterLookup.h"
+#include "profile/DiskPath.h"
 #include "settings/ProgramSettings.h"
 #include "textcodec/Cp1251.h"
 #include "ui/DataSlots.h"
@@ -26,7 +27,8 @@ namespace {
 constexpr int ValueBoxHeight = 21;
 constexpr int ApplyButtonSize = 21;
 constexpr int CheckBoxHeight = 17;
-constexpr int Margin = 8; // right of and below the last control of a sub-tab
+constexpr int Margin = 8;     // right of and below the last control of a sub-tab
+constexpr int CaptionGap = 4; // between a caption and the next column's
 } // namespace
 
 TabBuilder::TabBuilder(WindowHost &host, RowEditor &rows, std::function<void(int)> rowBuilt)
@@ -102,7 +104,7 @@ bool TabBuilder::pageFileError(const CataloguePage &page)
 {
     host_.showMessage(MessageKind::Error,
                       CatalogueMessages::PageFileError + QLatin1Char('\n') +
-                          cp1251::toUnicode(page.filePath) +
+                          resolveDiskPath(page.filePath) +
                           QStringLiteral(": нет файла или ключа Kol-vo в разделе [Pages]"));
     return true;
 }
@@ -227,6 +229,8 @@ void TabBuilder::buildOrdinaryRow(const CatalogueEntry &entry)
     auto *caption = create<CaptionLabel>(RowNames::sibling(base, Part::Caption));
     caption->setText(cp1251::toUnicode(entry.caption));
     caption->move(slot.x + 8, slot.y + 8);
+    // As wide as its column at most, so it does not run into the next column's captions.
+    caption->setMaximumTextWidth(qMax(host_.settings().leftAdd - CaptionGap, ApplyButtonSize));
     dataslot::setTag(caption, entry.subTab);
 
     const ParameterLookup::RowValue value =
