@@ -221,6 +221,10 @@ void ChangesWindow::ChangesClick()
             return;
         }
     }
+    // The key is in the file, but no page of the catalogue lists it.
+    host_.showMessage(MessageKind::Always,
+                      QStringLiteral("Этот параметр не показан ни в одной строке программы:\n") +
+                          keyName(*c));
 }
 
 void ChangesWindow::ReloadClick()

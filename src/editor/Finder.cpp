@@ -1,7 +1,9 @@
 #include "editor/Finder.h"
 
+#include <QCoreApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -23,6 +25,41 @@ QString resultText(const EditorRow &row)
            cp1251::toUnicode(row.key) + QLatin1Char(')');
 }
 
+// "ё" and "Ё" read as "е" and "Е": a user who types one means both.
+QByteArray withoutYo(QByteArray text)
+{
+    for (char &c : text) {
+        if (c == '\xB8')
+            c = '\xE5';
+        else if (c == '\xA8')
+            c = '\xC5';
+    }
+    return text;
+}
+
+// Up and Down in the search field move through the results (Page Up and Page Down too).
+class ResultKeys : public QObject
+{
+public:
+    ResultKeys(QListWidget *results, QObject *parent) : QObject(parent), results_(results) {}
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::KeyPress)
+            return QObject::eventFilter(watched, event);
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key != Qt::Key_Up && key != Qt::Key_Down && key != Qt::Key_PageUp &&
+            key != Qt::Key_PageDown)
+            return false;
+        QCoreApplication::sendEvent(results_, event);
+        return true;
+    }
+
+private:
+    QListWidget *results_;
+};
+
 } // namespace
 
 Finder::Finder(WindowHost &host, RowEditor &rows) : host_(host), rows_(rows) {}
@@ -35,7 +72,7 @@ void Finder::search(QDialog &window, QLineEdit &field, QListWidget &results,
     // Text Windows-1251 cannot hold matches no row.
     QByteArray query;
     const bool encodable = cp1251::fromUnicode(field.text(), &query);
-    const QList<int> found = encodable ? index.find(query) : QList<int>();
+    const QList<int> found = encodable ? index.find(withoutYo(query)) : QList<int>();
     results.setUpdatesEnabled(false);
     results.clear();
     for (int i = 0; i < found.size() && i < MaxListed; ++i) {
@@ -57,7 +94,8 @@ void Finder::FindClick()
     const QList<EditorRow> rows = EditorRows::collect(host_);
     ParameterSearch index;
     for (const EditorRow &row : rows)
-        index.add({row.caption, row.key, row.section, row.file, row.help});
+        index.add({withoutYo(row.caption), withoutYo(row.key), withoutYo(row.section),
+                   withoutYo(row.file), withoutYo(row.help)});
 
     QDialog window(host_.window());
     window.setObjectName(QStringLiteral("FindWindow"));
@@ -85,12 +123,17 @@ void Finder::FindClick()
     QObject::connect(buttons, &QDialogButtonBox::accepted, &window, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &window, &QDialog::reject);
     QObject::connect(results, &QListWidget::itemActivated, &window, &QDialog::accept);
+    field->installEventFilter(new ResultKeys(results, &window));
+    field->setText(lastQuery_);
+    field->selectAll();
     QObject::connect(field, &QLineEdit::textChanged, &window,
                      [&] { search(window, *field, *results, rows, index); });
     search(window, *field, *results, rows, index);
     field->setFocus();
 
-    if (host_.dialogs().exec(&window) != QDialog::Accepted)
+    const int result = host_.dialogs().exec(&window);
+    lastQuery_ = field->text();
+    if (result != QDialog::Accepted)
         return;
     const QListWidgetItem *chosen = results->currentItem();
     if (!chosen)

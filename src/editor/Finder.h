@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QString>
 
 #include "editor/EditorRows.h"
 
@@ -12,8 +13,9 @@ class RowEditor;
 class WindowHost;
 
 // The find command: a window with a search field over every row of every page and sub-tab
-// (caption, key, section, file and help text, without regard to letter case) whose results
-// follow the typing; the row chosen from them is shown and selected as a click would.
+// (caption, key, section, file and help text, without regard to letter case, "е" and "ё" alike)
+// whose results follow the typing; Up and Down in the field move through the results; the row
+// chosen from them is shown and selected as a click would.
 class Finder
 {
 public:
@@ -31,4 +33,5 @@ private:
 
     WindowHost &host_;
     RowEditor &rows_;
+    QString lastQuery_; // offered again when the window opens next
 };

@@ -36,7 +36,8 @@ protected:
                                     "2_Caption=Скорость\n2_File=config\\actor.ltx\n"
                                     "2_Section=actor\n2_Param=speed\n2_Help=Бег\n"
                                     "[Камера]\nKol-vo=1\n1_Caption=Наклон\n"
-                                    "1_File=config\\camera.ltx\n1_Section=cam\n1_Param=tilt\n");
+                                    "1_File=config\\camera.ltx\n1_Section=cam\n1_Param=tilt\n"
+                                    "1_Help=Тёмный угол\n");
         f.writeSetting("Trade.ini", "[Pages]\nKol-vo=1\n1=Продавец\n[Продавец]\nKol-vo=1\n"
                                     "1_Caption=Хлеб\n1_File=config\\actor.ltx\n1_Section=trader\n"
                                     "1_Param=bread\n1_Help=Цена хлеба\n");
@@ -105,6 +106,31 @@ TEST_F(Beyond, FindMatchesCaptionKeyFileAndHelpAndSelectsTheChosenRow)
     EXPECT_EQ(currentSubTab(w), "Камера");
     EXPECT_EQ(w.TMP->toPlainText(), "5");
     EXPECT_EQ(w.Panel1->text(), "Файл: config\\camera.ltx Секция: cam Параметр: tilt");
+}
+
+TEST_F(Beyond, FindTreatsYoAsYeKeepsItsTextAndMovesThroughResultsFromTheField)
+{
+    TForm1 &w = start();
+    QStringList opened;
+    int afterDown = -1, afterUp = -1;
+    f.dialogs.whileOpen = [&](QDialog *d) {
+        auto *field = d->findChild<QLineEdit *>("FindText");
+        auto *results = d->findChild<QListWidget *>("FindResults");
+        opened << field->text();
+        field->setText("ТЕМН");
+        EXPECT_EQ(results->count(), 1);
+        field->setText("config");
+        QTest::keyClick(field, Qt::Key_Down);
+        QTest::keyClick(field, Qt::Key_Down);
+        afterDown = results->currentRow();
+        QTest::keyClick(field, Qt::Key_Up);
+        afterUp = results->currentRow();
+    };
+    w.findChild<QAction *>("NFind")->trigger();
+    w.findChild<QAction *>("NFind")->trigger();
+    EXPECT_EQ(opened, QStringList({"", "config"}));
+    EXPECT_EQ(afterDown, 2);
+    EXPECT_EQ(afterUp, 1);
 }
 
 TEST_F(Beyond, ChangeListShowsAppliedValuesAndRestoresAKeyAndAFile)
