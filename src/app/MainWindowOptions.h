@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 class Dialogs;
 
 // What the main window takes from outside, so tests can run it in temporary folders.
@@ -12,6 +14,12 @@ struct MainWindowOptions
     // Folder of the registry store; empty means "$XDG_CONFIG_HOME/BRANVIK Configurator/registry"
     // (~/.config when the variable is unset).
     QString registryFolder;
+    // The user's configuration folder, used for "Setting/" when the program's cannot be written;
+    // empty means the application's configuration folder
+    // ("$XDG_CONFIG_HOME/BRANVIK Configurator").
+    QString userFolder;
+    // Whether Setting.ini can be written in a "Setting" folder; null means the real check.
+    std::function<bool(const QString &settingFolder)> settingFolderWritable;
     // Messages and dialogs; null means the real Qt dialogs. Not owned.
     Dialogs *dialogs = nullptr;
 };

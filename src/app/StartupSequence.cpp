@@ -14,7 +14,7 @@
 #include "editor/TabBuilder.h"
 #include "prefs/Preferences.h"
 #include "profile/DiskPath.h"
-#include "profile/ProfileFile.h"
+#include "settings/SettingsLocation.h"
 #include "textcodec/Cp1251.h"
 #include "ui/Dialogs.h"
 
@@ -60,8 +60,7 @@ void TForm1::N6Click()
     showMessage(MessageKind::Information,
                 QStringLiteral("Папка с файлами: ") + cp1251::toUnicode(folder));
     QString error;
-    if (!settingsFile_ || !settingsFile_->writeString(settingkeys::SectionSetting,
-                                                      settingkeys::GamedataPath, folder, &error)) {
+    if (!settings_.writeGamedataPath(folder, &error)) {
         // Telling the user to restart would be a lie: the folder was not saved.
         showMessage(MessageKind::Error,
                     SettingsFileMissing + (error.isEmpty() ? QString() : "\n" + error));
@@ -82,6 +81,21 @@ void TForm1::showLoadingWindow()
     Form5->repaintNow();
 }
 
+// The settings file and the catalogue are used beside the program when it may write there, else
+// from the user's configuration folder (copied there at the first such start).
+void TForm1::locateSettingsFolder()
+{
+    const SettingsLocation where =
+        locateSettings(programFolderPath_, userFolder_, settingFolderWritable_);
+    if (!where.problem.isEmpty())
+        showMessage(MessageKind::Error,
+                    QStringLiteral("Папка программы недоступна для записи, а папку настроек не "
+                                   "удалось скопировать в ") +
+                        userFolder_ + ":\n" + where.problem);
+    programFolder_ = cp1251::encode(where.folder);
+    settingsFolder_ = where.folder + "Setting/";
+}
+
 void TForm1::setEntryExamples()
 {
     entryExamples_ = {example("ПРИМЕР: config\\creatures\\actor.ltx"), example("ПРИМЕР: actor"),
@@ -94,8 +108,7 @@ void TForm1::setEntryExamples()
 // program must end (the user cancelled, or the settings file cannot be written).
 bool TForm1::settleGamedataFolder()
 {
-    const QByteArray stored = settingsFile_->readString(
-        settingkeys::SectionSetting, settingkeys::GamedataPath, settingkeys::AbsentGamedataPath);
+    const QByteArray stored = settings_.gamedataPath();
     if (stored == settingkeys::AbsentGamedataPath)
         return firstStart();
     gamedataFolder_ = stored;
@@ -118,8 +131,7 @@ void TForm1::offerAnotherGamedataFolder()
     if (folder.isEmpty())
         return;
     QString error;
-    if (!settingsFile_->writeString(settingkeys::SectionSetting, settingkeys::GamedataPath, folder,
-                                    &error)) {
+    if (!settings_.writeGamedataPath(folder, &error)) {
         showMessage(MessageKind::Always, SettingsFileMissing + "\n" + error);
         return;
     }
@@ -138,10 +150,9 @@ bool TForm1::firstStart()
     gamedataFolder_ = folder;
     showMessage(MessageKind::Always,
                 QStringLiteral("Папка с файлами: ") + cp1251::toUnicode(gamedataFolder_));
-    if (!settingsFile_->writeString(settingkeys::SectionSetting, settingkeys::GamedataPath,
-                                    gamedataFolder_) ||
-        !writeDefaultSettings(*settingsFile_)) {
-        showMessage(MessageKind::Error, SettingsFileMissing);
+    QString error;
+    if (!settings_.writeFirstStart(gamedataFolder_, &error)) {
+        showMessage(MessageKind::Error, SettingsFileMissing + "\n" + error);
         return false;
     }
     return true;
@@ -149,60 +160,21 @@ bool TForm1::firstStart()
 
 void TForm1::readProgramSettings()
 {
-    settings_ = readSettings(*settingsFile_);
-    if (!settings_.versionMatches())
+    settings_.read();
+    if (!settings_.run().versionMatches())
         showMessage(MessageKind::Always,
                     QStringLiteral("ВНИМАНИЕ! Возможно у вас не совместимая версия файла "
                                    "настроек."));
-    messageLevel_ = settings_.messageLevel;
-    applySettingsToMenus();
-}
-
-void TForm1::applySettingsToMenus()
-{
-    switch (settings_.messageLevel) {
-    case 1:
-        N24->setChecked(true);
-        break;
-    case 0:
-        N25->setChecked(true);
-        break;
-    case 2:
-        N26->setChecked(true);
-        break;
-    default:
-        break;
-    }
-    switch (settings_.tableMode) {
-    case 0:
-        N28->setChecked(true);
-        break;
-    case 1:
-        N27->setChecked(true);
-        break;
-    default:
-        break;
-    }
-    switch (settings_.duplication) {
-    case 1:
-        N30->setChecked(true);
-        break;
-    case 0:
-        N31->setChecked(true);
-        break;
-    default:
-        break;
-    }
+    prefs_->showSettingsInMenus();
 }
 
 void TForm1::applyWindowSize()
 {
     // Read afresh: the size in the file, not the one read with the settings.
-    const ProgramSettings current = readSettings(*settingsFile_);
+    const QSize stored = settings_.windowSize();
     // The file holds the whole window's size; Qt sizes the client area.
     const QSize frame = frameGeometry().size() - size();
-    resize(qMax(current.formWidth - frame.width(), 1),
-           qMax(current.formHeight - frame.height(), 1));
+    resize(qMax(stored.width() - frame.width(), 1), qMax(stored.height() - frame.height(), 1));
 }
 
 void TForm1::enableEditing(bool catalogueComplete)
@@ -263,10 +235,11 @@ void TForm1::FormShow()
 {
     showLoadingWindow();
     setEntryExamples();
-    // Every message up to the reading of the settings is shown.
-    messageLevel_ = 1;
-    settingsFile_ = std::make_unique<ProfileFile>(programFolder_ + "Setting/Setting.ini");
+    // Every message up to the reading of the settings is shown: until then the level is 1.
+    locateSettingsFolder();
+    settings_.open(programFolder_ + "Setting/Setting.ini");
     if (!settleGamedataFolder()) {
+        exitCode_ = 1;
         close();
         return;
     }
@@ -300,20 +273,14 @@ void TForm1::FormClose()
         clearRegistryKey();
         return;
     }
-    if (settingsFile_) {
-        const QSize whole = frameGeometry().size();
+    if (settings_.isOpen()) {
         QString error;
-        if (!settingsFile_->writeInteger(settingkeys::SectionSetting, settingkeys::FormHeight,
-                                         whole.height(), &error) ||
-            !settingsFile_->writeInteger(settingkeys::SectionSetting, settingkeys::FormWidth,
-                                         whole.width(), &error)) {
-            // Only worth saying once the program ran; a failed start has said it already.
-            if (ready_)
-                showMessage(MessageKind::Error,
-                            QStringLiteral("Не удалось сохранить размер окна.\n") + error);
-        }
+        // Only worth saying once the program ran; a failed start has said it already.
+        if (!settings_.writeWindowSize(frameGeometry().size(), &error) && ready_)
+            showMessage(MessageKind::Error,
+                        QStringLiteral("Не удалось сохранить размер окна.\n") + error);
     }
-    settingsFile_.reset();
+    settings_.close();
     saveComponentState();
 }
 

@@ -11,6 +11,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QTabWidget>
 
 #include "app/TForm5.h"
@@ -24,7 +25,7 @@
 #include "editor/TForm2.h"
 #include "editor/TForm6.h"
 #include "prefs/Preferences.h"
-#include "profile/ProfileFile.h"
+#include "settings/SettingsLocation.h"
 #include "table/TForm7.h"
 #include "table/TableView.h"
 #include "textcodec/Cp1251.h"
@@ -64,7 +65,14 @@ TForm1::TForm1(const MainWindowOptions &options, QWidget *parent) : QMainWindow(
     }
     const QString folder = options.programFolder.isEmpty() ? QCoreApplication::applicationDirPath()
                                                            : options.programFolder;
-    programFolder_ = cp1251::encode(withSlash(QDir::cleanPath(folder)));
+    programFolderPath_ = withSlash(QDir::cleanPath(folder));
+    programFolder_ = cp1251::encode(programFolderPath_);
+    settingsFolder_ = programFolderPath_ + "Setting/";
+    userFolder_ = options.userFolder.isEmpty()
+                      ? QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation)
+                      : options.userFolder;
+    settingFolderWritable_ =
+        options.settingFolderWritable ? options.settingFolderWritable : settingFolderWritable;
     registryFolder_ =
         options.registryFolder.isEmpty() ? defaultRegistryFolder() : options.registryFolder;
 
@@ -94,7 +102,7 @@ TForm1::TForm1(const MainWindowOptions &options, QWidget *parent) : QMainWindow(
     pictures_ = std::make_unique<PictureViewer>(*this, *Form6);
     help_ = std::make_unique<HelpWindow>(*this, *Form2);
     table_ = std::make_unique<TableView>(*this, *Form7);
-    prefs_ = std::make_unique<Preferences>(*this, registryFolder_);
+    prefs_ = std::make_unique<Preferences>(*this, settings_, registryFolder_);
     StateSaver1 = prefs_->stateSaver();
     catalogue_ = std::make_unique<CatalogueEditor>(*this, *Form3, *Form4, entryExamples_);
     finder_ = std::make_unique<Finder>(*this, *rows_);
@@ -293,7 +301,7 @@ QObject *TForm1::findComponent(const QString &name) const
 
 void TForm1::showMessage(MessageKind kind, const QString &text)
 {
-    if (messageShown(kind, messageLevel_))
+    if (messageShown(kind, settings_.run().messageLevel))
         dialogs_->message(this, text);
 }
 
@@ -445,24 +453,7 @@ bool TForm1::saveControlPlaces(const QList<QWidget *> &controls, QString *error)
 
 bool TForm1::writeSetting(const char *key, const QByteArray &value, QString *error)
 {
-    if (!settingsFile_) {
-        if (error)
-            *error = QStringLiteral("Файл настроек не открыт");
-        return false;
-    }
-    if (!settingsFile_->writeString(settingkeys::SectionSetting, key, value, error))
-        return false;
-    for (const SettingDeclaration &d : settingDeclarations()) {
-        if (!d.takesEffectAtOnce || qstrcmp(d.section, settingkeys::SectionSetting) != 0 ||
-            qstrcmp(d.key, key) != 0)
-            continue;
-        if (d.text)
-            settings_.*d.text = value;
-        else if (!ProfileFile::parseInteger(value, &(settings_.*d.integer)))
-            settings_.*d.integer = d.defaultInteger;
-    }
-    messageLevel_ = settings_.messageLevel;
-    return true;
+    return prefs_->writeSetting(key, value, error);
 }
 
 void TForm1::N8Click()

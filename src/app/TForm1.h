@@ -11,6 +11,7 @@
 #include "catalogue/CatalogueEditor.h"
 #include "settings/MessageLevel.h"
 #include "settings/ProgramSettings.h"
+#include "settings/SettingsFile.h"
 #include "ui/WindowHost.h"
 
 class ChangesWindow;
@@ -18,7 +19,6 @@ class Dialogs;
 class Finder;
 class HelpWindow;
 class PictureViewer;
-class ProfileFile;
 class QAction;
 class QActionGroup;
 class QLabel;
@@ -74,8 +74,9 @@ public:
     QObject *findComponent(const QString &name) const override;
     void showMessage(MessageKind kind, const QString &text) override;
     Dialogs &dialogs() const override { return *dialogs_; }
-    const ProgramSettings &settings() const override { return settings_; }
+    const ProgramSettings &settings() const override { return settings_.run(); }
     const QByteArray &programFolder() const override { return programFolder_; }
+    QString settingsFolder() const override { return settingsFolder_; }
     const QByteArray &gamedataFolder() const override { return gamedataFolder_; }
     QLabel *statusLine() const override { return Panel1; }
     QPlainTextEdit *pendingText() const override { return TMP; }
@@ -94,6 +95,8 @@ public:
     TableView &tableView() const { return *table_; }
     // True from the end of the start-up sequence on.
     bool isReady() const { return ready_; }
+    // What the program returns: 1 when the start could not go on, else 0.
+    int exitCode() const { return exitCode_; }
 
     // --- start-up, close and the main window's own commands
     void FormShow();
@@ -161,6 +164,7 @@ private:
 
     // Parts of the start-up sequence.
     void showLoadingWindow();
+    void locateSettingsFolder();
     void setEntryExamples();
     bool settleGamedataFolder();
     bool firstStart();
@@ -168,7 +172,6 @@ private:
     // Asks for the gamedata folder; empty when cancelled (or unusable, after a message).
     QByteArray askGamedataFolder();
     void readProgramSettings();
-    void applySettingsToMenus();
     void applyWindowSize();
     void enableEditing(bool catalogueComplete);
     // Status line and message of a start without its gamedata folder.
@@ -202,16 +205,19 @@ private:
 
     // --- shared state (Windows-1251 texts, folders end in "/")
     QByteArray programFolder_;
+    QString programFolderPath_; // the program's own, as the file system spells it
+    QString userFolder_;
+    std::function<bool(const QString &)> settingFolderWritable_;
+    QString settingsFolder_;
     QByteArray gamedataFolder_;
-    std::unique_ptr<ProfileFile> settingsFile_;
-    ProgramSettings settings_;
-    int messageLevel_ = 1;
+    SettingsFile settings_;
     int rowCounter_ = 0;
     EntryExamples entryExamples_;
 
     bool showHandled_ = false;
     bool ready_ = false;
     bool gamedataMissing_ = false; // the folder of this run was not there at start
+    int exitCode_ = 0;
     bool closed_ = false;
     bool unappliedConfirmed_ = false; // during closeAfterConfirmation() only
 };

@@ -19,5 +19,7 @@ int main(int argc, char *argv[])
         QApplication::installTranslator(&qtTranslations);
     TForm1 window;
     window.show();
-    return QApplication::exec();
+    const int code = QApplication::exec();
+    // A start that could not go on ends the program with a failure.
+    return code != 0 ? code : window.exitCode();
 }

@@ -8,6 +8,7 @@
 #include "prefs/RegistryStore.h"
 #include "prefs/TStateSaver.h"
 #include "settings/ProgramSettings.h"
+#include "settings/SettingsFile.h"
 #include "textcodec/Cp1251.h"
 #include "ui/Dialogs.h"
 #include "ui/WindowHost.h"
@@ -17,9 +18,24 @@ namespace {
 const QString ProgramKey = QStringLiteral("SOFTWARE\\Tessaly_and_Quenby\\BRANVIK Configurator");
 const QString WindowPrefix = QStringLiteral("Главное окно_");
 
+// The radio items of the settings menu and the setting values they stand for.
+struct MenuChoice
+{
+    const char *key;
+    int value;
+    const char *item;
+};
+const MenuChoice MenuChoices[] = {
+    {settingkeys::Warning, 1, "N24"},   {settingkeys::Warning, 0, "N25"},
+    {settingkeys::Warning, 2, "N26"},   {settingkeys::TableMode, 1, "N27"},
+    {settingkeys::TableMode, 0, "N28"}, {settingkeys::Double, 1, "N30"},
+    {settingkeys::Double, 0, "N31"},
+};
+
 } // namespace
 
-Preferences::Preferences(WindowHost &host, const QString &registryFolder) : host_(host)
+Preferences::Preferences(WindowHost &host, SettingsFile &settings, const QString &registryFolder)
+    : host_(host), settings_(settings)
 {
     saver_ = new TStateSaver(host, registryFolder, host.window());
     saver_->setObjectName(QStringLiteral("StateSaver1"));
@@ -58,31 +74,34 @@ void Preferences::N14Click()
                                      "Если вы передумали, выберите этот пункт меню еще раз."));
 }
 
-bool Preferences::writeSetting(const char *key, const QByteArray &value)
+bool Preferences::writeSetting(const char *key, const QByteArray &value, QString *error)
 {
-    QString error;
-    if (host_.writeSetting(key, value, &error))
-        return true;
-    host_.showMessage(MessageKind::Always, error);
-    restoreCheckMarks();
-    return false;
+    const bool written = settings_.write(key, value, error);
+    showSettingsInMenus();
+    return written;
 }
 
-void Preferences::restoreCheckMarks()
+void Preferences::showSettingsInMenus()
 {
-    const ProgramSettings &s = host_.settings();
-    const char *level = s.messageLevel == 1   ? "N24"
-                        : s.messageLevel == 0 ? "N25"
-                        : s.messageLevel == 2 ? "N26"
-                                              : nullptr;
-    if (level)
-        item(level)->setChecked(true);
-    item(s.duplicationOn() ? "N30" : "N31")->setChecked(true);
+    for (const MenuChoice &choice : MenuChoices) {
+        const SettingDeclaration *d = findSetting(choice.key);
+        if (d && d->integer && settings_.stored().*d->integer == choice.value)
+            item(choice.item)->setChecked(true);
+    }
+}
+
+bool Preferences::changeSetting(const char *key, const QByteArray &value)
+{
+    QString error;
+    if (writeSetting(key, value, &error))
+        return true;
+    host_.showMessage(MessageKind::Always, error);
+    return false;
 }
 
 void Preferences::setMessageLevel(int level)
 {
-    writeSetting(settingkeys::Warning, QByteArray::number(level));
+    changeSetting(settingkeys::Warning, QByteArray::number(level));
 }
 
 void Preferences::N24Click()
@@ -102,7 +121,7 @@ void Preferences::N26Click()
 
 void Preferences::setDuplication(int on)
 {
-    writeSetting(settingkeys::Double, QByteArray::number(on));
+    changeSetting(settingkeys::Double, QByteArray::number(on));
 }
 
 void Preferences::N30Click()
@@ -132,7 +151,7 @@ void Preferences::N32Click()
     folder += '/';
     // Announced and used only once it is saved: a folder the settings file does not hold would
     // be lost at the next start without a word.
-    if (!writeSetting(settingkeys::DoublePath, folder))
+    if (!changeSetting(settingkeys::DoublePath, folder))
         return;
     host_.showMessage(MessageKind::Information,
                       QStringLiteral("Папка для дублирования: ") + cp1251::toUnicode(folder));

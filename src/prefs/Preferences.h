@@ -6,6 +6,7 @@
 
 class QAction;
 class QWidget;
+class SettingsFile;
 class TStateSaver;
 class WindowHost;
 
@@ -16,16 +17,25 @@ inline const QString ComponentPrefix = QStringLiteral("Главное окно_F
 
 // The settings menu's window colour, registry clearing, message level and duplication commands,
 // and the window state kept in the registry store: restored at the end of start-up, saved at
-// close, or deleted at close when the user asked for it. The settings changed here are written
-// to the settings file at once and take effect at once.
+// close, or deleted at close when the user asked for it. It holds the one mapping between the
+// settings and the radio items of the menu (message level, table mode, duplication), and every
+// setting changed from a menu is written through it, so the check marks always show what the
+// settings file holds.
 class Preferences
 {
 public:
     // Creates the main window's state saver StateSaver1, owned by the window and among its
     // components, keeping Top, Left and colour in the program's key of its store.
-    Preferences(WindowHost &host, const QString &registryFolder);
+    Preferences(WindowHost &host, SettingsFile &settings, const QString &registryFolder);
 
     TStateSaver *stateSaver() const { return saver_; }
+
+    // Writes key := value in section Setting of the settings file (see SettingsFile::write) and
+    // sets the check marks to what the file then holds. False with the reason, not shown.
+    bool writeSetting(const char *key, const QByteArray &value, QString *error);
+    // Checks the radio items that match the values the settings file holds; a value that no item
+    // names leaves its submenu as it is.
+    void showSettingsInMenus();
 
     // Menu commands. Checkable items have their check mark moved by the click already.
     void N7Click();
@@ -54,13 +64,12 @@ public:
 
 private:
     QAction *item(const char *name) const;
-    // Writes a setting; on failure shows why, puts the check mark back to the setting in
-    // effect and returns false.
-    bool writeSetting(const char *key, const QByteArray &value);
-    void restoreCheckMarks();
+    // Writes a setting; on failure shows why (the check marks go back) and returns false.
+    bool changeSetting(const char *key, const QByteArray &value);
     void setMessageLevel(int level);
     void setDuplication(int on);
 
     WindowHost &host_;
+    SettingsFile &settings_;
     TStateSaver *saver_;
 };

@@ -3,6 +3,11 @@
 #include <QDir>
 #include <QFile>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
+
 #include "profile/SafeFile.h"
 #include "textcodec/Cp1251.h"
 
@@ -173,9 +178,13 @@ void RegistryStore::Key::writeString(QByteArrayView name, const QByteArray &valu
 
 // --- RegistryStore
 
-RegistryStore::RegistryStore(QString folder, QByteArray root)
-    : folder_(std::move(folder)), root_(std::move(root))
+RegistryStore::RegistryStore(QString folder, QByteArray root, FileReader reader)
+    : folder_(std::move(folder)), root_(std::move(root)), reader_(std::move(reader))
 {
+    if (!reader_)
+        reader_ = [](const QByteArray &nativePath, QByteArray *bytes, QString *reason) {
+            return readRegularFile(nativePath, bytes, nullptr, reason);
+        };
 }
 
 RegistryStore::~RegistryStore() = default;
@@ -194,17 +203,19 @@ void RegistryStore::clear()
 bool RegistryStore::read(QString *problem)
 {
     clear();
-    damaged_.clear();
+    unusable_ = false;
     modified_ = false;
     QByteArray bytes;
     QString reason;
-    switch (readRegularFile(QFile::encodeName(filePath()), &bytes, nullptr, &reason)) {
+    switch (reader_(QFile::encodeName(filePath()), &bytes, &reason)) {
     case FileRead::Missing:
         return true;
     case FileRead::Read:
         break;
     case FileRead::NotRegular:
     case FileRead::Failed:
+        // Saving over it would lose every value it holds: it is moved aside first.
+        unusable_ = true;
         if (problem)
             *problem = filePath() + ": " + reason;
         return false;
@@ -212,12 +223,12 @@ bool RegistryStore::read(QString *problem)
     // An empty file is an empty store.
     if (!bytes.isEmpty() && !parse(bytes)) {
         clear();
-        damaged_ = bytes;
+        unusable_ = true;
         if (problem)
             *problem = filePath() + QStringLiteral(": файл повреждён");
     }
     modified_ = false;
-    return damaged_.isEmpty();
+    return !unusable_;
 }
 
 bool RegistryStore::parse(const QByteArray &bytes)
@@ -377,17 +388,47 @@ bool RegistryStore::save(QString *error)
             *error = folder_ + QStringLiteral(": не удалось создать папку");
         return false;
     }
-    // The damaged file is put aside, not overwritten unseen; failing that, it is replaced all
-    // the same: a store that cannot be read is of no use to the program.
-    if (!damaged_.isEmpty() && saveFile(filePath() + ".damaged", damaged_))
-        damaged_.clear();
+    // A file that could not be read or parsed is never replaced unseen.
+    if (unusable_ && !putAside(error))
+        return false;
     QString reason;
     if (!saveFile(filePath(), serialize(), &reason)) {
         if (error)
             *error = filePath() + ": " + reason;
         return false;
     }
-    damaged_.clear();
     modified_ = false;
+    return true;
+}
+
+bool RegistryStore::putAside(QString *error)
+{
+    const QByteArray from = QFile::encodeName(filePath());
+    struct stat st;
+    if (::lstat(from.constData(), &st) != 0 && errno == ENOENT) {
+        unusable_ = false; // gone since: nothing to keep
+        return true;
+    }
+    // A name that holds nothing yet: an earlier damaged file is kept too.
+    QString aside = filePath() + ".damaged";
+    for (int n = 2; ::lstat(QFile::encodeName(aside).constData(), &st) == 0; ++n)
+        aside = filePath() + ".damaged." + QString::number(n);
+    // The rule of every save: a folder without write permission is not written, root included.
+    const QString refusal = whyNotSavable(aside);
+    if (!refusal.isEmpty()) {
+        if (error)
+            *error = filePath() +
+                     QStringLiteral(": файл не читается и не может быть сохранён в стороне: ") +
+                     refusal;
+        return false;
+    }
+    if (::rename(from.constData(), QFile::encodeName(aside).constData()) != 0) {
+        if (error)
+            *error = filePath() +
+                     QStringLiteral(": файл не читается и не может быть сохранён в стороне: ") +
+                     QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    unusable_ = false;
     return true;
 }

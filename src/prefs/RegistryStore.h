@@ -6,8 +6,11 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <vector>
+
+#include "profile/SafeFile.h"
 
 // The keys and values of one registry root, kept in one file of the registry folder named after
 // the root ("HKEY_LOCAL_MACHINE"). Keys are addressed by their path ("SOFTWARE\Maker\Program");
@@ -16,9 +19,10 @@
 // they keep the case they were created with.
 //
 // The whole file is read once into memory, worked on there and written back with save(), whole
-// and atomically (SafeFile.h). A file that cannot be read or parsed reads as an empty store; the
-// damaged file is kept beside it as "<root>.damaged" when the store is next saved, so nothing
-// of it is silently lost.
+// and atomically (SafeFile.h). A file that cannot be read (permissions, an I/O error, not a
+// regular file) or parsed reads as an empty store; before the store is next saved, that file is
+// moved aside, untouched, as "<root>.damaged" (".damaged.2", ... when that name is taken), so
+// nothing of it is lost. When it cannot be moved aside, the save fails and the file stays.
 //
 // File format (Windows-1251 text, one item a line):
 //   BRANVIK Configurator registry 1
@@ -74,8 +78,12 @@ public:
         QHash<QByteArray, qsizetype> byName_; // folded name -> index in values_
     };
 
+    // How the file is read: readRegularFile, or a stand-in in tests (a read that fails).
+    using FileReader =
+        std::function<FileRead(const QByteArray &nativePath, QByteArray *bytes, QString *reason)>;
+
     // The store of root in folder; nothing is read yet.
-    RegistryStore(QString folder, QByteArray root);
+    RegistryStore(QString folder, QByteArray root, FileReader reader = {});
     ~RegistryStore();
     RegistryStore(const RegistryStore &) = delete;
     RegistryStore &operator=(const RegistryStore &) = delete;
@@ -99,8 +107,9 @@ public:
     bool isModified() const { return modified_; }
 
     // Writes the whole store to its file atomically, creating the folder when needed; does
-    // nothing when nothing changed. False with a reason when the file could not be written; the
-    // file then keeps what it held.
+    // nothing when nothing changed. A file that the last read could not use is moved aside
+    // first. False with a reason when the file could not be moved aside or written; the file
+    // then keeps what it held.
     bool save(QString *error = nullptr);
 
     // The file's text for the current contents.
@@ -111,11 +120,14 @@ private:
     static bool normalPath(QByteArrayView path, QByteArray *shown, QByteArray *folded);
     bool parse(const QByteArray &bytes);
     void clear();
+    // Moves the file that could not be used to the first free "<root>.damaged" name.
+    bool putAside(QString *error);
 
     QString folder_;
     QByteArray root_;
     std::vector<std::unique_ptr<Key>> keys_; // in creation order
     QHash<QByteArray, Key *> byPath_;        // folded path -> key
-    QByteArray damaged_;                     // the bytes of a file that did not parse
+    FileReader reader_;
+    bool unusable_ = false; // the file at the last read could not be read or parsed
     bool modified_ = false;
 };

@@ -8,23 +8,33 @@ using namespace settingkeys;
 using S = ProgramSettings;
 
 const SettingDeclaration Declarations[] = {
-    {SectionSetting, Version, nullptr, &S::version, 0, CurrentVersion},
-    {SectionSetting, FormWidth, &S::formWidth, nullptr, 800},
-    {SectionSetting, FormHeight, &S::formHeight, nullptr, 600},
-    {SectionSetting, Warning, &S::messageLevel, nullptr, 1, "", true},
-    {SectionSetting, TableMode, &S::tableMode, nullptr, 0},
-    {SectionSetting, Double, &S::duplication, nullptr, 0, "", true},
-    {SectionSetting, DoublePath, nullptr, &S::duplicationFolder, 0, "", true},
-    {SectionCoefficients, TopAdd, &S::topAdd, nullptr, 45},
-    {SectionCoefficients, LeftAdd, &S::leftAdd, nullptr, 148},
-    {SectionCoefficients, MemoWidth, &S::memoWidth, nullptr, 100},
+    {SectionSetting, Version, nullptr, &S::version, CurrentVersion},
+    {SectionSetting, FormWidth, &S::formWidth},
+    {SectionSetting, FormHeight, &S::formHeight},
+    {SectionSetting, Warning, &S::messageLevel, nullptr, "", true},
+    {SectionSetting, TableMode, &S::tableMode},
+    {SectionSetting, Double, &S::duplication, nullptr, "", true},
+    {SectionSetting, DoublePath, nullptr, &S::duplicationFolder, "", true},
+    {SectionCoefficients, TopAdd, &S::topAdd},
+    {SectionCoefficients, LeftAdd, &S::leftAdd},
+    {SectionCoefficients, MemoWidth, &S::memoWidth},
 };
+
+const ProgramSettings Defaults;
 
 } // namespace
 
 std::span<const SettingDeclaration> settingDeclarations()
 {
     return Declarations;
+}
+
+const SettingDeclaration *findSetting(const char *key)
+{
+    for (const SettingDeclaration &d : Declarations)
+        if (qstrcmp(d.section, SectionSetting) == 0 && qstrcmp(d.key, key) == 0)
+            return &d;
+    return nullptr;
 }
 
 bool ProgramSettings::versionMatches() const
@@ -37,7 +47,7 @@ ProgramSettings readSettings(const ProfileFile &file)
     ProgramSettings s;
     for (const SettingDeclaration &d : Declarations) {
         if (d.integer)
-            s.*d.integer = file.readInteger(d.section, d.key, d.defaultInteger);
+            s.*d.integer = file.readInteger(d.section, d.key, Defaults.*d.integer);
         else
             s.*d.text = file.readString(d.section, d.key, QByteArray());
     }
@@ -49,7 +59,7 @@ bool writeDefaultSettings(ProfileFile &file, QString *error)
 {
     for (const SettingDeclaration &d : Declarations) {
         const bool written = d.integer
-                                 ? file.writeInteger(d.section, d.key, d.defaultInteger, error)
+                                 ? file.writeInteger(d.section, d.key, Defaults.*d.integer, error)
                                  : file.writeString(d.section, d.key, d.firstStartText, error);
         if (!written)
             return false;

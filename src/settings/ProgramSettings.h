@@ -7,7 +7,9 @@
 
 class ProfileFile;
 
-// The program-wide values read from Setting.ini once per run.
+// The program-wide values read from Setting.ini once per run. The initialisers are the
+// settings' defaults: what a missing or unreadable key reads as and what the first start writes.
+// Before the file is read, the message level is 1, so every message of the start shows.
 struct ProgramSettings
 {
     QByteArray version;
@@ -17,7 +19,7 @@ struct ProgramSettings
     int tableMode = 0;
     int duplication = 0;
     QByteArray duplicationFolder;
-    int columnLimit = 350; // formHeight - 250, fixed for the run
+    int columnLimit = formHeight - 250; // fixed for the run
     int topAdd = 45;
     int leftAdd = 148;
     int memoWidth = 100;
@@ -46,16 +48,15 @@ inline constexpr char LeftAdd[] = "LeftAdd";
 inline constexpr char MemoWidth[] = "MemoWidth";
 } // namespace settingkeys
 
-// One setting of Setting.ini: where it is, which program-wide value it fills, its default when
-// read and what the first start writes. An integer setting writes its default; a text setting
-// reads as empty when absent and writes firstStartText.
+// One setting of Setting.ini: where it is and which program-wide value it fills. An integer
+// setting reads as, and the first start writes, its default (ProgramSettings' initialiser); a
+// text setting reads as empty when absent and the first start writes firstStartText.
 struct SettingDeclaration
 {
     const char *section;
     const char *key;
     int ProgramSettings::*integer = nullptr;
     QByteArray ProgramSettings::*text = nullptr;
-    int defaultInteger = 0;
     const char *firstStartText = "";
     // Changed from the menu with effect for the rest of the run; the others take effect at the
     // next start.
@@ -65,6 +66,8 @@ struct SettingDeclaration
 // Every setting read by readSettings and written by writeDefaultSettings, in the order the first
 // start writes them. Gamedata_Path is not among them: the start-up sequence reads and writes it.
 std::span<const SettingDeclaration> settingDeclarations();
+// The declaration of a key of section Setting (letter case as declared), or null.
+const SettingDeclaration *findSetting(const char *key);
 
 // Reads every program-wide value.
 ProgramSettings readSettings(const ProfileFile &file);

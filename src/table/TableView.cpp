@@ -135,14 +135,12 @@ bool TableView::review(const QList<TableCellChange> &changes)
 void TableView::setTableMode(int mode)
 {
     QString error;
+    // The check marks say what the next start does: writing the setting sets them to the file.
     if (!host_.writeSetting(settingkeys::TableMode, QByteArray::number(mode), &error)) {
-        // The check marks say what the next start does: they follow the file.
-        host_.find<QAction>(QString::fromLatin1(mode == 1 ? "N28" : "N27"))->setChecked(true);
         host_.showMessage(MessageKind::Error,
                           QStringLiteral("Табличный режим не сохранён.\n") + error);
         return;
     }
-    host_.find<QAction>(QString::fromLatin1(mode == 1 ? "N27" : "N28"))->setChecked(true);
     if (mode == 1)
         host_.showMessage(MessageKind::Information,
                           QStringLiteral("Внимание! Преимущества - намного более быстрая "

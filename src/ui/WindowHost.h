@@ -43,9 +43,13 @@ public:
     virtual void showMessage(MessageKind kind, const QString &text) = 0;
     virtual Dialogs &dialogs() const = 0;
 
-    // The settings and folders of the run (Windows-1251 texts, folders end in "/").
+    // The settings and folders of the run (Windows-1251 texts, folders end in "/"). The program
+    // folder is the one whose "Setting/" holds the settings file and the catalogue of the run.
     virtual const ProgramSettings &settings() const = 0;
     virtual const QByteArray &programFolder() const = 0;
+    // That "Setting" folder as the file system spells it, ending in "/": beside the program, or
+    // in the user's configuration folder when the program's folder cannot be written.
+    virtual QString settingsFolder() const = 0;
     virtual const QByteArray &gamedataFolder() const = 0;
     // Writes key := value in section "Setting" of the settings file; a setting that takes effect
     // at once (message level, duplication) changes for the run too. False with a reason naming

@@ -162,3 +162,65 @@ TEST(RegistryStore, AFailedSaveLeavesTheFileAsItWas)
     EXPECT_EQ(QDir(dir.path("registry")).entryList(QDir::Files), QStringList{"HKEY_LOCAL_MACHINE"})
         << "no temporary file left";
 }
+
+TEST(RegistryStore, AFileThatCannotBeReadIsNeverSavedOver)
+{
+    const QByteArray kept = Header + "[" + Program + "]\n\"kept\"=dword:00000007\n";
+    const RegistryStore::FileReader failing = [](const QByteArray &, QByteArray *, QString *why) {
+        *why = QStringLiteral("ошибка ввода-вывода");
+        return FileRead::Failed;
+    };
+    struct Case
+    {
+        const char *name;
+        bool folderAtPath;   // the store's name is taken by a folder
+        bool earlierDamaged; // a ".damaged" copy from before is there
+        bool readOnlyFolder; // nothing can be moved or written
+        const char *asideName;
+    };
+    const Case cases[] = {
+        {"unreadable file", false, false, false, "HKEY_LOCAL_MACHINE.damaged"},
+        {"folder at the path", true, false, false, "HKEY_LOCAL_MACHINE.damaged"},
+        {"earlier copy kept", false, true, false, "HKEY_LOCAL_MACHINE.damaged.2"},
+        {"read-only folder", false, false, true, nullptr},
+    };
+    for (const Case &c : cases) {
+        TempDir dir;
+        const QString path = dir.path("HKEY_LOCAL_MACHINE");
+        if (c.folderAtPath)
+            dir.write("HKEY_LOCAL_MACHINE/inside", kept);
+        else
+            dir.write("HKEY_LOCAL_MACHINE", kept);
+        if (c.earlierDamaged)
+            dir.write("HKEY_LOCAL_MACHINE.damaged", "earlier");
+        RegistryStore store(dir.path(), "HKEY_LOCAL_MACHINE",
+                            c.folderAtPath ? RegistryStore::FileReader() : failing);
+        QString problem;
+        EXPECT_FALSE(store.read(&problem)) << c.name;
+        EXPECT_TRUE(problem.contains(path)) << c.name;
+        store.openKey(Program, true)->writeInteger("Color", 1);
+        if (c.readOnlyFolder)
+            QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
+        QString error;
+        const bool saved = store.save(&error);
+        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        if (!c.asideName) {
+            EXPECT_FALSE(saved) << c.name;
+            EXPECT_TRUE(error.contains(path)) << c.name << ": " << error.toStdString();
+            EXPECT_EQ(TempDir::read(path), kept) << c.name << ": left as it was";
+            EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"HKEY_LOCAL_MACHINE"});
+            continue;
+        }
+        ASSERT_TRUE(saved) << c.name << ": " << error.toStdString();
+        const QString aside = dir.path(c.asideName);
+        EXPECT_EQ(TempDir::read(c.folderAtPath ? aside + "/inside" : aside), kept) << c.name;
+        if (c.earlierDamaged) {
+            EXPECT_EQ(TempDir::read(path + ".damaged"), "earlier") << c.name;
+        }
+        RegistryStore again(dir.path(), "HKEY_LOCAL_MACHINE");
+        EXPECT_TRUE(again.read()) << c.name;
+        EXPECT_TRUE(again.openKey(Program, false)->valueExists("Color")) << c.name;
+        EXPECT_FALSE(again.openKey(Program, false)->valueExists("kept")) << c.name;
+        EXPECT_TRUE(again.save()) << c.name << ": a store read well is saved in place";
+    }
+}

@@ -1,8 +1,13 @@
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <gtest/gtest.h>
 
 #include "profile/ProfileFile.h"
 #include "settings/MessageLevel.h"
 #include "settings/ProgramSettings.h"
+#include "settings/SettingsFile.h"
+#include "settings/SettingsLocation.h"
 #include "support/TempDir.h"
 #include "textcodec/Cp1251.h"
 
@@ -63,4 +68,113 @@ TEST(Settings, MessageLevelRule)
         EXPECT_EQ(messageShown(MessageKind::Error, level), level == 0 || level == 1) << level;
         EXPECT_TRUE(messageShown(MessageKind::Always, level)) << level;
     }
+}
+
+TEST(SettingsLocation, TheProgramFolderUnlessItCannotBeWrittenThenAUserCopy)
+{
+    struct Case
+    {
+        const char *name;
+        bool programSetting;   // the program has a "Setting" folder
+        bool writable;         // Setting.ini may be written there
+        bool userCopyBefore;   // an earlier start made the user's copy
+        bool userFolderIsFile; // the copy cannot be made
+        bool perUser;
+        bool problem;
+    };
+    const Case cases[] = {
+        {"portable copy", true, true, false, false, false, false},
+        {"no Setting folder", false, false, false, false, false, false},
+        {"first start read-only", true, false, false, false, true, false},
+        {"later start read-only", true, false, true, false, true, false},
+        {"copy impossible", true, false, false, true, false, true},
+    };
+    for (const Case &c : cases) {
+        TempDir dir;
+        if (c.programSetting) {
+            dir.write("program/Setting/Pages.ini", "[Global Pages]\r\n");
+            dir.write("program/Setting/Images/pm.jpg", "\xFF\xD8 picture");
+        } else {
+            QDir().mkpath(dir.path("program"));
+        }
+        if (c.userCopyBefore)
+            dir.write("user/Setting/Pages.ini", "edited by the user");
+        if (c.userFolderIsFile)
+            dir.write("user", "a file");
+        QStringList asked;
+        const SettingsLocation where =
+            locateSettings(dir.path("program"), dir.path("user"), [&](const QString &folder) {
+                asked << folder;
+                return c.writable;
+            });
+        EXPECT_EQ(where.perUser, c.perUser) << c.name;
+        EXPECT_EQ(where.folder, dir.path(c.perUser ? "user/" : "program/")) << c.name;
+        EXPECT_EQ(where.problem.isEmpty(), !c.problem) << c.name;
+        if (c.programSetting) {
+            EXPECT_EQ(asked, QStringList{dir.path("program/Setting")}) << c.name;
+        }
+        if (c.perUser && !c.userCopyBefore) {
+            EXPECT_EQ(TempDir::read(dir.path("user/Setting/Pages.ini")), "[Global Pages]\r\n");
+            EXPECT_EQ(TempDir::read(dir.path("user/Setting/Images/pm.jpg")), "\xFF\xD8 picture");
+            EXPECT_EQ(QDir(dir.path("user")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                      QStringList{"Setting"})
+                << "no partial copy left";
+        }
+        if (c.userCopyBefore) {
+            EXPECT_EQ(TempDir::read(dir.path("user/Setting/Pages.ini")), "edited by the user")
+                << "an earlier copy is never replaced";
+        }
+        if (!c.perUser) {
+            EXPECT_FALSE(QFileInfo::exists(dir.path("user/Setting"))) << c.name;
+        }
+    }
+}
+
+TEST(SettingsLocation, WritableMeansSettingIniCanBeSavedThereRootIncluded)
+{
+    TempDir dir;
+    QDir().mkpath(dir.path("Setting"));
+    EXPECT_TRUE(settingFolderWritable(dir.path("Setting")));
+    dir.write("Setting/Setting.ini", "[Setting]\r\n");
+    QFile::setPermissions(dir.path("Setting/Setting.ini"), QFile::ReadOwner);
+    EXPECT_FALSE(settingFolderWritable(dir.path("Setting"))) << "a read-only settings file";
+    QFile::remove(dir.path("Setting/Setting.ini"));
+    QFile::setPermissions(dir.path("Setting"), QFile::ReadOwner | QFile::ExeOwner);
+    EXPECT_FALSE(settingFolderWritable(dir.path("Setting"))) << "a read-only folder";
+    QFile::setPermissions(dir.path("Setting"),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_FALSE(settingFolderWritable(dir.path("missing")));
+}
+
+TEST(SettingsFile, WritesChangeTheFileAndOnlySettingsThatTakeEffectAtOnceChangeTheRun)
+{
+    TempDir dir;
+    SettingsFile file;
+    QString error;
+    EXPECT_FALSE(file.write(settingkeys::Warning, "2", &error)) << "nothing open";
+    EXPECT_EQ(file.run().messageLevel, 1) << "every message shows before the file is read";
+    file.open(dir.bytePath("Setting.ini"));
+    EXPECT_EQ(file.gamedataPath(), settingkeys::AbsentGamedataPath);
+    ASSERT_TRUE(file.writeFirstStart("/games/gamedata/", &error)) << error.toStdString();
+    file.read();
+    struct Case
+    {
+        const char *key;
+        QByteArray value;
+        bool atOnce;
+    };
+    for (const Case &c :
+         {Case{settingkeys::Warning, "0", true}, Case{settingkeys::Double, "1", true},
+          Case{settingkeys::DoublePath, "/dup/", true}, Case{settingkeys::TableMode, "1", false}}) {
+        ASSERT_TRUE(file.write(c.key, c.value, &error)) << c.key;
+        EXPECT_EQ(SettingsFile::takesEffectAtOnce(c.key), c.atOnce) << c.key;
+    }
+    EXPECT_EQ(file.run().messageLevel, 0);
+    EXPECT_TRUE(file.run().duplicationOn());
+    EXPECT_EQ(file.run().duplicationFolder, "/dup/");
+    EXPECT_EQ(file.run().tableMode, 0) << "at the next start";
+    EXPECT_EQ(file.stored().tableMode, 1);
+    ASSERT_TRUE(file.writeWindowSize(QSize(700, 500), &error));
+    EXPECT_EQ(file.windowSize(), QSize(700, 500));
+    EXPECT_EQ(file.run().columnLimit, 350) << "fixed for the run";
 }

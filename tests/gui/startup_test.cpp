@@ -1,6 +1,7 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTabWidget>
@@ -66,6 +67,9 @@ TEST_F(Startup, FirstStartAsksForTheFolderAndWritesTheSettingsFile)
     EXPECT_EQ(w.N24->isChecked(), true);
     EXPECT_EQ(w.N28->isChecked(), true);
     EXPECT_EQ(w.N31->isChecked(), true);
+    EXPECT_EQ(w.exitCode(), 0);
+    EXPECT_EQ(w.settingsFolder(), f.programFolder() + "/Setting/");
+    EXPECT_FALSE(QFileInfo::exists(f.dir.path("user"))) << "a writable program folder is used";
 }
 
 TEST_F(Startup, FirstStartCancelledEndsWithoutRememberingAFolder)
@@ -75,6 +79,7 @@ TEST_F(Startup, FirstStartCancelledEndsWithoutRememberingAFolder)
     EXPECT_FALSE(w.isVisible());
     EXPECT_FALSE(w.isReady());
     EXPECT_EQ(settingValue(f, "Gamedata_Path"), "absent");
+    EXPECT_EQ(w.exitCode(), 1);
 }
 
 TEST_F(Startup, SettingsFileThatCannotBeWrittenEndsTheProgram)
@@ -82,10 +87,14 @@ TEST_F(Startup, SettingsFileThatCannotBeWrittenEndsTheProgram)
     QDir(f.programFolder() + "/Setting").removeRecursively();
     f.dialogs.folders.enqueue(f.gameFolder());
     TForm1 &w = f.start();
-    EXPECT_EQ(f.dialogs.messages,
-              (QStringList{FirstStart, "Папка с файлами: " + f.gameFolder() + "/", NoSettings}));
+    ASSERT_EQ(f.dialogs.messages.size(), 3);
+    EXPECT_EQ(f.dialogs.messages.mid(0, 2),
+              (QStringList{FirstStart, "Папка с файлами: " + f.gameFolder() + "/"}));
+    EXPECT_TRUE(f.dialogs.messages[2].startsWith(NoSettings + "\n")) << "the file and the reason";
+    EXPECT_TRUE(f.dialogs.messages[2].contains(f.settingPath("Setting.ini")));
     EXPECT_FALSE(w.isVisible());
     EXPECT_FALSE(QFile::exists(f.settingPath("Setting.ini")));
+    EXPECT_EQ(w.exitCode(), 1) << "a start that cannot go on is a failure";
 }
 
 TEST_F(Startup, MessageLevelsGateInformationAndErrors)
@@ -248,4 +257,71 @@ TEST_F(Startup, AGamedataFolderThatHasGoneIsOfferedForChoosing)
         EXPECT_EQ(w.Panel1->text().startsWith("Папка gamedata не найдена"), !c.choose)
             << c.name << ": " << w.Panel1->text();
     }
+}
+
+TEST_F(Startup, AProgramFolderThatCannotBeWrittenKeepsSettingsAndCatalogueInTheUserFolder)
+{
+    struct Case
+    {
+        const char *name;
+        bool permissionBits; // the folder's write bits are off, else the check says no
+    };
+    for (const Case c : {Case{"write check", false}, Case{"permission bits", true}}) {
+        WindowFixture g;
+        QDir().mkpath(g.gameFolder());
+        g.writeSetting("Pages.ini", "[Global Pages]\nKol-vo=0\n");
+        g.dir.write("program/Setting/Images/pm.jpg", "picture");
+        const QString setting = g.programFolder() + "/Setting";
+        const QString userSetting = g.dir.path("user/Setting/");
+        for (int run = 0; run < 2; ++run) {
+            g.window.reset();
+            MainWindowOptions options;
+            options.programFolder = g.programFolder();
+            options.registryFolder = g.dir.path("registry");
+            options.userFolder = g.dir.path("user");
+            options.dialogs = &g.dialogs;
+            if (!c.permissionBits)
+                options.settingFolderWritable = [](const QString &) { return false; };
+            else
+                QFile::setPermissions(setting, QFile::ReadOwner | QFile::ExeOwner);
+            g.window = std::make_unique<TForm1>(options);
+            if (run == 0)
+                g.dialogs.folders.enqueue(g.gameFolder());
+            TForm1 &w = g.start();
+            QFile::setPermissions(setting, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            EXPECT_TRUE(w.isReady()) << c.name << run;
+            EXPECT_EQ(w.settingsFolder(), userSetting) << c.name << run;
+            EXPECT_EQ(w.programFolder(), cp1251::encode(g.dir.path("user/"))) << c.name << run;
+            w.N27->trigger(); // a setting written from the menu
+            w.close();
+            EXPECT_EQ(w.exitCode(), 0) << c.name << run;
+            EXPECT_FALSE(QFile::exists(setting + "/Setting.ini")) << c.name << run;
+            const ProfileFile settings(cp1251::encode(userSetting + "Setting.ini"));
+            EXPECT_EQ(settings.readString("Setting", "Gamedata_Path", "absent"),
+                      cp1251::encode(g.gameFolder() + "/"))
+                << c.name << run;
+            EXPECT_EQ(settings.readString("Setting", "TableMode", "absent"), "1") << c.name << run;
+            EXPECT_EQ(TempDir::read(userSetting + "Images/pm.jpg"), "picture") << c.name << run;
+            // The second start finds its settings: no first-start question.
+            EXPECT_EQ(g.dialogs.folderTitles.size(), 1) << c.name << run;
+            g.dir.write("user/Setting/Pages.ini", "[Global Pages]\r\nKol-vo=0\r\n; kept\r\n");
+        }
+        EXPECT_TRUE(TempDir::read(userSetting + "Pages.ini").endsWith("; kept\r\n"))
+            << c.name << ": the user's copy is never replaced";
+    }
+}
+
+TEST_F(Startup, ASettingsFolderThatCanBeNeitherWrittenNorCopiedIsExplained)
+{
+    f.dir.write("user", "a file where the folder should be");
+    QFile::setPermissions(f.programFolder() + "/Setting", QFile::ReadOwner | QFile::ExeOwner);
+    f.dialogs.folders.enqueue(f.gameFolder());
+    TForm1 &w = f.start();
+    QFile::setPermissions(f.programFolder() + "/Setting",
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    ASSERT_FALSE(f.dialogs.messages.isEmpty());
+    EXPECT_TRUE(f.dialogs.messages[0].contains(f.dir.path("user"))) << "where the copy failed";
+    EXPECT_TRUE(f.dialogs.messages.last().startsWith(NoSettings + "\n"));
+    EXPECT_EQ(w.settingsFolder(), f.programFolder() + "/Setting/");
+    EXPECT_EQ(w.exitCode(), 1);
 }

@@ -55,6 +55,7 @@ public:
         MainWindowOptions options;
         options.programFolder = programFolder();
         options.registryFolder = dir.path("registry");
+        options.userFolder = dir.path("user");
         options.dialogs = &dialogs;
         window = std::make_unique<TForm1>(options);
         return *window;
