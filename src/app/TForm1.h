@@ -149,7 +149,7 @@ public:
     // --- find, changes since the backups, reload
     void FindClick();
     void ChangesClick();
-    void ReloadClick();
+    void ReloadClick() override;
 
 protected:
     void showEvent(QShowEvent *event) override;

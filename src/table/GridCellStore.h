@@ -27,6 +27,27 @@ public:
             cells_.insert(key(column, row), text);
     }
 
+    // Positions inside the current counts, from (firstColumn, firstRow) on, whose texts differ
+    // from other's texts there.
+    int differingCells(const GridCellStore &other, int firstColumn, int firstRow) const
+    {
+        auto inside = [&](quint64 k) {
+            const int column = int(k >> 32);
+            const int row = int(quint32(k));
+            return column >= firstColumn && row >= firstRow && column < columns_ && row < rows_;
+        };
+        int count = 0;
+        for (auto it = cells_.cbegin(); it != cells_.cend(); ++it) {
+            if (inside(it.key()) && it.value() != other.cells_.value(it.key()))
+                ++count;
+        }
+        for (auto it = other.cells_.cbegin(); it != other.cells_.cend(); ++it) {
+            if (inside(it.key()) && !it.value().isEmpty() && !cells_.contains(it.key()))
+                ++count;
+        }
+        return count;
+    }
+
 private:
     static quint64 key(int column, int row)
     {

@@ -1,6 +1,8 @@
 #include "table/GridView.h"
 
+#include <QApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QWheelEvent>
@@ -205,4 +207,114 @@ void GridView::scrollTo(const QModelIndex &index, ScrollHint hint)
                                         (columnWidth(0) - cell.left()));
     if (index.row() > 0 && cell.top() < rowHeight(0))
         verticalScrollBar()->setValue(verticalScrollBar()->value() - (rowHeight(0) - cell.top()));
+}
+
+bool GridView::edit(const QModelIndex &index, EditTrigger trigger, QEvent *event)
+{
+    const EditTrigger last = lastTrigger_;
+    lastTrigger_ = trigger;
+    if (trigger == SelectedClicked) {
+        // A click into the selected cell opens its editor when no double click follows. Qt's
+        // own wait takes the keys typed meanwhile for a search that moves to another cell and
+        // loses them; here they go into the clicked cell (see the other triggers below).
+        if (last == DoubleClicked || !(editTriggers() & SelectedClicked) ||
+            state() == EditingState || !index.isValid() ||
+            !(model()->flags(index) & Qt::ItemIsEditable) || !selectionModel()->isSelected(index))
+            return false;
+        delayedIndex_ = index;
+        delayedEdit_.start(QApplication::doubleClickInterval(), this);
+        return true;
+    }
+    // A key, a double click or a move ends the wait: the editor opens (or not) for it alone.
+    if (trigger != NoEditTriggers)
+        delayedEdit_.stop();
+    return QTableView::edit(index, trigger, event);
+}
+
+void GridView::timerEvent(QTimerEvent *event)
+{
+    if (event->timerId() != delayedEdit_.timerId()) {
+        QTableView::timerEvent(event);
+        return;
+    }
+    delayedEdit_.stop();
+    if (delayedIndex_.isValid() && delayedIndex_ == currentIndex() && state() != EditingState)
+        edit(QModelIndex(delayedIndex_));
+}
+
+bool GridView::atLastCell() const
+{
+    const QModelIndex current = currentIndex();
+    return model() && current.isValid() && current.row() == model()->rowCount() - 1 &&
+           current.column() == model()->columnCount() - 1;
+}
+
+bool GridView::atFirstDataCell() const
+{
+    const QModelIndex current = currentIndex();
+    return current.isValid() && current.row() <= 1 && current.column() <= 1;
+}
+
+void GridView::keyPressEvent(QKeyEvent *event)
+{
+    // Ctrl+Tab leaves the grid for the window's buttons; Tab alone moves between cells.
+    if ((event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab) &&
+        (event->modifiers() & Qt::ControlModifier)) {
+        QWidget::focusNextPrevChild(event->key() == Qt::Key_Tab &&
+                                    !(event->modifiers() & Qt::ShiftModifier));
+        event->accept();
+        return;
+    }
+    QTableView::keyPressEvent(event);
+}
+
+bool GridView::focusNextPrevChild(bool next)
+{
+    // Tab after the last cell (Shift+Tab before the first data cell) goes on to the next
+    // control instead of wrapping around inside the grid.
+    if (state() != EditingState && (next ? atLastCell() : atFirstDataCell()))
+        return QWidget::focusNextPrevChild(next);
+    return QTableView::focusNextPrevChild(next);
+}
+
+QModelIndex GridView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers)
+{
+    const QModelIndex current = currentIndex();
+    const int rows = model() ? model()->rowCount() : 0;
+    const int columns = model() ? model()->columnCount() : 0;
+    if (rows < 2 || columns < 2 || !current.isValid())
+        return QTableView::moveCursor(action, modifiers);
+    // Ctrl+Home: the first data cell, not the corner cell under the fixed row and column.
+    if (action == MoveHome && (modifiers & Qt::ControlModifier))
+        return model()->index(1, 1);
+    // Tab and Shift+Tab go through the data cells row by row, passing over the labels.
+    if ((action == MoveNext || action == MovePrevious) && current.row() > 0 &&
+        current.column() > 0) {
+        int row = current.row();
+        int column = current.column();
+        if (action == MoveNext) {
+            if (column < columns - 1)
+                ++column;
+            else if (row < rows - 1)
+                ++row, column = 1;
+        } else {
+            if (column > 1)
+                --column;
+            else if (row > 1)
+                --row, column = columns - 1;
+        }
+        return model()->index(row, column);
+    }
+    return QTableView::moveCursor(action, modifiers);
+}
+
+void GridView::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    // Tab in the editor of the last cell (Shift+Tab in the first) keeps the text and leaves
+    // the grid, as Tab does outside the editor.
+    const bool leave = (hint == QAbstractItemDelegate::EditNextItem && atLastCell()) ||
+                       (hint == QAbstractItemDelegate::EditPreviousItem && atFirstDataCell());
+    QTableView::closeEditor(editor, leave ? QAbstractItemDelegate::NoHint : hint);
+    if (leave)
+        QWidget::focusNextPrevChild(hint == QAbstractItemDelegate::EditNextItem);
 }

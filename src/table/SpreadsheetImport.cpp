@@ -112,26 +112,50 @@ bool readSpreadsheet(QByteArrayView file, SheetCells *sheet, QString *error)
     return BiffReader().read(file, sheet, error);
 }
 
-void storeSheet(const SheetCells &sheet, GridCellStore &grid)
+QString storeSheet(const SheetCells &sheet, GridCellStore &grid)
 {
-    for (int r = 0; r < sheet.rows; ++r) {
-        for (int c = 0; c < sheet.columns; ++c) {
+    using namespace tablelimits;
+    // Two rows below the sheet, as far as the savers take a grid: a sheet using its last row
+    // must not come back as a grid that neither format can save.
+    const int columns = sheet.columns;
+    const qint64 wanted = qint64(sheet.rows) + 2;
+    const int rows = int(qMin(wanted, qMin<qint64>(kMaxRows, kMaxCells / qMax(1, columns))));
+    const int sheetRows = qMin(sheet.rows, rows);
+    for (int r = 0; r < sheetRows; ++r) {
+        for (int c = 0; c < columns; ++c) {
             const QByteArray text = sheet.text(c, r);
             // An empty text is what an unwritten cell reads as: only kept texts need clearing.
             if (!text.isEmpty() || !grid.cell(c, r).isEmpty())
                 grid.setCell(c, r, text);
         }
     }
-    grid.setColumnCount(sheet.columns);
-    grid.setRowCount(sheet.rows + 2);
+    grid.setColumnCount(columns);
+    grid.setRowCount(rows);
+    if (sheetRows < sheet.rows)
+        return QStringLiteral("Строки листа с %1 по %2 не загружены: в таблице не больше %3 "
+                              "строк и %4 ячеек.")
+            .arg(sheetRows + 1)
+            .arg(sheet.rows)
+            .arg(kMaxRows)
+            .arg(kMaxCells);
+    if (rows < wanted)
+        return QStringLiteral("Лист доходит до строки %1, поэтому под ним добавлено пустых строк: "
+                              "%2 из 2 (в таблице не больше %3 строк и %4 ячеек).")
+            .arg(sheet.rows)
+            .arg(rows - sheet.rows)
+            .arg(kMaxRows)
+            .arg(kMaxCells);
+    return QString();
 }
 
-bool importSpreadsheet(const QString &path, GridCellStore &grid, QString *error)
+bool importSpreadsheet(const QString &path, GridCellStore &grid, QString *error, QString *notice)
 {
     QByteArray file;
     SheetCells sheet;
     if (!tablelimits::readInputFile(path, &file, error) || !readSpreadsheet(file, &sheet, error))
         return false;
-    storeSheet(sheet, grid);
+    const QString leftOut = storeSheet(sheet, grid);
+    if (notice)
+        *notice = leftOut;
     return true;
 }

@@ -37,6 +37,9 @@ bool spreadsheetBytes(const GridCellStore &grid, QByteArray *bytes, QString *err
     QByteArray out;
     putRecord(out, 0x0809, 8);
     out.append("\x00\x00\x10\x00\x00\x00\x00\x00", 8);
+    // The texts' code page, so that a spreadsheet program reads them right in any locale.
+    putRecord(out, 0x0042, 2);
+    put16(out, 1251);
     for (int c = 0; c < columns; ++c) {
         for (int r = 0; r < rows; ++r) {
             const QByteArray text = grid.cell(c, r);

@@ -46,10 +46,10 @@ TForm7::TForm7(QWidget *parent) : QDialog(parent)
         b->setAutoDefault(false);
         return b;
     };
-    Button1 = button("Button1", QStringLiteral("Применить"), 0);
-    Button3 = button("Button3", QStringLiteral("Сохранить"), 176);
-    Button4 = button("Button4", QStringLiteral("Загрузить"), 352);
-    Button2 = button("Button2", QStringLiteral("Отмена"), 526);
+    Button1 = button("Button1", QStringLiteral("&Применить"), 0);
+    Button3 = button("Button3", QStringLiteral("&Сохранить"), 176);
+    Button4 = button("Button4", QStringLiteral("&Загрузить"), 352);
+    Button2 = button("Button2", QStringLiteral("&Отмена"), 526);
     connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
     connect(Button3, &QPushButton::clicked, this, &TForm7::saveClicked);
@@ -114,4 +114,11 @@ void TForm7::showFromStart()
     SG->setCurrentIndex(valueModel_->index(1, 1));
     SG->scrollToTop();
     SG->horizontalScrollBar()->setValue(0);
+}
+
+void TForm7::reject()
+{
+    if (confirmCancel && !confirmCancel())
+        return;
+    QDialog::reject();
 }

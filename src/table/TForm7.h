@@ -3,6 +3,8 @@
 #include <QDialog>
 #include <QList>
 
+#include <functional>
+
 #include "table/GridCellStore.h"
 
 class GridModel;
@@ -12,7 +14,9 @@ class QTableView;
 // The table view of a catalogue page: one instance, reused for every table view. The value
 // grid SG shows the cells; the remainder grid SG2, never shown, keeps what SG leaves out of each
 // value (its comment part). "Применить" closes with Accepted, "Отмена" (and the window's close
-// command, and Escape) with Rejected; "Сохранить" and "Загрузить" leave the window open.
+// command, and Escape) with Rejected once confirmCancel agrees; "Сохранить" and "Загрузить"
+// leave the window open. The buttons have mnemonics (Alt+letter), and Ctrl+Tab (or Tab at the
+// last cell) leaves the grid for them.
 class TForm7 : public QDialog
 {
     Q_OBJECT
@@ -39,6 +43,11 @@ public:
     void fitColumns();
     // The first data cell current and selected alone, the grid scrolled to its start.
     void showFromStart();
+
+    // Asked before the window closes without applying ("Отмена", Escape, the close command);
+    // false keeps it open. Unset: it closes.
+    std::function<bool()> confirmCancel;
+    void reject() override;
 
 signals:
     void saveClicked();

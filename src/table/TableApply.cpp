@@ -21,8 +21,7 @@ TableApply::TableApply(WriteTarget target, QByteArray pageFilePath)
 
 QString TableApply::savedMessage()
 {
-    return QStringLiteral("Данные сохранены! Для обновления данных на экране перезапустите "
-                          "программу!");
+    return QStringLiteral("Данные сохранены!");
 }
 
 QString TableApplyReport::message() const
@@ -43,10 +42,20 @@ QString TableApplyReport::message() const
     return text;
 }
 
-bool TableApply::forEachChange(
-    const GridCellStore &values, const GridCellStore &remainders,
-    const std::function<bool(const TableCellChange &, const TableEntry &)> &visit,
-    QString *reason) const
+QByteArray TableApply::current(const QByteArray &file, const QByteArray &section,
+                               const QByteArray &param, bool *absent) const
+{
+    const QByteArray text =
+        ParameterLookup::lookUp(target_.gamedataFolder, file, section, param, Unread);
+    // Only an absent parameter reads as the default.
+    *absent = text == Unread && !ParameterLookup::isPresent(ParameterLookup::lookUp(
+                                    target_.gamedataFolder, file, section, param));
+    return text;
+}
+
+bool TableApply::forEachChange(const GridCellStore &values, const GridCellStore &remainders,
+                               const std::function<bool(const TableCellChange &)> &visit,
+                               QString *reason) const
 {
     const TableLayout layout = TableLayout::read(pageFilePath_);
     if (layout.status != TableLayout::Status::Read) {
@@ -63,23 +72,27 @@ bool TableApply::forEachChange(
         for (int k = 1; k <= layout.entries; ++k) {
             const TableEntry &entry = row.entries[k - 1];
             const QByteArray text = values.cell(k, j) + remainders.cell(k, j);
-            const QByteArray current = ParameterLookup::lookUp(target_.gamedataFolder, entry.file,
-                                                               entry.section, entry.param, Unread);
-            // Only an absent parameter reads as the default, and its cell counts as edited unless
-            // it still shows the marker the view put there.
-            const bool absent =
-                current == Unread &&
-                !ParameterLookup::isPresent(ParameterLookup::lookUp(
-                    target_.gamedataFolder, entry.file, entry.section, entry.param));
-            if (absent ? text == TableText::Missing : text == current)
+            bool absent = false;
+            const QByteArray now = current(entry.file, entry.section, entry.param, &absent);
+            // A missing parameter's cell counts as edited unless it still shows the marker the
+            // view put there.
+            if (absent ? text == TableText::Missing : text == now)
                 continue;
-            const TableCellChange change{
-                j,           k,
-                row.section, layout.headers.value(k - 1),
-                entry.file,  entry.section,
-                entry.param, absent ? QByteArray(TableText::Missing) : current,
-                text};
-            if (!visit(change, entry))
+            // The marker the view put behind the empty cell of a missing parameter is no part
+            // of what was typed there.
+            const bool marked = absent && remainders.cell(k, j) == TableText::Missing;
+            const TableCellChange change{j,
+                                         k,
+                                         row.section,
+                                         layout.headers.value(k - 1),
+                                         entry.file,
+                                         entry.section,
+                                         entry.param,
+                                         absent ? QByteArray(TableText::Missing) : now,
+                                         marked ? values.cell(k, j) : text,
+                                         absent,
+                                         entry.missingKeys};
+            if (!visit(change))
                 return true;
         }
     }
@@ -87,52 +100,77 @@ bool TableApply::forEachChange(
 }
 
 QList<TableCellChange> TableApply::changes(const GridCellStore &values,
-                                           const GridCellStore &remainders) const
+                                           const GridCellStore &remainders, QString *error) const
 {
     QList<TableCellChange> list;
     QString reason;
-    forEachChange(
+    const bool read = forEachChange(
         values, remainders,
-        [&](const TableCellChange &c, const TableEntry &) {
+        [&](const TableCellChange &c) {
             list.append(c);
             return true;
         },
         &reason);
+    if (error)
+        *error =
+            read ? QString() : (reason.isEmpty() ? QStringLiteral("страница не читается") : reason);
     return list;
 }
 
-TableApplyReport TableApply::apply(const GridCellStore &values,
-                                   const GridCellStore &remainders) const
+TableApplyReport TableApply::apply(const QList<TableCellChange> &confirmed) const
 {
     TableApplyReport report;
     const ParameterWriter writer(target_);
-    auto write = [&](const TableCellChange &c, const TableEntry &entry) {
+    for (const TableCellChange &c : confirmed) {
         auto stop = [&](const QString &reason) {
             report.complete = false;
             report.row = c.row;
             report.column = c.column;
             report.subTab = c.subTab;
-            report.file = entry.file;
+            report.file = c.file;
             report.reason = reason;
-            return false;
+            return report;
         };
-        if (!entry.writable())
+        if (!c.missingKeys.isEmpty())
             return stop(QStringLiteral("В каталоге у параметра нет ключей ") +
-                        cp1251::toUnicode(entry.missingKeys.join(", ")) + QLatin1Char('.'));
+                        cp1251::toUnicode(c.missingKeys.join(", ")) + QLatin1Char('.'));
+        // The user confirmed this cell over the value listed then: a file changed since is not
+        // overwritten unseen.
+        bool absent = false;
+        const QByteArray now = current(c.file, c.section, c.param, &absent);
+        if (absent != c.absent || (!absent && now != c.oldText)) {
+            auto shown = [](bool missing, const QByteArray &text) {
+                return missing
+                           ? QStringLiteral("(нет в файле)")
+                           : QStringLiteral("«") + cp1251::toUnicode(text) + QStringLiteral("»");
+            };
+            return stop(QStringLiteral("Параметр [%1] %2 изменился в файле после проверки: было "
+                                       "%3, теперь %4. Ячейка не записана.")
+                            .arg(cp1251::toUnicode(c.section), cp1251::toUnicode(c.param),
+                                 shown(c.absent, c.oldText), shown(absent, now)));
+        }
         QString error;
         const WriteResult result =
-            writer.writeParameter(entry.file, entry.section, entry.param, ' ' + c.newText, &error);
+            writer.writeParameter(c.file, c.section, c.param, ' ' + c.newText, &error);
         if (result.gameFileWritten())
             ++report.written;
         if (!result)
             return stop(error);
-        return true;
-    };
+    }
+    return report;
+}
+
+TableApplyReport TableApply::apply(const GridCellStore &values,
+                                   const GridCellStore &remainders) const
+{
     QString reason;
-    if (!forEachChange(values, remainders, write, &reason)) {
+    const QList<TableCellChange> list = changes(values, remainders, &reason);
+    if (!reason.isEmpty()) {
+        TableApplyReport report;
         report.complete = false;
         report.reason = reason;
         report.file = pageFilePath_;
+        return report;
     }
-    return report;
+    return apply(list);
 }

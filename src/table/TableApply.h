@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QList>
 #include <QString>
 
@@ -9,7 +10,6 @@
 #include "gamefiles/ParameterWriter.h"
 
 class GridCellStore;
-struct TableEntry;
 
 // What an apply of the table did: how many cells it wrote and, when it stopped early, where
 // and why.
@@ -38,6 +38,9 @@ struct TableCellChange
     QByteArray file, section, param;
     QByteArray oldText; // as the game file holds it; TableText::Missing for a missing one
     QByteArray newText;
+    bool absent = false; // the parameter is missing from its game file
+    // Of the entry's keys, those its page file lacks (the apply stops at such a cell).
+    QByteArrayList missingKeys;
 };
 
 // Writes the table view's grids back into the game files: every cell (k, j) below the header
@@ -47,6 +50,10 @@ struct TableCellChange
 // no sub-tab in it are skipped, and the first sub-tab's entry count gives the columns. A cell
 // whose parameter is missing and that still shows the missing marker is not written.
 //
+// The cells are listed first (changes()), and the apply writes exactly the list the user
+// confirmed: a cell whose parameter no longer holds the listed old text (another program changed
+// the file since) is refused, and a cell not listed is never written.
+//
 // Each write goes through the parameter writer (backup, duplication, refusals). The apply stops
 // at the first write that does not fully succeed; what was written before stays written.
 class TableApply
@@ -54,12 +61,16 @@ class TableApply
 public:
     TableApply(WriteTarget target, QByteArray pageFilePath);
 
-    TableApplyReport apply(const GridCellStore &values, const GridCellStore &remainders) const;
+    // The cells to write, in the order they are written, read from the files as they are now
+    // (entries the catalogue leaves incomplete included: the apply stops at them). When the page
+    // file cannot be read, the list is empty and *error (when given) says why.
+    QList<TableCellChange> changes(const GridCellStore &values, const GridCellStore &remainders,
+                                   QString *error = nullptr) const;
 
-    // The cells apply() would write, in the order it writes them, read from the files as they
-    // are now (entries the catalogue leaves incomplete included: the apply stops at them).
-    QList<TableCellChange> changes(const GridCellStore &values,
-                                   const GridCellStore &remainders) const;
+    // Writes the listed cells, each only while its parameter still holds the listed old text.
+    TableApplyReport apply(const QList<TableCellChange> &confirmed) const;
+    // Lists the cells and writes them at once.
+    TableApplyReport apply(const GridCellStore &values, const GridCellStore &remainders) const;
 
     // The message of a complete apply.
     static QString savedMessage();
@@ -67,10 +78,12 @@ public:
 private:
     // Calls visit for each changed cell in apply order until it returns false; false when the
     // page file could not be read (*reason says why).
-    bool
-    forEachChange(const GridCellStore &values, const GridCellStore &remainders,
-                  const std::function<bool(const TableCellChange &, const TableEntry &)> &visit,
-                  QString *reason) const;
+    bool forEachChange(const GridCellStore &values, const GridCellStore &remainders,
+                       const std::function<bool(const TableCellChange &)> &visit,
+                       QString *reason) const;
+    // The parameter's current text; *absent when it is missing from its file.
+    QByteArray current(const QByteArray &file, const QByteArray &section, const QByteArray &param,
+                       bool *absent) const;
 
     WriteTarget target_;
     QByteArray pageFilePath_;

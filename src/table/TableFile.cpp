@@ -141,8 +141,10 @@ bool readTableFile(QByteArrayView bytes, GridCellStore &grid, QString *error)
     }
     grid.setColumnCount(columns);
     grid.setRowCount(rows);
-    for (int c = 0; c < columns; ++c) {
-        for (int r = 0; r < rows; ++r) {
+    // The cells follow the grid's counts, which are at least 1: a file whose count lines are 0,
+    // empty or negative still holds cell (0, 0) in its next line.
+    for (int c = 0; c < grid.columnCount(); ++c) {
+        for (int r = 0; r < grid.rowCount(); ++r) {
             if (!lines.next(&line))
                 line = QByteArrayView();
             // An empty text is what an unwritten cell reads as: only kept texts need clearing.

@@ -19,4 +19,6 @@ class GridCellStore;
 bool saveTableFile(const QString &path, const GridCellStore &grid, QString *error);
 bool loadTableFile(const QString &path, GridCellStore &grid, QString *error);
 bool saveSpreadsheet(const QString &path, const GridCellStore &grid, QString *error);
-bool importSpreadsheet(const QString &path, GridCellStore &grid, QString *error);
+// On success *notice (when given) says what of the sheet was left out, or is empty.
+bool importSpreadsheet(const QString &path, GridCellStore &grid, QString *error,
+                       QString *notice = nullptr);

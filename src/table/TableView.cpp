@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QDialogButtonBox>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
@@ -30,12 +31,22 @@ QString fileFilters()
     return TableFileFilter + QStringLiteral(";;") + SpreadsheetFilter;
 }
 
+// The name with the file type's suffix, unless it already ends with it.
+QString withSuffix(const QString &name, const QString &suffix)
+{
+    return name.endsWith(suffix, Qt::CaseInsensitive) ? name : name + suffix;
+}
+
 } // namespace
 
 TableView::TableView(WindowHost &host, TForm7 &form)
-    : formats{saveTableFile, saveSpreadsheet, loadTableFile, importSpreadsheet}, host_(host),
-      form_(form), saveFilter_(TableFileFilter), openFilter_(TableFileFilter)
+    : formats{saveTableFile, saveSpreadsheet, loadTableFile,
+              [](const QString &path, GridCellStore &grid, QString *error, QString *notice) {
+                  return importSpreadsheet(path, grid, error, notice);
+              }},
+      host_(host), form_(form), saveFilter_(TableFileFilter), openFilter_(TableFileFilter)
 {
+    form_.confirmCancel = [this] { return confirmCancel(); };
     QObject::connect(&form_, &TForm7::saveClicked, host_.window(), [this] { save(); });
     QObject::connect(&form_, &TForm7::loadClicked, host_.window(), [this] { load(); });
     QObject::connect(&form_, &TForm7::textRefused, host_.window(), [this](const QString &) {
@@ -83,6 +94,7 @@ void TableView::open(int page)
                               layout.reason);
         return;
     }
+    opened_ = form_.values();
     form_.fitColumns();
     form_.showFromStart();
     if (const QScreen *screen = QGuiApplication::primaryScreen())
@@ -91,13 +103,48 @@ void TableView::open(int page)
     const TableApply apply(
         WriteTarget{host_.gamedataFolder(), s.duplicationOn(), s.duplicationFolder},
         layout.pageFilePath);
-    // Cancelling the review goes back to the grid with its edits.
-    do {
+    // Cancelling the review goes back to the grid with its edits. The apply writes the cells
+    // the review listed, and no others.
+    QList<TableCellChange> confirmed;
+    for (;;) {
         if (host_.dialogs().exec(&form_) != QDialog::Accepted)
             return;
-    } while (!review(apply.changes(form_.values(), form_.remainders())));
-    host_.showMessage(MessageKind::Always,
-                      apply.apply(form_.values(), form_.remainders()).message());
+        QString error;
+        confirmed = apply.changes(form_.values(), form_.remainders(), &error);
+        if (!error.isEmpty()) {
+            host_.showMessage(MessageKind::Always,
+                              QStringLiteral("Таблица не применена.\n") + error);
+            return;
+        }
+        if (review(confirmed))
+            break;
+    }
+    const TableApplyReport report = apply.apply(confirmed);
+    host_.showMessage(MessageKind::Always, report.message());
+    // The rows of the main window show what the files hold now.
+    if (report.written > 0)
+        host_.ReloadClick();
+}
+
+int TableView::editedCells() const
+{
+    return form_.values().differingCells(opened_, 1, 1);
+}
+
+bool TableView::confirmCancel()
+{
+    const int edited = editedCells();
+    if (edited == 0)
+        return true;
+    // A question, not a notice: asked at every message level.
+    const int answer = host_.dialogs().ask(
+        &form_, QStringLiteral("Изменённых ячеек: %1.\nПрименить их?").arg(edited),
+        {QStringLiteral("Применить"), QStringLiteral("Не применять"), QStringLiteral("Отмена")});
+    if (answer == 0) {
+        form_.accept();
+        return false;
+    }
+    return answer == 1;
 }
 
 bool TableView::review(const QList<TableCellChange> &changes)
@@ -118,9 +165,10 @@ bool TableView::review(const QList<TableCellChange> &changes)
                            QStringLiteral("Было"), QStringLiteral("Станет"),
                            QStringLiteral("Файл")});
     for (const TableCellChange &c : changes)
-        new QTreeWidgetItem(list, {cp1251::toUnicode(c.subTab), cp1251::toUnicode(c.caption),
-                                   cp1251::toUnicode(c.oldText), cp1251::toUnicode(c.newText),
-                                   cp1251::toUnicode(c.file)});
+        new QTreeWidgetItem(
+            list, {cp1251::toUnicode(c.subTab), cp1251::toUnicode(c.caption),
+                   c.absent ? QStringLiteral("(нет в файле)") : cp1251::toUnicode(c.oldText),
+                   cp1251::toUnicode(c.newText), cp1251::toUnicode(c.file)});
     list->header()->resizeSections(QHeaderView::ResizeToContents);
     layout->addWidget(list);
     auto *buttons = new QDialogButtonBox(&window);
@@ -166,14 +214,24 @@ void TableView::save()
     if (name.isEmpty())
         return;
     saveFilter_ = filter;
+    // The file type chosen in the dialog decides the format; its suffix is added unless the
+    // name ends with it, and the question is about the file really written.
+    const bool spreadsheet = filter == SpreadsheetFilter;
+    const QString path =
+        withSuffix(name, spreadsheet ? QStringLiteral(".xls") : QStringLiteral(".tsv"));
+    if (QFileInfo::exists(path) &&
+        host_.dialogs().ask(
+            &form_,
+            QStringLiteral("Файл «%1» уже есть.\nЗаменить его?").arg(QFileInfo(path).fileName()),
+            {QStringLiteral("Заменить"), QStringLiteral("Отмена")}) != 0)
+        return;
     QString error;
-    // The file type chosen in the dialog decides the format, and its suffix is always added.
-    if (filter == SpreadsheetFilter) {
-        if (!formats.saveSpreadsheet(name + QStringLiteral(".xls"), form_.values(), &error)) {
+    if (spreadsheet) {
+        if (!formats.saveSpreadsheet(path, form_.values(), &error)) {
             message(QStringLiteral("Ошибка сохранения в Excel-формат!\n") + error);
             return;
         }
-    } else if (!formats.saveTableFile(name + QStringLiteral(".tsv"), form_.values(), &error)) {
+    } else if (!formats.saveTableFile(path, form_.values(), &error)) {
         message(QStringLiteral("Ошибка сохранения таблицы!\n") + error);
         return;
     }
@@ -188,11 +246,21 @@ void TableView::load()
     if (name.isEmpty())
         return;
     openFilter_ = filter;
-    QString error;
-    form_.beginChange();
     const bool spreadsheet = filter == SpreadsheetFilter;
-    const bool loaded = spreadsheet ? formats.importSpreadsheet(name, form_.values(), &error)
-                                    : formats.loadTableFile(name, form_.values(), &error);
+    // A name typed without the file type's suffix finds the file a save of that name wrote.
+    QString path = name;
+    if (!QFileInfo::exists(path)) {
+        const QString suffixed =
+            withSuffix(name, spreadsheet ? QStringLiteral(".xls") : QStringLiteral(".tsv"));
+        if (QFileInfo::exists(suffixed))
+            path = suffixed;
+    }
+    QString error;
+    QString notice;
+    form_.beginChange();
+    const bool loaded = spreadsheet
+                            ? formats.importSpreadsheet(path, form_.values(), &error, &notice)
+                            : formats.loadTableFile(path, form_.values(), &error);
     form_.endChange();
     if (!loaded) {
         message((spreadsheet ? QStringLiteral("Ошибка импортирования!\n")
@@ -200,5 +268,6 @@ void TableView::load()
                 error);
         return;
     }
-    message(QStringLiteral("Данные загружены!"));
+    message(QStringLiteral("Данные загружены!") +
+            (notice.isEmpty() ? QString() : QLatin1Char('\n') + notice));
 }

@@ -5,7 +5,8 @@
 
 #include <functional>
 
-class GridCellStore;
+#include "table/GridCellStore.h"
+
 struct TableCellChange;
 
 class QPushButton;
@@ -37,8 +38,11 @@ public:
     {
         using Save = std::function<bool(const QString &, const GridCellStore &, QString *)>;
         using Load = std::function<bool(const QString &, GridCellStore &, QString *)>;
+        // The last argument receives what of the file was left out (empty: nothing).
+        using Import = std::function<bool(const QString &, GridCellStore &, QString *, QString *)>;
         Save saveTableFile, saveSpreadsheet;
-        Load loadTableFile, importSpreadsheet;
+        Load loadTableFile;
+        Import importSpreadsheet;
     };
     Formats formats;
 
@@ -46,11 +50,17 @@ private:
     void open(int page);
     // Lists the cells the apply will write; true when the user confirms (or there are none).
     bool review(const QList<TableCellChange> &changes);
+    // Asked when the table window is about to close without applying: false keeps it open.
+    bool confirmCancel();
+    // Value cells (below the header row, right of the labels) that differ from the opening.
+    int editedCells() const;
     void setTableMode(int mode);
     void message(const QString &text);
 
     WindowHost &host_;
     TForm7 &form_;
+    // The value grid as the opening filled it.
+    GridCellStore opened_;
     // The file type chosen last in each file dialog.
     QString saveFilter_;
     QString openFilter_;

@@ -48,7 +48,8 @@ QString QtDialogs::openFileName(QWidget *parent, const QString &title, const QSt
 QString QtDialogs::saveFileName(QWidget *parent, const QString &title, const QString &filters,
                                 QString *selectedFilter)
 {
-    return QFileDialog::getSaveFileName(parent, title, QString(), filters, selectedFilter);
+    return QFileDialog::getSaveFileName(parent, title, QString(), filters, selectedFilter,
+                                        QFileDialog::DontConfirmOverwrite);
 }
 
 std::optional<QColor> QtDialogs::chooseColor(QWidget *parent, const QColor &initial)

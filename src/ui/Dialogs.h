@@ -28,7 +28,9 @@ public:
     // yields its root path), or an empty text when cancelled.
     virtual QString chooseFolder(QWidget *parent, const QString &title) = 0;
 
-    // Open and save file dialogs; *selectedFilter receives the chosen name filter.
+    // Open and save file dialogs; *selectedFilter receives the chosen name filter. The save
+    // dialog does not ask before replacing a file: its caller knows the name it really writes
+    // (it may add a suffix) and asks about that one.
     virtual QString openFileName(QWidget *parent, const QString &title, const QString &filters,
                                  QString *selectedFilter) = 0;
     virtual QString saveFileName(QWidget *parent, const QString &title, const QString &filters,

@@ -67,6 +67,10 @@ public:
     virtual QTabWidget *pages() const = 0;           // PageControl1
     virtual QMenu *rowMenu() const = 0;              // PopupMenuAdd of the ordinary rows
 
+    // Reads every row's value from the game files again (as Ctrl+R does) and says so; rows with
+    // edits not applied yet keep them.
+    virtual void ReloadClick() = 0;
+
     // Buttons on the sub-tabs whose windows belong to other subsystems.
     virtual void ButImgClick(QPushButton *button) = 0;
     virtual void ButTablClick(QPushButton *button) = 0;

@@ -6,7 +6,10 @@
 #include "table/BiffReader.h"
 #include "table/GridCellStore.h"
 #include "table/SpreadsheetImport.h"
+#include "table/SpreadsheetWriter.h"
+#include "table/TableFile.h"
 #include "table/TableFormats.h"
+#include "table/TableLimits.h"
 #include "textcodec/Cp1251.h"
 
 #include <QDir>
@@ -283,6 +286,8 @@ TEST(SpreadsheetImport, EightBitTextFollowsTheCodePage)
         {"bare sheet: Windows-1251", bof(0, 0x0010) + label + kEof, "\x80\xC0z"},
         {"bare sheet with its code page", bof(0, 0x0010) + rec(0x0042, le16(437)) + label + kEof,
          ""},
+        {"bare sheet naming Windows-1251, as ours do",
+         bof(0, 0x0010) + rec(0x0042, le16(1251)) + label + kEof, "\x80\xC0z"},
         {"no code page: Windows-1251", biff5(0, label), "\x80\xC0z"},
         {"Windows-1251", biff5(1251, label), "\x80\xC0z"},
         {"Windows-1252, the euro sign has a byte",
@@ -443,5 +448,42 @@ TEST(SpreadsheetImport, SavedFuzzFindingsReadSafely)
             EXPECT_FALSE(error.isEmpty()) << name;
         else
             EXPECT_LE(qint64(cells.rows) * cells.columns, 4 * 1024 * 1024) << name;
+    }
+}
+
+// A sheet that uses its last row (or the most cells) imports into a grid the saves still take:
+// the rows below it are cut, and the import says so.
+TEST(SpreadsheetImport, ASheetAtTheLimitsImportsIntoAGridThatSavesAgain)
+{
+    struct Case
+    {
+        int columns, lastRow; // the last used cell, from 0
+        int gridRows;
+        bool leftOut;
+    };
+    const Case cases[] = {
+        {2, 65533, 65536, false}, // two rows below: exactly the limit
+        {2, 65534, 65536, true},
+        {2, 65535, 65536, true},   // the sheet's last row
+        {100, 41942, 41943, true}, // the cell limit: no row below
+    };
+    for (const Case &c : cases) {
+        const QByteArray stream =
+            bof(0, 0x0010) + rec(0x0204, cell(c.lastRow, c.columns - 1) + le16(4) + "last") + kEof;
+        SheetCells sheet;
+        QString error;
+        ASSERT_TRUE(readSpreadsheet(stream, &sheet, &error)) << error;
+        GridCellStore grid;
+        const QString notice = storeSheet(sheet, grid);
+        EXPECT_EQ(grid.rowCount(), c.gridRows) << c.lastRow;
+        EXPECT_EQ(grid.columnCount(), c.columns) << c.lastRow;
+        EXPECT_EQ(grid.cell(c.columns - 1, c.lastRow), "last") << "every sheet cell arrives";
+        EXPECT_EQ(!notice.isEmpty(), c.leftOut) << notice;
+        EXPECT_LE(qint64(grid.rowCount()) * grid.columnCount(), tablelimits::kMaxCells);
+        if (c.columns == 2) {
+            QByteArray bytes;
+            EXPECT_TRUE(spreadsheetBytes(grid, &bytes, &error)) << error;
+            EXPECT_TRUE(tableFileBytes(grid, &bytes, &error)) << error;
+        }
     }
 }

@@ -20,6 +20,7 @@ TEST(SpreadsheetWriter, OneTextCellPerGridCellColumnByColumn)
     QString error;
     ASSERT_TRUE(saveSpreadsheet(dir.path("t.xls"), grid, &error)) << error;
     const QByteArray expected("\x09\x08\x08\x00\x00\x00\x10\x00\x00\x00\x00\x00"
+                              "\x42\x00\x02\x00\xE3\x04" // CODEPAGE 1251, right after BOF
                               "\x04\x02\x0B\x00\x00\x00\x00\x00\x00\x00\x03\x00\xC8\xEC\xFF"
                               "\x04\x02\x08\x00\x01\x00\x00\x00\x00\x00\x00\x00"
                               "\x04\x02\x0A\x00\x00\x00\x01\x00\x00\x00\x02\x00"
@@ -27,7 +28,7 @@ TEST(SpreadsheetWriter, OneTextCellPerGridCellColumnByColumn)
                               "\x04\x02\x09\x00\x01\x00\x01\x00\x00\x00\x01\x00"
                               "c"
                               "\x0A\x00\x00\x00",
-                              12 + 15 + 12 + 14 + 13 + 4);
+                              12 + 6 + 15 + 12 + 14 + 13 + 4);
     EXPECT_EQ(TempDir::read(dir.path("t.xls")).toHex(' '), expected.toHex(' '));
 }
 
@@ -39,7 +40,7 @@ TEST(SpreadsheetWriter, GridsThatDoNotFitAreRefusedAndNothingIsWritten)
     QString error;
     QByteArray bytes;
     ASSERT_TRUE(spreadsheetBytes(grid, &bytes, &error)) << error;
-    EXPECT_EQ(bytes.size(), 12 + 4 + 65535 + 4);
+    EXPECT_EQ(bytes.size(), 12 + 6 + 4 + 65535 + 4);
 
     grid.setColumnCount(3);
     grid.setRowCount(4);

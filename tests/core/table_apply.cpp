@@ -69,8 +69,9 @@ TEST_F(TableApplyTest, MissingParametersAreWrittenOnlyWhenEdited)
         writeGameFile("config/b.ltx", B);
         values.setCell(1, 3, c.cell);
         EXPECT_TRUE(apply().complete) << c.cell;
-        EXPECT_EQ(gameFile("config/b.ltx").contains(QByteArray("absent= ") + c.cell), c.written)
-            << c.cell;
+        EXPECT_EQ(gameFile("config/b.ltx").contains(QByteArray("absent= ") + c.cell + "\r\n"),
+                  c.written)
+            << c.cell << ": the marker behind the cell is not written";
     }
 }
 
@@ -159,4 +160,45 @@ TEST_F(TableApplyTest, APageFileGrownTooLargeSinceTheOpeningWritesNothing)
     EXPECT_TRUE(report.message().startsWith("Таблица не применена.\n"))
         << report.message().toStdString();
     EXPECT_EQ(gameFile("config/a.ltx"), ini(A));
+}
+
+// The apply writes the cells the user confirmed, no others, and none whose file changed since.
+TEST_F(TableApplyTest, OnlyTheConfirmedCellsAreWrittenWhileTheirFilesHoldTheListedValues)
+{
+    struct Case
+    {
+        const char *name;
+        QString a, b; // the game files as another program leaves them after the review
+        int written;
+        bool complete;
+    };
+    const Case cases[] = {
+        {"another cell changed: not written", A, "[b]\nnum = 3000 ; other\nfull = 7 ; seven\n", 1,
+         true},
+        {"the listed cell changed: refused", "[a]\nnum = 0.55, 0.6\n", B, 0, false},
+        {"the listed cell deleted: refused", "[a]\n", B, 0, false},
+    };
+    for (const Case &c : cases) {
+        writeGameFile("config/a.ltx", A);
+        writeGameFile("config/b.ltx", B);
+        page().fill(1, values, remainders);
+        values.setCell(1, 1, "0.7,");
+        const TableApply table(WriteTarget{gamedataFolder(), false, {}}, pageFile());
+        const QList<TableCellChange> confirmed = table.changes(values, remainders);
+        ASSERT_EQ(confirmed.size(), 1) << c.name;
+        writeGameFile("config/a.ltx", c.a);
+        writeGameFile("config/b.ltx", c.b);
+        values.setCell(1, 2, "150"); // edited after the review: not confirmed
+        const TableApplyReport report = table.apply(confirmed);
+        EXPECT_EQ(report.written, c.written) << c.name;
+        EXPECT_EQ(report.complete, c.complete) << c.name;
+        EXPECT_EQ(gameFile("config/b.ltx"), ini(c.b)) << c.name;
+        if (c.complete) {
+            EXPECT_TRUE(gameFile("config/a.ltx").contains("num= 0.7, 0.6")) << c.name;
+        } else {
+            EXPECT_EQ(gameFile("config/a.ltx"), ini(c.a)) << c.name;
+            EXPECT_TRUE(report.message().contains("изменился в файле после проверки"))
+                << report.message().toStdString();
+        }
+    }
 }

@@ -71,10 +71,13 @@ TEST(TableFile, LenientReading)
         {"ends early: empty texts", "2\r\n2\r\na\r\n", 2, 2, {"a", "", "", ""}},
         {"no final line end", "1\r\n1\r\nlast", 1, 1, {"last"}},
         {"lines after the cells ignored", "1\r\n1\r\na\r\nextra\r\n", 1, 1, {"a"}},
-        {"missing row count reads as 0", "3\r\n", 3, 1, {}},
-        {"empty file", "", 1, 1, {}},
-        {"empty count lines read as 0", "\r\n \r\n", 1, 1, {}},
-        {"negative counts", "-4\r\n-1\r\n", 1, 1, {}},
+        // Counts below 1 are taken as 1, and the cells of the grid so counted are read.
+        {"missing row count reads as 0", "3\r\n", 3, 1, {"", "", ""}},
+        {"empty file", "", 1, 1, {""}},
+        {"empty count lines read as 0", "\r\n \r\nx\r\n", 1, 1, {"x"}},
+        {"zero counts", "0\r\n0\r\nx\r\n", 1, 1, {"x"}},
+        {"negative counts", "-4\r\n-1\r\n", 1, 1, {""}},
+        {"one zero count", "0\r\n2\r\nx\r\ny\r\n", 1, 2, {"x", "y"}},
     };
     for (const Case &t : cases) {
         GridCellStore grid = numberedGrid(3, 3);
@@ -86,9 +89,8 @@ TEST(TableFile, LenientReading)
         for (int c = 0; c < t.columns; ++c)
             for (int r = 0; r < t.rows && i < t.cells.size(); ++r, ++i)
                 EXPECT_EQ(grid.cell(c, r), t.cells[i]) << t.name << ' ' << c << ',' << r;
-        if (t.cells.isEmpty()) {
-            EXPECT_EQ(grid.cell(0, 0), "0,0") << t.name << ": no cell read, none changed";
-        }
+        EXPECT_EQ(i, t.cells.size()) << t.name;
+        EXPECT_EQ(grid.cell(2, 2), "2,2") << t.name << ": cells outside the counts are kept";
     }
 }
 

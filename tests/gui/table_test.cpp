@@ -1,5 +1,7 @@
 #include <QAction>
+#include <QApplication>
 #include <QFontMetrics>
+#include <QKeySequence>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -21,7 +23,8 @@ namespace {
 
 const QString Refusal = "Эту вкладку невозможно представить в табличном виде!";
 const QString Wait = "Внимание! Это займет некоторое время! Пожалуйста, подождите!";
-const QString Saved = "Данные сохранены! Для обновления данных на экране перезапустите программу!";
+const QString Saved = "Данные сохранены!";
+const QString Reloaded = "Значения перечитаны из файлов игры.";
 const QByteArray Weapons = WindowFixture::ini("[pm]\nhit = 0.45 ; урон\nrpm = 300\n"
                                               "[ak]\nhit = 0.6\nrpm = 600\n");
 
@@ -134,7 +137,8 @@ TEST_F(Table, TheWindowShowsThePageAsTwoGrids)
                                 {t.Button3, "Сохранить", 176},
                                 {t.Button4, "Загрузить", 352},
                                 {t.Button2, "Отмена", 526}}) {
-            EXPECT_EQ(b.button->text(), b.caption);
+            EXPECT_EQ(QString(b.button->text()).remove('&'), b.caption);
+            EXPECT_FALSE(QKeySequence::mnemonic(b.button->text()).isEmpty()) << "Alt+letter";
             EXPECT_EQ(b.button->geometry(), QRect(b.left, 440, 165, 27));
         }
         const QStringList rows[] = {
@@ -285,8 +289,9 @@ TEST_F(Table, SaveAndLoadTakeTheFormatFromTheChosenFileType)
     EXPECT_EQ(f.dialogs.fileFilters.value(0), table + ";;" + sheet);
     EXPECT_EQ(f.dialogs.offeredFilters, QStringList({table, table, sheet, table, table}))
         << "each dialog offers the file type chosen last in it";
-    EXPECT_EQ(f.dialogs.messages, QStringList({Wait, "Данные сохранены!", "Данные сохранены!",
-                                               "Данные сохранены!", "Данные загружены!", Saved}));
+    EXPECT_EQ(f.dialogs.messages,
+              QStringList({Wait, "Данные сохранены!", "Данные сохранены!", "Данные сохранены!",
+                           "Данные загружены!", Saved, Reloaded}));
     EXPECT_TRUE(gameFile().contains(WindowFixture::ini("hit= 0.9 ; урон\n")))
         << "a loaded cell is written with the comment part of the opening";
 }
@@ -491,4 +496,191 @@ TEST(TableGrid, TheMouseResizesColumnsAndRowsAtTheirEdges)
                   before + c.by)
             << c.section;
     }
+}
+
+// Escape (or "Отмена", or the close command) with edited cells asks first: "Отмена" stays in
+// the grid, "Не применять" closes, "Применить" goes on to the apply. Without edits: no question.
+TEST_F(Table, ClosingWithEditedCellsAsksFirst)
+{
+    TForm1 &w = start();
+    click("Name_0");
+    whileOpen([&](TForm7 &t) {
+        t.show();
+        QApplication::setActiveWindow(&t);
+        auto escape = [&] {
+            t.SG->setFocus();
+            QTest::keyClick(t.SG, Qt::Key_Escape);
+        };
+        escape();
+        EXPECT_TRUE(f.dialogs.questions.isEmpty()) << "nothing edited: closed at once";
+        EXPECT_FALSE(t.isVisible());
+        EXPECT_EQ(t.result(), QDialog::Rejected);
+
+        t.show();
+        type(t.SG, 1, 1, "0.5");
+        f.dialogs.answers << 2 << 1;
+        escape(); // "Отмена": back to the grid
+        ASSERT_EQ(f.dialogs.questions.size(), 1);
+        EXPECT_EQ(f.dialogs.questions[0], "Изменённых ячеек: 1.\nПрименить их?");
+        EXPECT_TRUE(t.isVisible());
+        EXPECT_EQ(cell(t.SG, 1, 1), "0.5");
+        t.Button2->click(); // "Не применять"
+        EXPECT_EQ(f.dialogs.questions.size(), 2);
+        EXPECT_FALSE(t.isVisible());
+        EXPECT_EQ(t.result(), QDialog::Rejected);
+
+        t.show();
+        f.dialogs.answers << 0;
+        t.close(); // "Применить"
+        EXPECT_EQ(f.dialogs.questions.size(), 3);
+        EXPECT_EQ(t.result(), QDialog::Accepted);
+    });
+    w.N21->trigger();
+    EXPECT_EQ(gameFile(), Weapons) << "the scripted window was cancelled after all";
+}
+
+// The file type's suffix is added unless the name ends with it, and the question before
+// replacing a file is about the file really written; a load finds the file by either name.
+TEST_F(Table, SavesAddTheSuffixOnceAndAskAboutTheFileWritten)
+{
+    TForm1 &w = start("Warning=2\n");
+    click("Name_0");
+    const QString table = "TableSave (*.tsv)", sheet = "Excel Table (*.xls)";
+    f.dir.write("old/grid", "not a table, never asked about");
+    whileOpen([&](TForm7 &t) {
+        auto save = [&](const QString &name, const QString &filter) {
+            f.dialogs.saveFiles.enqueue(f.dir.path(name));
+            f.dialogs.selectedFilters.enqueue(filter);
+            t.Button3->click();
+        };
+        save("old/grid", table);
+        EXPECT_TRUE(f.dialogs.questions.isEmpty());
+        EXPECT_TRUE(TempDir::read(f.dir.path("old/grid.tsv")).startsWith("3\r\n3\r\n"));
+        EXPECT_EQ(TempDir::read(f.dir.path("old/grid")), "not a table, never asked about");
+
+        type(t.SG, 1, 1, "0.7");
+        f.dialogs.answers << 1 << 0; // "Отмена", then "Заменить"
+        save("old/grid.tsv", table);
+        ASSERT_EQ(f.dialogs.questions.size(), 1);
+        EXPECT_EQ(f.dialogs.questions[0], "Файл «grid.tsv» уже есть.\nЗаменить его?");
+        EXPECT_FALSE(TempDir::read(f.dir.path("old/grid.tsv")).contains("0.7"));
+        save("old/grid.tsv", table);
+        EXPECT_EQ(f.dialogs.questions.size(), 2);
+        EXPECT_TRUE(TempDir::read(f.dir.path("old/grid.tsv")).contains("\r\n0.7\r\n"));
+        EXPECT_FALSE(QFile::exists(f.dir.path("old/grid.tsv.tsv")));
+
+        save("old/tbl2.xls", sheet);
+        EXPECT_TRUE(QFile::exists(f.dir.path("old/tbl2.xls")));
+        EXPECT_FALSE(QFile::exists(f.dir.path("old/tbl2.xls.xls")));
+
+        type(t.SG, 1, 1, "0.8");
+        f.dialogs.openFiles.enqueue(f.dir.path("old/tbl2"));
+        f.dialogs.selectedFilters.enqueue(sheet);
+        t.Button4->click();
+        EXPECT_EQ(cell(t.SG, 1, 1), "0.7") << "tbl2 loads tbl2.xls";
+    });
+    w.N21->trigger();
+    EXPECT_EQ(f.dialogs.messages, QStringList({Wait, "Данные сохранены!", "Данные сохранены!",
+                                               "Данные сохранены!", "Данные загружены!"}));
+}
+
+// After an apply the main window's rows show the files' values; the review lists a missing key's
+// old value as absent.
+TEST_F(Table, AnApplyReReadsTheRowsAndListsAMissingKeyAsAbsent)
+{
+    TForm1 &w = start("Warning=0\n");
+    click("Name_0");
+    f.dir.write("gamedata/config/w.ltx", WindowFixture::ini("[pm]\nhit = 0.45 ; урон\n"
+                                                            "[ak]\nhit = 0.6\nrpm = 600\n"));
+    QStringList old;
+    f.dialogs.whileOpen = [&](QDialog *d) {
+        if (auto *t = qobject_cast<TForm7 *>(d)) {
+            type(t->SG, 1, 1, "0.5");
+            type(t->SG, 2, 1, "350");
+            return;
+        }
+        auto *list = d->findChild<QTreeWidget *>("ReviewList");
+        for (int i = 0; i < list->topLevelItemCount(); ++i)
+            old << list->topLevelItem(i)->text(2);
+    };
+    f.dialogs.dialogResults << QDialog::Accepted << QDialog::Accepted;
+    w.N21->trigger();
+    EXPECT_EQ(old, QStringList({"0.45 ; урон", "(нет в файле)"}));
+    EXPECT_TRUE(gameFile().contains(WindowFixture::ini("rpm= 350\n")));
+    EXPECT_EQ(f.dialogs.messages, QStringList({Wait, Saved}));
+    auto *box = qobject_cast<ValueBox *>(f.window->findComponent("Name_0"));
+    EXPECT_EQ(box->text(), "0.5") << "the row was read again";
+}
+
+namespace {
+
+// A shown table window of 4 × 4 cells, (c, r) holding "c,r", data cells as given.
+void fillShown(TForm7 &t, const QStringList &data = {})
+{
+    t.beginChange();
+    t.values().setColumnCount(4);
+    t.values().setRowCount(4);
+    for (int c = 0; c < 4; ++c)
+        for (int r = 0; r < 4; ++r)
+            t.values().setCell(c, r, QByteArray::number(c) + ',' + QByteArray::number(r));
+    for (int i = 0; i < data.size(); ++i)
+        t.values().setCell(1 + i % 3, 1 + i / 3, data[i].toLatin1());
+    t.endChange();
+    t.show();
+    QApplication::setActiveWindow(&t);
+    t.showFromStart();
+    t.SG->setFocus();
+}
+
+} // namespace
+
+// Typing at once after a click into the selected cell: the whole text goes into that cell, not
+// into a cell that a keyboard search found (here "100" and "9" start with the typed keys).
+TEST(TableGrid, TypingRightAfterAClickIntoTheSelectedCellGoesWholeIntoIt)
+{
+    for (const QString typed : {"120", "95"}) {
+        TForm7 t;
+        fillShown(t, {"5", "x", "y", "100", "9", "z"});
+        const QModelIndex first = t.SG->model()->index(1, 1);
+        ASSERT_TRUE(t.SG->selectionModel()->isSelected(first));
+        QTest::mouseClick(t.SG->viewport(), Qt::LeftButton, {}, t.SG->visualRect(first).center());
+        for (const QChar c : typed)
+            QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QTest::qWait(QApplication::doubleClickInterval() + 50);
+        EXPECT_EQ(t.values().cell(1, 1), typed.toLatin1());
+        EXPECT_EQ(t.values().cell(1, 2), "100");
+        EXPECT_EQ(t.values().cell(2, 2), "9");
+        EXPECT_EQ(QApplication::focusWidget(), t.SG) << "no editor opened late";
+    }
+    // Without typing, the click opens the cell's editor once no double click can follow.
+    TForm7 t;
+    fillShown(t);
+    const QModelIndex first = t.SG->model()->index(1, 1);
+    QTest::mouseClick(t.SG->viewport(), Qt::LeftButton, {}, t.SG->visualRect(first).center());
+    QTest::qWait(QApplication::doubleClickInterval() + 50);
+    EXPECT_TRUE(qobject_cast<QLineEdit *>(QApplication::focusWidget()));
+}
+
+// Tab after the last cell and Ctrl+Tab leave the grid for the buttons; Ctrl+Home goes to the
+// first data cell, not to the corner under the fixed row and column.
+TEST(TableGrid, TheKeyboardReachesTheButtonsAndTheFirstDataCell)
+{
+    TForm7 t;
+    fillShown(t);
+    QTest::keyClick(t.SG, Qt::Key_Tab);
+    EXPECT_EQ(t.SG->currentIndex(), t.SG->model()->index(1, 2)) << "Tab moves between cells";
+    QTest::keyClick(t.SG, Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::focusWidget(), t.Button1);
+
+    t.SG->setFocus();
+    t.SG->setCurrentIndex(t.SG->model()->index(3, 3));
+    QTest::keyClick(t.SG, Qt::Key_Home, Qt::ControlModifier);
+    EXPECT_EQ(t.SG->currentIndex(), t.SG->model()->index(1, 1));
+    t.SG->setCurrentIndex(t.SG->model()->index(3, 2));
+    QTest::keyClick(t.SG, Qt::Key_Tab);
+    EXPECT_EQ(t.SG->currentIndex(), t.SG->model()->index(3, 3));
+    QTest::keyClick(t.SG, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), t.Button1) << "after the last cell";
+    EXPECT_EQ(t.SG->currentIndex(), t.SG->model()->index(3, 3));
 }
