@@ -21,7 +21,7 @@ struct KeyChange
     Kind kind = Kind::Changed;
     QByteArray file;               // relative to the gamedata folder, as the catalogue gives it
     QByteArray section, key;       // as the file spells them (the backup for a removed key)
-    QByteArray oldValue, newValue; // blanks trimmed; empty on the side without the key
+    QByteArray oldValue, newValue; // as reads give them; empty on the side without the key
     QByteArray backupLine;         // the key's line in the backup, without its ending
     QByteArray currentLine;        // the key's line in the game file, without its ending
 };
