@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "gamefiles/Duplication.h"
 #include "gamefiles/GamePath.h"
 #include "gamefiles/ParameterLookup.h"
 #include "profile/IniDocument.h"
@@ -47,26 +48,14 @@ QByteArray valueTextOf(const QByteArray &line)
 // duplicate, as after an apply.
 bool restoreDuplicate(const WriteTarget &target, const KeyChange &change, QString *error)
 {
-    if (!target.duplication)
+    QString why;
+    if (Duplication::repeat(target, change.file, change.section, change.key,
+                            change.kind == KeyChange::Kind::Added
+                                ? std::nullopt
+                                : std::optional(valueTextOf(change.backupLine)),
+                            &why))
         return true;
-    const QString notDuplicated = QStringLiteral("Копия в папке дублирования не восстановлена: ");
-    if (target.duplicationFolder.isEmpty())
-        return fail(error, notDuplicated +
-                               QStringLiteral("папка для дублирования не указана в настройках."));
-    QByteArray folder = target.duplicationFolder;
-    if (!folder.endsWith('/') && !folder.endsWith('\\'))
-        folder += '/';
-    const QByteArray bareName = bareFileName(change.file);
-    ProfileFile duplicate(folder + bareName);
-    ProfileFile fileTable(folder + ParameterWriter::FileTableName);
-    QString reason;
-    const bool ok =
-        (change.kind == KeyChange::Kind::Added
-             ? duplicate.deleteKey(change.section, change.key, &reason)
-             : duplicate.writeString(change.section, change.key, valueTextOf(change.backupLine),
-                                     &reason)) &&
-        fileTable.writeString(ParameterWriter::FileTableSection, bareName, change.file, &reason);
-    return ok || fail(error, notDuplicated + reason);
+    return fail(error, QStringLiteral("Копия в папке дублирования не восстановлена: ") + why);
 }
 
 bool insideGamedata(const WriteTarget &target, const QByteArray &file, QString *error)
@@ -162,8 +151,7 @@ QList<KeyChange> changes(const QByteArray &gamedataFolder, const QByteArrayList 
     QList<KeyChange> list;
     QSet<QByteArray> seen;
     for (const QByteArray &file : relativeFiles) {
-        QByteArray id = cp1251::foldCase(file);
-        id.replace('\\', '/');
+        const QByteArray id = sameFileKey(file);
         if (seen.contains(id))
             continue;
         seen.insert(id);
