@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QSet>
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -203,7 +204,8 @@ bool restoreKey(const WriteTarget &target, const KeyChange &change, QString *err
     return restoreDuplicate(target, change, error);
 }
 
-bool restoreFile(const WriteTarget &target, const QByteArray &relativeFile, QString *error,
+bool restoreFile(const WriteTarget &target, const QByteArray &relativeFile,
+                 const QList<KeyChange> &shown, QString *error,
                  const std::function<bool(const KeyChange &)> &duplicated)
 {
     if (!insideGamedata(target, relativeFile, error))
@@ -213,6 +215,20 @@ bool restoreFile(const WriteTarget &target, const QByteArray &relativeFile, QStr
     const QList<KeyChange> keys = changesOf(target.gamedataFolder, relativeFile, &hasBackup);
     if (!hasBackup)
         return fail(error, fileText(path) + QStringLiteral("\nНет резервной копии (.bak)"));
+    // What the user agreed to bring back: the key restore refuses a changed line, and so does this.
+    QList<KeyChange> agreed;
+    const QByteArray id = sameFileKey(relativeFile);
+    for (const KeyChange &c : shown)
+        if (sameFileKey(c.file) == id)
+            agreed.append(c);
+    const auto sameChange = [](const KeyChange &a, const KeyChange &b) {
+        return a.kind == b.kind && a.section == b.section && a.key == b.key &&
+               a.backupLine == b.backupLine && a.currentLine == b.currentLine;
+    };
+    if (!std::equal(keys.begin(), keys.end(), agreed.begin(), agreed.end(), sameChange))
+        return fail(error,
+                    fileText(path) + QStringLiteral("\nФайл изменился после составления списка; "
+                                                    "обновите список"));
     QString reason;
     if (!saveCopy(ProfileFile(path + ".bak").diskPath(), ProfileFile(path).diskPath(), &reason))
         return fail(error, fileText(path) + QLatin1Char('\n') + reason);

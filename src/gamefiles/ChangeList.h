@@ -48,10 +48,12 @@ QList<KeyChange> changes(const QByteArray &gamedataFolder, const QByteArrayList 
 // line the change was found with. With duplication on, the duplicate file takes the key too.
 bool restoreKey(const WriteTarget &target, const KeyChange &change, QString *error = nullptr);
 
-// Replaces the game file by its backup, byte for byte. With duplication on, each changed key
-// that duplicated() accepts (every key when it is empty) is also restored in the duplicate file.
+// Replaces the game file by its backup, byte for byte. shown: the changes the user was shown
+// (those of other files are ignored); refused, changing nothing, when the file's changes are no
+// longer these. With duplication on, each changed key that duplicated() accepts (every key when
+// it is empty) is also restored in the duplicate file.
 bool restoreFile(const WriteTarget &target, const QByteArray &relativeFile,
-                 QString *error = nullptr,
+                 const QList<KeyChange> &shown, QString *error = nullptr,
                  const std::function<bool(const KeyChange &)> &duplicated = {});
 
 } // namespace ChangeList

@@ -5,6 +5,8 @@
 
 #include <QDir>
 
+#include <functional>
+
 #include <map>
 #include <optional>
 #include <vector>
@@ -122,10 +124,45 @@ TEST_F(ChangeListTest, RestoreIsRefusedWhenTheKeyChangedMeanwhileAndAFileComesBa
     EXPECT_TRUE(error.contains("hit")) << error.toStdString();
     EXPECT_EQ(file("config/w.ltx"), before);
 
-    EXPECT_FALSE(ChangeList::restoreFile(target, "config/plain.ltx", &error));
-    ASSERT_TRUE(ChangeList::restoreFile(target, "config/w.ltx", &error)) << error.toStdString();
+    EXPECT_FALSE(ChangeList::restoreFile(target, "config/plain.ltx", list(), &error));
+    ASSERT_TRUE(ChangeList::restoreFile(target, "config/w.ltx", list(), &error))
+        << error.toStdString();
     EXPECT_EQ(file("config/w.ltx"), file("config/w.ltx.bak"));
     EXPECT_FALSE(QFile::exists(dir.path("gamedata/config/w.ltx.bak.bak"))) << "no new backup";
+}
+
+TEST_F(ChangeListTest, AFileRestoreIsRefusedWhenTheFileChangedSinceTheListWasShown)
+{
+    struct Case
+    {
+        const char *what;
+        std::function<void(ProfileFile &)> meanwhile;
+        bool restored;
+    };
+    const Case cases[] = {
+        {"nothing", [](ProfileFile &) {}, true},
+        {"a listed key again", [](ProfileFile &f) { f.writeString("pm", "hit", "2"); }, false},
+        {"an unlisted key", [](ProfileFile &f) { f.writeString("ak", "hit", "1"); }, false},
+        {"a key added", [](ProfileFile &f) { f.writeString("ak", "rpm", "600"); }, false},
+        {"an added key removed", [](ProfileFile &f) { f.deleteKey("pm", "new"); }, false},
+        {"a removed key back", [](ProfileFile &f) { f.writeString("pm", "old", "1"); }, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        SetUp();
+        const QList<KeyChange> shown = list();
+        ProfileFile game(dir.bytePath("gamedata/config/w.ltx"));
+        c.meanwhile(game);
+        const QByteArray before = file("config/w.ltx");
+        QString error;
+        EXPECT_EQ(ChangeList::restoreFile(target, "CONFIG\\w.ltx", shown, &error), c.restored);
+        if (c.restored) {
+            EXPECT_EQ(file("config/w.ltx"), file("config/w.ltx.bak"));
+        } else {
+            EXPECT_EQ(file("config/w.ltx"), before);
+            EXPECT_TRUE(error.contains(QStringLiteral("обновите список"))) << error.toStdString();
+        }
+    }
 }
 
 TEST_F(ChangeListTest, WithDuplicationTheDuplicateTakesTheRestoredKeys)
@@ -135,7 +172,7 @@ TEST_F(ChangeListTest, WithDuplicationTheDuplicateTakesTheRestoredKeys)
     dir.write("double/w.ltx", "[pm]\r\nhit= 0.7\r\nnew=5\r\n");
     ASSERT_TRUE(ChangeList::restoreKey(target, change("hit")));
     EXPECT_EQ(file("../double/w.ltx"), "[pm]\r\nhit= 0.5 ; \xF3\xF0\xEE\xED\r\nnew=5\r\n");
-    ASSERT_TRUE(ChangeList::restoreFile(target, "config/w.ltx"));
+    ASSERT_TRUE(ChangeList::restoreFile(target, "config/w.ltx", list()));
     EXPECT_EQ(file("../double/w.ltx"), "[pm]\r\nhit= 0.5 ; \xF3\xF0\xEE\xED\r\nold=1\r\n")
         << "each changed key, as the ordinary writes spell it";
     EXPECT_EQ(file("../double/!FileTable!.table"), "[table]\r\nw.ltx=config/w.ltx\r\n");
@@ -362,8 +399,9 @@ TEST(ParameterSearch, MatchesAnyTextWithoutLetterCaseCyrillicIncluded)
 
 TEST(IniDocumentKeyLines, ListEveryKeyLineInFileOrderAndTellWhichOnesReadsFind)
 {
-    const IniDocument doc = IniDocument::parse("a = \"1\" \r\n[]\r\nb=2\r\n; c=0\r\n[s]:base\r\nk=1\r\n"
-                                               "K =2\r\n[S]\r\nk=3\r\n[t\r\nx=4");
+    const IniDocument doc =
+        IniDocument::parse("a = \"1\" \r\n[]\r\nb=2\r\n; c=0\r\n[s]:base\r\nk=1\r\n"
+                           "K =2\r\n[S]\r\nk=3\r\n[t\r\nx=4");
     struct Row
     {
         QByteArray section, key, line, value;
