@@ -3,6 +3,7 @@
 #include <utility>
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 
@@ -115,9 +116,12 @@ WriteResult ParameterWriter::writeParameter(const QByteArray &relativeFile,
         return Outcome::Refused;
     }
 
+    const bool created = !QFileInfo::exists(diskPath);
     ensureBackup(gamePath);
     if (!gameFile.writeString(section, key, valueText, error))
         return Outcome::Failed;
+    if (created)
+        ensureEmptyBackup(gamePath);
 
     QString why;
     if (!Duplication::repeat(target_, relativeFile, section, key, valueText, &why)) {
@@ -145,8 +149,13 @@ WriteResult ParameterWriter::writeTrade(const QByteArray &relativeFile, const QB
         return Outcome::Refused;
     }
 
+    const bool created = !QFileInfo::exists(diskPath);
     ensureBackup(gamePath);
     const bool done = present ? gameFile.writeString(section, key, valueText, error)
                               : gameFile.deleteKey(section, key, error);
-    return done ? Outcome::Written : Outcome::Failed;
+    if (!done)
+        return Outcome::Failed;
+    if (created && present)
+        ensureEmptyBackup(gamePath);
+    return Outcome::Written;
 }
