@@ -164,7 +164,7 @@ void ChangesWindow::restoreFile(QTreeWidget &list)
     if (host_.dialogs().ask(list.window(), text, RestoreAnswers) != 0)
         return;
     QString error;
-    if (!ChangeList::restoreFile(target(), file, &error,
+    if (!ChangeList::restoreFile(target(), file, changes_, &error,
                                  [this](const KeyChange &k) { return duplicated(k); }))
         host_.showMessage(MessageKind::Error, QStringLiteral("Файл не восстановлен.\n") + error);
     refreshRows(file);

@@ -9,6 +9,7 @@
 
 #include "editor/RowEditor.h"
 #include "editor/ValueBox.h"
+#include "gamefiles/GamePath.h"
 #include "gamefiles/ParameterLookup.h"
 #include "textcodec/Cp1251.h"
 #include "ui/DataSlots.h"
@@ -30,13 +31,6 @@ QTabWidget *tabsShowing(QWidget *w)
 QString applyName(const QString &boxName, bool trade)
 {
     return RowNames::sibling(boxName, trade ? Part::TradeApply : Part::Apply);
-}
-
-QByteArray normalisedFile(const QByteArray &file)
-{
-    QByteArray f = cp1251::foldCase(file);
-    f.replace('\\', '/');
-    return f;
 }
 
 } // namespace
@@ -82,7 +76,7 @@ QList<EditorRow> collect(const WindowHost &host)
 
 bool sameFile(const QByteArray &a, const QByteArray &b)
 {
-    return normalisedFile(a) == normalisedFile(b);
+    return sameFileKey(a) == sameFileKey(b);
 }
 
 bool shows(const EditorRow &row, const QByteArray &file, const QByteArray &section,

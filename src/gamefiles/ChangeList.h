@@ -21,7 +21,7 @@ struct KeyChange
     Kind kind = Kind::Changed;
     QByteArray file;               // relative to the gamedata folder, as the catalogue gives it
     QByteArray section, key;       // as the file spells them (the backup for a removed key)
-    QByteArray oldValue, newValue; // blanks trimmed; empty on the side without the key
+    QByteArray oldValue, newValue; // as reads give them; empty on the side without the key
     QByteArray backupLine;         // the key's line in the backup, without its ending
     QByteArray currentLine;        // the key's line in the game file, without its ending
 };
@@ -48,10 +48,12 @@ QList<KeyChange> changes(const QByteArray &gamedataFolder, const QByteArrayList 
 // line the change was found with. With duplication on, the duplicate file takes the key too.
 bool restoreKey(const WriteTarget &target, const KeyChange &change, QString *error = nullptr);
 
-// Replaces the game file by its backup, byte for byte. With duplication on, each changed key
-// that duplicated() accepts (every key when it is empty) is also restored in the duplicate file.
+// Replaces the game file by its backup, byte for byte. shown: the changes the user was shown
+// (those of other files are ignored); refused, changing nothing, when the file's changes are no
+// longer these. With duplication on, each changed key that duplicated() accepts (every key when
+// it is empty) is also restored in the duplicate file.
 bool restoreFile(const WriteTarget &target, const QByteArray &relativeFile,
-                 QString *error = nullptr,
+                 const QList<KeyChange> &shown, QString *error = nullptr,
                  const std::function<bool(const KeyChange &)> &duplicated = {});
 
 } // namespace ChangeList

@@ -1,5 +1,7 @@
 #include "gamefiles/GamePath.h"
 
+#include "textcodec/Cp1251.h"
+
 namespace {
 
 bool isSeparator(char c)
@@ -60,4 +62,11 @@ QByteArray bareFileName(const QByteArray &path)
             return path.mid(i + 1);
     }
     return path;
+}
+
+QByteArray sameFileKey(const QByteArray &relativeFile)
+{
+    QByteArray key = cp1251::foldCase(relativeFile);
+    key.replace('\\', '/');
+    return key;
 }

@@ -13,3 +13,7 @@ bool isInsideGamedata(const QByteArray &gamedataFolder, const QByteArray &relati
 
 // The part after the last "/", "\" or ":"; the whole text when there is none.
 QByteArray bareFileName(const QByteArray &path);
+
+// The relative file in one spelling: letters folded (Windows-1251) and "\" turned into "/", so
+// catalogue entries that name the same game file differently compare equal.
+QByteArray sameFileKey(const QByteArray &relativeFile);

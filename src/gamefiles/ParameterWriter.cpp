@@ -3,6 +3,7 @@
 #include <utility>
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 
@@ -11,6 +12,7 @@
 #include <unistd.h>
 
 #include "gamefiles/Backup.h"
+#include "gamefiles/Duplication.h"
 #include "gamefiles/GamePath.h"
 #include "gamefiles/ParameterLookup.h"
 #include "profile/DiskPath.h"
@@ -66,13 +68,6 @@ bool holdsKey(const ProfileFile &file, const QByteArray &section, const QByteArr
     return file.readString(section, key, "0") != "0" || file.readString(section, key, "1") != "1";
 }
 
-QString lowerFirst(QString text)
-{
-    if (!text.isEmpty())
-        text[0] = text.at(0).toLower();
-    return text;
-}
-
 } // namespace
 
 ParameterWriter::ParameterWriter(WriteTarget target) : target_(std::move(target)) {}
@@ -121,43 +116,19 @@ WriteResult ParameterWriter::writeParameter(const QByteArray &relativeFile,
         return Outcome::Refused;
     }
 
+    const bool created = !QFileInfo::exists(diskPath);
     ensureBackup(gamePath);
     if (!gameFile.writeString(section, key, valueText, error))
         return Outcome::Failed;
+    if (created)
+        ensureEmptyBackup(gamePath);
 
-    if (target_.duplication) {
-        QString why;
-        if (!duplicate(relativeFile, section, key, valueText, &why)) {
-            fail(error,
-                 QStringLiteral("Значение записано в файл игры, но не продублировано: ") + why);
-            return Outcome::NotDuplicated;
-        }
+    QString why;
+    if (!Duplication::repeat(target_, relativeFile, section, key, valueText, &why)) {
+        fail(error, QStringLiteral("Значение записано в файл игры, но не продублировано: ") + why);
+        return Outcome::NotDuplicated;
     }
     return Outcome::Written;
-}
-
-bool ParameterWriter::duplicate(const QByteArray &relativeFile, const QByteArray &section,
-                                const QByteArray &key, const QByteArray &valueText,
-                                QString *error) const
-{
-    // Bare names alone would land in whatever folder happens to be current.
-    if (target_.duplicationFolder.isEmpty())
-        return fail(error, QStringLiteral("папка для дублирования не указана в настройках."));
-
-    // A folder typed into the settings by hand may lack its final separator.
-    QByteArray folder = target_.duplicationFolder;
-    if (!folder.endsWith('/') && !folder.endsWith('\\'))
-        folder += '/';
-
-    const QByteArray bareName =
-        bareFileName(ParameterLookup::gameFilePath(target_.gamedataFolder, relativeFile));
-    ProfileFile fileTable(folder + FileTableName);
-    ProfileFile duplicateFile(folder + bareName);
-    QString why;
-    if (!duplicateFile.writeString(section, key, valueText, &why) ||
-        !fileTable.writeString(FileTableSection, bareName, relativeFile, &why))
-        return fail(error, lowerFirst(why));
-    return true;
 }
 
 WriteResult ParameterWriter::writeTrade(const QByteArray &relativeFile, const QByteArray &section,
@@ -178,8 +149,13 @@ WriteResult ParameterWriter::writeTrade(const QByteArray &relativeFile, const QB
         return Outcome::Refused;
     }
 
+    const bool created = !QFileInfo::exists(diskPath);
     ensureBackup(gamePath);
     const bool done = present ? gameFile.writeString(section, key, valueText, error)
                               : gameFile.deleteKey(section, key, error);
-    return done ? Outcome::Written : Outcome::Failed;
+    if (!done)
+        return Outcome::Failed;
+    if (created && present)
+        ensureEmptyBackup(gamePath);
+    return Outcome::Written;
 }

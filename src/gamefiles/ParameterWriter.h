@@ -75,15 +75,9 @@ public:
                            const QByteArray &key, bool present, const QByteArray &valueText,
                            QString *error = nullptr) const;
 
-    // Name of the file table in the duplication folder, and its one section.
-    static constexpr const char *FileTableName = "!FileTable!.table";
-    static constexpr const char *FileTableSection = "table";
-
 private:
     bool checkRequest(const QByteArray &relativeFile, const QByteArray &section,
                       const QByteArray &key, const QByteArray &valueText, QString *error) const;
-    bool duplicate(const QByteArray &relativeFile, const QByteArray &section, const QByteArray &key,
-                   const QByteArray &valueText, QString *error) const;
 
     WriteTarget target_;
 };

@@ -52,6 +52,34 @@ public:
     // did not change (the text after "=" already is the value). Call checkEntry first.
     bool setValue(QByteArrayView section, QByteArrayView key, QByteArrayView value);
 
+    // One key line, as a view into the bytes: its section's and its own name (trimmed), the line
+    // without its ending, and whether it is the line every read of that section and key finds
+    // (false for a later key of the same name, or a key of a later section of the same name).
+    // Views live as long as the document is unchanged.
+    struct KeyLine
+    {
+        QByteArrayView section;
+        QByteArrayView line;
+        qsizetype start = 0; // where the line starts in bytes()
+        bool counts = false;
+
+        QByteArrayView key() const;   // the trimmed text before the first "="
+        QByteArrayView value() const; // as value() reads it
+    };
+
+    // The key lines in file order, every key line once, those that no read finds included. The
+    // lines between two key lines hold no key (headers, comments, blank or odd lines); their bytes
+    // lie between the end of the one and the start of the next.
+    std::size_t keyLineCount() const { return keyLines_.size(); }
+    KeyLine keyLineAt(std::size_t index) const;
+    // The index of the key line that reads of section and key find.
+    std::optional<std::size_t> keyLineOf(QByteArrayView section, QByteArrayView key) const;
+
+    // The text of the line starting at start (any line, without its ending) becomes text; its
+    // ending and every other byte stay. Returns false, changing nothing, when no line starts
+    // there, when text holds a line break, or when the line already is text.
+    bool replaceLine(qsizetype start, QByteArrayView text);
+
     // Removes the key's line with its own line ending; every other byte stays. Only where the
     // lines around it would then join (a lone CR ending the line before, an empty LF line after)
     // the key's line becomes an empty CRLF line instead. Returns false when there was no such key.
@@ -86,6 +114,7 @@ private:
     QByteArrayView keyNameAt(qsizetype line) const;
     qsizetype keyValueStart(qsizetype line) const; // after the first "="
     void buildIndex();
+    static QByteArrayView valueOfLine(QByteArrayView line);
     int findSection(QByteArrayView name) const;
     qsizetype findKeyLine(QByteArrayView section, QByteArrayView key) const;
     QByteArray endingBytes() const;
@@ -94,4 +123,12 @@ private:
     std::vector<Section> sections_; // in file order; the first is the one before any header
     bool implicitSection_ = false;  // lines before the first header exist
     std::vector<Slot> keySlots_;
+    // Every key line in file order: where it starts, its section, and whether reads find it.
+    struct KeyRecord
+    {
+        std::uint32_t line;
+        std::uint32_t section : 31;
+        std::uint32_t counts : 1;
+    };
+    std::vector<KeyRecord> keyLines_;
 };

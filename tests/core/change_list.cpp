@@ -3,8 +3,17 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+
+#include <functional>
+
+#include <map>
+#include <optional>
+#include <vector>
+
 #include "gamefiles/ChangeList.h"
 #include "gamefiles/ParameterSearch.h"
+#include "profile/IniDocument.h"
 #include "profile/ProfileFile.h"
 #include "support/TempDir.h"
 #include "textcodec/Cp1251.h"
@@ -115,10 +124,45 @@ TEST_F(ChangeListTest, RestoreIsRefusedWhenTheKeyChangedMeanwhileAndAFileComesBa
     EXPECT_TRUE(error.contains("hit")) << error.toStdString();
     EXPECT_EQ(file("config/w.ltx"), before);
 
-    EXPECT_FALSE(ChangeList::restoreFile(target, "config/plain.ltx", &error));
-    ASSERT_TRUE(ChangeList::restoreFile(target, "config/w.ltx", &error)) << error.toStdString();
+    EXPECT_FALSE(ChangeList::restoreFile(target, "config/plain.ltx", list(), &error));
+    ASSERT_TRUE(ChangeList::restoreFile(target, "config/w.ltx", list(), &error))
+        << error.toStdString();
     EXPECT_EQ(file("config/w.ltx"), file("config/w.ltx.bak"));
     EXPECT_FALSE(QFile::exists(dir.path("gamedata/config/w.ltx.bak.bak"))) << "no new backup";
+}
+
+TEST_F(ChangeListTest, AFileRestoreIsRefusedWhenTheFileChangedSinceTheListWasShown)
+{
+    struct Case
+    {
+        const char *what;
+        std::function<void(ProfileFile &)> meanwhile;
+        bool restored;
+    };
+    const Case cases[] = {
+        {"nothing", [](ProfileFile &) {}, true},
+        {"a listed key again", [](ProfileFile &f) { f.writeString("pm", "hit", "2"); }, false},
+        {"an unlisted key", [](ProfileFile &f) { f.writeString("ak", "hit", "1"); }, false},
+        {"a key added", [](ProfileFile &f) { f.writeString("ak", "rpm", "600"); }, false},
+        {"an added key removed", [](ProfileFile &f) { f.deleteKey("pm", "new"); }, false},
+        {"a removed key back", [](ProfileFile &f) { f.writeString("pm", "old", "1"); }, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        SetUp();
+        const QList<KeyChange> shown = list();
+        ProfileFile game(dir.bytePath("gamedata/config/w.ltx"));
+        c.meanwhile(game);
+        const QByteArray before = file("config/w.ltx");
+        QString error;
+        EXPECT_EQ(ChangeList::restoreFile(target, "CONFIG\\w.ltx", shown, &error), c.restored);
+        if (c.restored) {
+            EXPECT_EQ(file("config/w.ltx"), file("config/w.ltx.bak"));
+        } else {
+            EXPECT_EQ(file("config/w.ltx"), before);
+            EXPECT_TRUE(error.contains(QStringLiteral("обновите список"))) << error.toStdString();
+        }
+    }
 }
 
 TEST_F(ChangeListTest, WithDuplicationTheDuplicateTakesTheRestoredKeys)
@@ -128,10 +172,209 @@ TEST_F(ChangeListTest, WithDuplicationTheDuplicateTakesTheRestoredKeys)
     dir.write("double/w.ltx", "[pm]\r\nhit= 0.7\r\nnew=5\r\n");
     ASSERT_TRUE(ChangeList::restoreKey(target, change("hit")));
     EXPECT_EQ(file("../double/w.ltx"), "[pm]\r\nhit= 0.5 ; \xF3\xF0\xEE\xED\r\nnew=5\r\n");
-    ASSERT_TRUE(ChangeList::restoreFile(target, "config/w.ltx"));
+    ASSERT_TRUE(ChangeList::restoreFile(target, "config/w.ltx", list()));
     EXPECT_EQ(file("../double/w.ltx"), "[pm]\r\nhit= 0.5 ; \xF3\xF0\xEE\xED\r\nold=1\r\n")
         << "each changed key, as the ordinary writes spell it";
     EXPECT_EQ(file("../double/!FileTable!.table"), "[table]\r\nw.ltx=config/w.ltx\r\n");
+}
+
+namespace {
+
+// A plain line-by-line reading of profile text, the way every read of the program is meant to
+// find keys, to hold the change list against.
+struct Line
+{
+    QByteArray text, ending;
+};
+
+std::vector<Line> splitLines(const QByteArray &bytes)
+{
+    std::vector<Line> lines;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] != '\r' && bytes[i] != '\n')
+            continue;
+        const qsizetype n =
+            bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n' ? 2 : 1;
+        lines.push_back({bytes.mid(start, i - start), bytes.mid(i, n)});
+        i += n - 1;
+        start = i + 1;
+    }
+    if (start < bytes.size())
+        lines.push_back({bytes.mid(start), QByteArray()});
+    return lines;
+}
+
+QByteArray joinLines(const std::vector<Line> &lines)
+{
+    QByteArray out;
+    for (const Line &l : lines)
+        out += l.text + l.ending;
+    return out;
+}
+
+QByteArray trimmedText(const QByteArray &t)
+{
+    qsizetype b = 0, e = t.size();
+    while (b < e && (t[b] == ' ' || t[b] == '\t'))
+        ++b;
+    while (e > b && (t[e - 1] == ' ' || t[e - 1] == '\t'))
+        --e;
+    return t.mid(b, e - b);
+}
+
+// Header: the section's name; key line: the key's name; else nothing.
+std::optional<QByteArray> headerName(const QByteArray &text)
+{
+    const QByteArray t = trimmedText(text);
+    const qsizetype close = t.indexOf(']');
+    if (t.startsWith('[') && close > 0)
+        return trimmedText(t.mid(1, close - 1));
+    return std::nullopt;
+}
+
+std::optional<QByteArray> keyName(const QByteArray &text)
+{
+    const QByteArray t = trimmedText(text);
+    if (headerName(text) || t.isEmpty() || t.startsWith(';') || !t.contains('='))
+        return std::nullopt;
+    return trimmedText(t.left(t.indexOf('=')));
+}
+
+using Names = std::pair<QByteArray, QByteArray>; // folded section and key
+
+// The line each (section, key) reads from, by its index: the first section of a name (lines
+// before the first header make one with the empty name), its first key of a name.
+std::map<Names, std::size_t> lineIndexRead(const std::vector<Line> &lines)
+{
+    std::map<Names, std::size_t> read;
+    std::vector<QByteArray> seen;
+    QByteArray section;
+    bool counts = true;
+    if (!lines.empty() && !headerName(lines[0].text))
+        seen.push_back(QByteArray());
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (const auto name = headerName(lines[i].text)) {
+            section = cp1251::foldCase(*name);
+            counts = std::find(seen.begin(), seen.end(), section) == seen.end();
+            seen.push_back(section);
+        } else if (const auto key = keyName(lines[i].text); key && counts) {
+            read.try_emplace({section, cp1251::foldCase(*key)}, i);
+        }
+    }
+    return read;
+}
+
+std::map<Names, QByteArray> linesRead(const QByteArray &bytes)
+{
+    const std::vector<Line> lines = splitLines(bytes);
+    std::map<Names, QByteArray> read;
+    for (const auto &[names, i] : lineIndexRead(lines))
+        read[names] = lines[i].text;
+    return read;
+}
+
+// Each input of the profile fuzz corpus: byte 3 the length of a value that follows the first four
+// bytes, then the text.
+std::vector<QByteArray> corpusTexts()
+{
+    std::vector<QByteArray> texts;
+    for (const char *folder : {"fuzz-corpus", "fuzz-crashes"}) {
+        const QDir dir(QStringLiteral(BRANVIK_TEST_DATA "/") + QLatin1String(folder));
+        for (const QString &name : dir.entryList(QDir::Files, QDir::Name)) {
+            const QByteArray input = TempDir::read(dir.filePath(name));
+            if (name == QLatin1String("README") || input.size() < 4)
+                continue;
+            texts.push_back(input.mid(4 + static_cast<unsigned char>(input[3])));
+        }
+    }
+    return texts;
+}
+
+} // namespace
+
+// Every text of the fuzz corpus is the backup; each edit of one line (a key line respelt, any
+// line deleted) makes the game file. The change list must name exactly the keys whose line, as
+// the plain reading finds it, differs, and a key restore must bring back that line alone.
+TEST(ChangeListReplay, AgreesWithReadsOnEveryCorpusTextWithOneLineEdited)
+{
+    const std::vector<QByteArray> texts = corpusTexts();
+    ASSERT_GE(texts.size(), 8u);
+    int cases = 0;
+    for (const QByteArray &text : texts) {
+        const std::vector<Line> lines = splitLines(text);
+        std::vector<QByteArray> edited;
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            std::vector<Line> respelt = lines;
+            respelt[i].text += "9";
+            edited.push_back(joinLines(respelt));
+            std::vector<Line> without = lines;
+            without.erase(without.begin() + static_cast<std::ptrdiff_t>(i));
+            edited.push_back(joinLines(without));
+        }
+        for (const QByteArray &current : edited) {
+            SCOPED_TRACE(
+                (text.toPercentEncoding() + " -> " + current.toPercentEncoding()).toStdString());
+            ++cases;
+            TempDir dir;
+            const WriteTarget target{dir.bytePath() + "/", false, {}};
+            dir.write("f.ltx.bak", text);
+            dir.write("f.ltx", current);
+            const std::map<Names, QByteArray> before = linesRead(text);
+            const std::map<Names, QByteArray> after = linesRead(current);
+
+            std::map<Names, KeyChange> listed;
+            for (const KeyChange &c : ChangeList::changesOf(target.gamedataFolder, "f.ltx"))
+                EXPECT_TRUE(
+                    listed.try_emplace({cp1251::foldCase(c.section), cp1251::foldCase(c.key)}, c)
+                        .second)
+                    << "listed twice: [" << c.section.toStdString() << "] " << c.key.toStdString();
+            std::map<Names, KeyChange::Kind> expected;
+            for (const auto &[names, line] : after) {
+                const auto b = before.find(names);
+                if (b == before.end())
+                    expected[names] = KeyChange::Kind::Added;
+                else if (b->second != line)
+                    expected[names] = KeyChange::Kind::Changed;
+            }
+            for (const auto &[names, line] : before)
+                if (!after.count(names))
+                    expected[names] = KeyChange::Kind::Removed;
+            ASSERT_EQ(listed.size(), expected.size());
+            for (const auto &[names, kind] : expected) {
+                const auto c = listed.find(names);
+                ASSERT_NE(c, listed.end()) << "not listed: [" << names.first.toStdString() << "] "
+                                           << names.second.toStdString();
+                EXPECT_EQ(c->second.kind, kind);
+                EXPECT_EQ(c->second.backupLine, before.count(names) ? before.at(names) : "");
+                EXPECT_EQ(c->second.currentLine, after.count(names) ? after.at(names) : "");
+            }
+
+            // Each restore, on its own, changes the one line of its key: the backup's line takes
+            // its place, it goes (a later key of the same name may then be read), or it comes back.
+            for (const auto &[names, change] : listed) {
+                dir.write("f.ltx", current);
+                QString error;
+                ASSERT_TRUE(ChangeList::restoreKey(target, change, &error)) << error.toStdString();
+                std::vector<Line> edit = splitLines(current);
+                const auto at = lineIndexRead(edit).find(names);
+                std::map<Names, QByteArray> restored;
+                if (change.kind == KeyChange::Kind::Removed) {
+                    restored = after;
+                    restored[names] = before.at(names);
+                } else if (change.kind == KeyChange::Kind::Changed) {
+                    edit[at->second].text = before.at(names);
+                    restored = linesRead(joinLines(edit));
+                } else {
+                    edit.erase(edit.begin() + static_cast<std::ptrdiff_t>(at->second));
+                    restored = linesRead(joinLines(edit));
+                }
+                EXPECT_EQ(linesRead(TempDir::read(dir.path("f.ltx"))), restored)
+                    << names.second.toStdString();
+            }
+        }
+    }
+    EXPECT_GT(cases, 50);
 }
 
 TEST(ParameterSearch, MatchesAnyTextWithoutLetterCaseCyrillicIncluded)
@@ -152,4 +395,47 @@ TEST(ParameterSearch, MatchesAnyTextWithoutLetterCaseCyrillicIncluded)
     };
     for (const Case &c : cases)
         EXPECT_EQ(search.find(cp1251::encode(c.query)), c.found) << c.query.toStdString();
+}
+
+TEST(IniDocumentKeyLines, ListEveryKeyLineInFileOrderAndTellWhichOnesReadsFind)
+{
+    const IniDocument doc =
+        IniDocument::parse("a = \"1\" \r\n[]\r\nb=2\r\n; c=0\r\n[s]:base\r\nk=1\r\n"
+                           "K =2\r\n[S]\r\nk=3\r\n[t\r\nx=4");
+    struct Row
+    {
+        QByteArray section, key, line, value;
+        bool counts;
+    };
+    const Row expected[] = {
+        {"", "a", "a = \"1\" ", "1", true}, {"", "b", "b=2", "2", false},
+        {"s", "k", "k=1", "1", true},       {"s", "K", "K =2", "2", false},
+        {"S", "k", "k=3", "3", false},      {"S", "x", "x=4", "4", false},
+    };
+    ASSERT_EQ(doc.keyLineCount(), std::size(expected));
+    for (std::size_t i = 0; i < std::size(expected); ++i) {
+        SCOPED_TRACE(i);
+        const IniDocument::KeyLine k = doc.keyLineAt(i);
+        EXPECT_EQ(k.section, expected[i].section);
+        EXPECT_EQ(k.key(), expected[i].key);
+        EXPECT_EQ(k.line, expected[i].line);
+        EXPECT_EQ(k.value(), expected[i].value);
+        EXPECT_EQ(k.counts, expected[i].counts);
+        EXPECT_EQ(doc.bytes().mid(k.start, k.line.size()), expected[i].line);
+    }
+    EXPECT_EQ(doc.keyLineOf(" S ", "K"), 2u);
+    EXPECT_EQ(doc.keyLineOf("", "B"), std::nullopt) << "[] repeats the section before it";
+
+    IniDocument edited = doc;
+    const qsizetype k3 = doc.keyLineAt(2).start;
+    EXPECT_FALSE(edited.replaceLine(k3 + 1, "z")) << "no line starts there";
+    EXPECT_FALSE(edited.replaceLine(k3 - 1, "z")) << "between CR and LF";
+    EXPECT_FALSE(edited.replaceLine(k3, "k=1\nz=2")) << "a line break";
+    EXPECT_FALSE(edited.replaceLine(k3, "k=1")) << "unchanged";
+    EXPECT_EQ(edited.bytes(), doc.bytes());
+    ASSERT_TRUE(edited.replaceLine(k3, "  k = 9"));
+    QByteArray expectedBytes = doc.bytes();
+    expectedBytes.replace("k=1\r\n", "  k = 9\r\n");
+    EXPECT_EQ(edited.bytes(), expectedBytes);
+    EXPECT_EQ(edited.value("s", "k"), "9");
 }

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 
 #include "gamefiles/Backup.h"
+#include "gamefiles/ChangeList.h"
 #include "gamefiles/FileCopy.h"
 #include "gamefiles/ParameterWriter.h"
 #include "support/TempDir.h"
@@ -181,4 +182,56 @@ TEST(WritebackBackup, LargeFileIsCopiedWholeAndLeavesNoTemporaryFiles)
     ensureBackup(dir.bytePath("gamedata/big.ltx"));
     EXPECT_EQ(TempDir::read(dir.path("gamedata/big.ltx.bak")), content);
     EXPECT_EQ(names(dir.path("gamedata")), QStringList({"big.ltx", "big.ltx.bak"}));
+}
+
+// A write that creates its game file leaves an empty backup, as the file was; the change list then
+// shows every key the writes added since. Writes that create nothing leave no backup.
+TEST(WritebackBackup, AWriteThatCreatesTheGameFileLeavesAnEmptyBackup)
+{
+    struct Case
+    {
+        const char *what;
+        bool trade, present;
+        QByteArray value;
+        WriteResult::Outcome outcome;
+        bool created;
+    };
+    using O = WriteResult::Outcome;
+    const Case cases[] = {
+        {"ordinary row", false, true, " 5", O::Written, true},
+        {"trade row, present", true, true, " 5", O::Written, true},
+        {"trade row, deleted", true, false, {}, O::Written, false},
+        {"refused", false, true, " 5\n", O::Refused, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        QDir().mkpath(dir.path("gamedata/config"));
+        const WriteTarget target{dir.bytePath("gamedata") + '/', false, {}};
+        ParameterWriter writer(target);
+        const auto write = [&](const QByteArray &key, const QByteArray &value) {
+            return c.trade ? writer.writeTrade("config\\new.ltx", "s", key, c.present, value)
+                           : writer.writeParameter("config\\new.ltx", "s", key, value);
+        };
+        EXPECT_EQ(write("a", c.value).outcome(), c.outcome);
+        if (!c.created) {
+            EXPECT_EQ(names(dir.path("gamedata/config")), QStringList());
+            continue;
+        }
+        EXPECT_EQ(names(dir.path("gamedata/config")), QStringList({"new.ltx", "new.ltx.bak"}));
+        ASSERT_TRUE(write("b", " 6"));
+        EXPECT_EQ(TempDir::read(dir.path("gamedata/config/new.ltx.bak")), QByteArray());
+        QByteArrayList added;
+        for (const KeyChange &k : ChangeList::changesOf(target.gamedataFolder, "config/new.ltx"))
+            if (k.kind == KeyChange::Kind::Added)
+                added.append(k.key);
+        EXPECT_EQ(added, QByteArrayList({"a", "b"}));
+    }
+
+    // A backup already there (the game file was deleted after it was made) stays as it is.
+    TempDir dir;
+    dir.write("gamedata/old.ltx.bak", "[s]\na=1\n");
+    ParameterWriter writer(WriteTarget{dir.bytePath("gamedata") + '/', false, {}});
+    ASSERT_TRUE(writer.writeParameter("old.ltx", "s", "a", " 2"));
+    EXPECT_EQ(TempDir::read(dir.path("gamedata/old.ltx.bak")), QByteArray("[s]\na=1\n"));
 }

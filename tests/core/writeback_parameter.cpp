@@ -114,12 +114,11 @@ TEST_F(WritebackParameter, MissingFileIsCreatedWithTheOneSectionAndKey)
     // New files get the line ends that the game's own files use.
     EXPECT_EQ(TempDir::read(gameFile("config/new.ltx")),
               QByteArray("[actor]\r\ncamera_height_factor= 0.9\r\n"));
-    // A file that did not exist has nothing to keep: no backup. The next write backs up the
-    // file as the first write left it.
-    EXPECT_FALSE(QFileInfo::exists(gameFile("config/new.ltx.bak")));
+    // The file was absent, and its backup says so: empty, and left so by later writes.
+    ASSERT_TRUE(QFileInfo::exists(gameFile("config/new.ltx.bak")));
+    EXPECT_EQ(TempDir::read(gameFile("config/new.ltx.bak")), QByteArray());
     ASSERT_TRUE(writer.writeParameter("config\\new.ltx", "actor", "camera_height_factor", " 1"));
-    EXPECT_EQ(TempDir::read(gameFile("config/new.ltx.bak")),
-              QByteArray("[actor]\r\ncamera_height_factor= 0.9\r\n"));
+    EXPECT_EQ(TempDir::read(gameFile("config/new.ltx.bak")), QByteArray());
 }
 
 TEST_F(WritebackParameter, EmptyPendingTextIsOneBlankAfterTheEqualsSign)
