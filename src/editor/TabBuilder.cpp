@@ -9,7 +9,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "catalogue/CatalogueMessages.h"
+#include "catalogue/RowGeometry.h"
 #include "editor/CaptionLabel.h"
 #include "editor/RowEditor.h"
 #include "editor/ValueBox.h"
@@ -22,12 +22,7 @@
 
 using RowNames::Part;
 
-namespace {
-constexpr int ValueBoxHeight = 21;
-constexpr int ApplyButtonSize = 21;
-constexpr int CheckBoxHeight = 17;
-constexpr int Margin = 8; // right of and below the last control of a sub-tab
-} // namespace
+using RowGeometry::Margin; // right of and below the last control of a sub-tab
 
 TabBuilder::TabBuilder(WindowHost &host, RowEditor &rows, std::function<void(int)> rowBuilt)
     : host_(host), rows_(rows), rowBuilt_(std::move(rowBuilt))
@@ -78,9 +73,9 @@ bool TabBuilder::endPage(const CataloguePage &)
     return true;
 }
 
-void TabBuilder::oldFormat()
+void TabBuilder::notice(MessageKind kind, const QString &text)
 {
-    host_.showMessage(MessageKind::Always, CatalogueMessages::OldFormat);
+    host_.showMessage(kind, text);
 }
 
 bool TabBuilder::beginPage(const CataloguePage &page)
@@ -95,15 +90,6 @@ bool TabBuilder::beginPage(const CataloguePage &page)
     host_.addComponent(innerTabs_);
     pageFilePath_ = page.filePath;
     finishSubTab();
-    return true;
-}
-
-bool TabBuilder::pageFileError(const CataloguePage &page)
-{
-    host_.showMessage(MessageKind::Error,
-                      CatalogueMessages::PageFileError + QLatin1Char('\n') +
-                          cp1251::toUnicode(page.filePath) +
-                          QStringLiteral(": нет файла или ключа Kol-vo в разделе [Pages]"));
     return true;
 }
 
@@ -191,7 +177,7 @@ ValueBox *TabBuilder::createValueBox(const QString &name, const Slot &slot,
                                      const ParameterLookup::RowValue &value)
 {
     auto *box = create<ValueBox>(name);
-    box->setGeometry(slot.x + 8, slot.y + 24, host_.settings().memoWidth, ValueBoxHeight);
+    box->setGeometry(RowGeometry::inSlot(slot.x, slot.y, host_.settings().memoWidth).valueBox);
     box->setText(cp1251::toUnicode(value.text));
     box->setEnabled(value.enabled);
     dataslot::setTag(box, entry.number);
@@ -207,8 +193,7 @@ QPushButton *TabBuilder::createApplyButton(const QString &name, const Slot &slot
 {
     auto *apply = create<QPushButton>(name);
     apply->setText(QStringLiteral("!!!"));
-    apply->setGeometry(slot.x + host_.settings().memoWidth + 15, slot.y + 24, ApplyButtonSize,
-                       ApplyButtonSize);
+    apply->setGeometry(RowGeometry::inSlot(slot.x, slot.y, host_.settings().memoWidth).applyButton);
     apply->setEnabled(false);
     dataslot::setTag(apply, entry.page);
     dataslot::setHint(apply, entry.applySection);
@@ -225,7 +210,7 @@ void TabBuilder::buildOrdinaryRow(const CatalogueEntry &entry)
 
     auto *caption = create<CaptionLabel>(RowNames::sibling(base, Part::Caption));
     caption->setText(cp1251::toUnicode(entry.caption));
-    caption->move(slot.x + 8, slot.y + 8);
+    caption->move(RowGeometry::inSlot(slot.x, slot.y, host_.settings().memoWidth).caption);
     dataslot::setTag(caption, entry.subTab);
 
     const ParameterLookup::RowValue value =
@@ -255,11 +240,10 @@ void TabBuilder::buildTradeRow(const CatalogueEntry &entry)
 {
     const QString base = RowNames::tradeBox(rowCount_);
     const Slot slot = takeRowSlot();
-    const int memoWidth = host_.settings().memoWidth;
 
     auto *check = create<QCheckBox>(RowNames::sibling(base, Part::TradeCheck));
     check->setText(cp1251::toUnicode(entry.caption));
-    check->setGeometry(slot.x + 8, slot.y + 8, memoWidth + 36, CheckBoxHeight);
+    check->setGeometry(RowGeometry::inSlot(slot.x, slot.y, host_.settings().memoWidth).checkBox);
     dataslot::setTag(check, entry.subTab);
     const ParameterLookup::RowValue value =
         ParameterLookup::rowValueFor(true, false, lookUp(entry));
