@@ -1,18 +1,16 @@
 #include "catalogue/CatalogueEditor.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QCheckBox>
 #include <QHash>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMouseEvent>
 #include <QPushButton>
-#include <QTabBar>
-#include <QTabWidget>
 
+#include "catalogue/CatalogueEdit.h"
 #include "catalogue/CatalogueFormat.h"
 #include "catalogue/CatalogueReader.h"
+#include "catalogue/PageFile.h"
 #include "catalogue/TForm3.h"
 #include "catalogue/TForm4.h"
 #include "profile/ProfileFile.h"
@@ -30,27 +28,16 @@ namespace {
 
 // Shown in the properties dialog for a key the entry lacks; never written back unless typed.
 const QByteArray MissingKey = cp1251::encode(QStringLiteral("ОШИБКА!"));
-// Read as the value of a key that is not there (no key holds a control character).
-const QByteArray Absent = "\x01";
 // A deleted row keeps this property, so the commands refuse it afterwards.
 const char DeletedProperty[] = "catalogueEntryDeleted";
 
 // The entry keys in the order of the properties dialog's fields.
 const char *const FieldKeys[5] = {EntryFileSuffix, SectionSuffix, ParamSuffix, CaptionSuffix,
                                   HelpSuffix};
-// The order in which a deleted entry's followers move up.
-const char *const MoveOrder[5] = {CaptionSuffix, EntryFileSuffix, SectionSuffix, ParamSuffix,
-                                  HelpSuffix};
 
-// A value as a key's line must hold it to be read back exactly: blanks around it and a pair of
-// quotes around it survive only inside quotes.
-QByteArray quotedIfNeeded(const QByteArray &value)
+CatalogueEdit::EntryTexts entryTexts(const QByteArray (&texts)[5])
 {
-    const bool outerBlanks = !value.isEmpty() && (value.front() == ' ' || value.front() == '\t' ||
-                                                  value.back() == ' ' || value.back() == '\t');
-    const bool quoted = value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-                        value.back() == value.front();
-    return outerBlanks || quoted ? " '" + value + "'" : value;
+    return {texts[0], texts[1], texts[2], texts[3], texts[4]};
 }
 
 // Puts the dialog's geometry, texts and visibility back when the command ends, however it ends.
@@ -97,13 +84,14 @@ private:
 
 struct CatalogueEditor::Target
 {
-    ProfileFile pageFile;
+    QByteArray pageFile; // path
+    PageFile content;    // as the command found it
     QByteArray section;
 };
 
 CatalogueEditor::CatalogueEditor(WindowHost &host, TForm3 &properties, TForm4 &confirmation,
                                  EntryExamples &examples)
-    : host_(host), form3_(properties), form4_(confirmation), examples_(examples)
+    : host_(host), form3_(properties), form4_(confirmation), examples_(examples), drag_(host)
 {
 }
 
@@ -131,43 +119,26 @@ std::optional<CatalogueEditor::Target> CatalogueEditor::target()
                           QStringLiteral("Этот параметр уже удалён. Выберите другой параметр."));
         return std::nullopt;
     }
-    const ProfileFile index(indexPath(host_.programFolder()));
-    Target t{
-        ProfileFile(pageFilePath(
-            host_.programFolder(),
-            index.readString(GlobalPagesSection, numberedKey(page, FileSuffix), DefaultPageFile))),
-        {}};
+    const PageFileRef ref = CataloguePages::pageFile(host_.programFolder(), page, DefaultPageFile);
+    if (!ref.ok()) {
+        host_.showMessage(MessageKind::Always,
+                          QStringLiteral("Каталог не изменён.\n") + ref.refusal);
+        return std::nullopt;
+    }
+    Target t{ref.path, PageFile::read(ref.path), {}};
     const int subTab = dataslot::tag(item("N13"));
-    t.section = t.pageFile.readString(PagesSection, numberedKey(subTab), Absent);
-    if (t.section == Absent) {
+    const std::optional<QByteArray> section = t.content.subTab(subTab);
+    if (!section) {
         // Entries written to a made-up section would never show.
         host_.showMessage(MessageKind::Always,
                           QStringLiteral("В файле %1 нет вкладки %2 в разделе [Pages]: каталог "
                                          "не изменён.")
-                              .arg(t.pageFile.diskPath())
+                              .arg(ProfileFile(ref.path).diskPath())
                               .arg(subTab));
         return std::nullopt;
     }
+    t.section = *section;
     return t;
-}
-
-bool CatalogueEditor::write(ProfileFile &file, const QByteArray &section, const QByteArray &key,
-                            const QByteArray &value)
-{
-    QString error;
-    if (file.writeString(section, key, value, &error))
-        return true;
-    writeFailed(error);
-    return false;
-}
-
-bool CatalogueEditor::remove(ProfileFile &file, const QByteArray &section, const QByteArray &key)
-{
-    QString error;
-    if (file.deleteKey(section, key, &error))
-        return true;
-    writeFailed(error);
-    return false;
 }
 
 void CatalogueEditor::writeFailed(const QString &error)
@@ -210,7 +181,7 @@ void CatalogueEditor::N9Click()
     QByteArray shown[5];
     for (int i = 0; i < 5; ++i) {
         shown[i] =
-            t->pageFile.readString(t->section, numberedKey(number, FieldKeys[i]), MissingKey);
+            t->content.text(t->section, numberedKey(number, FieldKeys[i])).value_or(MissingKey);
         fields[i]->setText(cp1251::toUnicode(shown[i]));
     }
     if (host_.dialogs().exec(&form3_) != QDialog::Accepted)
@@ -219,13 +190,12 @@ void CatalogueEditor::N9Click()
     if (!fieldTexts(texts))
         return;
     // Only what the user changed is written: a key the entry lacks stays absent instead of
-    // becoming "ОШИБКА!", and untouched lines keep their bytes. The quotes keep blanks around
-    // the text.
-    for (int i = 0; i < 5; ++i) {
-        if (texts[i] != shown[i] &&
-            !write(t->pageFile, t->section, numberedKey(number, FieldKeys[i]),
-                   " '" + texts[i] + "'"))
-            return;
+    // becoming "ОШИБКА!", and untouched lines keep their bytes.
+    QString error;
+    if (!CatalogueEdit::writeEntry(t->pageFile, t->section, number, entryTexts(shown),
+                                   entryTexts(texts), &error)) {
+        writeFailed(error);
+        return;
     }
     host_.showMessage(
         MessageKind::Information,
@@ -269,20 +239,11 @@ void CatalogueEditor::N11Click()
     std::optional<Target> t = target();
     if (!t)
         return;
-    const int count = qMax(t->pageFile.readInteger(t->section, CountKey, 0), 0);
-    const int number = count + 1;
-    // texts: file, section, key, caption, help; written caption first, as typed (quoted only
-    // where blanks or quotes around the text would be lost otherwise).
-    const std::pair<const char *, const QByteArray &> keys[5] = {{CaptionSuffix, texts[3]},
-                                                                 {EntryFileSuffix, texts[0]},
-                                                                 {SectionSuffix, texts[1]},
-                                                                 {ParamSuffix, texts[2]},
-                                                                 {HelpSuffix, texts[4]}};
-    for (const auto &[suffix, text] : keys)
-        if (!write(t->pageFile, t->section, numberedKey(number, suffix), quotedIfNeeded(text)))
-            return;
-    if (!write(t->pageFile, t->section, CountKey, QByteArray::number(number)))
+    QString error;
+    if (!CatalogueEdit::addEntry(t->pageFile, t->section, entryTexts(texts), nullptr, &error)) {
+        writeFailed(error);
         return;
+    }
     // Rows after the new one get other running numbers at the next start: positions saved under
     // the old names would land on other rows.
     item("N14")->setChecked(true);
@@ -304,35 +265,14 @@ void CatalogueEditor::N13Click()
     if (!t)
         return;
     const int number = dataslot::tag(item("N9"));
-    for (const char *suffix : MoveOrder)
-        if (!remove(t->pageFile, t->section, numberedKey(number, suffix)))
-            return;
-    const int count = t->pageFile.readInteger(t->section, CountKey, 0);
-    for (int m = number + 1; m <= count; ++m) {
-        for (const char *suffix : MoveOrder) {
-            const QByteArray value =
-                t->pageFile.readString(t->section, numberedKey(m, suffix), Absent);
-            const QByteArray key = numberedKey(m - 1, suffix);
-            // A key the follower lacks stays absent under its new number.
-            const bool ok = value == Absent
-                                ? remove(t->pageFile, t->section, key)
-                                : write(t->pageFile, t->section, key, quotedIfNeeded(value));
-            if (!ok)
-                return;
-        }
+    CatalogueEdit::Deletion deletion;
+    QString error;
+    if (!CatalogueEdit::deleteEntry(t->pageFile, t->section, number, &deletion, &error)) {
+        writeFailed(error);
+        return;
     }
-    if (count > number)
-        for (const char *suffix : MoveOrder)
-            if (!remove(t->pageFile, t->section, numberedKey(count, suffix)))
-                return;
-    // A count below the entry's number does not list it: the entries it lists stay.
-    if (number <= count || count <= 0) {
-        const int left = t->pageFile.readInteger(t->section, CountKey, 1);
-        if (left == 0)
-            host_.showMessage(MessageKind::Always, QStringLiteral("Эта вкладка уже пуста!"));
-        else if (!write(t->pageFile, t->section, CountKey, QByteArray::number(left - 1)))
-            return;
-    }
+    if (deletion.alreadyEmpty)
+        host_.showMessage(MessageKind::Always, QStringLiteral("Эта вкладка уже пуста!"));
     hideDeletedRow(*t, number);
     item("N14")->setChecked(true);
     host_.showMessage(MessageKind::Always,
@@ -355,9 +295,7 @@ void CatalogueEditor::hideDeletedRow(const Target &t, int number)
 // lower: their numbers follow, so the commands keep acting on the entry each row shows.
 void CatalogueEditor::renumberRowsAfter(const Target &t, int number)
 {
-    const QByteArray wanted =
-        cp1251::foldCase(t.pageFile.path()) + '\0' + cp1251::foldCase(t.section);
-    const ProfileFile index(indexPath(host_.programFolder()));
+    const QByteArray wanted = cp1251::foldCase(t.pageFile) + '\0' + cp1251::foldCase(t.section);
     QHash<QPair<int, int>, QByteArray> sections;
     for (const QPointer<QObject> &component : host_.components()) {
         QObject *box = component.data();
@@ -375,13 +313,14 @@ void CatalogueEditor::renumberRowsAfter(const Target &t, int number)
         const QPair<int, int> where(page, subTab);
         auto it = sections.find(where);
         if (it == sections.end()) {
-            const ProfileFile pageFile(
-                pageFilePath(host_.programFolder(),
-                             index.readString(GlobalPagesSection, numberedKey(page, FileSuffix),
-                                              DefaultPageFile)));
-            it = sections.insert(where, cp1251::foldCase(pageFile.path()) + '\0' +
-                                            cp1251::foldCase(pageFile.readString(
-                                                PagesSection, numberedKey(subTab), Absent)));
+            const PageFileRef ref =
+                CataloguePages::pageFile(host_.programFolder(), page, DefaultPageFile);
+            const std::optional<QByteArray> section =
+                ref.ok() ? PageFile::read(ref.path).subTab(subTab) : std::nullopt;
+            // A row whose page file or sub-tab is gone is none of the section's rows.
+            it = sections.insert(where, section ? cp1251::foldCase(ref.path) + '\0' +
+                                                      cp1251::foldCase(*section)
+                                                : QByteArray());
         }
         if (*it == wanted)
             dataslot::setTag(box, dataslot::tag(box) - 1);
@@ -392,7 +331,7 @@ void CatalogueEditor::renumberRowsAfter(const Target &t, int number)
 
 void CatalogueEditor::N18Click()
 {
-    ProfileFile index(indexPath(host_.programFolder()));
+    const ProfileFile index(indexPath(host_.programFolder()));
     const int count = index.readInteger(GlobalPagesSection, CountKey, 0);
     if (count > CatalogueReader::MaxCount) {
         host_.showMessage(MessageKind::Always,
@@ -442,15 +381,15 @@ void CatalogueEditor::N18Click()
     }
     if (!accepted)
         return;
-    for (int p = 1; p <= count; ++p) {
-        if (!write(index, GlobalPagesSection, numberedKey(p, EnabledSuffix),
-                   on[p - 1] ? TrueText : "false"))
-            return;
-        // The rows of the pages after it get other running numbers at the next start: positions
-        // saved under the old names would land on other rows.
-        if (on[p - 1] != wasOn[p - 1])
-            item("N14")->setChecked(true);
+    QString error;
+    if (!CatalogueEdit::setPagesEnabled(index.path(), on, &error)) {
+        writeFailed(error);
+        return;
     }
+    // The rows of the pages after a switched one get other running numbers at the next start:
+    // positions saved under the old names would land on other rows.
+    if (on != wasOn)
+        item("N14")->setChecked(true);
     host_.showMessage(MessageKind::Information,
                       QStringLiteral("Для отображения новых\\скрытия старых вкладок необходимо "
                                      "перезагрузить программу!"));
@@ -460,172 +399,32 @@ void CatalogueEditor::N18Click()
 
 void CatalogueEditor::attachDragHandlers()
 {
-    for (const QPointer<QObject> &component : host_.components()) {
-        if (auto *tabs = qobject_cast<QTabWidget *>(component.data())) {
-            tabs->tabBar()->installEventFilter(this);
-        } else if (auto *label = qobject_cast<QLabel *>(component.data())) {
-            if (!RowNames::boxOf(label->objectName(), Part::Caption).isEmpty())
-                label->installEventFilter(this);
-        }
-    }
-}
-
-void CatalogueEditor::fitSubTab(QWidget *sheet, std::initializer_list<const QWidget *> row)
-{
-    constexpr int Margin = 8; // right of and below the last control, as the builder leaves it
-    QSize size = sheet->minimumSize();
-    for (const QWidget *w : row)
-        size = size.expandedTo(
-            QSize(w->geometry().right() + 1 + Margin, w->geometry().bottom() + 1 + Margin));
-    if (size != sheet->minimumSize())
-        sheet->setMinimumSize(size);
+    drag_.attachDragHandlers();
 }
 
 void CatalogueEditor::fitSubTabsToRows()
 {
-    for (const QPointer<QObject> &component : host_.components()) {
-        auto *label = qobject_cast<QLabel *>(component.data());
-        const QString boxName =
-            label ? RowNames::boxOf(label->objectName(), Part::Caption) : QString();
-        if (boxName.isEmpty())
-            continue;
-        const auto *box = host_.find<QWidget>(boxName);
-        const auto *apply = host_.find<QWidget>(RowNames::sibling(boxName, Part::Apply));
-        if (box && apply)
-            fitSubTab(label->parentWidget(), {box, apply});
-    }
+    drag_.fitSubTabsToRows();
 }
 
 void CatalogueEditor::PageControl1MouseDown(QTabWidget *tabs, const QPoint &pos)
 {
-    pressedTabs_ = tabs;
-    pressedAt_ = tabs->mapToGlobal(pos);
+    drag_.PageControl1MouseDown(tabs, pos);
 }
 
-void CatalogueEditor::PageControl1DragOver(QTabWidget *tabs, QObject *, const QPoint &pos,
+void CatalogueEditor::PageControl1DragOver(QTabWidget *tabs, QObject *source, const QPoint &pos,
                                            bool *accept)
 {
-    *accept = true;
-    QTabBar *bar = tabs->tabBar();
-    const QPoint at = bar->mapFrom(tabs, pos);
-    for (int i = 0; i < bar->count(); ++i) {
-        if (!bar->tabRect(i).contains(at))
-            continue;
-        if (i != bar->currentIndex())
-            bar->moveTab(bar->currentIndex(), i); // the moved tab stays the active one
-        return;
-    }
+    drag_.PageControl1DragOver(tabs, source, pos, accept);
 }
 
-void CatalogueEditor::PageControl1DragDrop(QTabWidget *, QObject *, const QPoint &)
+void CatalogueEditor::PageControl1DragDrop(QTabWidget *tabs, QObject *source, const QPoint &pos)
 {
-    // The tab is where the last drag-over step put it.
+    drag_.PageControl1DragDrop(tabs, source, pos);
 }
 
 void CatalogueEditor::LabelDragOver(QWidget *sheet, QObject *source, const QPoint &pos,
                                     bool *accept)
 {
-    *accept = false;
-    auto *label = qobject_cast<QLabel *>(source);
-    if (!label || label->parentWidget() != sheet)
-        return;
-    const QString boxName = RowNames::boxOf(label->objectName(), Part::Caption);
-    auto *box = boxName.isEmpty() ? nullptr : host_.find<QWidget>(boxName);
-    auto *apply = box ? host_.find<QWidget>(RowNames::sibling(boxName, Part::Apply)) : nullptr;
-    if (!apply)
-        return;
-    *accept = true;
-    label->move(pos);
-    apply->move(pos.x() + host_.settings().memoWidth + 7, pos.y() + 16);
-    box->move(pos.x(), pos.y() + 16);
-    fitSubTab(sheet, {box, apply});
-    QString error;
-    const bool saved = host_.saveControlPlaces({label, apply, box}, &error);
-    // Said once per drag: the row still moves, but would not come back at its new place.
-    if (!saved && !saveFailureShown_) {
-        saveFailureShown_ = true;
-        host_.showMessage(MessageKind::Always,
-                          QStringLiteral("Новое место строки не сохранено.\n") + error);
-    }
-}
-
-bool CatalogueEditor::eventFilter(QObject *watched, QEvent *event)
-{
-    const QEvent::Type type = event->type();
-    if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove &&
-        type != QEvent::MouseButtonRelease)
-        return false;
-    const auto *mouse = static_cast<QMouseEvent *>(event);
-    const QPoint global = mouse->globalPosition().toPoint();
-    if (type == QEvent::MouseButtonPress) {
-        endDrag();
-        if (auto *bar = qobject_cast<QTabBar *>(watched)) {
-            if (auto *tabs = qobject_cast<QTabWidget *>(bar->parentWidget()))
-                PageControl1MouseDown(tabs, tabs->mapFromGlobal(global));
-            return false; // the press still makes the tab under it the active one
-        }
-        if (mouse->button() != Qt::LeftButton)
-            return false;
-        dragSource_ = watched; // a caption label drags at once
-        return true;
-    }
-    if (type == QEvent::MouseMove) {
-        if (!dragSource_ && pressedTabs_ && mouse->buttons() != Qt::NoButton &&
-            (global - pressedAt_).manhattanLength() >= DragThreshold)
-            dragSource_ = pressedTabs_.data();
-        if (!dragSource_)
-            return false;
-        dragTo(global, false);
-        return true;
-    }
-    const bool dragged = dragSource_;
-    if (dragged)
-        dragTo(global, true);
-    endDrag();
-    return dragged;
-}
-
-void CatalogueEditor::endDrag()
-{
-    pressedTabs_.clear();
-    dragSource_.clear();
-    saveFailureShown_ = false;
-}
-
-// What is under the pointer gets the drag: a tab strip, or the dragged row's own sub-tab (the
-// row's controls under the pointer count as their sub-tab).
-void CatalogueEditor::dragTo(const QPoint &globalPos, bool drop)
-{
-    QWidget *under = QApplication::widgetAt(globalPos);
-    if (!under)
-        return;
-    bool accept = false;
-    if (auto *label = qobject_cast<QLabel *>(dragSource_.data())) {
-        QWidget *sheet = label->parentWidget();
-        const QString boxName = RowNames::boxOf(label->objectName(), Part::Caption);
-        for (QWidget *w = under; w; w = w->parentWidget()) {
-            if (w == sheet) {
-                if (!drop)
-                    LabelDragOver(sheet, label, sheet->mapFromGlobal(globalPos), &accept);
-                return;
-            }
-            const QString name = w->objectName();
-            const bool ownControl =
-                w == label || name == boxName || name == RowNames::sibling(boxName, Part::Apply);
-            if (!ownControl && w->parentWidget() == sheet)
-                return; // another row's control: refused
-        }
-    }
-    for (QWidget *w = under; w; w = w->parentWidget()) {
-        if (auto *bar = qobject_cast<QTabBar *>(w)) {
-            if (auto *tabs = qobject_cast<QTabWidget *>(bar->parentWidget())) {
-                const QPoint pos = tabs->mapFromGlobal(globalPos);
-                if (drop)
-                    PageControl1DragDrop(tabs, dragSource_, pos);
-                else
-                    PageControl1DragOver(tabs, dragSource_, pos, &accept);
-            }
-            return;
-        }
-    }
+    drag_.LabelDragOver(sheet, source, pos, accept);
 }

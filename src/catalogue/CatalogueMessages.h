@@ -5,11 +5,14 @@
 // Messages about the catalogue, shown by the window code (the walk itself shows nothing).
 namespace CatalogueMessages {
 
-// The index has no page count, or does not exist. Shown at every message level.
+// The index has no page count, or does not exist. Shown at every message level, with the
+// reason on a second line.
 inline const QString OldFormat =
     QStringLiteral("Внимание! Старый формат больше не поддерживается!");
 // A page file without its list of sub-tabs, or missing. Message level 1 or 0.
 inline const QString PageFileError = QStringLiteral("Ошибка в файле настроек! (1)");
+// The index counts fewer than no pages. Shown at every message level, with the reason.
+inline const QString NoPages = QStringLiteral("Вкладки не построены.");
 // Any other failure while the pages are read and built. Message level 1 or 0.
 inline const QString WalkFailed = QStringLiteral("Ошибка в файле настроек Pages.ini! (2)");
 

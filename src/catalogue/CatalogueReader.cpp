@@ -1,9 +1,15 @@
 #include "catalogue/CatalogueReader.h"
 
+#include <QFileInfo>
+#include <QStringList>
+
 #include <utility>
 
 #include "catalogue/CatalogueFormat.h"
+#include "catalogue/CatalogueMessages.h"
 #include "catalogue/CatalogueVisitor.h"
+#include "catalogue/PageFile.h"
+#include "profile/DiskPath.h"
 #include "profile/ProfileCache.h"
 #include "profile/ProfileFile.h"
 #include "textcodec/Cp1251.h"
@@ -25,16 +31,98 @@ QString tooLarge(const QByteArray &path, const QByteArray &section, int count)
         .arg(CatalogueReader::MaxCount);
 }
 
-// Whether a key of an entry is missing from the page file. The first read (default "123456")
-// decides in most cases; only a value that reads as "123456" needs a second read to tell a
-// stored "123456" from a missing key.
-bool isMissing(const ProfileFile &file, const QByteArray &section, const QByteArray &key,
-               const QByteArray &asRead)
+// Why a file's count could not be read: "path: [section] Kol-vo - reason".
+QString whyNoCount(const QByteArray &path, const QByteArray &section, const CatalogueCount &count)
 {
-    return asRead == MissingEntryKey && file.readString(section, key, ApplyDefault) == ApplyDefault;
+    const QString where = resolveDiskPath(path) + QStringLiteral(": ");
+    if (count.state != CatalogueCount::State::Missing)
+        return where + count.describe(section) + '.';
+    const QFileInfo info(resolveDiskPath(path));
+    const QString key = QStringLiteral("[%1] Kol-vo - ").arg(cp1251::toUnicode(section));
+    if (!info.exists())
+        return where + key + QStringLiteral("нет файла.");
+    if (!info.isFile())
+        return where + key + QStringLiteral("не файл (папка или особый файл).");
+    return where + key + QStringLiteral("нет ключа.");
+}
+
+QString pageName(const CataloguePage &page)
+{
+    return QStringLiteral("%1 \"%2\" (%3.ini)")
+        .arg(page.number)
+        .arg(cp1251::toUnicode(page.caption), cp1251::toUnicode(page.fileName));
+}
+
+CatalogueEntry readEntry(const PageFile &pageFile, const CataloguePage &page,
+                         const CatalogueSubTab &subTab, int k)
+{
+    CatalogueEntry entry;
+    entry.page = page.number;
+    entry.subTab = subTab.number;
+    entry.number = k;
+    entry.subTabCaption = subTab.caption;
+    entry.trade = page.trade;
+    const PageFileEntry keys = pageFile.entry(subTab.caption, k);
+    entry.caption = keys.caption.value_or(MissingEntryKey);
+    entry.file = keys.file.value_or(MissingEntryKey);
+    entry.section = keys.section.value_or(MissingEntryKey);
+    entry.param = keys.param.value_or(MissingEntryKey);
+    entry.help = keys.help.value_or(MissingEntryKey);
+    // The apply button keeps "1" for a missing section or key.
+    entry.applySection = keys.section.value_or(ApplyDefault);
+    entry.applyParam = keys.param.value_or(ApplyDefault);
+    if (!keys.file)
+        entry.missingKeys << numberedKey(k, EntryFileSuffix);
+    if (!keys.section)
+        entry.missingKeys << numberedKey(k, SectionSuffix);
+    if (!keys.param)
+        entry.missingKeys << numberedKey(k, ParamSuffix);
+    if (!entry.trade)
+        entry.hasFull = keys.full;
+    return entry;
 }
 
 } // namespace
+
+// The messages of the walk about single pages and sub-tabs. A catalogue with thousands of faulty
+// pages would otherwise show thousands of messages in a row: the first few are shown, the rest
+// are counted and named in one message at the end of the walk.
+class CatalogueReader::Notices
+{
+public:
+    explicit Notices(CatalogueVisitor &visitor) : visitor_(visitor) {}
+    Notices(const Notices &) = delete;
+    Notices &operator=(const Notices &) = delete;
+
+    // name: where the fault is, for the closing list.
+    void fault(const QString &text, const QString &name)
+    {
+        if (++faults_ <= CatalogueReader::ShownFaults) {
+            visitor_.notice(MessageKind::Error, text);
+            return;
+        }
+        if (names_.size() < CatalogueReader::NamedFaults)
+            names_.append(name);
+    }
+
+    void finish()
+    {
+        const int rest = faults_ - CatalogueReader::ShownFaults;
+        if (rest <= 0)
+            return;
+        QString text =
+            QStringLiteral("Ещё ошибок в файлах настроек: %1. Первые из них:\n").arg(rest);
+        text += names_.join(QLatin1Char('\n'));
+        if (rest > names_.size())
+            text += QStringLiteral("\n...");
+        visitor_.notice(MessageKind::Error, text);
+    }
+
+private:
+    CatalogueVisitor &visitor_;
+    int faults_ = 0;
+    QStringList names_;
+};
 
 CatalogueReader::CatalogueReader(QByteArray programFolder)
     : programFolder_(std::move(programFolder))
@@ -44,11 +132,32 @@ CatalogueReader::CatalogueReader(QByteArray programFolder)
 CatalogueResult CatalogueReader::walk(CatalogueVisitor &visitor) const
 {
     const ProfileCache::WalkScope walkScope; // the visitor's lookups included
+    Notices notices(visitor);
+    const CatalogueResult result = walkPages(visitor, notices);
+    notices.finish();
+    return result;
+}
+
+CatalogueResult CatalogueReader::walkPages(CatalogueVisitor &visitor, Notices &notices) const
+{
     const ProfileFile index(indexPath(programFolder_));
-    const int pageCount = index.readInteger(GlobalPagesSection, CountKey, MissingCount);
-    if (pageCount == MissingCount) {
+    const CatalogueCount pages = PageFile::read(index.path()).count(GlobalPagesSection);
+    if (!pages.isNumber()) {
+        // Without a page count there is nothing to build: the old format, or a count that is
+        // not one. The second line says which.
+        visitor.notice(MessageKind::Always,
+                       CatalogueMessages::OldFormat + QLatin1Char('\n') +
+                           whyNoCount(index.path(), GlobalPagesSection, pages));
         visitor.oldFormat();
         return {CatalogueResult::OldFormat, {}};
+    }
+    const int pageCount = pages.value;
+    if (pageCount < 0) {
+        visitor.notice(MessageKind::Always, CatalogueMessages::NoPages + QLatin1Char('\n') +
+                                                cp1251::toUnicode(index.path()) +
+                                                QStringLiteral(": ") +
+                                                pages.describe(GlobalPagesSection) + '.');
+        return {CatalogueResult::Completed, {}};
     }
     if (pageCount > MaxCount)
         return failed(tooLarge(index.path(), GlobalPagesSection, pageCount));
@@ -58,16 +167,14 @@ CatalogueResult CatalogueReader::walk(CatalogueVisitor &visitor) const
     int totalEntries = 0;
 
     for (int p = 1; p <= pageCount; ++p) {
-        CataloguePage page;
-        page.number = p;
-        page.fileName =
-            index.readString(GlobalPagesSection, numberedKey(p, FileSuffix), DefaultPageFile);
-        page.filePath = pageFilePath(programFolder_, page.fileName);
-        const ProfileFile pageFile(page.filePath);
         if (index.readString(GlobalPagesSection, numberedKey(p, EnabledSuffix), "false") !=
             TrueText)
             continue;
-
+        CataloguePage page;
+        page.number = p;
+        const PageFileRef ref = CataloguePages::pageFile(programFolder_, index, p, DefaultPageFile);
+        page.fileName = ref.name;
+        page.filePath = ref.path;
         page.caption = index.readString(GlobalPagesSection, numberedKey(p), QByteArray());
         page.trade =
             index.readString(GlobalPagesSection, numberedKey(p, TradeSuffix), "false") == TrueText;
@@ -76,12 +183,22 @@ CatalogueResult CatalogueReader::walk(CatalogueVisitor &visitor) const
         if (!visitor.beginPage(page))
             return failed(stopped);
 
-        const int subTabCount = pageFile.readInteger(PagesSection, CountKey, MissingCount);
-        if (subTabCount == MissingCount) {
+        const PageFile pageFile = PageFile::read(page.filePath);
+        const CatalogueCount subTabs = pageFile.subTabCount();
+        if (!ref.ok() || !subTabs.isNumber()) {
+            notices.fault(
+                CatalogueMessages::PageFileError + QLatin1Char('\n') +
+                    (ref.ok() ? whyNoCount(page.filePath, PagesSection, subTabs) : ref.refusal),
+                pageName(page));
             if (!visitor.pageFileError(page) || !visitor.endPage(page))
                 return failed(stopped);
             continue;
         }
+        const int subTabCount = subTabs.value;
+        if (subTabCount < 0)
+            notices.fault(cp1251::toUnicode(page.filePath) + QStringLiteral(": ") +
+                              subTabs.describe(PagesSection) + QStringLiteral(": вкладок нет."),
+                          pageName(page));
         if (subTabCount > MaxCount)
             return failed(tooLarge(page.filePath, PagesSection, subTabCount));
         if (subTabCount > 0 && totalSubTabs + subTabCount > MaxTotalSubTabs)
@@ -92,10 +209,16 @@ CatalogueResult CatalogueReader::walk(CatalogueVisitor &visitor) const
             CatalogueSubTab subTab;
             subTab.page = p;
             subTab.number = j;
-            subTab.caption = pageFile.readString(PagesSection, numberedKey(j), QByteArray());
+            subTab.caption = pageFile.subTab(j).value_or(QByteArray());
             const QByteArray &s = subTab.caption;
-            const int entryCount = pageFile.readInteger(s, CountKey, 0);
-            subTab.image = pageFile.readString(s, ImageKey, QByteArray());
+            const CatalogueCount entries = pageFile.count(s);
+            subTab.image = pageFile.text(s, ImageKey).value_or(QByteArray());
+            // A count that is no number or below 0 lists no entries, and says so.
+            if (!entries.problem().isEmpty())
+                notices.fault(cp1251::toUnicode(page.filePath) + QStringLiteral(": ") +
+                                  entries.describe(s) + QStringLiteral(": параметров нет."),
+                              QStringLiteral("%1 [%2]").arg(pageName(page), cp1251::toUnicode(s)));
+            const int entryCount = entries.isNumber() ? entries.value : 0;
             if (entryCount > MaxCount)
                 return failed(tooLarge(page.filePath, s, entryCount));
             if (entryCount > 0 && totalEntries + entryCount > MaxTotalEntries)
@@ -107,36 +230,7 @@ CatalogueResult CatalogueReader::walk(CatalogueVisitor &visitor) const
                 return failed(stopped);
 
             for (int k = 1; k <= subTab.entryCount; ++k) {
-                CatalogueEntry entry;
-                entry.page = p;
-                entry.subTab = j;
-                entry.number = k;
-                entry.subTabCaption = s;
-                entry.trade = page.trade;
-                entry.caption =
-                    pageFile.readString(s, numberedKey(k, CaptionSuffix), MissingEntryKey);
-                const QByteArray fileKey = numberedKey(k, EntryFileSuffix);
-                const QByteArray sectionKey = numberedKey(k, SectionSuffix);
-                const QByteArray paramKey = numberedKey(k, ParamSuffix);
-                entry.file = pageFile.readString(s, fileKey, MissingEntryKey);
-                entry.section = pageFile.readString(s, sectionKey, MissingEntryKey);
-                entry.param = pageFile.readString(s, paramKey, MissingEntryKey);
-                entry.help = pageFile.readString(s, numberedKey(k, HelpSuffix), MissingEntryKey);
-                const bool noSection = isMissing(pageFile, s, sectionKey, entry.section);
-                const bool noParam = isMissing(pageFile, s, paramKey, entry.param);
-                // The apply button keeps "1" for a missing section or key.
-                entry.applySection = noSection ? QByteArray(ApplyDefault) : entry.section;
-                entry.applyParam = noParam ? QByteArray(ApplyDefault) : entry.param;
-                if (isMissing(pageFile, s, fileKey, entry.file))
-                    entry.missingKeys << fileKey;
-                if (noSection)
-                    entry.missingKeys << sectionKey;
-                if (noParam)
-                    entry.missingKeys << paramKey;
-                if (!entry.trade)
-                    entry.hasFull = pageFile.readString(s, numberedKey(k, FullSuffix),
-                                                        MissingFull) != MissingFull;
-                if (!visitor.entry(entry))
+                if (!visitor.entry(readEntry(pageFile, page, subTab, k)))
                     return failed(stopped);
             }
         }

@@ -18,8 +18,9 @@ struct CatalogueResult
 };
 
 // Walks the catalogue index and the page files of the switched-on pages in catalogue order,
-// with the defaults for missing keys, and reports each page, sub-tab and entry to a visitor.
-// Pages.ini is read through one profile handle, each page file through one handle per page.
+// with the defaults for missing keys, and reports each page, sub-tab and entry to a visitor,
+// with a message (CatalogueVisitor::notice) for each fault it meets. Pages.ini is read through
+// one profile handle, each page file as one PageFile.
 // The walk is one ProfileCache::WalkScope: each file, the game files the visitor looks up
 // included, is checked for changes once per walk.
 //
@@ -37,7 +38,14 @@ public:
     static constexpr int MaxCount = 10000;        // pages, sub-tabs or entries in one count
     static constexpr int MaxTotalSubTabs = 20000; // sub-tabs of all pages together
     static constexpr int MaxTotalEntries = 20000; // entries of all sub-tabs together
+    // Faults of single pages and sub-tabs shown one by one; the rest are counted in one closing
+    // message, which names the first NamedFaults of them.
+    static constexpr int ShownFaults = 3;
+    static constexpr int NamedFaults = 10;
 
 private:
+    class Notices;
+    CatalogueResult walkPages(CatalogueVisitor &visitor, Notices &notices) const;
+
     QByteArray programFolder_;
 };

@@ -2,6 +2,9 @@
 
 #include <QByteArray>
 #include <QByteArrayList>
+#include <QString>
+
+#include "settings/MessageLevel.h"
 
 // What the catalogue walk reports, in catalogue order. Numbers count from 1; a page's number
 // counts the switched-off pages before it, so it always equals its number in Pages.ini.
@@ -58,12 +61,19 @@ class CatalogueVisitor
 public:
     virtual ~CatalogueVisitor() = default;
 
-    // The index has no page count (or does not exist); nothing else follows.
+    // A message for the user about the catalogue (its text names the file, the key and the
+    // reason; kind: the message levels that show it). The walk goes on unless it says so.
+    virtual void notice(MessageKind kind, const QString &text)
+    {
+        (void)kind;
+        (void)text;
+    }
+    // The index has no usable page count (or is no file); nothing else follows.
     virtual void oldFormat() {}
     // A switched-on page, before its page file's sub-tabs are read.
     virtual bool beginPage(const CataloguePage &page) = 0;
-    // The page file has no sub-tab count (or does not exist); the page's own tab stays and
-    // endPage follows without sub-tabs.
+    // The page file has no usable sub-tab count (or does not exist, or its name is refused);
+    // the page's own tab stays and endPage follows without sub-tabs.
     virtual bool pageFileError(const CataloguePage &page)
     {
         (void)page;

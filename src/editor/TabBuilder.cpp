@@ -9,7 +9,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "catalogue/CatalogueMessages.h"
+#include "catalogue/RowGeometry.h"
 #include "editor/CaptionLabel.h"
 #include "editor/RowEditor.h"
 #include "editor/ValueBox.h"
@@ -23,11 +23,9 @@
 
 using RowNames::Part;
 
+using RowGeometry::Margin; // right of and below the last control of a sub-tab
+
 namespace {
-constexpr int ValueBoxHeight = 21;
-constexpr int ApplyButtonSize = 21;
-constexpr int CheckBoxHeight = 17;
-constexpr int Margin = 8;     // right of and below the last control of a sub-tab
 constexpr int CaptionGap = 4; // between a caption and the next column's
 } // namespace
 
@@ -80,9 +78,9 @@ bool TabBuilder::endPage(const CataloguePage &)
     return true;
 }
 
-void TabBuilder::oldFormat()
+void TabBuilder::notice(MessageKind kind, const QString &text)
 {
-    host_.showMessage(MessageKind::Always, CatalogueMessages::OldFormat);
+    host_.showMessage(kind, text);
 }
 
 bool TabBuilder::beginPage(const CataloguePage &page)
@@ -97,15 +95,6 @@ bool TabBuilder::beginPage(const CataloguePage &page)
     host_.addComponent(innerTabs_);
     pageFilePath_ = page.filePath;
     finishSubTab();
-    return true;
-}
-
-bool TabBuilder::pageFileError(const CataloguePage &page)
-{
-    host_.showMessage(MessageKind::Error,
-                      CatalogueMessages::PageFileError + QLatin1Char('\n') +
-                          resolveDiskPath(page.filePath) +
-                          QStringLiteral(": нет файла или ключа Kol-vo в разделе [Pages]"));
     return true;
 }
 
@@ -193,7 +182,7 @@ ValueBox *TabBuilder::createValueBox(const QString &name, const Slot &slot,
                                      const ParameterLookup::RowValue &value)
 {
     auto *box = create<ValueBox>(name);
-    box->setGeometry(slot.x + 8, slot.y + 24, host_.settings().memoWidth, ValueBoxHeight);
+    box->setGeometry(RowGeometry::inSlot(slot.x, slot.y, host_.settings().memoWidth).valueBox);
     box->setText(cp1251::toUnicode(value.text));
     box->setEnabled(value.enabled);
     box->setAbsent(!value.present);
@@ -210,8 +199,7 @@ QPushButton *TabBuilder::createApplyButton(const QString &name, const Slot &slot
 {
     auto *apply = create<QPushButton>(name);
     apply->setText(QStringLiteral("!!!"));
-    apply->setGeometry(slot.x + host_.settings().memoWidth + 15, slot.y + 24, ApplyButtonSize,
-                       ApplyButtonSize);
+    apply->setGeometry(RowGeometry::inSlot(slot.x, slot.y, host_.settings().memoWidth).applyButton);
     apply->setEnabled(false);
     dataslot::setTag(apply, entry.page);
     dataslot::setHint(apply, entry.applySection);
@@ -228,9 +216,10 @@ void TabBuilder::buildOrdinaryRow(const CatalogueEntry &entry)
 
     auto *caption = create<CaptionLabel>(RowNames::sibling(base, Part::Caption));
     caption->setText(cp1251::toUnicode(entry.caption));
-    caption->move(slot.x + 8, slot.y + 8);
+    caption->move(RowGeometry::inSlot(slot.x, slot.y, host_.settings().memoWidth).caption);
     // As wide as its column at most, so it does not run into the next column's captions.
-    caption->setMaximumTextWidth(qMax(host_.settings().leftAdd - CaptionGap, ApplyButtonSize));
+    caption->setMaximumTextWidth(
+        qMax(host_.settings().leftAdd - CaptionGap, RowGeometry::ApplyButtonSize));
     dataslot::setTag(caption, entry.subTab);
 
     const ParameterLookup::RowValue value =
@@ -264,11 +253,10 @@ void TabBuilder::buildTradeRow(const CatalogueEntry &entry)
 {
     const QString base = RowNames::tradeBox(rowCount_);
     const Slot slot = takeRowSlot();
-    const int memoWidth = host_.settings().memoWidth;
 
     auto *check = create<QCheckBox>(RowNames::sibling(base, Part::TradeCheck));
     check->setText(cp1251::toUnicode(entry.caption));
-    check->setGeometry(slot.x + 8, slot.y + 8, memoWidth + 36, CheckBoxHeight);
+    check->setGeometry(RowGeometry::inSlot(slot.x, slot.y, host_.settings().memoWidth).checkBox);
     dataslot::setTag(check, entry.subTab);
     const ParameterLookup::RowValue value =
         ParameterLookup::rowValueFor(true, false, lookUp(entry));

@@ -30,9 +30,8 @@ public:
     // Rows built so far: the running number of the next row.
     int rowCount() const { return rowCount_; }
 
-    void oldFormat() override;
+    void notice(MessageKind kind, const QString &text) override;
     bool beginPage(const CataloguePage &page) override;
-    bool pageFileError(const CataloguePage &page) override;
     bool beginSubTab(const CatalogueSubTab &subTab) override;
     bool entry(const CatalogueEntry &entry) override;
     bool endPage(const CataloguePage &page) override;

@@ -342,6 +342,32 @@ qsizetype IniDocument::findKeyLine(QByteArrayView section, QByteArrayView key) c
     }
 }
 
+std::vector<IniDocument::KeyLine> IniDocument::keyLines(QByteArrayView section) const
+{
+    std::vector<KeyLine> lines;
+    const int s = findSection(section);
+    if (s < 0)
+        return lines;
+    const Section &sec = sections_[static_cast<std::size_t>(s)];
+    if (sec.lastKeyStart == None)
+        return lines;
+    const char *data = bytes_.constData();
+    const qsizetype end = nextLineAt(sec.lastKeyStart);
+    // The section's lines hold no header: a header would have begun another section.
+    for (qsizetype pos = sec.headerStart == None ? 0 : nextLineAt(sec.headerStart); pos < end;
+         pos = nextLineAt(pos)) {
+        const qsizetype lineEnd = lineEndAt(pos);
+        qsizetype p = pos;
+        while (p < lineEnd && isBlank(data[p]))
+            ++p;
+        if (p == lineEnd || data[p] == ';' ||
+            !std::memchr(data + p, '=', static_cast<std::size_t>(lineEnd - p)))
+            continue;
+        lines.push_back(KeyLine{pos, keyNameAt(pos)});
+    }
+    return lines;
+}
+
 std::optional<QByteArrayView> IniDocument::value(QByteArrayView section, QByteArrayView key) const
 {
     const qsizetype line = findKeyLine(section, key);

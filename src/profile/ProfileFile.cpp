@@ -118,6 +118,11 @@ bool ProfileFile::deleteKey(const QByteArray &section, const QByteArray &key, QS
                   error);
 }
 
+bool ProfileFile::edit(const std::function<bool(IniDocument &)> &edit, QString *error)
+{
+    return modify(edit, false, error);
+}
+
 void ProfileFile::clearCache()
 {
     ProfileCache::instance().clear();

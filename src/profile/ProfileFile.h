@@ -54,6 +54,13 @@ public:
     // A missing key or file is no error and changes nothing.
     bool deleteKey(const QByteArray &section, const QByteArray &key, QString *error = nullptr);
 
+    // Several line edits in one go: edit gets the file's content, changes it in memory (through
+    // IniDocument's edits) and returns whether it changed anything; a change is saved once,
+    // atomically, so the file holds either all edits or none. A missing file starts empty. The
+    // caller checks its entries (IniDocument::checkEntry) before. Nothing changed: nothing is
+    // written, and the call succeeds.
+    bool edit(const std::function<bool(IniDocument &)> &edit, QString *error = nullptr);
+
     // The integer rule of readInteger on a text; false when it is not a number.
     static bool parseInteger(QByteArrayView text, int *value);
 

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "catalogue/CatalogueFormat.h"
+#include "catalogue/PageFile.h"
 #include "gamefiles/GamePath.h"
 #include "gamefiles/ParameterLookup.h"
 #include "gamefiles/ValueDivision.h"
@@ -21,37 +22,14 @@ using namespace CatalogueFormat;
 
 namespace {
 
-// Reads of one parsed file, with the rules of ProfileFile's reads.
-class Reader
+// Reads of one parsed game file, with the rules of ProfileFile's reads.
+QByteArray text(const IniDocument &document, const QByteArray &section, const QByteArray &key,
+                const QByteArray &defaultValue)
 {
-public:
-    explicit Reader(const IniDocument &document) : document_(document) {}
-
-    bool has(const QByteArray &section, const QByteArray &key) const
-    {
-        return document_.value(section, key).has_value();
-    }
-    std::optional<QByteArray> find(const QByteArray &section, const QByteArray &key) const
-    {
-        if (const auto value = document_.value(section, key))
-            return value->toByteArray();
-        return std::nullopt;
-    }
-    QByteArray text(const QByteArray &section, const QByteArray &key,
-                    const QByteArray &defaultValue) const
-    {
-        return find(section, key).value_or(defaultValue);
-    }
-    int integer(const QByteArray &section, const QByteArray &key, int defaultValue) const
-    {
-        int number;
-        const auto value = document_.value(section, key);
-        return value && ProfileFile::parseInteger(*value, &number) ? number : defaultValue;
-    }
-
-private:
-    const IniDocument &document_;
-};
+    if (const auto value = document.value(section, key))
+        return value->toByteArray();
+    return defaultValue;
+}
 
 QString tooLarge(const QByteArray &path, const QByteArray &section, int count)
 {
@@ -61,45 +39,33 @@ QString tooLarge(const QByteArray &path, const QByteArray &section, int count)
         .arg(TableLayout::MaxCount);
 }
 
-// The keys of entry k, the same in every sub-tab section.
-struct EntryKeys
+TableEntry readEntry(const PageFile &page, const QByteArray &section, const EntryKeyNames &names)
 {
-    QByteArray caption, file, section, param, full;
-
-    explicit EntryKeys(int k)
-        : caption(numberedKey(k, CaptionSuffix)), file(numberedKey(k, EntryFileSuffix)),
-          section(numberedKey(k, SectionSuffix)), param(numberedKey(k, ParamSuffix)),
-          full(numberedKey(k, FullSuffix))
-    {
-    }
-};
-
-TableEntry readEntry(const Reader &page, const QByteArray &section, const EntryKeys &keys)
-{
+    const PageFileEntry keys = page.entry(section, names);
     TableEntry entry;
-    entry.full = page.has(section, keys.full);
+    entry.full = keys.full;
     struct Key
     {
+        const std::optional<QByteArray> &read;
         const QByteArray &name;
         QByteArray &value;
         const char *missing;
     };
-    for (const Key &key : {Key{keys.file, entry.file, TableText::MissingFile},
-                           Key{keys.section, entry.section, TableText::MissingSection},
-                           Key{keys.param, entry.param, TableText::MissingParam}}) {
-        std::optional<QByteArray> value = page.find(section, key.name);
-        if (!value) {
+    for (const Key &key :
+         {Key{keys.file, names.file, entry.file, TableText::MissingFile},
+          Key{keys.section, names.section, entry.section, TableText::MissingSection},
+          Key{keys.param, names.param, entry.param, TableText::MissingParam}}) {
+        if (!key.read)
             entry.missingKeys << key.name;
-            value = key.missing;
-        }
-        key.value = std::move(*value);
+        key.value = key.read.value_or(key.missing);
     }
     return entry;
 }
 
-void readLayout(const Reader &page, TableLayout &layout)
+void readLayout(const PageFile &page, TableLayout &layout)
 {
-    layout.subTabs = qMax(page.integer(PagesSection, CountKey, 0), 0);
+    const CatalogueCount subTabs = page.subTabCount();
+    layout.subTabs = subTabs.isNumber() ? qMax(subTabs.value, 0) : 0;
     if (layout.subTabs > TableLayout::MaxCount) {
         layout.status = TableLayout::Status::TooLarge;
         layout.reason = tooLarge(layout.pageFilePath, PagesSection, layout.subTabs);
@@ -107,8 +73,9 @@ void readLayout(const Reader &page, TableLayout &layout)
     }
     if (layout.subTabs == 0)
         return;
-    const QByteArray firstSection = page.text(PagesSection, numberedKey(1), QByteArray());
-    layout.entries = qMax(page.integer(firstSection, CountKey, 0), 0);
+    const QByteArray firstSection = page.subTab(1).value_or(QByteArray());
+    const CatalogueCount entries = page.count(firstSection);
+    layout.entries = entries.isNumber() ? qMax(entries.value, 0) : 0;
     if (layout.entries > TableLayout::MaxCount) {
         layout.status = TableLayout::Status::TooLarge;
         layout.reason = tooLarge(layout.pageFilePath, firstSection, layout.entries);
@@ -123,26 +90,25 @@ void readLayout(const Reader &page, TableLayout &layout)
                             .arg(TableLayout::MaxCells);
         return;
     }
-    std::vector<EntryKeys> keys;
-    keys.reserve(layout.entries);
+    std::vector<EntryKeyNames> names;
+    names.reserve(layout.entries);
     for (int k = 1; k <= layout.entries; ++k)
-        keys.emplace_back(k);
+        names.emplace_back(k);
     layout.rows.reserve(layout.subTabs);
     for (int j = 1; j <= layout.subTabs; ++j) {
         TableRow row;
-        const QByteArray key = numberedKey(j);
-        const std::optional<QByteArray> section = page.find(PagesSection, key);
+        const std::optional<QByteArray> section = page.subTab(j);
         row.hasSection = section.has_value();
         row.section = section.value_or(QByteArray());
         row.label = section.value_or(TableText::MissingLabel);
         row.entries.reserve(layout.entries);
-        for (const EntryKeys &entryKeys : keys)
-            row.entries.append(readEntry(page, row.section, entryKeys));
+        for (const EntryKeyNames &keys : names)
+            row.entries.append(readEntry(page, row.section, keys));
         layout.rows.append(std::move(row));
     }
-    for (const EntryKeys &entryKeys : keys)
-        layout.headers.append(
-            page.text(layout.rows.last().section, entryKeys.caption, TableText::MissingCaption));
+    for (const EntryKeyNames &keys : names)
+        layout.headers.append(page.text(layout.rows.last().section, keys.caption)
+                                  .value_or(TableText::MissingCaption));
 }
 
 } // namespace
@@ -151,8 +117,7 @@ TableLayout TableLayout::read(const QByteArray &pageFilePath)
 {
     TableLayout layout;
     layout.pageFilePath = pageFilePath;
-    ProfileCache::instance().withDocument(
-        pageFilePath, [&](const IniDocument &document) { readLayout(Reader(document), layout); });
+    readLayout(PageFile::read(pageFilePath), layout);
     return layout;
 }
 
@@ -170,10 +135,7 @@ bool TablePage::isTableCapable(int page) const
 
 QByteArray TablePage::pageFilePath(int page) const
 {
-    const ProfileFile index(indexPath(programFolder_));
-    return CatalogueFormat::pageFilePath(
-        programFolder_, index.readString(GlobalPagesSection, numberedKey(page, FileSuffix),
-                                         TableText::MissingPageFile));
+    return CataloguePages::pageFile(programFolder_, page, TableText::MissingPageFile).path;
 }
 
 TableLayout TablePage::fill(int page, GridCellStore &values, GridCellStore &remainders) const
@@ -234,11 +196,10 @@ TableLayout TablePage::fill(int page, GridCellStore &values, GridCellStore &rema
         }
         const QByteArray path = ParameterLookup::gameFilePath(gamedataFolder_, it.key());
         ProfileCache::instance().withDocument(path, [&](const IniDocument &document) {
-            const Reader file(document);
             for (const Cell &cell : it.value()) {
                 const TableEntry &entry = layout.rows[cell.row - 1].entries[cell.column - 1];
                 setValue(cell.column, cell.row,
-                         file.text(entry.section, entry.param, TableText::Missing));
+                         text(document, entry.section, entry.param, TableText::Missing));
             }
         });
     }

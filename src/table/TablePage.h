@@ -64,7 +64,8 @@ struct TableLayout
     Status status = Status::Read;
     QString reason; // for TooLarge
 
-    // Reads the page file once; every missing key takes its stand-in.
+    // Reads the page file once (through PageFile, as every reader of the catalogue); every missing
+    // key takes its stand-in. An empty path (no page file) gives an empty layout.
     static TableLayout read(const QByteArray &pageFilePath);
 
     static constexpr int MaxCount = 10000;  // rows or columns
@@ -79,7 +80,8 @@ public:
 
     // Whether the catalogue marks page p as table-capable ("<p>_Tabl" in Pages.ini).
     bool isTableCapable(int page) const;
-    // The page file of page p ("<p>_file" in Pages.ini; a page without it has none).
+    // The page file of page p ("<p>_file" in Pages.ini; a page without it has none). Empty when
+    // the catalogue names a file outside its folder: the table then has no rows.
     QByteArray pageFilePath(int page) const;
 
     // Fills the value grid and the remainder grid for page p: "Имя" in (0, 0), the sub-tab

@@ -6,6 +6,14 @@
 #include <QElapsedTimer>
 #include <QStringList>
 
+#include <QDir>
+#include <QFile>
+
+#include <functional>
+
+#include <sys/stat.h>
+
+#include "catalogue/CatalogueMessages.h"
 #include "catalogue/CatalogueReader.h"
 #include "catalogue/CatalogueVisitor.h"
 #include "support/TempDir.h"
@@ -31,6 +39,11 @@ class Recorder : public CatalogueVisitor
 {
 public:
     void oldFormat() override { trace << QStringLiteral("old format"); }
+    void notice(MessageKind kind, const QString &text) override
+    {
+        notices << text;
+        kinds << kind;
+    }
     bool beginPage(const CataloguePage &page) override
     {
         trace << QStringLiteral("page %1 '%2' %3 %4%5%6")
@@ -78,6 +91,8 @@ public:
     }
 
     QStringList trace;
+    QStringList notices;
+    QList<MessageKind> kinds;
     int entries = 0;
     bool detailed = true;
     int stopAfter = -1; // stop when the visitor has been called this many times
@@ -377,4 +392,136 @@ TEST_F(CatalogueReaderTest, EntriesWithoutFileSectionOrKeyAreNotWritable)
     EXPECT_EQ(entries.list.at(6).file, "123456");
     EXPECT_EQ(entries.list.at(6).applySection, "1");
     EXPECT_EQ(entries.list.at(4).applySection, "123456");
+}
+
+TEST_F(CatalogueReaderTest, AnIndexWithoutAUsablePageCountSaysWhy)
+{
+    struct Case
+    {
+        const char *name;
+        std::function<void(const TempDir &)> make; // the index
+        CatalogueResult::Status status;
+        QString firstLine;
+        QString reason;
+    };
+    const auto text = [](const QByteArray &bytes) {
+        return [bytes](const TempDir &d) {
+            d.write("Setting/Pages.ini", "[Global Pages]\r\n" + bytes);
+        };
+    };
+    const QString oldFormat = CatalogueMessages::OldFormat;
+    const Case cases[] = {
+        {"no index", [](const TempDir &) {}, CatalogueResult::OldFormat, oldFormat,
+         "Kol-vo - нет файла."},
+        {"a folder", [](const TempDir &d) { QDir().mkpath(d.path("Setting/Pages.ini")); },
+         CatalogueResult::OldFormat, oldFormat, "Kol-vo - не файл"},
+        {"a FIFO",
+         [](const TempDir &d) {
+             QDir().mkpath(d.path("Setting"));
+             ASSERT_EQ(::mkfifo(QFile::encodeName(d.path("Setting/Pages.ini")).constData(), 0600),
+                       0);
+         },
+         CatalogueResult::OldFormat, oldFormat, "Kol-vo - не файл"},
+        {"no count", text("1=A\r\n"), CatalogueResult::OldFormat, oldFormat, "Kol-vo - нет ключа."},
+        {"letters", text("Kol-vo=abc\r\n"), CatalogueResult::OldFormat, oldFormat,
+         "Kol-vo=abc - не число."},
+        {"too many digits", text("Kol-vo=99999999999\r\n"), CatalogueResult::OldFormat, oldFormat,
+         "Kol-vo=99999999999 - слишком большое число."},
+        {"a NUL", text(QByteArray("Kol-vo=1\0\r\n", 11)), CatalogueResult::OldFormat, oldFormat,
+         "Kol-vo=1? - не число."},
+        {"negative", text("Kol-vo=-5\r\n1_Enabled=true\r\n"), CatalogueResult::Completed,
+         CatalogueMessages::NoPages, "Kol-vo=-5 - отрицательное число."},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const TempDir d;
+        Recorder recorder;
+        c.make(d);
+        EXPECT_EQ(CatalogueReader(d.bytePath() + '/').walk(recorder).status, c.status);
+        ASSERT_EQ(recorder.notices.size(), 1);
+        const QStringList lines = recorder.notices[0].split('\n');
+        ASSERT_EQ(lines.size(), 2) << recorder.notices[0].toStdString();
+        EXPECT_EQ(lines[0], c.firstLine);
+        EXPECT_TRUE(lines[1].contains("Pages.ini: [Global Pages] ")) << lines[1].toStdString();
+        EXPECT_TRUE(lines[1].endsWith(c.reason) || lines[1].contains(c.reason))
+            << lines[1].toStdString();
+        EXPECT_EQ(recorder.kinds[0], MessageKind::Always);
+        EXPECT_EQ(recorder.trace.contains("old format"), c.status == CatalogueResult::OldFormat);
+    }
+}
+
+TEST_F(CatalogueReaderTest, FaultyCountsAndPageFileNamesOfPagesSayWhy)
+{
+    writeIni(dir, "Pages.ini",
+             "[Global Pages]\nKol-vo=4\n"
+             "1=Счёт\n1_file=Counts\n1_Enabled=true\n"
+             "2=Наружу\n2_file=../../outside\n2_Enabled=true\n"
+             "3=Минус\n3_file=Minus\n3_Enabled=true\n"
+             "4=Выключена\n4_file=../off\n4_Enabled=false\n");
+    writeIni(dir, "Counts.ini",
+             "[Pages]\nKol-vo=3\n1=Минус\n2=Буквы\n3=Нуль\n[Минус]\nKol-vo=-7\n1_Caption=A\n"
+             "[Буквы]\nKol-vo=x7\n[Нуль]\nKol-vo=0\n");
+    writeIni(dir, "Minus.ini", "[Pages]\nKol-vo=-3\n");
+
+    EXPECT_EQ(walk().status, CatalogueResult::Completed);
+    const QStringList expected = {
+        "page 1 'Счёт' Counts path-ok",
+        "sub 1.1 'Минус' image='' n=0",
+        "sub 1.2 'Буквы' image='' n=0",
+        "sub 1.3 'Нуль' image='' n=0",
+        "end 1",
+        // The page file outside the catalogue folder is not read.
+        "page 2 'Наружу' ../../outside path-bad",
+        "page file error 2",
+        "end 2",
+        "page 3 'Минус' Minus path-ok",
+        "end 3",
+    };
+    EXPECT_EQ(recorder.trace, expected);
+    ASSERT_EQ(recorder.notices.size(), 4) << recorder.notices.join("|").toStdString();
+    EXPECT_TRUE(recorder.notices[0].endsWith("Counts.ini: [Минус] Kol-vo=-7 - отрицательное "
+                                             "число: параметров нет."))
+        << recorder.notices[0].toStdString();
+    EXPECT_TRUE(recorder.notices[1].endsWith("[Буквы] Kol-vo=x7 - не число: параметров нет."));
+    EXPECT_TRUE(recorder.notices[2].startsWith(CatalogueMessages::PageFileError + "\n"));
+    EXPECT_TRUE(recorder.notices[2].contains("2_file=../../outside"))
+        << recorder.notices[2].toStdString();
+    // The fourth fault is past the ones shown: the closing message counts and names it.
+    EXPECT_TRUE(recorder.notices[3].startsWith("Ещё ошибок в файлах настроек: 1."));
+    EXPECT_TRUE(recorder.notices[3].endsWith("\n3 \"Минус\" (Minus.ini)"))
+        << recorder.notices[3].toStdString();
+    for (const MessageKind kind : recorder.kinds)
+        EXPECT_EQ(kind, MessageKind::Error);
+
+    writeIni(dir, "Pages.ini", "[Global Pages]\nKol-vo=1\n1=Минус\n1_file=Minus\n1_Enabled=true\n");
+    recorder = Recorder();
+    walk();
+    ASSERT_EQ(recorder.notices.size(), 1);
+    EXPECT_TRUE(recorder.notices[0].endsWith(
+        "Minus.ini: [Pages] Kol-vo=-3 - отрицательное число: вкладок нет."))
+        << recorder.notices[0].toStdString();
+}
+
+TEST_F(CatalogueReaderTest, ManyFaultyPagesGiveAFewMessagesAndOneThatListsTheRest)
+{
+    const int pages = 10000;
+    QString index = QStringLiteral("[Global Pages]\nKol-vo=%1\n").arg(pages);
+    for (int p = 1; p <= pages; ++p)
+        index += QStringLiteral("%1=Стр%1\n%1_file=Missing%1\n%1_Enabled=true\n").arg(p);
+    writeIni(dir, "Pages.ini", index);
+    recorder.detailed = false;
+    EXPECT_EQ(walk().status, CatalogueResult::Completed);
+    const int shown = CatalogueReader::ShownFaults;
+    ASSERT_EQ(recorder.notices.size(), shown + 1);
+    for (int i = 0; i < shown; ++i)
+        EXPECT_TRUE(recorder.notices[i].contains(QStringLiteral("Missing%1.ini").arg(i + 1)));
+    const QString last = recorder.notices.last();
+    EXPECT_TRUE(
+        last.startsWith(QStringLiteral("Ещё ошибок в файлах настроек: %1.").arg(pages - shown)))
+        << last.toStdString();
+    const int named = CatalogueReader::NamedFaults;
+    EXPECT_TRUE(last.contains(QStringLiteral("Missing%1.ini").arg(shown + 1)));
+    EXPECT_TRUE(last.contains(QStringLiteral("Missing%1.ini").arg(shown + named)));
+    EXPECT_FALSE(last.contains(QStringLiteral("Missing%1.ini").arg(shown + named + 1)));
+    EXPECT_EQ(recorder.trace.filter("page file error").size(), pages);
 }

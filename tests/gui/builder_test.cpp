@@ -213,7 +213,7 @@ TEST(BuilderFaults, BrokenCataloguesKeepTheWindowUsable)
         {"missing index", QString(), QString(), {oldFormat}, 0},
         {"no page count", "[Global Pages]\n1=A\n", QString(), {oldFormat}, 0},
         {"zero pages", page.arg(0), QString(), {}, 0},
-        {"negative pages", page.arg(-4), QString(), {}, 0},
+        {"negative pages", page.arg(-4), QString(), {"Вкладки не построены."}, 0},
         {"garbage page count", page.arg("abc"), QString(), {oldFormat}, 0},
         {"missing page file", page.arg(1), QString(), {error1}, 1},
         {"huge page count", page.arg(1000000), "[Pages]\nKol-vo=0\n", {error2}, 0},

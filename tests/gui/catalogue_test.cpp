@@ -14,6 +14,7 @@
 #include "catalogue/TForm4.h"
 #include "editor/ValueBox.h"
 #include "profile/ProfileFile.h"
+#include "support/RenameCounter.h"
 #include "support/WindowFixture.h"
 #include "ui/DataSlots.h"
 #include "ui/RowNames.h"
@@ -240,7 +241,10 @@ TEST_F(Catalogue, DeleteMovesTheFollowersUpAndHidesTheRow)
         for (int k = 1; k <= 4; ++k)
             EXPECT_EQ(actor(QByteArray::number(k) + "_Param"), c.params[k - 1]) << k;
         EXPECT_EQ(actor("Kol-vo"), c.count);
-        EXPECT_EQ(actor("3_FULL"), "1") << "_FULL keys stay";
+        // "_FULL" moves with its entry.
+        const bool moved = c.row == "Name_1" && c.count == "3";
+        EXPECT_EQ(actor("2_FULL"), moved ? "1" : "absent");
+        EXPECT_EQ(actor("3_FULL"), moved ? "absent" : "1");
         if (c.row == "Name_1") {
             EXPECT_EQ(u(actor("2_Help")), c.count == "3" ? "  Помощь Три  " : "absent")
                 << "blanks kept";
@@ -425,4 +429,54 @@ TEST_F(Catalogue, DraggingOverATabStripMovesTheActiveTab)
     QTest::mouseRelease(bar, Qt::LeftButton, {}, second);
     EXPECT_EQ(w.PageControl1->tabText(1), "Актёр");
     EXPECT_EQ(w.PageControl1->currentIndex(), 1);
+}
+
+TEST_F(Catalogue, EachCommandIsOneSave)
+{
+    TForm1 &w = start("Warning=2\n");
+    select("Name_1");
+    struct Step
+    {
+        const char *name;
+        QAction *action;
+        std::function<void()> whileOpen;
+    };
+    const Step steps[] = {
+        {"properties", w.N9, [&] { w.Form3->Edit3->setText("changed"); }},
+        {"add", w.N11, [] {}},
+        {"delete", w.N13, [] {}},
+        {"page list", w.N18,
+         [&] { w.Form3->findChild<QCheckBox *>("NAME_CHBOX_1")->setChecked(false); }},
+    };
+    for (const Step &step : steps) {
+        SCOPED_TRACE(step.name);
+        f.dialogs.whileOpen = [&](QDialog *) { step.whileOpen(); };
+        f.dialogs.dialogResults.enqueue(QDialog::Accepted);
+        const int renames = RenameCounter::count;
+        step.action->trigger();
+        EXPECT_EQ(RenameCounter::count - renames, 1);
+    }
+    EXPECT_EQ(actor("1_Param"), "one");
+    EXPECT_EQ(actor("2_Param"), "three") << "entry 2 deleted after its change";
+    EXPECT_EQ(actor("5_Param"), "absent");
+    EXPECT_EQ(u(actor("4_Param")), "ПРИМЕР: camera_height_factor") << "the added entry";
+    EXPECT_EQ(actor("Kol-vo"), "4");
+    EXPECT_EQ(read("Pages.ini", "Global Pages", "1_Enabled"), "false");
+}
+
+TEST_F(Catalogue, APageFileOutsideTheCatalogueFolderIsNeverWritten)
+{
+    TForm1 &w = start("Warning=2\n");
+    select("Name_1");
+    // The catalogue is changed by hand after the start.
+    f.writeSetting("Pages.ini", QString(Index).replace("1_file=Actor", "1_file=../../outside"));
+    f.dialogs.dialogResults.enqueue(QDialog::Accepted);
+    const int renames = RenameCounter::count;
+    w.N11->trigger();
+    EXPECT_EQ(RenameCounter::count, renames);
+    EXPECT_FALSE(QFile::exists(f.dir.path("outside.ini")));
+    ASSERT_EQ(f.dialogs.messages.size(), 1);
+    EXPECT_TRUE(f.dialogs.messages[0].contains("1_file=../../outside"))
+        << f.dialogs.messages[0].toStdString();
+    f.dialogs.dialogResults.clear();
 }
