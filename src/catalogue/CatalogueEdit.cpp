@@ -88,12 +88,12 @@ void renumberDown(IniDocument &document, const QByteArray &section, int from, in
     qsizetype copied = 0;
     for (const IniDocument::KeyLine &line : document.keyLines(section)) {
         qsizetype digits = 0;
-        const int n = entryNumberOf(line.name, &digits);
+        const int n = entryNumberOf(line.key(), &digits);
         if (n < from || n > to)
             continue;
         if (out.isEmpty())
             out.reserve(bytes.size());
-        const qsizetype at = line.name.data() - bytes.constData();
+        const qsizetype at = line.key().data() - bytes.constData();
         out.append(bytes.constData() + copied, at - copied);
         out.append(QByteArray::number(n - 1));
         copied = at + digits;

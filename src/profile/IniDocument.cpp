@@ -348,23 +348,9 @@ std::vector<IniDocument::KeyLine> IniDocument::keyLines(QByteArrayView section) 
     const int s = findSection(section);
     if (s < 0)
         return lines;
-    const Section &sec = sections_[static_cast<std::size_t>(s)];
-    if (sec.lastKeyStart == None)
-        return lines;
-    const char *data = bytes_.constData();
-    const qsizetype end = nextLineAt(sec.lastKeyStart);
-    // The section's lines hold no header: a header would have begun another section.
-    for (qsizetype pos = sec.headerStart == None ? 0 : nextLineAt(sec.headerStart); pos < end;
-         pos = nextLineAt(pos)) {
-        const qsizetype lineEnd = lineEndAt(pos);
-        qsizetype p = pos;
-        while (p < lineEnd && isBlank(data[p]))
-            ++p;
-        if (p == lineEnd || data[p] == ';' ||
-            !std::memchr(data + p, '=', static_cast<std::size_t>(lineEnd - p)))
-            continue;
-        lines.push_back(KeyLine{pos, keyNameAt(pos)});
-    }
+    for (std::size_t i = 0; i < keyLines_.size(); ++i)
+        if (keyLines_[i].section == static_cast<std::uint32_t>(s))
+            lines.push_back(keyLineAt(i));
     return lines;
 }
 

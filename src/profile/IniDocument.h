@@ -85,16 +85,9 @@ public:
     // the key's line becomes an empty CRLF line instead. Returns false when there was no such key.
     bool removeKey(QByteArrayView section, QByteArrayView key);
 
-    // A key line of a section: where the line starts and its key's name (blanks trimmed), which
-    // points into bytes() and lives as long as this document is unchanged.
-    struct KeyLine
-    {
-        qsizetype line;
-        QByteArrayView name;
-    };
-    // Every key line of the first section of that name, in file order, repeated keys included
+    // The key lines of the first section of that name, in file order, repeated keys included
     // (a read finds the first of them). Edits that rewrite many lines at once (renaming keys)
-    // build the new bytes from these offsets and parse them once.
+    // build the new bytes from these and parse them once.
     std::vector<KeyLine> keyLines(QByteArrayView section) const;
 
     // Offsets are 32-bit: a text longer than MaxSize bytes is held but not read (no key is found
