@@ -258,3 +258,14 @@ TEST(ProfileWrite, AWriteStartsFromTheFileAsItIsNowNotFromAnOlderCopy)
     ASSERT_TRUE(file.writeString("s", "c", "6"));
     EXPECT_EQ(TempDir::read(dir.path("a.ltx")), "[s]\r\na=4\r\nb=5\r\nc=6\r\n");
 }
+
+TEST(ProfileWrite, AFileWithAByteOrderMarkGetsNoSecondSection)
+{
+    TempDir dir;
+    const QByteArray text = "\xEF\xBB\xBF[s]\r\na=1 ; c\r\n";
+    dir.write("bom.ltx", text);
+    ProfileFile file(dir.bytePath("bom.ltx"));
+    EXPECT_EQ(file.readString("s", "a", "absent"), "1 ; c");
+    ASSERT_TRUE(file.writeString("s", "a", " 2 ; c"));
+    EXPECT_EQ(TempDir::read(dir.path("bom.ltx")), "\xEF\xBB\xBF[s]\r\na= 2 ; c\r\n");
+}
