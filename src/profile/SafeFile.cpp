@@ -18,6 +18,17 @@ namespace {
 
 constexpr qsizetype chunkSize = 64 * 1024;
 
+std::function<void(const QByteArray &)> &beforeRenameHook()
+{
+    static std::function<void(const QByteArray &)> hook;
+    return hook;
+}
+
+bool sameTime(const timespec &a, const timespec &b)
+{
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
 QString reasonFor(int error)
 {
     switch (error) {
@@ -198,8 +209,10 @@ public:
     }
 
     // Flushes the data to the disk, closes the file and renames it over target; every step is
-    // checked, since a full disk may show only at the flush.
-    bool commit(const QByteArray &target, QString *reason)
+    // checked, since a full disk may show only at the flush. With expected, the target must
+    // still be that file right before the rename: what another program wrote since the caller
+    // read it stays, and the save is refused. The window left is the rename itself.
+    bool commit(const QByteArray &target, const FileStamp *expected, QString *reason)
     {
         if (::fsync(fd_) != 0 && errno != EINVAL) // EINVAL: a file system that cannot sync
             return fail(reason, reasonFor(errno));
@@ -207,6 +220,17 @@ public:
         fd_ = -1;
         if (::close(fd) != 0 && errno != EINTR)
             return fail(reason, reasonFor(errno));
+        if (beforeRenameHook())
+            beforeRenameHook()(target);
+        if (expected) {
+            struct stat st;
+            const FileStamp now =
+                ::stat(target.constData(), &st) == 0 ? FileStamp::of(st) : FileStamp();
+            if (!(now == *expected))
+                return fail(reason, QStringLiteral("файл изменён другой программой во время "
+                                                   "записи; запись отменена, изменения той "
+                                                   "программы сохранены"));
+        }
         if (::rename(path_.constData(), target.constData()) != 0)
             return fail(reason, reasonFor(errno));
         path_.clear();
@@ -220,7 +244,7 @@ private:
 
 // The common path of every save: checks, temporary file, the content from produce, commit.
 bool replaceFile(const QString &path, const std::function<bool(int fd, QString *reason)> &produce,
-                 QString *reason)
+                 QString *reason, const FileStamp *expected = nullptr)
 {
     const QString refusal = whyNotSavable(path);
     if (!refusal.isEmpty())
@@ -246,10 +270,34 @@ bool replaceFile(const QString &path, const std::function<bool(int fd, QString *
     }
     if (!produce(temp.fd(), reason))
         return false;
-    return temp.commit(target, reason);
+    return temp.commit(target, expected, reason);
 }
 
 } // namespace
+
+FileStamp FileStamp::of(const struct stat &st)
+{
+    FileStamp s;
+    s.exists = S_ISREG(st.st_mode);
+    s.device = st.st_dev;
+    s.inode = st.st_ino;
+    s.size = st.st_size;
+    s.modified = st.st_mtim;
+    s.changed = st.st_ctim;
+    return s;
+}
+
+bool FileStamp::operator==(const FileStamp &other) const
+{
+    return exists == other.exists && device == other.device && inode == other.inode &&
+           size == other.size && sameTime(modified, other.modified) &&
+           sameTime(changed, other.changed);
+}
+
+void setBeforeRenameHook(std::function<void(const QByteArray &target)> hook)
+{
+    beforeRenameHook() = std::move(hook);
+}
 
 QString whyNotSavable(const QString &path)
 {
@@ -305,11 +353,11 @@ FileRead readRegularFile(const QByteArray &nativePath, QByteArray *bytes, struct
     return FileRead::Read;
 }
 
-bool saveFile(const QString &path, QByteArrayView bytes, QString *reason)
+bool saveFile(const QString &path, QByteArrayView bytes, QString *reason, const FileStamp *expected)
 {
     return replaceFile(
         path, [&](int fd, QString *why) { return writeAll(fd, bytes.data(), bytes.size(), why); },
-        reason);
+        reason, expected);
 }
 
 bool saveCopy(const QString &source, const QString &destination, QString *reason,
