@@ -56,6 +56,11 @@ ProfileCache::WalkScope::~WalkScope()
         currentWalk = 0;
 }
 
+quint64 ProfileCache::walkInProgress()
+{
+    return currentWalk;
+}
+
 ProfileCache &ProfileCache::instance()
 {
     static ProfileCache cache;

@@ -40,6 +40,9 @@ public:
 
     static ProfileCache &instance();
 
+    // The walk open on this thread (a number no other walk has had), 0 when none is open.
+    static quint64 walkInProgress();
+
     // Calls f with the file's current content while holding the cache's lock; the content is
     // an empty document when the file is missing, is a folder or cannot be read.
     template <typename F> auto withDocument(const QByteArray &path, F &&f)
