@@ -5,9 +5,15 @@
 #include <QFile>
 #include <QRandomGenerator>
 
+#include <QSet>
+
 #include <algorithm>
 #include <cerrno>
+#include <ctime>
 #include <functional>
+#include <mutex>
+
+#include <dirent.h>
 
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -242,6 +248,50 @@ private:
     QByteArray path_;
 };
 
+// Whether name is one of the temporary file names that TemporaryFile::create makes.
+bool isTemporaryName(QByteArrayView name)
+{
+    static constexpr QByteArrayView marker = ".tmp-";
+    constexpr qsizetype suffix = 5 + 6; // marker and six letters or digits
+    if (name.size() < 1 + 1 + suffix || name.front() != '.' ||
+        name.sliced(name.size() - suffix, marker.size()) != marker)
+        return false;
+    return std::all_of(name.end() - 6, name.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    });
+}
+
+// A save that was killed before its rename leaves its temporary file behind, as large as the
+// file it was to become. The first save into a folder in a session removes those of the
+// program's own name pattern that are regular files untouched for some minutes (a save in
+// progress, by this or another running copy of the program, keeps writing its file); anything
+// else stays.
+void removeStaleTemporaries(const QByteArray &folder)
+{
+    constexpr time_t staleAfter = 5 * 60;
+    static std::mutex mutex;
+    static QSet<QByteArray> done;
+    {
+        std::lock_guard lock(mutex);
+        if (done.contains(folder))
+            return;
+        done.insert(folder);
+    }
+    DIR *dir = ::opendir(folder.constData());
+    if (!dir)
+        return;
+    const time_t now = ::time(nullptr);
+    while (const dirent *entry = ::readdir(dir)) {
+        if (!isTemporaryName(QByteArrayView(entry->d_name)))
+            continue;
+        struct stat st;
+        if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(st.st_mode) && st.st_mtime < now - staleAfter)
+            ::unlinkat(::dirfd(dir), entry->d_name, 0);
+    }
+    ::closedir(dir);
+}
+
 // The common path of every save: checks, temporary file, the content from produce, commit.
 bool replaceFile(const QString &path, const std::function<bool(int fd, QString *reason)> &produce,
                  QString *reason, const FileStamp *expected = nullptr)
@@ -251,6 +301,7 @@ bool replaceFile(const QString &path, const std::function<bool(int fd, QString *
         return fail(reason, refusal);
     const QByteArray target = QFile::encodeName(resolveSymlinks(path));
     const QByteArray folder = folderOf(target);
+    removeStaleTemporaries(folder);
     struct stat st;
     const bool exists = ::stat(target.constData(), &st) == 0;
 

@@ -16,7 +16,9 @@
 //
 // A save writes a temporary file beside the target, checks every write, flushes it to disk and
 // renames it over the target. On any failure (a full disk, a quota, an I/O error) the temporary
-// file is removed and the target keeps every byte it had. An existing target's permissions and,
+// file is removed and the target keeps every byte it had. The first save into a folder in a
+// session removes temporary files that saves killed before their rename left there, once they
+// are some minutes old. An existing target's permissions and,
 // when root saves it, its owner are kept; a new file gets 0666 less the umask. Symbolic links at
 // the end of the path are followed, so the link stays and its target is replaced.
 //
