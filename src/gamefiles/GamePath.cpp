@@ -1,6 +1,10 @@
 #include "gamefiles/GamePath.h"
 
+#include "profile/DiskPath.h"
+#include "profile/ProfileCache.h"
 #include "textcodec/Cp1251.h"
+
+#include <QHash>
 
 namespace {
 
@@ -14,9 +18,64 @@ bool isAsciiLetter(char c)
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
+// The length of the gamedata folder's part of gamedataFolder + relativeFile: a folder kept
+// without its trailing separator takes the first name of the relative file with it.
+qsizetype rootLength(const QByteArray &gamedataFolder, const QByteArray &relativeFile)
+{
+    qsizetype length = gamedataFolder.size();
+    if (!gamedataFolder.isEmpty() && !isSeparator(gamedataFolder.back())) {
+        for (const char c : relativeFile) {
+            if (isSeparator(c))
+                break;
+            ++length;
+        }
+    }
+    return length;
+}
+
+bool staysInsideOnDisk(const QByteArray &gamedataFolder, const QByteArray &relativeFile)
+{
+    const QByteArray path = gamedataFolder + relativeFile;
+    const QString root =
+        realDiskPath(resolveDiskPath(path.left(rootLength(gamedataFolder, relativeFile))));
+    const QString real = realDiskPath(resolveDiskPath(path));
+    if (real == root)
+        return true;
+    return real.startsWith(root) &&
+           (root.endsWith(QLatin1Char('/')) || real.at(root.size()) == QLatin1Char('/'));
+}
+
+// Verdicts of the walk in progress on this thread.
+struct WalkVerdicts
+{
+    quint64 walk = 0;
+    QHash<QByteArray, bool> inside; // by gamedata folder + "\n" + relative file
+};
+
 } // namespace
 
 bool isInsideGamedata(const QByteArray &gamedataFolder, const QByteArray &relativeFile)
+{
+    if (!isInsideGamedataByText(gamedataFolder, relativeFile))
+        return false;
+    const quint64 walk = ProfileCache::walkInProgress();
+    if (walk == 0)
+        return staysInsideOnDisk(gamedataFolder, relativeFile);
+    static thread_local WalkVerdicts verdicts;
+    if (verdicts.walk != walk) {
+        verdicts.walk = walk;
+        verdicts.inside.clear();
+    }
+    const QByteArray key = gamedataFolder + '\n' + relativeFile;
+    const auto it = verdicts.inside.constFind(key);
+    if (it != verdicts.inside.constEnd())
+        return it.value();
+    const bool inside = staysInsideOnDisk(gamedataFolder, relativeFile);
+    verdicts.inside.insert(key, inside);
+    return inside;
+}
+
+bool isInsideGamedataByText(const QByteArray &gamedataFolder, const QByteArray &relativeFile)
 {
     if (relativeFile.isEmpty())
         return true;

@@ -2,6 +2,7 @@
 
 #include "textcodec/Cp1251.h"
 
+#include <QDir>
 #include <QFile>
 #include <QStringList>
 
@@ -9,6 +10,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cstdlib>
 
 namespace {
 
@@ -108,6 +111,37 @@ QString resolveSymlinks(const QString &diskPath)
         }
     }
     return path;
+}
+
+namespace {
+
+QString realDiskPath(const QString &path, int depth)
+{
+    const QString absolute = QDir::isAbsolutePath(path) ? path : QDir::current().filePath(path);
+    const QByteArray native = QFile::encodeName(absolute);
+    if (char *real = ::realpath(native.constData(), nullptr)) {
+        const QString found = QFile::decodeName(real);
+        std::free(real);
+        return found;
+    }
+    struct stat st;
+    // A link whose target is missing leads on to that target: a write would create it there.
+    if (depth < 40 && ::lstat(native.constData(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        const QString target = resolveSymlinks(absolute);
+        if (target != absolute)
+            return realDiskPath(target, depth + 1);
+    }
+    const qsizetype slash = absolute.lastIndexOf(QLatin1Char('/'));
+    if (slash <= 0)
+        return QDir::cleanPath(absolute);
+    return QDir::cleanPath(realDiskPath(absolute.left(slash), depth) + absolute.mid(slash));
+}
+
+} // namespace
+
+QString realDiskPath(const QString &diskPath)
+{
+    return realDiskPath(diskPath, 0);
 }
 
 bool mayWrite(const QString &diskPath)

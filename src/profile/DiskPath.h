@@ -22,6 +22,11 @@ QString resolveDiskPath(const QString &path);
 // target (which need not exist), so that replacing the file keeps the link.
 QString resolveSymlinks(const QString &diskPath);
 
+// Where the path leads on disk: every symbolic link on it followed (at the end too, a link
+// whose target is missing included), "." and ".." steps taken, absolute. From the first entry
+// that does not exist, the rest is kept as given with its steps taken in the text.
+QString realDiskPath(const QString &diskPath);
+
 // Whether the program may write the existing file or folder at diskPath: the user may write it
 // and at least one of its write permission bits is set, so a read-only file stays read-only for
 // root too. False when nothing is there.

@@ -115,6 +115,13 @@ template <typename T> void releaseIfLarge(std::vector<T> &v)
         std::vector<T>().swap(v);
 }
 
+// A UTF-8 byte-order mark at the start of the file (editors write one) is no part of the first
+// line: it is skipped when reading and kept in front of everything when writing.
+qsizetype markLength(const QByteArray &bytes)
+{
+    return bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+}
+
 // A key line as the parser found it.
 struct ParsedKey
 {
@@ -139,7 +146,7 @@ IniDocument IniDocument::parse(const QByteArray &bytes)
     keys.clear();
     sections.push_back(Section{});
     std::uint32_t current = 0;
-    qsizetype pos = 0;
+    qsizetype pos = markLength(bytes);
     qsizetype lfAt = -1; // the next LF at or after pos, n when there is none
     while (pos < n) {
         const qsizetype lineStart = pos;
@@ -489,8 +496,9 @@ bool IniDocument::setValue(QByteArrayView section, QByteArrayView key, QByteArra
             const Section &sec = sections_[static_cast<std::size_t>(s)];
             const std::uint32_t anchor =
                 sec.lastKeyStart != None ? sec.lastKeyStart : sec.headerStart;
-            // Lines before the first header without any key: the key opens the file.
-            const qsizetype at = anchor == None ? 0 : nextLineAt(anchor);
+            // Lines before the first header without any key: the key opens the file (after the
+            // byte-order mark, if any).
+            const qsizetype at = anchor == None ? markLength(out) : nextLineAt(anchor);
             if (anchor != None && lineEndAt(anchor) == at) {
                 // The last line, without a line ending: it gets one, and the key follows.
                 out.insert(at, eol + keyLine);
@@ -502,7 +510,8 @@ bool IniDocument::setValue(QByteArrayView section, QByteArrayView key, QByteArra
             }
         }
     } else {
-        const bool finalEnding = out.isEmpty() || out.endsWith('\n') || out.endsWith('\r');
+        const bool finalEnding =
+            out.size() == markLength(out) || out.endsWith('\n') || out.endsWith('\r');
         if (!finalEnding)
             out.append(eol);
         out.append('[').append(section).append(']').append(eol).append(keyLine);

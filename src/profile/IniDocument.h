@@ -18,7 +18,8 @@
 // is the text between "[" and the first "]" (anything after it is ignored); lines before the first
 // header belong to the section with the empty name; a key line is the key, "=", the value; a line
 // whose first non-blank character is ";" is a comment; in duplicate sections or keys the first
-// wins; names match without regard to Windows-1251 letter case and to outer blanks.
+// wins; names match without regard to Windows-1251 letter case and to outer blanks. A UTF-8
+// byte-order mark at the start is no part of the first line and stays in front on every edit.
 class IniDocument
 {
 public:

@@ -13,11 +13,6 @@
 
 namespace {
 
-bool sameTime(const timespec &a, const timespec &b)
-{
-    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
-}
-
 // The whole file, with the stamp taken before reading: a change made while reading then shows as
 // a different stamp at the next read. Anything but a regular file reads as missing.
 bool readFile(const QByteArray &nativePath, QByteArray *bytes, ProfileCache::Stamp *stamp)
@@ -30,25 +25,6 @@ bool readFile(const QByteArray &nativePath, QByteArray *bytes, ProfileCache::Sta
 }
 
 } // namespace
-
-ProfileCache::Stamp ProfileCache::Stamp::of(const struct stat &st)
-{
-    Stamp s;
-    s.exists = S_ISREG(st.st_mode);
-    s.device = st.st_dev;
-    s.inode = st.st_ino;
-    s.size = st.st_size;
-    s.modified = st.st_mtim;
-    s.changed = st.st_ctim;
-    return s;
-}
-
-bool ProfileCache::Stamp::operator==(const Stamp &other) const
-{
-    return exists == other.exists && device == other.device && inode == other.inode &&
-           size == other.size && sameTime(modified, other.modified) &&
-           sameTime(changed, other.changed);
-}
 
 // When the disk path is spelled as given (plain ASCII, exact case), the native path shares the
 // key's bytes: one block of memory less to touch on every read.
@@ -78,6 +54,11 @@ ProfileCache::WalkScope::~WalkScope()
 {
     if (--walkDepth == 0)
         currentWalk = 0;
+}
+
+quint64 ProfileCache::walkInProgress()
+{
+    return currentWalk;
 }
 
 ProfileCache &ProfileCache::instance()
@@ -149,11 +130,11 @@ void ProfileCache::store(const QByteArray &path, const QString &diskPath, IniDoc
     entries_.insert(path, std::move(entry));
 }
 
-std::optional<IniDocument> ProfileCache::copyIfCurrent(const QByteArray &path, const Stamp &stamp)
+std::optional<IniDocument> ProfileCache::copyIfSame(const QByteArray &path, const QByteArray &bytes)
 {
     std::lock_guard lock(mutex_);
     const auto it = entries_.constFind(path);
-    if (it == entries_.constEnd() || !it->stamp.exists || !(it->stamp == stamp))
+    if (it == entries_.constEnd() || !it->stamp.exists || it->document.bytes() != bytes)
         return std::nullopt;
     return it->document;
 }

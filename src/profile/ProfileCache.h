@@ -1,6 +1,7 @@
 #pragma once
 
 #include "profile/IniDocument.h"
+#include "profile/SafeFile.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -35,20 +36,12 @@ public:
     };
 
     // Identity of a file's content as far as the file system tells it.
-    struct Stamp
-    {
-        bool exists = false; // a readable regular file
-        dev_t device = 0;
-        ino_t inode = 0;
-        off_t size = 0;
-        timespec modified{};
-        timespec changed{};
-
-        static Stamp of(const struct stat &st);
-        bool operator==(const Stamp &other) const;
-    };
+    using Stamp = FileStamp;
 
     static ProfileCache &instance();
+
+    // The walk open on this thread (a number no other walk has had), 0 when none is open.
+    static quint64 walkInProgress();
 
     // Calls f with the file's current content while holding the cache's lock; the content is
     // an empty document when the file is missing, is a folder or cannot be read.
@@ -58,9 +51,11 @@ public:
         return f(current(path));
     }
 
-    // The parsed copy held for path when it was taken from the file with exactly this identity:
-    // a write starts from it instead of reading and parsing the file again.
-    std::optional<IniDocument> copyIfCurrent(const QByteArray &path, const Stamp &stamp);
+    // The parsed copy held for path when it holds exactly these bytes: a write, which has just
+    // read the file, starts from it instead of parsing the file again. The bytes are compared,
+    // not the stamps: on a file system with coarse times another program's same-size edit within
+    // one tick keeps the stamp, and a write from the older copy would undo that edit.
+    std::optional<IniDocument> copyIfSame(const QByteArray &path, const QByteArray &bytes);
 
     // Records the content the program has just written, so the next read needs no parse.
     void store(const QByteArray &path, const QString &diskPath, IniDocument document);

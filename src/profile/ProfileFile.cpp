@@ -13,10 +13,6 @@
 
 #include <sys/stat.h>
 
-namespace {
-
-} // namespace
-
 ProfileFile::ProfileFile(QByteArray path) : path_(std::move(path)) {}
 
 QString ProfileFile::diskPath() const
@@ -128,11 +124,13 @@ void ProfileFile::clearCache()
     ProfileCache::instance().clear();
 }
 
-// Takes the file as it is on disk now, applies the edit and replaces the file when the edit
-// changed it. The parsed copy of the cache serves when it was taken from the file as it is now
-// (same identity), so a run of writes to one file parses it once; otherwise the file is read and
-// parsed afresh. mustWrite: a write, which fails on a read-only file even when nothing changes;
-// a deletion that finds nothing to delete succeeds whatever the file's state.
+// Reads the file as it is on disk now, applies the edit and replaces the file when the edit
+// changed it. The cache's parsed copy serves when it holds exactly the bytes just read, so a run
+// of writes to one file parses it once; otherwise the bytes read are parsed. The file's identity,
+// taken as it was opened for the read, is checked again just before the new content is renamed
+// over it: an edit by another program in between is kept and the write refused. mustWrite: a
+// write, which fails on a read-only file even when nothing changes; a deletion that finds
+// nothing to delete succeeds whatever the file's state.
 bool ProfileFile::modify(const std::function<bool(IniDocument &)> &edit, bool mustWrite,
                          QString *error)
 {
@@ -146,29 +144,26 @@ bool ProfileFile::modify(const std::function<bool(IniDocument &)> &edit, bool mu
     };
 
     QString why;
-    IniDocument document;
+    QByteArray bytes;
     struct stat st;
-    std::optional<IniDocument> cached;
-    if (::stat(native.constData(), &st) == 0 && S_ISREG(st.st_mode))
-        cached = ProfileCache::instance().copyIfCurrent(path_, ProfileCache::Stamp::of(st));
-    if (cached) {
-        document = std::move(*cached);
-    } else {
-        QByteArray bytes;
-        switch (readRegularFile(native, &bytes, nullptr, &why)) {
-        case FileRead::Read:
-        case FileRead::Missing:
-            break;
-        case FileRead::NotRegular:
-            return fail(why);
-        case FileRead::Failed:
-            return fail(QStringLiteral("файл не читается (%1)").arg(why));
-        }
-        // The parsed form addresses a file with 32-bit offsets; a larger one cannot be edited.
-        if (bytes.size() > IniDocument::MaxSize)
-            return fail(QStringLiteral("файл слишком большой"));
-        document = IniDocument::parse(bytes);
+    FileStamp read; // no file
+    switch (readRegularFile(native, &bytes, &st, &why)) {
+    case FileRead::Read:
+        read = FileStamp::of(st);
+        break;
+    case FileRead::Missing:
+        break;
+    case FileRead::NotRegular:
+        return fail(why);
+    case FileRead::Failed:
+        return fail(QStringLiteral("файл не читается (%1)").arg(why));
     }
+    // The parsed form addresses a file with 32-bit offsets; a larger one cannot be edited.
+    if (bytes.size() > IniDocument::MaxSize)
+        return fail(QStringLiteral("файл слишком большой"));
+    std::optional<IniDocument> cached = ProfileCache::instance().copyIfSame(path_, bytes);
+    IniDocument document = cached ? std::move(*cached) : IniDocument::parse(bytes);
+    bytes = QByteArray(); // the document holds them
     const bool changed = edit(document);
     if (!changed && !mustWrite)
         return true;
@@ -178,7 +173,7 @@ bool ProfileFile::modify(const std::function<bool(IniDocument &)> &edit, bool mu
     why = whyNotSavable(target);
     if (!why.isEmpty())
         return fail(why);
-    if (changed && !saveFile(target, document.bytes(), &why))
+    if (changed && !saveFile(target, document.bytes(), &why, &read))
         return fail(why);
     ProfileCache::instance().store(path_, shownPath, std::move(document));
     return true;

@@ -24,7 +24,9 @@ class IniDocument;
 // (see SafeFile.h). A read-only file or a missing folder, a full disk, a path that is not a
 // regular file and an append-only or immutable folder or file are write failures: the call
 // returns false and fills *error with a text naming the file and the reason, and the file stays
-// as it was.
+// as it was. A write reads the file whole first (a parsed copy saves the parse, never the read),
+// and a file that another program changed between that read and the replacement is kept as that
+// program left it: the write is refused.
 class ProfileFile
 {
 public:

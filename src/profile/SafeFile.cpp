@@ -5,9 +5,15 @@
 #include <QFile>
 #include <QRandomGenerator>
 
+#include <QSet>
+
 #include <algorithm>
 #include <cerrno>
+#include <ctime>
 #include <functional>
+#include <mutex>
+
+#include <dirent.h>
 
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -17,6 +23,17 @@
 namespace {
 
 constexpr qsizetype chunkSize = 64 * 1024;
+
+std::function<void(const QByteArray &)> &beforeRenameHook()
+{
+    static std::function<void(const QByteArray &)> hook;
+    return hook;
+}
+
+bool sameTime(const timespec &a, const timespec &b)
+{
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
 
 QString reasonFor(int error)
 {
@@ -198,8 +215,10 @@ public:
     }
 
     // Flushes the data to the disk, closes the file and renames it over target; every step is
-    // checked, since a full disk may show only at the flush.
-    bool commit(const QByteArray &target, QString *reason)
+    // checked, since a full disk may show only at the flush. With expected, the target must
+    // still be that file right before the rename: what another program wrote since the caller
+    // read it stays, and the save is refused. The window left is the rename itself.
+    bool commit(const QByteArray &target, const FileStamp *expected, QString *reason)
     {
         if (::fsync(fd_) != 0 && errno != EINVAL) // EINVAL: a file system that cannot sync
             return fail(reason, reasonFor(errno));
@@ -207,6 +226,17 @@ public:
         fd_ = -1;
         if (::close(fd) != 0 && errno != EINTR)
             return fail(reason, reasonFor(errno));
+        if (beforeRenameHook())
+            beforeRenameHook()(target);
+        if (expected) {
+            struct stat st;
+            const FileStamp now =
+                ::stat(target.constData(), &st) == 0 ? FileStamp::of(st) : FileStamp();
+            if (!(now == *expected))
+                return fail(reason, QStringLiteral("файл изменён другой программой во время "
+                                                   "записи; запись отменена, изменения той "
+                                                   "программы сохранены"));
+        }
         if (::rename(path_.constData(), target.constData()) != 0)
             return fail(reason, reasonFor(errno));
         path_.clear();
@@ -218,15 +248,60 @@ private:
     QByteArray path_;
 };
 
+// Whether name is one of the temporary file names that TemporaryFile::create makes.
+bool isTemporaryName(QByteArrayView name)
+{
+    static constexpr QByteArrayView marker = ".tmp-";
+    constexpr qsizetype suffix = 5 + 6; // marker and six letters or digits
+    if (name.size() < 1 + 1 + suffix || name.front() != '.' ||
+        name.sliced(name.size() - suffix, marker.size()) != marker)
+        return false;
+    return std::all_of(name.end() - 6, name.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    });
+}
+
+// A save that was killed before its rename leaves its temporary file behind, as large as the
+// file it was to become. The first save into a folder in a session removes those of the
+// program's own name pattern that are regular files untouched for some minutes (a save in
+// progress, by this or another running copy of the program, keeps writing its file); anything
+// else stays.
+void removeStaleTemporaries(const QByteArray &folder)
+{
+    constexpr time_t staleAfter = 5 * 60;
+    static std::mutex mutex;
+    static QSet<QByteArray> done;
+    {
+        std::lock_guard lock(mutex);
+        if (done.contains(folder))
+            return;
+        done.insert(folder);
+    }
+    DIR *dir = ::opendir(folder.constData());
+    if (!dir)
+        return;
+    const time_t now = ::time(nullptr);
+    while (const dirent *entry = ::readdir(dir)) {
+        if (!isTemporaryName(QByteArrayView(entry->d_name)))
+            continue;
+        struct stat st;
+        if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(st.st_mode) && st.st_mtime < now - staleAfter)
+            ::unlinkat(::dirfd(dir), entry->d_name, 0);
+    }
+    ::closedir(dir);
+}
+
 // The common path of every save: checks, temporary file, the content from produce, commit.
 bool replaceFile(const QString &path, const std::function<bool(int fd, QString *reason)> &produce,
-                 QString *reason)
+                 QString *reason, const FileStamp *expected = nullptr)
 {
     const QString refusal = whyNotSavable(path);
     if (!refusal.isEmpty())
         return fail(reason, refusal);
     const QByteArray target = QFile::encodeName(resolveSymlinks(path));
     const QByteArray folder = folderOf(target);
+    removeStaleTemporaries(folder);
     struct stat st;
     const bool exists = ::stat(target.constData(), &st) == 0;
 
@@ -246,10 +321,34 @@ bool replaceFile(const QString &path, const std::function<bool(int fd, QString *
     }
     if (!produce(temp.fd(), reason))
         return false;
-    return temp.commit(target, reason);
+    return temp.commit(target, expected, reason);
 }
 
 } // namespace
+
+FileStamp FileStamp::of(const struct stat &st)
+{
+    FileStamp s;
+    s.exists = S_ISREG(st.st_mode);
+    s.device = st.st_dev;
+    s.inode = st.st_ino;
+    s.size = st.st_size;
+    s.modified = st.st_mtim;
+    s.changed = st.st_ctim;
+    return s;
+}
+
+bool FileStamp::operator==(const FileStamp &other) const
+{
+    return exists == other.exists && device == other.device && inode == other.inode &&
+           size == other.size && sameTime(modified, other.modified) &&
+           sameTime(changed, other.changed);
+}
+
+void setBeforeRenameHook(std::function<void(const QByteArray &target)> hook)
+{
+    beforeRenameHook() = std::move(hook);
+}
 
 QString whyNotSavable(const QString &path)
 {
@@ -305,11 +404,11 @@ FileRead readRegularFile(const QByteArray &nativePath, QByteArray *bytes, struct
     return FileRead::Read;
 }
 
-bool saveFile(const QString &path, QByteArrayView bytes, QString *reason)
+bool saveFile(const QString &path, QByteArrayView bytes, QString *reason, const FileStamp *expected)
 {
     return replaceFile(
         path, [&](int fd, QString *why) { return writeAll(fd, bytes.data(), bytes.size(), why); },
-        reason);
+        reason, expected);
 }
 
 bool saveCopy(const QString &source, const QString &destination, QString *reason,

@@ -4,6 +4,8 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <functional>
+
 #include <sys/stat.h>
 
 // Whole-file reads and atomic saves: the one way the program reads a file whole and the one way
@@ -14,12 +16,31 @@
 //
 // A save writes a temporary file beside the target, checks every write, flushes it to disk and
 // renames it over the target. On any failure (a full disk, a quota, an I/O error) the temporary
-// file is removed and the target keeps every byte it had. An existing target's permissions and,
+// file is removed and the target keeps every byte it had. The first save into a folder in a
+// session removes temporary files that saves killed before their rename left there, once they
+// are some minutes old. An existing target's permissions and,
 // when root saves it, its owner are kept; a new file gets 0666 less the umask. Symbolic links at
 // the end of the path are followed, so the link stays and its target is replaced.
 //
 // Failures return false and a short reason in Russian (without a final full stop) for the
 // caller's message.
+
+// Identity of a file's content as far as the file system tells it: device, inode, size,
+// modification and change times (in nanoseconds). File systems with coarse times (1 second, FAT's
+// 2) can keep all of it through another program's same-size edit within one tick, so an unchanged
+// identity does not prove unchanged bytes; a changed one proves a change.
+struct FileStamp
+{
+    bool exists = false; // a regular file
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+    timespec changed{};
+
+    static FileStamp of(const struct stat &st);
+    bool operator==(const FileStamp &other) const;
+};
 
 // What reading a whole file found.
 enum class FileRead
@@ -42,10 +63,19 @@ QString whyNotSavable(const QString &path);
 // Replaces or creates the file at path with bytes. Refused: a target that is not a regular file,
 // a missing folder, a read-only target or folder (no write permission bit, or not writable for
 // this user, root included), and a target or folder marked append-only or immutable.
-bool saveFile(const QString &path, QByteArrayView bytes, QString *reason = nullptr);
+//
+// expected, when given, is the target as the caller read it (a stamp that does not exist: there
+// was no file). It is compared with the target just before the rename, and a target that another
+// program created, removed, replaced or changed meanwhile is kept and the save refused.
+bool saveFile(const QString &path, QByteArrayView bytes, QString *reason = nullptr,
+              const FileStamp *expected = nullptr);
 
 // Replaces or creates the file at destination with the bytes of the regular file at source,
 // streamed. A source that is missing, not a regular file or cannot be opened fails before
 // anything is created; *sourceUnreadable, when given, then becomes true.
 bool saveCopy(const QString &source, const QString &destination, QString *reason = nullptr,
               bool *sourceUnreadable = nullptr);
+
+// Tests only: called with the target's native path just before every rename over it (after the
+// temporary file is complete and flushed), so a test can play another program writing then.
+void setBeforeRenameHook(std::function<void(const QByteArray &target)> hook);

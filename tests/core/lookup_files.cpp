@@ -4,8 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
+
+#include <optional>
 
 #include "gamefiles/ParameterLookup.h"
+#include "profile/ProfileCache.h"
 #include "support/TempDir.h"
 #include "textcodec/Cp1251.h"
 
@@ -138,4 +142,28 @@ TEST_F(LookupTest, PathsLeavingTheGamedataFolderYieldTheDefault)
     const QByteArray found = lookUp(QByteArray(), "outside.ltx", "actor", "visual", AbsentMarker);
     QDir::setCurrent(previous);
     EXPECT_EQ(found, AbsentMarker);
+}
+
+TEST_F(LookupTest, LinksLeadingOutOfTheGamedataFolderYieldTheDefault)
+{
+    dir.write("outside/secret.ltx", "[actor]\r\nvisual = secret\r\n");
+    QFile::link(dir.path("outside/secret.ltx"), dir.path("gamedata/linked.ltx"));
+    QFile::link(dir.path("outside"), dir.path("gamedata/config/linkeddir"));
+    // Links that stay inside are fine.
+    QFile::link("creatures/actor.ltx", dir.path("gamedata/config/inside.ltx"));
+    QFile::link(dir.path("gamedata/config/creatures"), dir.path("gamedata/alias"));
+    for (const bool inWalk : {false, true}) {
+        std::optional<ProfileCache::WalkScope> walk;
+        if (inWalk)
+            walk.emplace();
+        for (int twice = 0; twice < 2; ++twice) { // the second read in a walk is served from memory
+            EXPECT_EQ(find("linked.ltx", "actor", "visual"), AbsentMarker) << inWalk;
+            EXPECT_EQ(find("config\\linkeddir\\secret.ltx", "actor", "visual"), AbsentMarker)
+                << inWalk;
+            EXPECT_EQ(find("config\\inside.ltx", "actor", "visual"), "actors\\hero\\hero.ogf")
+                << inWalk;
+            EXPECT_EQ(find("alias\\actor.ltx", "actor", "visual"), "actors\\hero\\hero.ogf")
+                << inWalk;
+        }
+    }
 }

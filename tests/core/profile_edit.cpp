@@ -277,3 +277,37 @@ TEST(ProfileEdit, RandomEditsKeepEveryOtherLine)
         }
     }
 }
+
+TEST(ProfileEdit, AByteOrderMarkIsNoPartOfTheFirstLineAndStaysInFront)
+{
+    const QByteArray mark = "\xEF\xBB\xBF";
+    // Reads: the first header is seen, and a first key line has its plain name.
+    const IniDocument doc = IniDocument::parse(mark + "[s]\r\na=1\r\n");
+    EXPECT_EQ(doc.value("s", "a").value_or("absent"), "1");
+    EXPECT_EQ(IniDocument::parse(mark + "a=1\n[s]\nb=2\n").value("", "a").value_or("absent"), "1");
+
+    struct Case
+    {
+        const char *what;
+        QByteArray before, section, key, value, after;
+    };
+    const Case cases[] = {
+        {"key of the first section replaced", mark + "[s]\r\na=1\r\n", "s", "a", "2",
+         mark + "[s]\r\na=2\r\n"},
+        {"key added to the first section", mark + "[s]\r\na=1\r\n", "s", "b", "2",
+         mark + "[s]\r\na=1\r\nb=2\r\n"},
+        {"key added to a first section without keys", mark + "[s]\n", "s", "b", "2",
+         mark + "[s]\nb=2\n"},
+        {"key added before the first header", mark + "; c\n[s]\n", "", "b", "2",
+         mark + "b=2\n; c\n[s]\n"},
+        {"first key line replaced", mark + "a=1\n[s]\n", "", "a", "2", mark + "a=2\n[s]\n"},
+        {"section added", mark + "[s]\r\na=1\r\n", "t", "b", "2",
+         mark + "[s]\r\na=1\r\n[t]\r\nb=2\r\n"},
+        {"section added to a file holding only the mark", mark, "t", "b", "2",
+         mark + "[t]\r\nb=2\r\n"},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(set(c.before, c.section, c.key, c.value), c.after) << c.what;
+    EXPECT_EQ(removed(mark + "a=1\n[s]\n", "", "a"), mark + "[s]\n");
+    EXPECT_EQ(removed(mark + "[s]\na=1\n", "s", "a"), mark + "[s]\n");
+}

@@ -401,3 +401,45 @@ TEST(UnchangeableEntries, AppendOnlyOrImmutableFoldersAndFilesRefuseSavesAndKeep
         setFlags(marked, 0, c.flag);
     }
 }
+
+TEST(StaleTemporaries, TheFirstSaveIntoAFolderRemovesOldOnesOfItsOwnPatternOnly)
+{
+    TempDir dir;
+    const auto age = [&](const QString &name, int seconds) {
+        const timespec back{::time(nullptr) - seconds, 0};
+        const timespec times[2] = {back, back};
+        ASSERT_EQ(
+            ::utimensat(AT_FDCWD, native(dir.path(name)).constData(), times, AT_SYMLINK_NOFOLLOW),
+            0)
+            << name.toStdString();
+    };
+    const QStringList stale = {".a.ltx.tmp-Ab3dE9", ".other.ltx.tmp-000000"};
+    const QStringList kept = {
+        ".a.ltx.tmp-Xy12zz",   // fresh: a save in progress
+        "a.ltx.tmp-abcdef",    // not hidden
+        ".a.ltx.tmp-abcde",    // five letters
+        ".a.ltx.tmp-abc-de",   // not a letter or digit
+        ".tmp-abcdef",         // no name
+        ".a.ltx.tmp-abcdeF.x", // more after it
+        ".d.ltx.tmp-folder",   // a folder
+        ".l.ltx.tmp-linkto",   // a link
+    };
+    for (const QString &name : stale)
+        dir.write(name, "[s]\r\na=1\r\n");
+    for (const QString &name : kept) {
+        if (name.startsWith(".d."))
+            QDir().mkpath(dir.path(name));
+        else if (name.startsWith(".l."))
+            QFile::link(dir.path(stale.front()), dir.path(name));
+        else
+            dir.write(name, "[s]\r\na=1\r\n");
+    }
+    for (const QString &name : stale + kept)
+        age(name, name == kept.front() ? 10 : 3600);
+
+    ASSERT_TRUE(ProfileFile(dir.bytePath("a.ltx")).writeString("s", "a", "2"));
+    QStringList expected = kept;
+    expected << "a.ltx";
+    expected.sort();
+    EXPECT_EQ(names(dir.path()), expected);
+}

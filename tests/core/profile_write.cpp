@@ -1,6 +1,9 @@
 // Writing profile files on disk: byte-exact results, atomic replacement, refusals and failures
 // that leave everything as it was.
+#include "profile/IniDocument.h"
+#include "profile/ProfileCache.h"
 #include "profile/ProfileFile.h"
+#include "profile/SafeFile.h"
 #include "support/TempDir.h"
 #include "textcodec/Cp1251.h"
 
@@ -257,4 +260,74 @@ TEST(ProfileWrite, AWriteStartsFromTheFileAsItIsNowNotFromAnOlderCopy)
     ASSERT_TRUE(file.writeString("s", "b", "5"));
     ASSERT_TRUE(file.writeString("s", "c", "6"));
     EXPECT_EQ(TempDir::read(dir.path("a.ltx")), "[s]\r\na=4\r\nb=5\r\nc=6\r\n");
+}
+
+TEST(ProfileWrite, AFileWithAByteOrderMarkGetsNoSecondSection)
+{
+    TempDir dir;
+    const QByteArray text = "\xEF\xBB\xBF[s]\r\na=1 ; c\r\n";
+    dir.write("bom.ltx", text);
+    ProfileFile file(dir.bytePath("bom.ltx"));
+    EXPECT_EQ(file.readString("s", "a", "absent"), "1 ; c");
+    ASSERT_TRUE(file.writeString("s", "a", " 2 ; c"));
+    EXPECT_EQ(TempDir::read(dir.path("bom.ltx")), "\xEF\xBB\xBF[s]\r\na= 2 ; c\r\n");
+}
+
+TEST(ProfileWrite, ASameSizeEditThatKeepsTheStampIsNotUndoneByTheNextWrite)
+{
+    // On a file system with 1- or 2-second times, another program's same-size edit within one
+    // tick keeps size, times and inode: the cache then holds the older parse under the file's
+    // current stamp. Planting the older copy under the current stamp plays exactly that.
+    TempDir dir;
+    const QByteArray path = dir.bytePath("a.ltx");
+    ProfileFile file(path);
+    dir.write("a.ltx", "[s]\r\na=1\r\nb=2\r\n");
+    ASSERT_TRUE(file.writeString("s", "a", "3"));
+    const QByteArray older = TempDir::read(dir.path("a.ltx"));
+    QFile edited(dir.path("a.ltx"));
+    ASSERT_TRUE(edited.open(QIODevice::ReadWrite)); // in place: the inode stays
+    edited.seek(older.indexOf("b=") + 2);
+    edited.write("9");
+    edited.close();
+    ProfileCache::instance().store(path, dir.path("a.ltx"), IniDocument::parse(older));
+
+    ASSERT_TRUE(file.writeString("s", "a", "4"));
+    EXPECT_EQ(TempDir::read(dir.path("a.ltx")), "[s]\r\na=4\r\nb=9\r\n");
+    EXPECT_EQ(file.readString("s", "b", "absent"), "9");
+}
+
+TEST(ProfileWrite, AnEditByAnotherProgramDuringTheWriteIsKeptAndTheWriteRefused)
+{
+    TempDir dir;
+    struct Case
+    {
+        const char *what;
+        QByteArray before;             // empty: no file
+        QByteArray otherProgramWrites; // just before the rename
+    };
+    const Case cases[] = {
+        {"edited in place", "[s]\r\na=1\r\n", "[s]\r\na=1\r\nb=2\r\n"},
+        {"created meanwhile", QByteArray(), "[s]\r\nb=2\r\n"},
+    };
+    for (const Case &c : cases) {
+        const QString name = QString::fromLatin1(c.what).replace(' ', '_') + ".ltx";
+        if (!c.before.isEmpty())
+            dir.write(name, c.before);
+        ProfileFile file(dir.bytePath(name));
+        setBeforeRenameHook([&](const QByteArray &) {
+            QFile other(dir.path(name));
+            ASSERT_TRUE(other.open(QIODevice::ReadWrite));
+            other.write(c.otherProgramWrites);
+        });
+        QString error;
+        EXPECT_FALSE(file.writeString("s", "a", "5", &error)) << c.what;
+        setBeforeRenameHook(nullptr);
+        EXPECT_TRUE(error.contains(dir.path(name)) && error.contains("изменён другой программой"))
+            << c.what << ": " << error.toStdString();
+        EXPECT_EQ(TempDir::read(dir.path(name)), c.otherProgramWrites) << c.what;
+        // The next write starts from the other program's content.
+        ASSERT_TRUE(file.writeString("s", "a", "5")) << c.what;
+        EXPECT_EQ(file.readString("s", "b", "absent"), "2") << c.what;
+    }
+    EXPECT_EQ(entries(dir).size(), 2) << entries(dir).join(", ").toStdString();
 }

@@ -54,6 +54,13 @@ protected:
         dir.write("gamedata/lockeddir/actor.ltx", "[actor]\r\nhealth = 1.0\r\n");
         QFile::setPermissions(dir.path("gamedata/lockeddir"), readOnlyFolder);
         dir.write("outside.ltx", "[actor]\r\nhealth = 1.0\r\n");
+        // Links out of the folder, as an unpacked archive can carry them: a file and a folder.
+        dir.write("outdir/actor.ltx", "[actor]\r\nhealth = 1.0\r\n");
+        QFile::link(dir.path("outside.ltx"), dir.path("gamedata/linked.ltx"));
+        QFile::link(dir.path("outdir"), dir.path("gamedata/linkeddir"));
+        QDir().mkpath(dir.path("gamedata/linkeddir2"));
+        QFile::link("../../outside.ltx", dir.path("gamedata/linkeddir2/rel.ltx"));
+        QFile::link(dir.path("gone.ltx"), dir.path("gamedata/dangling.ltx"));
         QDir().mkpath(dir.path("dup"));
         target = WriteTarget{dir.bytePath("gamedata") + '/', true, dir.bytePath("dup") + '/'};
     }
@@ -157,6 +164,38 @@ TEST_F(WritebackRefusal, RefusedWritesTouchNothingAndSayWhy)
          refused,
          refused,
          {"outside.ltx", "gamedata"}},
+        {"a link to a file outside",
+         "linked.ltx",
+         "actor",
+         "health",
+         " 1",
+         refused,
+         refused,
+         {"linked.ltx", "gamedata"}},
+        {"a folder on the way linked outside",
+         "linkeddir\\actor.ltx",
+         "actor",
+         "health",
+         " 1",
+         refused,
+         refused,
+         {"linkeddir\\actor.ltx", "gamedata"}},
+        {"a relative link climbing out",
+         "linkeddir2\\rel.ltx",
+         "actor",
+         "health",
+         " 1",
+         refused,
+         refused,
+         {"rel.ltx", "gamedata"}},
+        {"a link to a missing file outside",
+         "dangling.ltx",
+         "actor",
+         "health",
+         " 1",
+         refused,
+         refused,
+         {"dangling.ltx", "gamedata"}},
         {"read-only file",
          "locked.ltx",
          "actor",
