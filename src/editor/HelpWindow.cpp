@@ -83,7 +83,7 @@ HelpWindow::HelpWindow(WindowHost &host, TForm2 &window, const QString &programD
     window_.Memo1->setPlainText(helpText());
     const QString guide = guidePath(programDir);
     window_.Label3->setText(
-        QStringLiteral("<a href=\"%1\">Описание программы и список изменений</a>")
+        QStringLiteral("<a href=\"%1\">Описание и список изменений</a>")
             .arg(QUrl::fromLocalFile(guide).toString(QUrl::FullyEncoded).toHtmlEscaped()));
     window_.Label3->setToolTip(guide);
     QObject::connect(window_.Label3, &QLabel::linkActivated, host_.window(),
