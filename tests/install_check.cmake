@@ -1,5 +1,6 @@
 # Installs the build into a fresh folder, once to a prefix and once staged with DESTDIR, and
-# checks that the program, its catalogue, its icon and a desktop entry that starts it are there.
+# checks that the program, its catalogue, its icon, a desktop entry that starts it, its AppStream
+# description and its documents are there, and that the test tool is not.
 # Run by ctest: cmake -DBUILD=<build folder> -DWORK=<scratch folder> -P install_check.cmake
 file(REMOVE_RECURSE "${WORK}")
 
@@ -7,11 +8,16 @@ function(check_install root prefix)
   foreach(f bin/branvik-configurator lib/branvik-configurator/branvik-configurator
             lib/branvik-configurator/Setting/Pages.ini lib/branvik-configurator/Setting/Images/pm.jpg
             share/icons/hicolor/64x64/apps/branvik-configurator.png
-            share/icons/hicolor/256x256/apps/branvik-configurator.png)
+            share/icons/hicolor/256x256/apps/branvik-configurator.png
+            share/metainfo/org.branvik.configurator.metainfo.xml
+            share/doc/branvik-configurator/README.md share/doc/branvik-configurator/CHANGES.md)
     if(NOT EXISTS "${root}${prefix}/${f}")
       message(FATAL_ERROR "not installed: ${root}${prefix}/${f}")
     endif()
   endforeach()
+  if(EXISTS "${root}${prefix}/lib/branvik-configurator/profile-driver")
+    message(FATAL_ERROR "the test tool profile-driver was installed")
+  endif()
   set(entry "${root}${prefix}/share/applications/branvik-configurator.desktop")
   file(READ "${entry}" text)
   # The entry starts the program where it runs from, not where a package was staged.

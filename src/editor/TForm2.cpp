@@ -52,16 +52,12 @@ TForm2::TForm2(QWidget *parent)
     Memo1->setObjectName("Memo1");
     Memo1->setReadOnly(true);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Memo1->setPlainText(helpText());
     Memo1->setGeometry(8, 80, 273, 310);
 
-    const QString site = programWebSite();
-    Label3 = new QLabel(
-        QStringLiteral("<a href=\"%1\">Сайт программы</a>").arg(site.toHtmlEscaped()), this);
+    Label3 = new QLabel(this);
     Label3->setObjectName("Label3");
     Label3->setTextFormat(Qt::RichText);
     Label3->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
-    Label3->setToolTip(site);
     Label3->setGeometry(8, 396, 273, 18);
 
     Button1 = new QPushButton(QStringLiteral("ОК"), this);
@@ -69,45 +65,4 @@ TForm2::TForm2(QWidget *parent)
     Button1->setGeometry(107, 420, 75, 25);
     Button1->setDefault(true);
     connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
-}
-
-QString TForm2::helpText()
-{
-    return QStringLiteral(
-        "------------------------------\n"
-        "ПОМОЩЬ:\n"
-        "------------------------------\n"
-        "\n"
-        "Программа правит файлы настроек игры, поэтому файлы gamedata игры должны быть "
-        "распакованы. Если их пока нет, попробуйте программу на примере: вместе с ней "
-        "поставляется папка с файлами для правки (example-gamedata).\n"
-        "\n"
-        "Начните с меню «Файл», пункт «Указать папку gamedata», и выберите папку gamedata "
-        "игры (или папку с примером). Программа запомнит её.\n"
-        "\n"
-        "Когда параметры загрузятся, их можно менять. Каждое изменение подтверждается кнопкой "
-        "«!!!» рядом с параметром: пока она не нажата, в файл ничего не пишется. Меняйте только "
-        "цифры. Комментарии разработчиков игры, которые показаны рядом со значением, остаются на "
-        "своих местах.\n"
-        "\n"
-        "Внутри поля со значением курсор передвигается клавишами со стрелками, вверх и вниз "
-        "тоже.\n"
-        "\n"
-        "Дробные числа в файлах игры пишутся с точкой, а не с запятой: 1.5, а не 1,5. С "
-        "запятой игра может не запуститься.\n"
-        "\n"
-        "В самом нижнем поле окна видна краткая справка о выбранном параметре, а в поле над "
-        "ним - то, что будет записано в файл для изменяемого параметра.\n"
-        "\n"
-        "Все изменения вы делаете на свой страх и риск. Перед первой записью в файл игры "
-        "программа один раз сохраняет его копию рядом, с расширением .bak.\n"
-        "\n"
-        "Что изменилось в программе, написано в файле ReadMe.\n"
-        "\n"
-        "Набор параметров можно пополнять самим: все они перечислены в файле Pages.ini и в "
-        "файлах страниц в папке Setting. В начале Pages.ini объяснено, как он устроен. Если "
-        "вы знаете полезный параметр, которого здесь нет, сообщите о нём - он появится в "
-        "следующей версии.\n"
-        "\n"
-        "Удачи и приятной игры!\n");
 }

@@ -18,9 +18,6 @@ public:
     QLabel *Label1 = nullptr; // the game's name
     QLabel *Label2 = nullptr;
     QPlainTextEdit *Memo1 = nullptr; // the user help, read-only
-    QLabel *Label3 = nullptr;        // the link to the program's web site
+    QLabel *Label3 = nullptr;        // the link to the user guide
     QPushButton *Button1 = nullptr;
-
-    // The user help shown in Memo1.
-    static QString helpText();
 };

@@ -9,12 +9,6 @@ inline QString applicationTitle()
     return QStringLiteral("BRANVIK Configurator");
 }
 
-// The program's web site, opened from the help window.
-inline QString programWebSite()
-{
-    return QStringLiteral("https://branvik-configurator.example/");
-}
-
 // The program's icon: its windows, the help window and the desktop entry show it.
 inline QIcon programIcon()
 {

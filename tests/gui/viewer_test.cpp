@@ -13,7 +13,6 @@
 #include "editor/TForm2.h"
 #include "editor/TForm6.h"
 #include "support/WindowFixture.h"
-#include "ui/AppInfo.h"
 #include "ui/DataSlots.h"
 
 namespace {
@@ -213,7 +212,7 @@ TEST(ViewerExample, ExampleCatalogueShowsItsPictures)
     EXPECT_TRUE(f.dialogs.messages.isEmpty()) << f.dialogs.messages.join("|").toStdString();
 }
 
-TEST_F(Viewer, HelpWindowShowsReadOnlyHelpAndOpensTheSiteThroughTheDesktop)
+TEST_F(Viewer, HelpWindowShowsReadOnlyHelp)
 {
     TForm1 &w = f.start();
     EXPECT_FALSE(w.windowIcon().isNull());
@@ -235,14 +234,6 @@ TEST_F(Viewer, HelpWindowShowsReadOnlyHelpAndOpensTheSiteThroughTheDesktop)
     QTest::keyClick(memo, Qt::Key_Backspace);
     EXPECT_EQ(memo->toPlainText(), text);
     help.hide();
-
-    emit help.Label3->linkActivated(programWebSite());
-    EXPECT_EQ(f.dialogs.openedUrls, QList<QUrl>{QUrl(programWebSite())});
-    EXPECT_TRUE(f.dialogs.messages.isEmpty());
-    f.dialogs.urlHandlerAvailable = false;
-    emit help.Label3->linkActivated(programWebSite());
-    ASSERT_EQ(f.dialogs.messages.size(), 1);
-    EXPECT_TRUE(f.dialogs.messages.first().contains(programWebSite()));
 }
 
 } // namespace
