@@ -155,6 +155,13 @@ QString HelpWindow::guidePath(const QString &programDir)
 
 void HelpWindow::N8Click()
 {
+    // The folder of the settings and the catalogue is known once the start-up has chosen it:
+    // beside the program, or the user's own folder when the program's folder is read-only.
+    window_.Memo1->setPlainText(
+        helpText() +
+        QStringLiteral("\nНастройки (Setting.ini) и набор параметров этой копии программы лежат "
+                       "в папке %1\n")
+            .arg(host_.settingsFolder()));
     window_.Memo1->verticalScrollBar()->setValue(0);
     const QScreen *screen = host_.window()->screen();
     if (!screen)

@@ -63,6 +63,10 @@ TEST_F(Help, TextDescribesEveryMenuCommandAndTheChangeList)
                               "Восстановить параметр", "Восстановить файл", "Перейти к строке"})
         EXPECT_TRUE(text.contains(QString::fromUtf8(words))) << words;
     EXPECT_FALSE(text.contains("ReadMe"));
+
+    // Shown, the help names the folder whose settings and catalogue this copy uses.
+    w.N8Click();
+    EXPECT_TRUE(w.Form2->Memo1->toPlainText().contains(w.settingsFolder()));
 }
 
 TEST(HelpGuide, FoundBesideABuildOrInTheInstalledDocumentsFolder)
