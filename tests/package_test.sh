@@ -114,7 +114,7 @@ if [ -z "$settings" ]; then
   find "$home" >&2
   fail "the program wrote no settings or catalogue into the user's home ($home)"
 fi
-echo "   settings written to: $(tr '\n' ' ' <<<"${settings//$home/~}")"
+echo "   settings written to: $(tr '\n' ' ' <<<"${settings//"$home"/\~}")"
 [ -z "$(find "$program_dir" -newer "$work/package-files")" ] || fail "files changed in $program_dir"
 
 echo "== Package test: removing it"
