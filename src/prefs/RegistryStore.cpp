@@ -8,6 +8,7 @@
 #include <cstring>
 #include <sys/stat.h>
 
+#include "base/Bytes.h"
 #include "profile/SafeFile.h"
 #include "textcodec/Cp1251.h"
 
@@ -22,7 +23,6 @@ bool isControl(unsigned char c)
 
 void appendQuoted(QByteArray &out, QByteArrayView text)
 {
-    static const char hex[] = "0123456789abcdef";
     out += '"';
     for (const char ch : text) {
         const auto c = static_cast<unsigned char>(ch);
@@ -31,8 +31,7 @@ void appendQuoted(QByteArray &out, QByteArrayView text)
             out += ch;
         } else if (isControl(c)) {
             out += "\\x";
-            out += hex[c >> 4];
-            out += hex[c & 15];
+            base::appendHex(out, c);
         } else {
             out += ch;
         }
@@ -40,16 +39,7 @@ void appendQuoted(QByteArray &out, QByteArrayView text)
     out += '"';
 }
 
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
+using base::hexDigit;
 
 // Reads a quoted text starting at *pos (at the opening quote); *pos ends after the closing one.
 bool takeQuoted(QByteArrayView line, qsizetype *pos, QByteArray *text)
