@@ -1,7 +1,6 @@
 #include "table/TableFile.h"
 
 #include "base/Bytes.h"
-#include "profile/SafeFile.h"
 #include "table/GridCellStore.h"
 #include "table/TableFormats.h"
 #include "table/TableLimits.h"
@@ -153,13 +152,7 @@ bool readTableFile(QByteArrayView bytes, GridCellStore &grid, QString *error)
 
 bool saveTableFile(const QString &path, const GridCellStore &grid, QString *error)
 {
-    QByteArray bytes;
-    QString reason;
-    if (!tableFileBytes(grid, &bytes, &reason) || !saveFile(path, bytes, &reason)) {
-        *error = reason;
-        return false;
-    }
-    return true;
+    return saveOutputFile(path, grid, tableFileBytes, error);
 }
 
 bool loadTableFile(const QString &path, GridCellStore &grid, QString *error)
