@@ -9,6 +9,7 @@
 //
 // A malformed line prints "error: ..." and the driver carries on.
 
+#include "base/Bytes.h"
 #include "profile/ProfileFile.h"
 
 #include <QByteArray>
@@ -21,16 +22,7 @@
 
 namespace {
 
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
+using base::hexDigit;
 
 std::optional<QByteArray> unescape(const QByteArray &field)
 {
@@ -77,7 +69,6 @@ std::optional<QByteArray> unescape(const QByteArray &field)
 
 QByteArray escape(const QByteArray &bytes)
 {
-    static const char digits[] = "0123456789abcdef";
     QByteArray out;
     out.reserve(bytes.size());
     for (const char c : bytes) {
@@ -99,7 +90,8 @@ QByteArray escape(const QByteArray &bytes)
             break;
         }
         if (b < 0x20 || b > 0x7E) {
-            out.append("\\x").append(digits[b >> 4]).append(digits[b & 15]);
+            out.append("\\x");
+            base::appendHex(out, b);
         } else {
             out.append(c);
         }

@@ -3,6 +3,7 @@
 #include <optional>
 #include <utility>
 
+#include "base/Bytes.h"
 #include "catalogue/CatalogueFormat.h"
 #include "profile/IniDocument.h"
 #include "profile/ProfileFile.h"
@@ -20,8 +21,7 @@ const char *const EntrySuffixes[] = {CaptionSuffix, EntryFileSuffix, SectionSuff
 // quotes around it survive only inside quotes.
 QByteArray quotedIfNeeded(const QByteArray &value)
 {
-    const bool outerBlanks = !value.isEmpty() && (value.front() == ' ' || value.front() == '\t' ||
-                                                  value.back() == ' ' || value.back() == '\t');
+    const bool outerBlanks = base::trimmed(value).size() != value.size();
     const bool quoted = value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
                         value.back() == value.front();
     return outerBlanks || quoted ? " '" + value + "'" : value;

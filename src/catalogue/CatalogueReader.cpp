@@ -25,10 +25,7 @@ CatalogueResult failed(QString reason)
 
 QString tooLarge(const QByteArray &path, const QByteArray &section, int count)
 {
-    return QStringLiteral("%1: [%2] Kol-vo=%3 - больше %4.")
-        .arg(cp1251::toUnicode(path), cp1251::toUnicode(section))
-        .arg(count)
-        .arg(CatalogueReader::MaxCount);
+    return CatalogueCount::tooLarge(path, section, count, CatalogueReader::MaxCount);
 }
 
 // Why a file's count could not be read: "path: [section] Kol-vo - reason".

@@ -67,6 +67,15 @@ QString CatalogueCount::describe(const QByteArray &section) const
         .arg(shown(section), QLatin1String(CountKey), shown(text), problem());
 }
 
+QString CatalogueCount::tooLarge(const QByteArray &path, const QByteArray &section, int count,
+                                 int limit)
+{
+    return QStringLiteral("%1: [%2] Kol-vo=%3 - больше %4.")
+        .arg(cp1251::toUnicode(path), cp1251::toUnicode(section))
+        .arg(count)
+        .arg(limit);
+}
+
 PageFile PageFile::read(const QByteArray &path)
 {
     if (path.isEmpty())

@@ -31,6 +31,9 @@ struct CatalogueCount
     QString problem() const;
     // "[section] Kol-vo=text - problem", with control characters shown as "?".
     QString describe(const QByteArray &section) const;
+    // "path: [section] Kol-vo=count - больше limit.": a count beyond what its reader can show.
+    static QString tooLarge(const QByteArray &path, const QByteArray &section, int count,
+                            int limit);
 };
 
 // One entry of a sub-tab as its page file holds it: each key, or nothing where it is missing.

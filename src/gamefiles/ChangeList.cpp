@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "base/Fail.h"
 #include "gamefiles/Duplication.h"
 #include "gamefiles/GamePath.h"
 #include "gamefiles/ParameterLookup.h"
@@ -32,12 +33,7 @@ QString fileText(const QByteArray &path)
     return cp1251::toUnicode(path);
 }
 
-bool fail(QString *error, const QString &text)
-{
-    if (error)
-        *error = text;
-    return false;
-}
+using base::fail;
 
 // The text after the first "=" of a whole key line.
 QByteArray valueTextOf(const QByteArray &line)

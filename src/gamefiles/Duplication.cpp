@@ -1,18 +1,18 @@
 #include "gamefiles/Duplication.h"
 
+#include "base/Fail.h"
 #include "gamefiles/GamePath.h"
 #include "gamefiles/ParameterLookup.h"
 #include "profile/ProfileFile.h"
 
 namespace {
 
+// The reason follows the caller's own sentence, so it starts in lower case.
 bool fail(QString *error, QString text)
 {
     if (!text.isEmpty())
         text[0] = text.at(0).toLower();
-    if (error)
-        *error = text;
-    return false;
+    return base::fail(error, text);
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "base/Fail.h"
 #include "gamefiles/Backup.h"
 #include "gamefiles/Duplication.h"
 #include "gamefiles/GamePath.h"
@@ -25,12 +26,7 @@ namespace {
 
 using Outcome = WriteResult::Outcome;
 
-bool fail(QString *error, const QString &text)
-{
-    if (error)
-        *error = text;
-    return false;
-}
+using base::fail;
 
 // A refusal before anything was touched: the file as the catalogue or the disk names it, and
 // why it stays as it is.

@@ -1,5 +1,7 @@
 #include "gamefiles/ValueDivision.h"
 
+#include "base/Bytes.h"
+
 namespace {
 
 bool isDigit(char c)
@@ -7,10 +9,7 @@ bool isDigit(char c)
     return c >= '0' && c <= '9';
 }
 
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
+using base::isBlank;
 
 // Length of the number at the front of text, exponent included; 0 when the leading run of
 // number characters holds no digit.

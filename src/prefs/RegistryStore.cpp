@@ -8,6 +8,8 @@
 #include <cstring>
 #include <sys/stat.h>
 
+#include "base/Bytes.h"
+#include "base/Fail.h"
 #include "profile/SafeFile.h"
 #include "textcodec/Cp1251.h"
 
@@ -22,7 +24,6 @@ bool isControl(unsigned char c)
 
 void appendQuoted(QByteArray &out, QByteArrayView text)
 {
-    static const char hex[] = "0123456789abcdef";
     out += '"';
     for (const char ch : text) {
         const auto c = static_cast<unsigned char>(ch);
@@ -31,8 +32,7 @@ void appendQuoted(QByteArray &out, QByteArrayView text)
             out += ch;
         } else if (isControl(c)) {
             out += "\\x";
-            out += hex[c >> 4];
-            out += hex[c & 15];
+            base::appendHex(out, c);
         } else {
             out += ch;
         }
@@ -40,16 +40,7 @@ void appendQuoted(QByteArray &out, QByteArrayView text)
     out += '"';
 }
 
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
+using base::hexDigit;
 
 // Reads a quoted text starting at *pos (at the opening quote); *pos ends after the closing one.
 bool takeQuoted(QByteArrayView line, qsizetype *pos, QByteArray *text)
@@ -88,10 +79,16 @@ bool takeQuoted(QByteArrayView line, qsizetype *pos, QByteArray *text)
     return false;
 }
 
-QString wrongType(QByteArrayView name)
+// A read that fails: the value is missing or of another type (the text is made only when asked
+// for: a restore reads many values that were never saved).
+bool notRead(bool found, QByteArrayView name, QString *error)
 {
-    return QStringLiteral("Значение %1 реестра имеет другой тип")
-        .arg(cp1251::toUnicode(name.toByteArray()));
+    if (!error)
+        return false;
+    const QString shown = cp1251::toUnicode(name.toByteArray());
+    return base::fail(error, found
+                                 ? QStringLiteral("Значение %1 реестра имеет другой тип").arg(shown)
+                                 : QStringLiteral("Нет значения %1 в реестре").arg(shown));
 }
 
 } // namespace
@@ -107,13 +104,8 @@ const RegistryStore::Value *RegistryStore::Key::find(QByteArrayView name) const
 bool RegistryStore::Key::readInteger(QByteArrayView name, qint32 *value, QString *error) const
 {
     const Value *v = find(name);
-    if (!v || v->type == Type::String) {
-        if (error)
-            *error = v ? wrongType(name)
-                       : QStringLiteral("Нет значения %1 в реестре")
-                             .arg(cp1251::toUnicode(name.toByteArray()));
-        return false;
-    }
+    if (!v || v->type == Type::String)
+        return notRead(v != nullptr, name, error);
     *value = v->integer;
     return true;
 }
@@ -130,13 +122,8 @@ bool RegistryStore::Key::readBoolean(QByteArrayView name, bool *value, QString *
 bool RegistryStore::Key::readString(QByteArrayView name, QByteArray *value, QString *error) const
 {
     const Value *v = find(name);
-    if (!v || v->type != Type::String) {
-        if (error)
-            *error = v ? wrongType(name)
-                       : QStringLiteral("Нет значения %1 в реестре")
-                             .arg(cp1251::toUnicode(name.toByteArray()));
-        return false;
-    }
+    if (!v || v->type != Type::String)
+        return notRead(v != nullptr, name, error);
     *value = v->text;
     return true;
 }

@@ -1,5 +1,6 @@
 #include "profile/IniDocument.h"
 
+#include "base/Bytes.h"
 #include "textcodec/Cp1251.h"
 
 #include <algorithm>
@@ -7,21 +8,8 @@
 
 namespace {
 
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
-
-QByteArrayView trimmed(QByteArrayView v)
-{
-    qsizetype b = 0;
-    qsizetype e = v.size();
-    while (b < e && isBlank(v[b]))
-        ++b;
-    while (e > b && isBlank(v[e - 1]))
-        --e;
-    return v.sliced(b, e - b);
-}
+using base::isBlank;
+using base::trimmed;
 
 // A value without a matching pair of outer quotes.
 QByteArrayView unquoted(QByteArrayView v)
@@ -247,14 +235,10 @@ QByteArrayView IniDocument::sectionName(std::size_t section) const
 QByteArrayView IniDocument::keyNameAt(qsizetype line) const
 {
     const char *begin = bytes_.constData() + line;
-    while (isBlank(*begin))
-        ++begin;
     const char *end = begin;
     while (*end != '=')
         ++end;
-    while (end > begin && isBlank(end[-1]))
-        --end;
-    return QByteArrayView(begin, end - begin);
+    return trimmed(QByteArrayView(begin, end - begin));
 }
 
 void IniDocument::buildIndex()

@@ -1,5 +1,6 @@
 #include "profile/ProfileFile.h"
 
+#include "base/Bytes.h"
 #include "profile/DiskPath.h"
 #include "profile/IniDocument.h"
 #include "profile/ProfileCache.h"
@@ -37,15 +38,8 @@ bool ProfileFile::parseInteger(QByteArrayView text, int *value)
     if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
         quint64 n = 0;
         for (qsizetype i = 2; i < text.size(); ++i) {
-            const char c = text[i];
-            int digit;
-            if (c >= '0' && c <= '9')
-                digit = c - '0';
-            else if (c >= 'a' && c <= 'f')
-                digit = c - 'a' + 10;
-            else if (c >= 'A' && c <= 'F')
-                digit = c - 'A' + 10;
-            else
+            const int digit = base::hexDigit(text[i]);
+            if (digit < 0)
                 return false;
             n = n * 16 + static_cast<quint64>(digit);
             if (n > 0xFFFFFFFFull)

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/Fail.h"
 #include "profile/SafeFile.h"
 
 namespace {
@@ -22,12 +23,7 @@ QString withSlash(QString folder)
     return folder;
 }
 
-bool fail(QString *error, const QString &text)
-{
-    if (error)
-        *error = text;
-    return false;
-}
+using base::fail;
 
 // Copies the contents of source into the existing folder destination.
 bool copyContents(const QString &source, const QString &destination, QString *error)

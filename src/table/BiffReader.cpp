@@ -474,6 +474,17 @@ bool BiffReader::setUnicode(int row, int column, const QString &text)
     return setCell(row, column, bytes);
 }
 
+bool BiffReader::setUnicodeString(int row, int column, const std::vector<QByteArrayView> &parts,
+                                  const char *what)
+{
+    PartReader reader(parts);
+    QString text;
+    if (!reader.unicodeString(&text))
+        return corrupt(QString::fromUtf8(what) + QStringLiteral(" в ячейке ") +
+                       cellName(column, row));
+    return setUnicode(row, column, text);
+}
+
 bool BiffReader::setEightBit(int row, int column, QByteArrayView bytes)
 {
     QString text;
@@ -526,12 +537,7 @@ bool BiffReader::readCell(const Record &record)
         std::vector<QByteArrayView> parts;
         if (!continuation(d, &parts))
             return false;
-        PartReader reader(parts);
-        QString text;
-        if (!reader.unicodeString(&text))
-            return corrupt(
-                QStringLiteral("короткий текст формулы в ячейке %1").arg(cellName(column, row)));
-        return setUnicode(row, column, text);
+        return setUnicodeString(row, column, parts, "короткий текст формулы");
     }
 
     switch (record.type) {
@@ -559,13 +565,8 @@ bool BiffReader::readCell(const Record &record)
     case kLabel:
     case kRString:
         if (biff8_) {
-            std::vector<QByteArrayView> parts(1, d.sliced(6));
-            PartReader reader(parts);
-            QString text;
-            if (!reader.unicodeString(&text))
-                return corrupt(
-                    QStringLiteral("короткий текст в ячейке %1").arg(cellName(column, row)));
-            return setUnicode(row, column, text);
+            return setUnicodeString(row, column, std::vector<QByteArrayView>(1, d.sliced(6)),
+                                    "короткий текст");
         }
         if (tooShort(8) || tooShort(8 + u16(d, 6)))
             return false;

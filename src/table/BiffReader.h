@@ -68,6 +68,10 @@ private:
     bool setCell(int row, int column, const QByteArray &text);
     bool setUnicode(int row, int column, const QString &text);
     bool setEightBit(int row, int column, QByteArrayView bytes);
+    // The cell's text is the Unicode string the parts start with; what names the text in the
+    // message when the parts end before it does.
+    bool setUnicodeString(int row, int column, const std::vector<QByteArrayView> &parts,
+                          const char *what);
     bool markUsed(int row, int column);
     bool continuation(QByteArrayView first, std::vector<QByteArrayView> *parts);
     bool fail(const QString &reason);

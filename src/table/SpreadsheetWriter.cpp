@@ -1,6 +1,5 @@
 #include "table/SpreadsheetWriter.h"
 
-#include "profile/SafeFile.h"
 #include "table/GridCellStore.h"
 #include "table/TableFormats.h"
 #include "table/TableLimits.h"
@@ -66,11 +65,5 @@ bool spreadsheetBytes(const GridCellStore &grid, QByteArray *bytes, QString *err
 
 bool saveSpreadsheet(const QString &path, const GridCellStore &grid, QString *error)
 {
-    QByteArray bytes;
-    QString reason;
-    if (!spreadsheetBytes(grid, &bytes, &reason) || !saveFile(path, bytes, &reason)) {
-        *error = reason;
-        return false;
-    }
-    return true;
+    return saveOutputFile(path, grid, spreadsheetBytes, error);
 }

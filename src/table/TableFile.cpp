@@ -1,6 +1,6 @@
 #include "table/TableFile.h"
 
-#include "profile/SafeFile.h"
+#include "base/Bytes.h"
 #include "table/GridCellStore.h"
 #include "table/TableFormats.h"
 #include "table/TableLimits.h"
@@ -57,29 +57,24 @@ bool notANumber(QByteArrayView line, int lineNumber, QString *error)
 // is 0. Values too large for an int come back as INT_MAX / INT_MIN, which the limits refuse.
 bool parseCount(QByteArrayView line, int lineNumber, int *count, QString *error)
 {
-    auto isBlank = [](char c) { return c == ' ' || c == '\t'; };
-    qsizetype i = 0;
-    qsizetype end = line.size();
-    while (i < end && isBlank(line[i]))
-        ++i;
-    while (end > i && isBlank(line[end - 1]))
-        --end;
-    if (i == end) {
+    const QByteArrayView text = base::trimmed(line);
+    if (text.isEmpty()) {
         *count = 0;
         return true;
     }
+    qsizetype i = 0;
     bool negative = false;
-    if (line[i] == '+' || line[i] == '-')
-        negative = line[i++] == '-';
-    if (i == end) {
+    if (text[i] == '+' || text[i] == '-')
+        negative = text[i++] == '-';
+    if (i == text.size()) {
         return notANumber(line, lineNumber, error);
     }
     qint64 value = 0;
-    for (; i < end; ++i) {
-        if (line[i] < '0' || line[i] > '9') {
+    for (; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9') {
             return notANumber(line, lineNumber, error);
         }
-        value = qMin<qint64>(value * 10 + (line[i] - '0'), INT_MAX);
+        value = qMin<qint64>(value * 10 + (text[i] - '0'), INT_MAX);
     }
     *count = int(negative ? -value : value);
     return true;
@@ -157,13 +152,7 @@ bool readTableFile(QByteArrayView bytes, GridCellStore &grid, QString *error)
 
 bool saveTableFile(const QString &path, const GridCellStore &grid, QString *error)
 {
-    QByteArray bytes;
-    QString reason;
-    if (!tableFileBytes(grid, &bytes, &reason) || !saveFile(path, bytes, &reason)) {
-        *error = reason;
-        return false;
-    }
-    return true;
+    return saveOutputFile(path, grid, tableFileBytes, error);
 }
 
 bool loadTableFile(const QString &path, GridCellStore &grid, QString *error)

@@ -43,4 +43,16 @@ bool readInputFile(const QString &path, QByteArray *bytes, QString *error)
     return false;
 }
 
+bool saveOutputFile(const QString &path, const GridCellStore &grid, GridBytes toBytes,
+                    QString *error)
+{
+    QByteArray bytes;
+    QString reason;
+    if (!toBytes(grid, &bytes, &reason) || !saveFile(path, bytes, &reason)) {
+        *error = reason;
+        return false;
+    }
+    return true;
+}
+
 } // namespace tablelimits

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QtGlobal>
 
+class GridCellStore;
+
 // What the table formats accept, and the helpers their readers and writers share. The limits
 // keep a hostile or broken file from costing more than a moment and a few hundred megabytes:
 // counts beyond them are refused before anything is stored.
@@ -26,5 +28,13 @@ QString cellName(int column, int row);
 // Reads the regular file at path whole; a missing, unreadable or oversized file fails with the
 // reason in *error.
 bool readInputFile(const QString &path, QByteArray *bytes, QString *error);
+
+// Makes a grid's bytes in one format, or fails with the reason in *error.
+using GridBytes = bool (*)(const GridCellStore &grid, QByteArray *bytes, QString *error);
+
+// Saves the grid to path in the format toBytes makes, in one atomic save; a grid the format
+// cannot hold or a failed save fails with the reason in *error.
+bool saveOutputFile(const QString &path, const GridCellStore &grid, GridBytes toBytes,
+                    QString *error);
 
 } // namespace tablelimits

@@ -33,10 +33,7 @@ QByteArray text(const IniDocument &document, const QByteArray &section, const QB
 
 QString tooLarge(const QByteArray &path, const QByteArray &section, int count)
 {
-    return QStringLiteral("%1: [%2] Kol-vo=%3 - больше %4.")
-        .arg(cp1251::toUnicode(path), cp1251::toUnicode(section))
-        .arg(count)
-        .arg(TableLayout::MaxCount);
+    return CatalogueCount::tooLarge(path, section, count, TableLayout::MaxCount);
 }
 
 TableEntry readEntry(const PageFile &page, const QByteArray &section, const EntryKeyNames &names)

@@ -55,9 +55,13 @@ TEST(RegistryStore, KeepsTypedValuesAcrossAReadWithoutRegardToLetterCase)
     EXPECT_TRUE(key->readString("", &s));
     QString error;
     EXPECT_FALSE(key->readInteger("Text", &n, &error)) << "a string is not an integer";
-    EXPECT_FALSE(error.isEmpty());
-    EXPECT_FALSE(key->readString("Row.TOP", &s));
-    EXPECT_FALSE(key->readBoolean("missing", &b));
+    EXPECT_EQ(error, "Значение Text реестра имеет другой тип");
+    EXPECT_FALSE(key->readString("Row.TOP", &s, &error));
+    EXPECT_EQ(error, "Значение Row.TOP реестра имеет другой тип");
+    EXPECT_FALSE(key->readBoolean("missing", &b, &error));
+    EXPECT_EQ(error, "Нет значения missing в реестре");
+    EXPECT_FALSE(key->readString(cp("нет"), &s, &error));
+    EXPECT_EQ(error, "Нет значения нет в реестре");
     EXPECT_FALSE(store.isModified());
     EXPECT_TRUE(TempDir::read(store.filePath()).contains(cp("\"Окно.Color\"=dword:00f0caa6\n")));
 }

@@ -381,6 +381,13 @@ TEST(SpreadsheetImport, BrokenOrForeignFilesFailWithAReason)
         {"shared strings cut short",
          bof(0x0600, 0x0005) + rec(0x00FC, le32(2) + le32(2) + ustr("a")) + kEof,
          "таблица строк обрывается на строке 2"},
+        {"label text cut short", workbook({}, rec(0x0204, cell(1, 2) + le16(5) + char(0) + "ab")),
+         "короткий текст в ячейке C2"},
+        {"formula text cut short",
+         workbook({}, rec(0x0006,
+                          cell(2, 1) + raw("\x00\x00\x00\x00\x00\x00\xFF\xFF") + QByteArray(8, 0)) +
+                          rec(0x0207, le16(9) + char(0) + "ab")),
+         "короткий текст формулы в ячейке B3"},
         {"compound file cut in half", xls.left(xls.size() / 2), "повреждён"},
         {"compound file header only", xls.left(512), "повреждён"},
     };

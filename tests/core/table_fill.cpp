@@ -94,14 +94,25 @@ TEST_F(TableFill, OnlyPagesWithTheirTableKeyAreTables)
 
 TEST_F(TableFill, HostileCountsAreRefusedBeforeAnyCellIsWritten)
 {
-    for (const char *pageFile :
-         {"[Pages]\nKol-vo=20000\n", "[Pages]\nKol-vo=1\n1=A\n[A]\nKol-vo=10001\n",
-          "[Pages]\nKol-vo=1000\n1=A\n[A]\nKol-vo=1000\n"}) {
+    struct Case
+    {
+        const char *pageFile;
+        const char *reasonEnd;
+    };
+    for (const Case &c : {
+             Case{"[Pages]\nKol-vo=20000\n", "Empty.ini: [Pages] Kol-vo=20000 - больше 10000."},
+             Case{"[Pages]\nKol-vo=1\n1=A\n[A]\nKol-vo=10001\n",
+                  "Empty.ini: [A] Kol-vo=10001 - больше 10000."},
+             Case{"[Pages]\nKol-vo=1000\n1=A\n[A]\nKol-vo=1000\n",
+                  "Empty.ini: 1000 x 1000 ячеек - больше 200000."},
+         }) {
+        const char *pageFile = c.pageFile;
         writeSetting("Empty.ini", pageFile);
         GridCellStore values, remainders;
         const TableLayout layout = page().fill(2, values, remainders);
         EXPECT_EQ(layout.status, TableLayout::Status::TooLarge) << pageFile;
-        EXPECT_FALSE(layout.reason.isEmpty());
+        EXPECT_TRUE(layout.reason.endsWith(QString::fromUtf8(c.reasonEnd)))
+            << layout.reason.toStdString();
         EXPECT_EQ(values.rowCount(), 1);
         EXPECT_TRUE(values.cell(0, 0).isEmpty());
     }
