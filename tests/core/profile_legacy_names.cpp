@@ -2,6 +2,7 @@
 // them: found, read and written under those bytes, with no second UTF-8-named file.
 
 #include "gamefiles/Backup.h"
+#include "gamefiles/ChangeList.h"
 #include "gamefiles/FileCopy.h"
 #include "gamefiles/GamePath.h"
 #include "gamefiles/ParameterWriter.h"
@@ -181,6 +182,14 @@ TEST(ProfileLegacyNames, ReadsAndWritesChangeTheFileUnderItsWindows1251Name)
     EXPECT_EQ(listRaw(folder), QList<QByteArray>({cp(u"Броня.ltx"), cp(u"Броня.ltx") + ".bak",
                                                   cp(u"Оружие.ltx"), cp(u"Оружие.ltx") + ".bak"}));
     EXPECT_EQ(listRaw(nativePath(dir.path()) + "/gamedata"), QList<QByteArray>({cp(u"Конфиг")}));
+
+    // The change list compares the file with its backup and restores a key under the same bytes.
+    const QList<KeyChange> found = ChangeList::changesOf(gamedata, cp(u"конфиг\\оружие.ltx"));
+    ASSERT_EQ(found.size(), 2);
+    ASSERT_EQ(found.at(0).key, "cost");
+    ASSERT_TRUE(ChangeList::restoreKey(WriteTarget{gamedata, false, {}}, found.at(0)));
+    EXPECT_EQ(readRaw(file),
+              QByteArray("; \xCE\xF0\xF3\xE6\xE8\xE5\r\n[wpn]\r\ncost = 10 ; old\r\nrun=2\r\n"));
 
     // A copy onto an existing Windows-1251 name replaces that file.
     copyFile(gamedata + cp(u"Конфиг\\Броня.ltx"), gamedata + cp(u"Конфиг\\Оружие.ltx.bak"));
