@@ -1,7 +1,5 @@
 #include "gamefiles/Backup.h"
 
-#include <QFileInfo>
-
 #include <optional>
 
 #include "profile/DiskPath.h"
@@ -9,26 +7,29 @@
 
 namespace {
 
-bool existsOrLinks(const QString &path)
+QString folderOf(const QString &path)
 {
-    const QFileInfo info(path);
-    return info.exists() || info.isSymLink();
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    if (slash < 0)
+        return QStringLiteral(".");
+    return slash == 0 ? QStringLiteral("/") : path.left(slash);
 }
 
 // Where the backup of the game file goes, or nothing when it has one already (in whatever letter
 // case: one the editor cannot open for appending could not have been replaced by the copy either,
-// so existence alone decides) or its folder cannot take one.
+// so existence alone decides) or its folder cannot take one. A game file named in Windows-1251
+// bytes on disk has its backup under those bytes + ".bak", found again by the same lookup.
 std::optional<QString> newBackupPath(const QByteArray &gameFilePath)
 {
-    if (existsOrLinks(resolveDiskPath(gameFilePath + ".bak")))
+    if (entryExists(resolveDiskPath(gameFilePath + ".bak")))
         return std::nullopt;
     // The backup sits beside the game file as found on disk, whose case may differ from the
     // catalogue's spelling.
     const QString backupPath = resolveDiskPath(gameFilePath) + QStringLiteral(".bak");
-    if (existsOrLinks(backupPath))
+    if (entryExists(backupPath))
         return std::nullopt;
-    const QString folder = QFileInfo(backupPath).absolutePath();
-    if (!QFileInfo(folder).isDir() || !mayWrite(folder))
+    const QString folder = folderOf(backupPath);
+    if (!isFolder(folder) || !mayWrite(folder))
         return std::nullopt;
     return backupPath;
 }

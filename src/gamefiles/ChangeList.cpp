@@ -1,6 +1,5 @@
 #include "gamefiles/ChangeList.h"
 
-#include <QFile>
 #include <QSet>
 
 #include <algorithm>
@@ -11,6 +10,7 @@
 #include "gamefiles/Duplication.h"
 #include "gamefiles/GamePath.h"
 #include "gamefiles/ParameterLookup.h"
+#include "profile/DiskPath.h"
 #include "profile/IniDocument.h"
 #include "profile/ProfileFile.h"
 #include "profile/SafeFile.h"
@@ -25,7 +25,7 @@ QByteArray gamePath(const QByteArray &gamedataFolder, const QByteArray &relative
 
 bool readFile(const QString &diskPath, QByteArray *bytes)
 {
-    return readRegularFile(QFile::encodeName(diskPath), bytes) == FileRead::Read;
+    return readRegularFile(nativePath(diskPath), bytes) == FileRead::Read;
 }
 
 QString fileText(const QByteArray &path)

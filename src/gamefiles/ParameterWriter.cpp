@@ -2,9 +2,6 @@
 
 #include <utility>
 
-#include <QFile>
-#include <QFileInfo>
-
 #include <cerrno>
 
 #include <fcntl.h>
@@ -40,7 +37,7 @@ bool refuse(QString *error, const QString &file, const QString &why)
 // refused there from taking the backup.
 QString whyNotWritable(const QString &diskPath)
 {
-    const QByteArray native = QFile::encodeName(resolveSymlinks(diskPath));
+    const QByteArray native = nativePath(resolveSymlinks(diskPath));
     struct stat st;
     // A file that cannot be read cannot be edited line by line.
     if (::stat(native.constData(), &st) == 0 && S_ISREG(st.st_mode) &&
@@ -54,7 +51,7 @@ QString whyNotWritable(const QString &diskPath)
 bool isOtherThanFile(const QString &diskPath)
 {
     struct stat st;
-    return ::stat(QFile::encodeName(diskPath).constData(), &st) == 0 && !S_ISREG(st.st_mode);
+    return ::stat(nativePath(diskPath).constData(), &st) == 0 && !S_ISREG(st.st_mode);
 }
 
 // Whether the file holds the key. Two reads with different defaults tell a stored default
@@ -108,11 +105,11 @@ WriteResult ParameterWriter::writeParameter(const QByteArray &relativeFile,
     ProfileFile gameFile(gamePath);
     const QString diskPath = gameFile.diskPath();
     if (const QString why = whyNotWritable(diskPath); !why.isEmpty()) {
-        refuse(error, diskPath, why);
+        refuse(error, shownPath(diskPath), why);
         return Outcome::Refused;
     }
 
-    const bool created = !QFileInfo::exists(diskPath);
+    const bool created = !targetExists(diskPath);
     ensureBackup(gamePath);
     if (!gameFile.writeString(section, key, valueText, error))
         return Outcome::Failed;
@@ -141,11 +138,11 @@ WriteResult ParameterWriter::writeTrade(const QByteArray &relativeFile, const QB
     if (!present && !isOtherThanFile(diskPath) && !holdsKey(gameFile, section, key))
         return Outcome::Written;
     if (const QString why = whyNotWritable(diskPath); !why.isEmpty()) {
-        refuse(error, diskPath, why);
+        refuse(error, shownPath(diskPath), why);
         return Outcome::Refused;
     }
 
-    const bool created = !QFileInfo::exists(diskPath);
+    const bool created = !targetExists(diskPath);
     ensureBackup(gamePath);
     const bool done = present ? gameFile.writeString(section, key, valueText, error)
                               : gameFile.deleteKey(section, key, error);

@@ -3,7 +3,6 @@
 #include "textcodec/Cp1251.h"
 
 #include <QDir>
-#include <QFile>
 #include <QStringList>
 
 #include <dirent.h>
@@ -15,30 +14,58 @@
 
 namespace {
 
-bool entryExists(const QString &path)
+// A byte that is no part of valid UTF-8 is held as escapeBase + byte (0x80 to 0xFF).
+constexpr char16_t escapeBase = 0xDC00;
+
+bool isEscape(const QString &text, qsizetype i)
 {
-    struct stat st;
-    return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
+    const char16_t c = text.at(i).unicode();
+    return c >= escapeBase + 0x80 && c <= escapeBase + 0xFF &&
+           (i == 0 || !text.at(i - 1).isHighSurrogate());
 }
 
-// The entry of a folder whose name equals name without regard to case; empty when none does.
-QString findIgnoringCase(const QString &folder, const QString &name)
+bool isAscii(QByteArrayView bytes)
 {
-    DIR *dir =
-        ::opendir(QFile::encodeName(folder.isEmpty() ? QStringLiteral(".") : folder).constData());
-    if (!dir)
-        return QString();
-    QString best;
-    while (const dirent *entry = ::readdir(dir)) {
-        const QString candidate = QFile::decodeName(entry->d_name);
-        if (candidate == QLatin1String(".") || candidate == QLatin1String(".."))
-            continue;
-        if (candidate.compare(name, Qt::CaseInsensitive) == 0 &&
-            (best.isEmpty() || candidate < best))
-            best = candidate;
+    for (const char c : bytes)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    return true;
+}
+
+// The length of the valid UTF-8 sequence at p (no overlong forms, no surrogates, nothing above
+// U+10FFFF) and its code point; 0 when the bytes there are no such sequence.
+int utf8Sequence(const unsigned char *p, qsizetype available, char32_t *codePoint)
+{
+    const unsigned char c = p[0];
+    int length;
+    char32_t cp;
+    char32_t least;
+    if ((c & 0xE0) == 0xC0) {
+        length = 2;
+        cp = c & 0x1F;
+        least = 0x80;
+    } else if ((c & 0xF0) == 0xE0) {
+        length = 3;
+        cp = c & 0x0F;
+        least = 0x800;
+    } else if ((c & 0xF8) == 0xF0) {
+        length = 4;
+        cp = c & 0x07;
+        least = 0x10000;
+    } else {
+        return 0;
     }
-    ::closedir(dir);
-    return best;
+    if (available < length)
+        return 0;
+    for (int k = 1; k < length; ++k) {
+        if ((p[k] & 0xC0) != 0x80)
+            return 0;
+        cp = (cp << 6) | (p[k] & 0x3F);
+    }
+    if (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        return 0;
+    *codePoint = cp;
+    return length;
 }
 
 QString join(const QString &base, const QString &name)
@@ -50,7 +77,139 @@ QString join(const QString &base, const QString &name)
     return base + QLatin1Char('/') + name;
 }
 
+// The entry of a folder that a missing component names: the first by name whose UTF-8 name
+// equals it without regard to case; else the one whose name is the component's Windows-1251
+// bytes; else the first by name that equals those bytes without regard to case. Empty when
+// none does. One listing of the folder serves all three.
+QString findEntry(const QString &folder, const QString &name)
+{
+    DIR *dir = ::opendir(folder.isEmpty() ? "." : nativePath(folder).constData());
+    if (!dir)
+        return QString();
+    QByteArray legacy; // the name in Windows-1251 bytes, when it differs from UTF-8
+    if (!isAscii(name.toUtf8()) && !cp1251::fromUnicode(name, &legacy))
+        legacy.clear();
+    QString unicodeMatch;
+    QString legacyExact;
+    QString legacyMatch;
+    while (const dirent *entry = ::readdir(dir)) {
+        const QByteArrayView bytes(entry->d_name);
+        if (bytes == "." || bytes == "..")
+            continue;
+        const QString candidate = fromNativePath(bytes.toByteArray());
+        if (candidate.compare(name, Qt::CaseInsensitive) == 0) {
+            if (unicodeMatch.isEmpty() || candidate < unicodeMatch)
+                unicodeMatch = candidate;
+        } else if (!legacy.isEmpty() && bytes.size() == legacy.size()) {
+            if (bytes == legacy)
+                legacyExact = candidate;
+            else if (cp1251::equalsIgnoreCase(bytes, legacy) &&
+                     (legacyMatch.isEmpty() || candidate < legacyMatch))
+                legacyMatch = candidate;
+        }
+    }
+    ::closedir(dir);
+    if (!unicodeMatch.isEmpty())
+        return unicodeMatch;
+    return legacyExact.isEmpty() ? legacyMatch : legacyExact;
+}
+
+QString currentFolder()
+{
+    if (char *cwd = ::getcwd(nullptr, 0)) {
+        const QString folder = fromNativePath(cwd);
+        std::free(cwd);
+        return folder;
+    }
+    return QDir::currentPath();
+}
+
 } // namespace
+
+QByteArray nativePath(const QString &diskPath)
+{
+    qsizetype first = 0;
+    while (first < diskPath.size() && !isEscape(diskPath, first))
+        ++first;
+    if (first == diskPath.size())
+        return diskPath.toUtf8();
+    QByteArray native = QStringView(diskPath).left(first).toUtf8();
+    qsizetype run = first; // start of the current run of ordinary characters
+    for (qsizetype i = first; i <= diskPath.size(); ++i) {
+        if (i < diskPath.size() && !isEscape(diskPath, i))
+            continue;
+        native += QStringView(diskPath).sliced(run, i - run).toUtf8();
+        if (i < diskPath.size())
+            native += static_cast<char>(diskPath.at(i).unicode() - escapeBase);
+        run = i + 1;
+    }
+    return native;
+}
+
+QString fromNativePath(const QByteArray &native)
+{
+    if (isAscii(native))
+        return QString::fromLatin1(native);
+    const auto *p = reinterpret_cast<const unsigned char *>(native.constData());
+    const qsizetype size = native.size();
+    QString text;
+    text.reserve(size);
+    for (qsizetype i = 0; i < size;) {
+        char32_t cp;
+        if (p[i] < 0x80) {
+            text += QChar(p[i++]);
+        } else if (const int length = utf8Sequence(p + i, size - i, &cp)) {
+            if (QChar::requiresSurrogates(cp)) {
+                text += QChar(QChar::highSurrogate(cp));
+                text += QChar(QChar::lowSurrogate(cp));
+            } else {
+                text += QChar(static_cast<char16_t>(cp));
+            }
+            i += length;
+        } else {
+            text += QChar(static_cast<char16_t>(escapeBase + p[i++]));
+        }
+    }
+    return text;
+}
+
+QString shownPath(const QString &diskPath)
+{
+    QString shown;
+    QByteArray legacy;
+    for (qsizetype i = 0; i < diskPath.size(); ++i) {
+        if (isEscape(diskPath, i)) {
+            legacy += static_cast<char>(diskPath.at(i).unicode() - escapeBase);
+            continue;
+        }
+        if (!legacy.isEmpty()) {
+            shown += cp1251::toUnicode(legacy);
+            legacy.clear();
+        }
+        shown += diskPath.at(i);
+    }
+    if (!legacy.isEmpty())
+        shown += cp1251::toUnicode(legacy);
+    return shown;
+}
+
+bool entryExists(const QString &diskPath)
+{
+    struct stat st;
+    return ::lstat(nativePath(diskPath).constData(), &st) == 0;
+}
+
+bool targetExists(const QString &diskPath)
+{
+    struct stat st;
+    return ::stat(nativePath(diskPath).constData(), &st) == 0;
+}
+
+bool isFolder(const QString &diskPath)
+{
+    struct stat st;
+    return ::stat(nativePath(diskPath).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
 
 QString resolveDiskPath(const QByteArray &cp1251Path)
 {
@@ -74,7 +233,7 @@ QString resolveDiskPath(const QString &path)
             result = exact;
             continue;
         }
-        const QString match = findIgnoringCase(result, part);
+        const QString match = findEntry(result, part);
         if (match.isEmpty()) {
             onDisk = false;
             result = exact;
@@ -92,7 +251,7 @@ QString resolveSymlinks(const QString &diskPath)
     QString path = diskPath;
     // A loop of links ends after as many steps as the system itself follows.
     for (int depth = 0; depth < 40; ++depth) {
-        const QByteArray native = QFile::encodeName(path);
+        const QByteArray native = nativePath(path);
         struct stat st;
         if (::lstat(native.constData(), &st) != 0 || !S_ISLNK(st.st_mode))
             break;
@@ -102,7 +261,7 @@ QString resolveSymlinks(const QString &diskPath)
         if (n <= 0 || n >= target.size())
             break;
         target.truncate(n);
-        const QString to = QFile::decodeName(target);
+        const QString to = fromNativePath(target);
         if (to.startsWith(QLatin1Char('/'))) {
             path = to;
         } else {
@@ -117,10 +276,10 @@ namespace {
 
 QString realDiskPath(const QString &path, int depth)
 {
-    const QString absolute = QDir::isAbsolutePath(path) ? path : QDir::current().filePath(path);
-    const QByteArray native = QFile::encodeName(absolute);
+    const QString absolute = path.startsWith(QLatin1Char('/')) ? path : join(currentFolder(), path);
+    const QByteArray native = nativePath(absolute);
     if (char *real = ::realpath(native.constData(), nullptr)) {
-        const QString found = QFile::decodeName(real);
+        const QString found = fromNativePath(real);
         std::free(real);
         return found;
     }
@@ -146,7 +305,7 @@ QString realDiskPath(const QString &diskPath)
 
 bool mayWrite(const QString &diskPath)
 {
-    const QByteArray native = QFile::encodeName(diskPath);
+    const QByteArray native = nativePath(diskPath);
     struct stat st;
     return ::stat(native.constData(), &st) == 0 && (st.st_mode & 0222) != 0 &&
            ::faccessat(AT_FDCWD, native.constData(), W_OK, AT_EACCESS) == 0;

@@ -3,8 +3,6 @@
 #include "profile/DiskPath.h"
 #include "profile/SafeFile.h"
 
-#include <QFile>
-
 #include <atomic>
 #include <cerrno>
 
@@ -31,7 +29,7 @@ bool readFile(const QByteArray &nativePath, QByteArray *bytes, ProfileCache::Sta
 void ProfileCache::setDiskPath(Entry &entry, const QByteArray &path, const QString &diskPath)
 {
     entry.diskPath = diskPath;
-    entry.nativePath = QFile::encodeName(diskPath);
+    entry.nativePath = nativePath(diskPath);
     if (entry.nativePath == path)
         entry.nativePath = path;
 }

@@ -7,8 +7,6 @@
 #include "profile/SafeFile.h"
 #include "textcodec/Cp1251.h"
 
-#include <QFile>
-
 #include <limits>
 #include <optional>
 
@@ -89,7 +87,7 @@ bool ProfileFile::writeString(const QByteArray &section, const QByteArray &key,
     if (!problem.isEmpty()) {
         if (error)
             *error = QStringLiteral("Не удалось записать ключ %1 в файл %2: %3.")
-                         .arg(cp1251::toUnicode(key), diskPath(), problem);
+                         .arg(cp1251::toUnicode(key), shownPath(diskPath()), problem);
         return false;
     }
     return modify([&](IniDocument &document) { return document.setValue(section, key, value); },
@@ -128,12 +126,13 @@ void ProfileFile::clearCache()
 bool ProfileFile::modify(const std::function<bool(IniDocument &)> &edit, bool mustWrite,
                          QString *error)
 {
-    const QString shownPath = resolveDiskPath(path_);
-    const QString target = resolveSymlinks(shownPath);
-    const QByteArray native = QFile::encodeName(target);
+    const QString diskPath = resolveDiskPath(path_);
+    const QString target = resolveSymlinks(diskPath);
+    const QByteArray native = nativePath(target);
     const auto fail = [&](const QString &why) {
         if (error)
-            *error = QStringLiteral("Не удалось записать файл %1: %2.").arg(shownPath, why);
+            *error =
+                QStringLiteral("Не удалось записать файл %1: %2.").arg(::shownPath(diskPath), why);
         return false;
     };
 
@@ -169,6 +168,6 @@ bool ProfileFile::modify(const std::function<bool(IniDocument &)> &edit, bool mu
         return fail(why);
     if (changed && !saveFile(target, document.bytes(), &why, &read))
         return fail(why);
-    ProfileCache::instance().store(path_, shownPath, std::move(document));
+    ProfileCache::instance().store(path_, diskPath, std::move(document));
     return true;
 }

@@ -11,8 +11,9 @@ class IniDocument;
 // A handle on an INI-style profile file: the only way the program reads or writes its settings,
 // catalogue, game and duplication files. Opening binds the path only; the file need not exist.
 // Paths are Windows-1251 text as the settings and catalogue hold them; either separator is
-// accepted and a component whose exact case is missing on disk matches case-insensitively
-// (see DiskPath.h).
+// accepted, a component whose exact case is missing on disk matches case-insensitively, and one
+// missing as UTF-8 is looked up by its Windows-1251 bytes, as old unpackers name files (see
+// DiskPath.h).
 //
 // Reads never fail: a missing file, section or key yields the default; anything but a regular
 // file (a folder, FIFO or device) reads as a missing file. Reads are served from a
@@ -33,7 +34,8 @@ public:
     explicit ProfileFile(QByteArray path);
 
     const QByteArray &path() const { return path_; }
-    // Where the file is (or would be created) on disk.
+    // Where the file is (or would be created) on disk, every byte of its name kept: system calls
+    // take it through nativePath, messages through shownPath (DiskPath.h).
     QString diskPath() const;
 
     // The key's value (blanks trimmed, outer quotes removed, ";" comments kept), or the default

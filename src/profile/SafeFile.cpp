@@ -2,7 +2,6 @@
 
 #include "profile/DiskPath.h"
 
-#include <QFile>
 #include <QRandomGenerator>
 
 #include <QSet>
@@ -299,7 +298,7 @@ bool replaceFile(const QString &path, const std::function<bool(int fd, QString *
     const QString refusal = whyNotSavable(path);
     if (!refusal.isEmpty())
         return fail(reason, refusal);
-    const QByteArray target = QFile::encodeName(resolveSymlinks(path));
+    const QByteArray target = nativePath(resolveSymlinks(path));
     const QByteArray folder = folderOf(target);
     removeStaleTemporaries(folder);
     struct stat st;
@@ -353,7 +352,7 @@ void setBeforeRenameHook(std::function<void(const QByteArray &target)> hook)
 QString whyNotSavable(const QString &path)
 {
     const QString targetPath = resolveSymlinks(path);
-    const QByteArray target = QFile::encodeName(targetPath);
+    const QByteArray target = nativePath(targetPath);
 
     struct stat st;
     const bool exists = ::stat(target.constData(), &st) == 0;
@@ -366,10 +365,10 @@ QString whyNotSavable(const QString &path)
     const QByteArray folder = folderOf(target);
     struct stat folderStat;
     if (::stat(folder.constData(), &folderStat) != 0 || !S_ISDIR(folderStat.st_mode))
-        return QStringLiteral("папка %1 не найдена").arg(QFile::decodeName(folder));
+        return QStringLiteral("папка %1 не найдена").arg(shownPath(fromNativePath(folder)));
     if (exists && !mayWrite(targetPath))
         return QStringLiteral("файл только для чтения");
-    if (!mayWrite(QFile::decodeName(folder)))
+    if (!mayWrite(fromNativePath(folder)))
         return QStringLiteral("папка только для чтения");
     if (isMarkedUnchangeable(folder, true))
         return QStringLiteral("папка защищена от изменений (атрибут a или i)");
@@ -419,11 +418,12 @@ bool saveCopy(const QString &source, const QString &destination, QString *reason
     struct stat st;
     FileRead outcome;
     QString why;
-    const int in = openRegular(QFile::encodeName(source), &st, &outcome, &why);
+    const int in = openRegular(nativePath(source), &st, &outcome, &why);
     if (in < 0) {
         if (sourceUnreadable)
             *sourceUnreadable = true;
-        return fail(reason, QStringLiteral("исходный файл %1 не читается: %2").arg(source, why));
+        return fail(reason,
+                    QStringLiteral("исходный файл %1 не читается: %2").arg(shownPath(source), why));
     }
     const bool ok = replaceFile(
         destination,
