@@ -1,6 +1,8 @@
 // The start-up and close sequences of the main window, and the gamedata folder command.
 
 #include <QAction>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QFileInfo>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -22,6 +24,46 @@ namespace {
 
 const QColor Silver(0xC0, 0xC0, 0xC0);
 const QString SettingsFileMissing = QStringLiteral("Ошибка! Не найден файл настроек.");
+
+// Keeps user input away from the main window while the start-up sequence builds it. Its
+// controls are never disabled for that: each control turning disabled and enabled again costs
+// an accessibility update, which a start over thousands of controls pays thousands of times.
+// Dialogs shown meanwhile are windows of their own and take input as usual.
+class LoadingInputBlocker : public QObject
+{
+public:
+    explicit LoadingInputBlocker(QWidget *window) : window_(window) {}
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::Wheel:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride: // accepted: no shortcut of the window fires either
+        case QEvent::ContextMenu:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd: {
+            const auto *w = qobject_cast<const QWidget *>(watched);
+            if (!w || w->window() != window_)
+                return false;
+            event->accept();
+            return true;
+        }
+        default:
+            return false;
+        }
+    }
+
+private:
+    QWidget *window_;
+};
 
 QByteArray example(const char *text)
 {
@@ -78,6 +120,8 @@ void TForm1::N6Click()
 void TForm1::showLoadingWindow()
 {
     rowCounter_ = 0;
+    inputBlocker_ = std::make_unique<LoadingInputBlocker>(this);
+    QCoreApplication::instance()->installEventFilter(inputBlocker_.get());
     Form5->show();
     Form5->repaintNow();
 }
@@ -208,7 +252,7 @@ void TForm1::applyWindowSize()
 void TForm1::enableEditing(bool catalogueComplete)
 {
     TMP->setPlainText(QStringLiteral("Выберите параметр!"));
-    PageControl1->setEnabled(true);
+    inputBlocker_.reset();
     QPalette pal = Panel1->palette();
     pal.setColor(QPalette::Window, Silver);
     Panel1->setPalette(pal);
@@ -321,14 +365,9 @@ void TForm1::FormClose()
 
 bool TForm1::buildAllTabs(QString *error)
 {
-    TabBuilder builder(*this, *rows_, [this](int rows) {
-        rowCounter_ = rows;
-        if (Form5)
-            Form5->setCount(rows);
-    });
-    const CatalogueResult result = CatalogueReader(programFolder_).walk(builder);
-    builder.finish();
-    rowCounter_ = builder.rowCount();
+    const CatalogueResult result = CatalogueReader(programFolder_).walk(*builder_);
+    builder_->finish();
+    rowCounter_ = builder_->rowCount();
     catalogue_->attachDragHandlers();
     if (result.status == CatalogueResult::Failed) {
         *error = result.reason;
@@ -341,6 +380,8 @@ void TForm1::loadComponentState()
 {
     prefs_->loadComponentState();
     catalogue_->fitSubTabsToRows();
+    // The sub-tab on screen gets its rows now, every other one when it is first shown.
+    builder_->buildOnShow();
 }
 
 void TForm1::saveComponentState()

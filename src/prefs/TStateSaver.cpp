@@ -195,17 +195,24 @@ void TStateSaver::setRegistryRootHKEY(quint32 handle)
 bool TStateSaver::SaveComponentState(QObject *component, const QString &prefix,
                                      const QString &suffix, QString *error)
 {
-    return run(true, component, prefix, suffix, error);
+    return run(true, {component}, prefix, suffix, error);
 }
 
 bool TStateSaver::LoadComponentState(QObject *component, const QString &prefix,
                                      const QString &suffix, QString *error)
 {
-    return run(false, component, prefix, suffix, error);
+    return run(false, {component}, prefix, suffix, error);
 }
 
-bool TStateSaver::run(bool saving, QObject *component, const QString &prefix, const QString &suffix,
-                      QString *error)
+bool TStateSaver::LoadComponentsState(const QList<QWidget *> &components, const QString &prefix,
+                                      const QString &suffix, QString *error)
+{
+    return run(false, QList<QObject *>(components.begin(), components.end()), prefix, suffix,
+               error);
+}
+
+bool TStateSaver::run(bool saving, const QList<QObject *> &components, const QString &prefix,
+                      const QString &suffix, QString *error)
 {
     // Without a root there is no store: every key fails to open.
     Walk walk(saving, registryFolder_, rootName_.toLatin1());
@@ -218,7 +225,12 @@ bool TStateSaver::run(bool saving, QObject *component, const QString &prefix, co
         (!walk.openKey() || walk.openKey()->values().isEmpty()))
         return true;
     const QByteArray bytePrefix = cp1251::encode(prefix);
-    const bool completed = visit(walk, component, bytePrefix, cp1251::foldCase(bytePrefix));
+    const QByteArray foldedPrefix = cp1251::foldCase(bytePrefix);
+    bool completed = true;
+    for (QObject *component : components) {
+        if (!(completed = visit(walk, component, bytePrefix, foldedPrefix)))
+            break;
+    }
     QString reason = walk.error;
     if (saving) {
         QString failure;
