@@ -2,7 +2,9 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -301,6 +303,24 @@ bool TForm1::confirmUnappliedRows()
 void TForm1::closeLoadingWindow()
 {
     delete Form5;
+    // The whole-program measurement (bench/whole_startup.sh) names a file here: the program
+    // writes the time (milliseconds since the epoch) and its peak memory so far into it, and
+    // ends.
+    const QString report = qEnvironmentVariable("BRANVIK_STARTUP_REPORT");
+    if (report.isEmpty())
+        return;
+    QByteArray peak;
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : status.readAll().split('\n'))
+            if (line.startsWith("VmHWM:"))
+                peak = line.mid(6).simplified();
+    }
+    QFile out(report);
+    if (out.open(QIODevice::WriteOnly))
+        out.write(QByteArray::number(QDateTime::currentMSecsSinceEpoch()) + ' ' + peak + '\n');
+    QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit,
+                              Qt::QueuedConnection);
 }
 
 void TForm1::FormShow()

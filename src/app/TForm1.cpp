@@ -275,6 +275,8 @@ void TForm1::createControls()
     TMP->setFixedHeight(21);
     TMP->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     TMP->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // It gets the row's whole text at every keystroke: breaking anywhere keeps that linear.
+    TMP->setWordWrapMode(QTextOption::WrapAnywhere);
     addComponent(TMP);
 
     Help = new QPlainTextEdit(central);
