@@ -385,8 +385,12 @@ void TForm1::FormClose()
 
 bool TForm1::buildAllTabs(QString *error)
 {
+    // A tab strip on screen lays out all its tabs again at every tab added: the tabs are built
+    // out of sight and laid out once when they appear.
+    PageControl1->hide();
     const CatalogueResult result = CatalogueReader(programFolder_).walk(*builder_);
     builder_->finish();
+    PageControl1->show();
     rowCounter_ = builder_->rowCount();
     catalogue_->attachDragHandlers();
     if (result.status == CatalogueResult::Failed) {
