@@ -6,6 +6,7 @@
 //   BM_WholeStartupWithSavedState: the same with a registry store holding the outer tabs' colour
 //   and moved positions (Top and Left of caption, value box and apply button) of 500 rows, all
 //   restored at the end of the start-up.
+//   BM_FirstShowOfASubTab: switching to a sub-tab never shown, whose rows get their controls.
 //   BM_LoadComponentState: that restoring alone (store read, walk over every component), repeated
 //   on a window that has started.
 // Each iteration starts with an empty parsed-file cache, as a new run of the program does.
@@ -13,6 +14,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QWidget>
 #include <benchmark/benchmark.h>
@@ -141,6 +143,33 @@ void BM_LoadComponentState(benchmark::State &state)
     }
 }
 BENCHMARK(BM_LoadComponentState)->Unit(benchmark::kMillisecond);
+
+// Switching to a sub-tab never shown (25 rows): its rows' controls created, restored from the
+// store and painted. Each iteration takes the next sub-tab of the started window.
+void BM_FirstShowOfASubTab(benchmark::State &state)
+{
+    LargeCatalogue &c = catalogue();
+    SilentDialogs dialogs;
+    MainWindowOptions options;
+    options.programFolder = c.program();
+    options.registryFolder = savedStateFolder();
+    options.dialogs = &dialogs;
+    TForm1 window(options);
+    window.show();
+    QCoreApplication::processEvents();
+    int next = 1; // sub-tab 0 of page 0 is on screen already
+    for (auto _ : state) {
+        auto *inner = window.PageControl1->widget(next / SubTabs)->findChild<QTabWidget *>();
+        window.PageControl1->setCurrentIndex(next / SubTabs);
+        inner->setCurrentIndex(next % SubTabs);
+        window.repaint();
+        QCoreApplication::processEvents();
+        if (!window.findComponent(QStringLiteral("Name_%1").arg(next * Entries)))
+            state.SkipWithError("the sub-tab has no rows");
+        ++next;
+    }
+}
+BENCHMARK(BM_FirstShowOfASubTab)->Unit(benchmark::kMillisecond)->Iterations(Pages *SubTabs - 1);
 
 } // namespace
 
