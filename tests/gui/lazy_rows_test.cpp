@@ -12,6 +12,7 @@
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
+#include "editor/CaptionLabel.h"
 #include "editor/ValueBox.h"
 #include "support/WindowFixture.h"
 
@@ -222,5 +223,38 @@ TEST(LazyRowsExample, NamesAndTheRunningNumberFollowTheCatalogue)
         const QObject *caption = w.findComponent(r.captionControl);
         ASSERT_NE(caption, nullptr);
         EXPECT_EQ(caption->property("text").toString(), r.caption);
+    }
+}
+
+// A caption far longer than any column is measured and painted by its beginning only; its text
+// stays whole.
+TEST(LazyRowsCaption, AHugeCaptionIsShownByItsBeginning)
+{
+    struct Case
+    {
+        qsizetype length;
+        int maximumWidth;
+        bool cut;
+    };
+    const Case cases[] = {{5, 0, false},
+                          {5, 300, false},
+                          {400, 300, true},
+                          {10 * 1024 * 1024, 300, true},
+                          {10 * 1024 * 1024, 0, false}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.length);
+        QWidget sheet;
+        auto *label = new CaptionLabel(&sheet);
+        const QString text(c.length, QLatin1Char('w'));
+        label->setText(text);
+        label->setMaximumTextWidth(c.maximumWidth);
+        sheet.show();
+        label->repaint();
+        EXPECT_EQ(label->text().size(), c.length);
+        if (c.maximumWidth > 0) {
+            EXPECT_LE(label->width(), c.maximumWidth);
+        }
+        EXPECT_EQ(!label->toolTip().isEmpty(), c.cut);
+        EXPECT_LE(label->toolTip().size(), 2001);
     }
 }
