@@ -17,6 +17,7 @@
 #include "editor/RowEditor.h"
 #include "editor/TabBuilder.h"
 #include "prefs/Preferences.h"
+#include "prefs/TStateSaver.h"
 #include "profile/DiskPath.h"
 #include "profile/ProfileFile.h"
 #include "textcodec/Cp1251.h"
@@ -404,7 +405,9 @@ void TForm1::loadComponentState()
 {
     prefs_->loadComponentState();
     catalogue_->fitSubTabsToRows();
-    // The sub-tab on screen gets its rows now, every other one when it is first shown.
+    // The sub-tab on screen gets its rows now, every other one when it is first shown; rows
+    // moved by the user come with their sub-tab, wherever they stand.
+    builder_->setRowsWithSavedState(StateSaver1->componentsWithValues(prefs::ComponentPrefix));
     builder_->buildOnShow();
 }
 

@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -40,10 +41,11 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() == QEvent::Show && builder_.buildOnShow_) {
+        const QEvent::Type type = event->type();
+        if ((type == QEvent::Show || type == QEvent::Resize) && builder_.buildOnShow_) {
             const auto it = builder_.sheetOf_.constFind(static_cast<QWidget *>(watched));
-            if (it != builder_.sheetOf_.constEnd())
-                builder_.buildSheet(*it);
+            if (it != builder_.sheetOf_.constEnd() && static_cast<QWidget *>(watched)->isVisible())
+                builder_.buildVisibleRows(*it);
         }
         return false;
     }
@@ -98,8 +100,9 @@ void TabBuilder::finishSubTab()
     fitSheet();
     if (subTab_ && !sheets_.isEmpty() && sheets_.last().widget == subTab_) {
         Sheet &sheet = sheets_.last();
-        sheet.extent = extent_;
         sheet.end = static_cast<int>(data_.size());
+        for (int r = sheet.first; r < sheet.end; ++r)
+            sheet.left += data_[r].hasControls() ? 1 : 0;
     }
     subTab_ = nullptr;
     extent_ = QRect();
@@ -204,6 +207,10 @@ bool TabBuilder::entry(const CatalogueEntry &entry)
     row.name = entry.trade ? RowNames::tradeBox(rowCount_) : RowNames::ordinaryBox(rowCount_);
     const Slot slot = takeRowSlot();
     row.place = QPoint(slot.x, slot.y);
+    // The sub-tab is as large as its rows from the start, so its scroll bars reach rows whose
+    // controls do not exist yet.
+    const int right = slot.x + host_.settings().memoWidth + (entry.trade ? 43 : 35);
+    extent_ = extent_.united(QRect(QPoint(slot.x + 8, slot.y + 8), QPoint(right, slot.y + 44)));
     row.value =
         ParameterLookup::rowValueFor(entry.trade, !entry.trade && entry.hasFull, lookUp(entry));
     byNumber_.append(static_cast<int>(data_.size()));
@@ -219,7 +226,23 @@ void TabBuilder::buildOnShow()
     buildOnShow_ = true;
     for (int i = 0; i < sheets_.size(); ++i) {
         if (sheets_[i].widget && sheets_[i].widget->isVisible())
-            buildSheet(i);
+            buildVisibleRows(i);
+    }
+}
+
+void TabBuilder::setRowsWithSavedState(const QByteArrayList &foldedNames)
+{
+    for (const QByteArray &name : foldedNames) {
+        const bool trade = name.startsWith("name1_");
+        if (!trade && !name.startsWith("name_"))
+            continue;
+        qsizetype i = trade ? 6 : 5;
+        const qsizetype digits = i;
+        int number = 0;
+        for (; i < name.size() && i - digits < 9 && name.at(i) >= '0' && name.at(i) <= '9'; ++i)
+            number = number * 10 + (name.at(i) - '0');
+        if (i > digits && number < byNumber_.size())
+            savedRows_.insert(byNumber_[number]);
     }
 }
 
@@ -227,7 +250,7 @@ QWidget *TabBuilder::rowBox(int index)
 {
     if (index < 0 || index >= data_.size() || !data_[index].hasControls())
         return nullptr;
-    buildSheet(data_[index].sheet);
+    buildRows(data_[index].sheet, {index});
     return qobject_cast<QWidget *>(host_.findComponent(data_[index].name));
 }
 
@@ -252,31 +275,72 @@ bool TabBuilder::buildRowsFor(const QString &name)
         number = number * 10 + name.at(i).digitValue();
     if (i == digits || number >= byNumber_.size())
         return false;
-    const RowData &row = data_[byNumber_[number]];
-    if (row.trade() != isTrade || row.sheet < 0 || sheets_[row.sheet].built)
+    const int index = byNumber_[number];
+    const RowData &row = data_[index];
+    if (row.trade() != isTrade || row.built)
         return false;
-    buildSheet(row.sheet);
+    buildRows(row.sheet, {index});
     return true;
 }
 
-void TabBuilder::buildSheet(int index)
+void TabBuilder::buildVisibleRows(int index)
 {
-    if (index < 0 || index >= sheets_.size() || sheets_[index].built || !sheets_[index].widget ||
+    if (index < 0 || index >= sheets_.size() || !sheets_[index].widget ||
+        sheets_[index].widget == subTab_ || sheets_[index].left == 0)
+        return;
+    Sheet &sheet = sheets_[index];
+    if (!sheet.shown) {
+        sheet.shown = true;
+        // Rows further away are created as scrolling brings them near.
+        if (auto *scroll = qobject_cast<QScrollArea *>(
+                sheet.widget->parentWidget() ? sheet.widget->parentWidget()->parentWidget()
+                                             : nullptr)) {
+            for (QScrollBar *bar : {scroll->horizontalScrollBar(), scroll->verticalScrollBar()})
+                QObject::connect(bar, &QScrollBar::valueChanged, watcher_.get(),
+                                 [this, index] { buildVisibleRows(index); });
+        }
+    }
+    // What the scroll area shows and as much again on each side.
+    QRect area = sheet.widget->visibleRegion().boundingRect();
+    if (area.isEmpty())
+        return;
+    area.adjust(-area.width(), -area.height(), area.width(), area.height());
+    const int memoWidth = host_.settings().memoWidth;
+    QList<int> rows;
+    for (int r = sheet.first; r < sheet.end; ++r) {
+        const RowData &row = data_[r];
+        if (row.built || !row.hasControls())
+            continue;
+        const QRect place(row.place.x(), row.place.y(), memoWidth + 52, 53);
+        // A row moved by the user comes back at its saved place, which may be in view.
+        if (place.intersects(area) || savedRows_.contains(r))
+            rows.append(r);
+    }
+    buildRows(index, rows);
+}
+
+void TabBuilder::buildRows(int index, const QList<int> &rows)
+{
+    if (index < 0 || index >= sheets_.size() || !sheets_[index].widget ||
         sheets_[index].widget == subTab_) // still being walked
         return;
-    sheets_[index].built = true;
-    const Sheet sheet = sheets_[index];
-    sheet.widget->removeEventFilter(watcher_.get());
+    QList<int> wanted;
+    for (int r : rows) {
+        if (!data_[r].built && data_[r].hasControls())
+            wanted.append(r);
+    }
+    if (wanted.isEmpty())
+        return;
+    Sheet &sheet = sheets_[index];
+    sheet.left -= static_cast<int>(wanted.size());
     // A command may need a row while the walk fills another sub-tab: its state is kept aside.
     QWidget *const walkSheet = subTab_;
     const QRect walkExtent = extent_;
     QList<QWidget *> walkControls;
     walkControls.swap(newControls_);
     subTab_ = sheet.widget;
-    for (int r = sheet.first; r < sheet.end; ++r) {
+    for (int r : std::as_const(wanted)) {
         RowData &row = data_[r];
-        if (!row.hasControls() || row.built)
-            continue;
         row.built = true;
         if (row.trade())
             buildTradeRow(row);
@@ -287,7 +351,7 @@ void TabBuilder::buildSheet(int index)
     // was left, and the sub-tab grows to hold it.
     if (created_ && !newControls_.isEmpty())
         created_(newControls_);
-    extent_ = sheet.extent;
+    extent_ = QRect();
     showNewControls();
     fitSheet();
     subTab_ = walkSheet;

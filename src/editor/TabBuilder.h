@@ -5,6 +5,7 @@
 #include <QList>
 #include <QObject>
 #include <QRect>
+#include <QSet>
 
 #include <functional>
 #include <memory>
@@ -25,9 +26,10 @@ class WindowHost;
 // with the parameter's current value.
 //
 // The walk makes the tabs and, for each entry, the row's data (RowData): its name and running
-// number, its place and its value. A sub-tab's row controls are created when the sub-tab is
-// first shown, or when a command finds one of them by name; a user sees one sub-tab at a time,
-// so a start does not pay for thousands of controls nobody looks at. Every control is owned by
+// number, its place and its value. A row's controls are created when its sub-tab shows the area
+// where it stands (or is scrolled near it), or when a command finds one of them by name; a user
+// sees one sub-tab at a time, so a start does not pay for thousands of controls nobody looks
+// at, and a sub-tab of thousands of rows costs only the rows in view. Every control is owned by
 // the main window and added to its components as it is created; their events go to the row
 // editor.
 class TabBuilder : public CatalogueVisitor
@@ -68,8 +70,9 @@ public:
     // control's name, RowNames.h); false when no row of the walk has that name or its controls
     // existed already.
     bool buildRowsFor(const QString &name);
-    // Creates the controls of the sub-tab's rows unless they exist.
-    void buildSheet(int sheet);
+    // Rows whose controls have values in the saved state (names folded to lower case): they
+    // get their controls as soon as their sub-tab is shown, wherever the saved place is.
+    void setRowsWithSavedState(const QByteArrayList &foldedNames);
 
 private:
     struct Slot
@@ -80,8 +83,8 @@ private:
     {
         QWidget *widget = nullptr;
         int first = 0, end = 0; // its rows in data_
-        QRect extent;           // of the controls the walk put on it
-        bool built = false;
+        int left = 0;           // rows without their controls yet
+        bool shown = false;
     };
     class ShowWatcher;
 
@@ -94,6 +97,10 @@ private:
                              const ParameterLookup::RowValue &value);
     QPushButton *createApplyButton(const QString &name, const Slot &slot,
                                    const CatalogueEntry &entry);
+    // Creates the controls of the sub-tab's rows in and near the area it shows.
+    void buildVisibleRows(int sheet);
+    // Creates the controls of those of the rows (indexes in data_) that have none yet.
+    void buildRows(int sheet, const QList<int> &rows);
     void showNewControls();
     void finishSubTab();
     void fitSheet();
@@ -110,6 +117,7 @@ private:
     QList<Sheet> sheets_;
     QHash<const QWidget *, int> sheetOf_;
     bool buildOnShow_ = false;
+    QSet<int> savedRows_;
 
     // The walk's current page and sub-tab (or the sub-tab whose rows are being created).
     QTabWidget *innerTabs_ = nullptr;

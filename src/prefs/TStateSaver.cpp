@@ -211,6 +211,29 @@ bool TStateSaver::LoadComponentsState(const QList<QWidget *> &components, const 
                error);
 }
 
+QByteArrayList TStateSaver::componentsWithValues(const QString &prefix) const
+{
+    Walk walk(false, registryFolder_, rootName_.toLatin1());
+    if (!walk.hasRoot)
+        return {};
+    walk.store.read();
+    walk.keyPath = cp1251::encode(RegistryPath);
+    const RegistryStore::Key *key = walk.openKey();
+    if (!key)
+        return {};
+    const QByteArray folded = cp1251::foldCase(cp1251::encode(prefix));
+    QSet<QByteArray> names;
+    for (const RegistryStore::Value &v : key->values()) {
+        const QByteArray name = cp1251::foldCase(v.name);
+        if (!name.startsWith(folded))
+            continue;
+        const qsizetype dot = name.indexOf('.', folded.size());
+        if (dot > folded.size())
+            names.insert(name.mid(folded.size(), dot - folded.size()));
+    }
+    return QByteArrayList(names.begin(), names.end());
+}
+
 bool TStateSaver::run(bool saving, const QList<QObject *> &components, const QString &prefix,
                       const QString &suffix, QString *error)
 {

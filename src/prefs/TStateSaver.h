@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -88,6 +89,10 @@ public:
     // reading of the store, as LoadComponentState would one by one.
     bool LoadComponentsState(const QList<QWidget *> &components, const QString &prefix,
                              const QString &suffix, QString *error = nullptr);
+
+    // The names (folded to lower case) of the components the store holds values of under prefix,
+    // as far as a value name shows them (up to the first "." after the prefix).
+    QByteArrayList componentsWithValues(const QString &prefix) const;
 
     const QString &registryFolder() const { return registryFolder_; }
 

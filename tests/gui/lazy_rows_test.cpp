@@ -8,6 +8,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
@@ -15,6 +17,7 @@
 #include "editor/CaptionLabel.h"
 #include "editor/ValueBox.h"
 #include "support/WindowFixture.h"
+#include "ui/RowData.h"
 
 namespace {
 
@@ -189,6 +192,36 @@ TEST_F(LazyRows, ChangeListAndReloadReachRowsNeverShownAndTablePageEntries)
     innerTabs(w, 0)->setCurrentIndex(1);
     EXPECT_EQ(qobject_cast<ValueBox *>(control("Name_1"))->text(), "7");
     EXPECT_TRUE(qobject_cast<ValueBox *>(control("Name_2"))->isAbsent()) << "zoom is gone";
+}
+
+TEST_F(LazyRows, ASubTabOfManyRowsCreatesTheRowsNearWhatItShows)
+{
+    f.writeSetting("Pages.ini", "[Global Pages]\nKol-vo=1\n1=Много\n1_file=Many\n1_Enabled=true\n");
+    QString many = "[Pages]\nKol-vo=1\n1=Все\n[Все]\nKol-vo=600\n";
+    for (int k = 1; k <= 600; ++k)
+        many += QString("%1_Caption=Ряд %1\n%1_File=config\\camera.ltx\n%1_Section=cam\n"
+                        "%1_Param=k%1\n")
+                    .arg(k);
+    f.writeSetting("Many.ini", many);
+    f.writeGameFile("config/camera.ltx", "[cam]\nk600=last\n");
+    f.writeSettings("Warning=0\n");
+    TForm1 &w = f.start();
+    EXPECT_EQ(w.rowCounter(), 600);
+    EXPECT_TRUE(exists(w, "Name_0"));
+    EXPECT_FALSE(exists(w, "Name_599")) << "far out of view";
+    auto *scroll = w.PageControl1->widget(0)->findChild<QScrollArea *>();
+    ASSERT_NE(scroll, nullptr);
+    QWidget *sheet = scroll->widget();
+    const RowData &last = w.rowData().last();
+    EXPECT_GT(sheet->minimumWidth(), last.place.x()) << "the scroll bars reach every row";
+
+    scroll->horizontalScrollBar()->setValue(scroll->horizontalScrollBar()->maximum());
+    scroll->verticalScrollBar()->setValue(scroll->verticalScrollBar()->maximum());
+    ASSERT_TRUE(exists(w, "Name_599"));
+    auto *box = qobject_cast<ValueBox *>(control("Name_599"));
+    EXPECT_TRUE(box->isVisible());
+    EXPECT_EQ(box->text(), "last");
+    EXPECT_EQ(box->pos(), last.place + QPoint(8, 24));
 }
 
 // The example catalogue names its rows and counts them as it always did.
