@@ -31,6 +31,7 @@
 #include "table/TableView.h"
 #include "textcodec/Cp1251.h"
 #include "ui/AppInfo.h"
+#include "ui/DataSlots.h"
 #include "ui/Dialogs.h"
 #include "ui/RowNames.h"
 
@@ -552,6 +553,9 @@ void TForm1::N11Click()
 
 void TForm1::N13Click()
 {
+    // A delete gives the rows below the entry in its section the next lower entry number: each
+    // of them needs its controls, which carry that number, wherever it stands.
+    builder_->buildRowsOfSectionOf(QString::fromLatin1(dataslot::hint(N9)));
     catalogue_->N13Click();
 }
 

@@ -262,25 +262,50 @@ QWidget *TabBuilder::rowSheet(int index) const
     return sheet >= 0 && sheet < sheets_.size() ? sheets_[sheet].widget : nullptr;
 }
 
-bool TabBuilder::buildRowsFor(const QString &name)
+int TabBuilder::rowNamed(const QString &name) const
 {
     static const QString ordinary = QStringLiteral("Name_"), trade = QStringLiteral("Name1_");
     const bool isTrade = name.startsWith(trade);
     if (!isTrade && !name.startsWith(ordinary))
-        return false;
+        return -1;
     qsizetype i = isTrade ? trade.size() : ordinary.size();
     int number = 0;
     const qsizetype digits = i;
     for (; i < name.size() && name.at(i).isDigit() && i - digits < 9; ++i)
         number = number * 10 + name.at(i).digitValue();
     if (i == digits || number >= byNumber_.size())
-        return false;
+        return -1;
     const int index = byNumber_[number];
-    const RowData &row = data_[index];
-    if (row.trade() != isTrade || row.built)
+    return data_[index].trade() == isTrade ? index : -1;
+}
+
+bool TabBuilder::buildRowsFor(const QString &name)
+{
+    const int index = rowNamed(name);
+    if (index < 0 || data_[index].built)
         return false;
-    buildRows(row.sheet, {index});
+    buildRows(data_[index].sheet, {index});
     return true;
+}
+
+void TabBuilder::buildRowsOfSectionOf(const QString &boxName)
+{
+    const int index = rowNamed(boxName);
+    if (index < 0)
+        return;
+    const CatalogueEntry &of = data_[index].entry;
+    for (int s = 0; s < sheets_.size(); ++s) {
+        if (sheets_[s].left == 0)
+            continue;
+        QList<int> rows;
+        for (int r = sheets_[s].first; r < sheets_[s].end; ++r) {
+            const CatalogueEntry &e = data_[r].entry;
+            if (!data_[r].built && e.number > of.number &&
+                cp1251::equalsIgnoreCase(e.subTabCaption, of.subTabCaption))
+                rows.append(r);
+        }
+        buildRows(s, rows);
+    }
 }
 
 void TabBuilder::buildVisibleRows(int index)

@@ -70,6 +70,11 @@ public:
     // control's name, RowNames.h); false when no row of the walk has that name or its controls
     // existed already.
     bool buildRowsFor(const QString &name);
+    // The row named by a row control's name; -1 for none.
+    int rowNamed(const QString &name) const;
+    // Creates the controls of every row whose entry follows the entry of the named value box's
+    // row in the same page file section (a delete renumbers them).
+    void buildRowsOfSectionOf(const QString &boxName);
     // Rows whose controls have values in the saved state (names folded to lower case): they
     // get their controls as soon as their sub-tab is shown, wherever the saved place is.
     void setRowsWithSavedState(const QByteArrayList &foldedNames);
