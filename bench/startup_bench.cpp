@@ -7,6 +7,7 @@
 //   and moved positions (Top and Left of caption, value box and apply button) of 500 rows, all
 //   restored at the end of the start-up.
 //   BM_FirstShowOfASubTab: switching to a sub-tab never shown, whose rows get their controls.
+//   BM_Paste100KIntoAValueBox, BM_KeystrokeInA100KValue: editing a long value without blanks.
 //   BM_LoadComponentState: that restoring alone (store read, walk over every component), repeated
 //   on a window that has started.
 // Each iteration starts with an empty parsed-file cache, as a new run of the program does.
@@ -23,6 +24,7 @@
 #include "app/TForm1.h"
 #include "catalogue/CatalogueReader.h"
 #include "catalogue/CatalogueVisitor.h"
+#include "editor/ValueBox.h"
 #include "gamefiles/ParameterLookup.h"
 #include "prefs/RegistryStore.h"
 #include "prefs/TStateSaver.h"
@@ -170,6 +172,55 @@ void BM_FirstShowOfASubTab(benchmark::State &state)
     }
 }
 BENCHMARK(BM_FirstShowOfASubTab)->Unit(benchmark::kMillisecond)->Iterations(Pages *SubTabs - 1);
+
+// Pasting 100 KB without blanks into a row's value box, and a keystroke at the end of such a
+// value: the editor's layout and the pending text follow each change.
+void valueBoxEdit(benchmark::State &state, bool paste)
+{
+    LargeCatalogue &c = catalogue();
+    SilentDialogs dialogs;
+    MainWindowOptions options;
+    options.programFolder = c.program();
+    options.registryFolder = c.dir.path() + "/registry";
+    options.dialogs = &dialogs;
+    TForm1 window(options);
+    window.show();
+    QCoreApplication::processEvents();
+    auto *box = qobject_cast<ValueBox *>(window.findComponent(QStringLiteral("Name_0")));
+    if (!box) {
+        state.SkipWithError("no row");
+        return;
+    }
+    const QString value(100 * 1024, QLatin1Char('x'));
+    if (!paste)
+        box->editor()->setPlainText(value);
+    for (auto _ : state) {
+        if (paste) {
+            state.PauseTiming();
+            box->editor()->clear();
+            QCoreApplication::processEvents();
+            state.ResumeTiming();
+            box->editor()->insertPlainText(value);
+        } else {
+            box->editor()->moveCursor(QTextCursor::End);
+            box->editor()->insertPlainText(QStringLiteral("y"));
+        }
+        box->repaint();
+        QCoreApplication::processEvents();
+    }
+}
+
+void BM_Paste100KIntoAValueBox(benchmark::State &state)
+{
+    valueBoxEdit(state, true);
+}
+BENCHMARK(BM_Paste100KIntoAValueBox)->Unit(benchmark::kMillisecond);
+
+void BM_KeystrokeInA100KValue(benchmark::State &state)
+{
+    valueBoxEdit(state, false);
+}
+BENCHMARK(BM_KeystrokeInA100KValue)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

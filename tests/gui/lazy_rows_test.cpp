@@ -8,9 +8,11 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTabWidget>
+#include <QTest>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
@@ -231,6 +233,20 @@ TEST_F(LazyRows, ASubTabOfManyRowsCreatesTheRowsNearWhatItShows)
     EXPECT_TRUE(box->isVisible());
     EXPECT_EQ(box->text(), "last");
     EXPECT_EQ(box->pos(), last.place + QPoint(8, 24));
+}
+
+TEST_F(LazyRows, ALongValueIsEditedWholeAndThePendingLineShowsItsBeginning)
+{
+    TForm1 &w = start();
+    auto *box = qobject_cast<ValueBox *>(control("Name_0"));
+    const QString value(10000, QLatin1Char('7'));
+    box->editor()->selectAll();
+    box->editor()->insertPlainText(value);
+    EXPECT_EQ(box->text(), value);
+    EXPECT_EQ(w.TMP->toPlainText(), value.left(4096) + QChar(0x2026));
+    QTest::mouseClick(qobject_cast<QPushButton *>(control("Name_0_")), Qt::LeftButton);
+    EXPECT_TRUE(TempDir::read(f.gameFolder() + "/config/actor.ltx")
+                    .contains("height= " + value.toLatin1() + "\r\n"));
 }
 
 // The example catalogue names its rows and counts them as it always did.
