@@ -6,6 +6,8 @@
 //   BM_WholeStartupWithSavedState: the same with a registry store holding the outer tabs' colour
 //   and moved positions (Top and Left of caption, value box and apply button) of 500 rows, all
 //   restored at the end of the start-up.
+//   BM_FirstShowOfASubTab: switching to a sub-tab never shown, whose rows get their controls.
+//   BM_Paste100KIntoAValueBox, BM_KeystrokeInA100KValue: editing a long value without blanks.
 //   BM_LoadComponentState: that restoring alone (store read, walk over every component), repeated
 //   on a window that has started.
 // Each iteration starts with an empty parsed-file cache, as a new run of the program does.
@@ -13,6 +15,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QWidget>
 #include <benchmark/benchmark.h>
@@ -21,6 +24,7 @@
 #include "app/TForm1.h"
 #include "catalogue/CatalogueReader.h"
 #include "catalogue/CatalogueVisitor.h"
+#include "editor/ValueBox.h"
 #include "gamefiles/ParameterLookup.h"
 #include "prefs/RegistryStore.h"
 #include "prefs/TStateSaver.h"
@@ -141,6 +145,82 @@ void BM_LoadComponentState(benchmark::State &state)
     }
 }
 BENCHMARK(BM_LoadComponentState)->Unit(benchmark::kMillisecond);
+
+// Switching to a sub-tab never shown (25 rows): its rows' controls created, restored from the
+// store and painted. Each iteration takes the next sub-tab of the started window.
+void BM_FirstShowOfASubTab(benchmark::State &state)
+{
+    LargeCatalogue &c = catalogue();
+    SilentDialogs dialogs;
+    MainWindowOptions options;
+    options.programFolder = c.program();
+    options.registryFolder = savedStateFolder();
+    options.dialogs = &dialogs;
+    TForm1 window(options);
+    window.show();
+    QCoreApplication::processEvents();
+    int next = 1; // sub-tab 0 of page 0 is on screen already
+    for (auto _ : state) {
+        auto *inner = window.PageControl1->widget(next / SubTabs)->findChild<QTabWidget *>();
+        window.PageControl1->setCurrentIndex(next / SubTabs);
+        inner->setCurrentIndex(next % SubTabs);
+        window.repaint();
+        QCoreApplication::processEvents();
+        if (!window.findComponent(QStringLiteral("Name_%1").arg(next * Entries)))
+            state.SkipWithError("the sub-tab has no rows");
+        ++next;
+    }
+}
+BENCHMARK(BM_FirstShowOfASubTab)->Unit(benchmark::kMillisecond)->Iterations(Pages *SubTabs - 1);
+
+// Pasting 100 KB without blanks into a row's value box, and a keystroke at the end of such a
+// value: the editor's layout and the pending text follow each change.
+void valueBoxEdit(benchmark::State &state, bool paste)
+{
+    LargeCatalogue &c = catalogue();
+    SilentDialogs dialogs;
+    MainWindowOptions options;
+    options.programFolder = c.program();
+    options.registryFolder = c.dir.path() + "/registry";
+    options.dialogs = &dialogs;
+    TForm1 window(options);
+    window.show();
+    QCoreApplication::processEvents();
+    auto *box = qobject_cast<ValueBox *>(window.findComponent(QStringLiteral("Name_0")));
+    if (!box) {
+        state.SkipWithError("no row");
+        return;
+    }
+    const QString value(100 * 1024, QLatin1Char('x'));
+    if (!paste)
+        box->editor()->setPlainText(value);
+    for (auto _ : state) {
+        if (paste) {
+            state.PauseTiming();
+            box->editor()->clear();
+            QCoreApplication::processEvents();
+            state.ResumeTiming();
+            box->editor()->insertPlainText(value);
+        } else {
+            box->editor()->moveCursor(QTextCursor::End);
+            box->editor()->insertPlainText(QStringLiteral("y"));
+        }
+        box->repaint();
+        QCoreApplication::processEvents();
+    }
+}
+
+void BM_Paste100KIntoAValueBox(benchmark::State &state)
+{
+    valueBoxEdit(state, true);
+}
+BENCHMARK(BM_Paste100KIntoAValueBox)->Unit(benchmark::kMillisecond);
+
+void BM_KeystrokeInA100KValue(benchmark::State &state)
+{
+    valueBoxEdit(state, false);
+}
+BENCHMARK(BM_KeystrokeInA100KValue)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -1,6 +1,10 @@
 // The start-up and close sequences of the main window, and the gamedata folder command.
 
 #include <QAction>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -13,6 +17,7 @@
 #include "editor/RowEditor.h"
 #include "editor/TabBuilder.h"
 #include "prefs/Preferences.h"
+#include "prefs/TStateSaver.h"
 #include "profile/DiskPath.h"
 #include "settings/SettingsLocation.h"
 #include "textcodec/Cp1251.h"
@@ -22,6 +27,46 @@ namespace {
 
 const QColor Silver(0xC0, 0xC0, 0xC0);
 const QString SettingsFileMissing = QStringLiteral("Ошибка! Не найден файл настроек.");
+
+// Keeps user input away from the main window while the start-up sequence builds it. Its
+// controls are never disabled for that: each control turning disabled and enabled again costs
+// an accessibility update, which a start over thousands of controls pays thousands of times.
+// Dialogs shown meanwhile are windows of their own and take input as usual.
+class LoadingInputBlocker : public QObject
+{
+public:
+    explicit LoadingInputBlocker(QWidget *window) : window_(window) {}
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::Wheel:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride: // accepted: no shortcut of the window fires either
+        case QEvent::ContextMenu:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd: {
+            const auto *w = qobject_cast<const QWidget *>(watched);
+            if (!w || w->window() != window_)
+                return false;
+            event->accept();
+            return true;
+        }
+        default:
+            return false;
+        }
+    }
+
+private:
+    QWidget *window_;
+};
 
 QByteArray example(const char *text)
 {
@@ -77,6 +122,8 @@ void TForm1::N6Click()
 void TForm1::showLoadingWindow()
 {
     rowCounter_ = 0;
+    inputBlocker_ = std::make_unique<LoadingInputBlocker>(this);
+    QCoreApplication::instance()->installEventFilter(inputBlocker_.get());
     Form5->show();
     Form5->repaintNow();
 }
@@ -180,7 +227,7 @@ void TForm1::applyWindowSize()
 void TForm1::enableEditing(bool catalogueComplete)
 {
     TMP->setPlainText(QStringLiteral("Выберите параметр!"));
-    PageControl1->setEnabled(true);
+    inputBlocker_.reset();
     QPalette pal = Panel1->palette();
     pal.setColor(QPalette::Window, Silver);
     Panel1->setPalette(pal);
@@ -229,6 +276,24 @@ bool TForm1::confirmUnappliedRows()
 void TForm1::closeLoadingWindow()
 {
     delete Form5;
+    // The whole-program measurement (bench/whole_startup.sh) names a file here: the program
+    // writes the time (milliseconds since the epoch) and its peak memory so far into it, and
+    // ends.
+    const QString report = qEnvironmentVariable("BRANVIK_STARTUP_REPORT");
+    if (report.isEmpty())
+        return;
+    QByteArray peak;
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : status.readAll().split('\n'))
+            if (line.startsWith("VmHWM:"))
+                peak = line.mid(6).simplified();
+    }
+    QFile out(report);
+    if (out.open(QIODevice::WriteOnly))
+        out.write(QByteArray::number(QDateTime::currentMSecsSinceEpoch()) + ' ' + peak + '\n');
+    QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit,
+                              Qt::QueuedConnection);
 }
 
 void TForm1::FormShow()
@@ -288,14 +353,13 @@ void TForm1::FormClose()
 
 bool TForm1::buildAllTabs(QString *error)
 {
-    TabBuilder builder(*this, *rows_, [this](int rows) {
-        rowCounter_ = rows;
-        if (Form5)
-            Form5->setCount(rows);
-    });
-    const CatalogueResult result = CatalogueReader(programFolder_).walk(builder);
-    builder.finish();
-    rowCounter_ = builder.rowCount();
+    // A tab strip on screen lays out all its tabs again at every tab added: the tabs are built
+    // out of sight and laid out once when they appear.
+    PageControl1->hide();
+    const CatalogueResult result = CatalogueReader(programFolder_).walk(*builder_);
+    builder_->finish();
+    PageControl1->show();
+    rowCounter_ = builder_->rowCount();
     catalogue_->attachDragHandlers();
     if (result.status == CatalogueResult::Failed) {
         *error = result.reason;
@@ -308,6 +372,10 @@ void TForm1::loadComponentState()
 {
     prefs_->loadComponentState();
     catalogue_->fitSubTabsToRows();
+    // The sub-tab on screen gets its rows now, every other one when it is first shown; rows
+    // moved by the user come with their sub-tab, wherever they stand.
+    builder_->setRowsWithSavedState(StateSaver1->componentsWithValues(prefs::ComponentPrefix));
+    builder_->buildOnShow();
 }
 
 void TForm1::saveComponentState()

@@ -24,13 +24,18 @@
 #include "editor/RowEditor.h"
 #include "editor/TForm2.h"
 #include "editor/TForm6.h"
+#include "editor/TabBuilder.h"
 #include "prefs/Preferences.h"
+#include "prefs/TStateSaver.h"
+#include "profile/ProfileFile.h"
 #include "settings/SettingsLocation.h"
 #include "table/TForm7.h"
 #include "table/TableView.h"
 #include "textcodec/Cp1251.h"
 #include "ui/AppInfo.h"
+#include "ui/DataSlots.h"
 #include "ui/Dialogs.h"
+#include "ui/RowNames.h"
 
 namespace {
 
@@ -107,6 +112,14 @@ TForm1::TForm1(const MainWindowOptions &options, QWidget *parent) : QMainWindow(
     catalogue_ = std::make_unique<CatalogueEditor>(*this, *Form3, *Form4, entryExamples_);
     finder_ = std::make_unique<Finder>(*this, *rows_);
     changes_ = std::make_unique<ChangesWindow>(*this, *rows_);
+    builder_ = std::make_unique<TabBuilder>(
+        *this, *rows_,
+        [this](int rows) {
+            rowCounter_ = rows;
+            if (Form5)
+                Form5->setCount(rows);
+        },
+        [this](const QList<QWidget *> &controls) { rowControlsCreated(controls); });
 }
 
 TForm1::~TForm1() = default;
@@ -263,7 +276,6 @@ void TForm1::createControls()
     PageControl1 = new QTabWidget(central);
     PageControl1->setObjectName("PageControl1");
     PageControl1->setGeometry(0, 24, 794, 460);
-    PageControl1->setEnabled(false);
     connect(PageControl1, &QTabWidget::currentChanged, this, &TForm1::PageControl1Change);
     addComponent(PageControl1);
 
@@ -273,6 +285,8 @@ void TForm1::createControls()
     TMP->setFixedHeight(21);
     TMP->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     TMP->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // It gets the row's whole text at every keystroke: breaking anywhere keeps that linear.
+    TMP->setWordWrapMode(QTextOption::WrapAnywhere);
     addComponent(TMP);
 
     Help = new QPlainTextEdit(central);
@@ -296,7 +310,45 @@ void TForm1::addComponent(QObject *component)
 QObject *TForm1::findComponent(const QString &name) const
 {
     // A deleted control reads as null, never as a dangling pointer.
-    return byName_.value(name);
+    const auto it = byName_.constFind(name);
+    if (it != byName_.constEnd())
+        return it->data();
+    // A row control of a sub-tab not shown yet exists once asked for.
+    if (builder_ && builder_->buildRowsFor(name))
+        return byName_.value(name);
+    return nullptr;
+}
+
+QList<RowData> &TForm1::rowData()
+{
+    return builder_->rows();
+}
+
+const QList<RowData> &TForm1::rowData() const
+{
+    return builder_->rows();
+}
+
+QWidget *TForm1::rowBox(int index)
+{
+    return builder_->rowBox(index);
+}
+
+QWidget *TForm1::rowSheet(int index) const
+{
+    return builder_->rowSheet(index);
+}
+
+void TForm1::rowControlsCreated(const QList<QWidget *> &controls)
+{
+    QString error;
+    if (!StateSaver1->LoadComponentsState(controls, prefs::ComponentPrefix, QString(), &error))
+        showMessage(MessageKind::Always, error);
+    for (QWidget *w : controls) {
+        if (qobject_cast<QLabel *>(w) &&
+            !RowNames::boxOf(w->objectName(), RowNames::Part::Caption).isEmpty())
+            w->installEventFilter(catalogue_.get());
+    }
 }
 
 void TForm1::showMessage(MessageKind kind, const QString &text)
@@ -493,6 +545,9 @@ void TForm1::N11Click()
 
 void TForm1::N13Click()
 {
+    // A delete gives the rows below the entry in its section the next lower entry number: each
+    // of them needs its controls, which carry that number, wherever it stands.
+    builder_->buildRowsOfSectionOf(QString::fromLatin1(dataslot::hint(N9)));
     catalogue_->N13Click();
 }
 

@@ -36,6 +36,7 @@ class QPushButton;
 class Preferences;
 class RowEditor;
 class TableView;
+class TabBuilder;
 class TStateSaver;
 class ValueBox;
 
@@ -72,6 +73,10 @@ public:
     QWidget *window() override { return this; }
     void addComponent(QObject *component) override;
     QObject *findComponent(const QString &name) const override;
+    QList<RowData> &rowData() override;
+    const QList<RowData> &rowData() const override;
+    QWidget *rowBox(int index) override;
+    QWidget *rowSheet(int index) const override;
     void showMessage(MessageKind kind, const QString &text) override;
     Dialogs &dialogs() const override { return *dialogs_; }
     const ProgramSettings &settings() const override { return settings_.run(); }
@@ -88,7 +93,7 @@ public:
 
     // Components in creation order (deleted ones are null).
     const QList<QPointer<QObject>> &components() const override { return components_; }
-    // Rows built at start-up: the running number the next row would get.
+    // Rows named at start-up: the running number the next row would get.
     int rowCounter() const { return rowCounter_; }
     const EntryExamples &entryExamples() const { return entryExamples_; }
     const QString &registryFolder() const { return registryFolder_; }
@@ -174,6 +179,9 @@ private:
     void readProgramSettings();
     void applyWindowSize();
     void enableEditing(bool catalogueComplete);
+    // Restores the saved state of a sub-tab's row controls as they are created and lets them
+    // be dragged.
+    void rowControlsCreated(const QList<QWidget *> &controls);
     // Status line and message of a start without its gamedata folder.
     QString missingFolderText() const;
     // Asks what to do with edited rows not applied yet; false when the user cancels (or
@@ -199,6 +207,8 @@ private:
     std::unique_ptr<CatalogueEditor> catalogue_;
     std::unique_ptr<Finder> finder_;
     std::unique_ptr<ChangesWindow> changes_;
+    std::unique_ptr<TabBuilder> builder_;
+    std::unique_ptr<QObject> inputBlocker_; // during the start-up sequence
     QString registryFolder_;
     QList<QPointer<QObject>> components_;
     QHash<QString, QPointer<QObject>> byName_;

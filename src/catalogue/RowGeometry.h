@@ -43,4 +43,12 @@ inline Row inSlot(int x, int y, int memoWidth)
     return at(QPoint(x + Margin, y + Margin), memoWidth);
 }
 
+// Everything the row covers: from its caption to the lower right corner of its apply button
+// (ordinary row) or of its presence check box (trade row).
+inline QRect bounds(const Row &row, bool trade)
+{
+    QRect covered(row.caption, row.applyButton.bottomRight());
+    return trade ? covered.united(row.checkBox) : covered;
+}
+
 } // namespace RowGeometry

@@ -89,11 +89,11 @@ const KeyChange *ChangesWindow::chosen(const QTreeWidget &list) const
 void ChangesWindow::refreshRows(const QByteArray &file, const KeyChange *only)
 {
     for (const EditorRow &row : std::as_const(editorRows_)) {
-        if (!row.box || EditorRows::isPending(host_, row.box))
+        if (EditorRows::isPending(host_, row.index))
             continue;
         if (only ? EditorRows::shows(row, file, only->section, only->key)
                  : EditorRows::sameFile(row.file, file))
-            EditorRows::refresh(host_, row.box);
+            EditorRows::refresh(host_, row.index);
     }
 }
 
@@ -217,7 +217,7 @@ void ChangesWindow::ChangesClick()
         return;
     for (const EditorRow &row : std::as_const(editorRows_)) {
         if (EditorRows::shows(row, c->file, c->section, c->key)) {
-            EditorRows::select(host_, rows_, row.box);
+            EditorRows::select(host_, rows_, row.index);
             return;
         }
     }
@@ -231,13 +231,11 @@ void ChangesWindow::ReloadClick()
 {
     QStringList kept;
     for (const EditorRow &row : EditorRows::collect(host_)) {
-        if (!row.box)
-            continue;
-        if (EditorRows::isPending(host_, row.box))
+        if (EditorRows::isPending(host_, row.index))
             kept.append(row.page + QStringLiteral(" › ") + row.subTab + QStringLiteral(" › ") +
                         u(row.caption));
         else
-            EditorRows::refresh(host_, row.box);
+            EditorRows::refresh(host_, row.index);
     }
     QString text = QStringLiteral("Значения перечитаны из файлов игры.");
     if (!kept.isEmpty())

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSignalBlocker>
@@ -13,6 +14,7 @@
 #include "gamefiles/ParameterLookup.h"
 #include "textcodec/Cp1251.h"
 #include "ui/DataSlots.h"
+#include "ui/RowData.h"
 #include "ui/RowNames.h"
 #include "ui/WindowHost.h"
 
@@ -39,37 +41,22 @@ namespace EditorRows {
 
 QList<EditorRow> collect(const WindowHost &host)
 {
+    const QList<RowData> &data = host.rowData();
     QList<EditorRow> list;
-    for (const QPointer<QObject> &component : host.components()) {
-        auto *box = qobject_cast<ValueBox *>(component.data());
-        if (!box)
-            continue;
+    list.reserve(data.size());
+    for (int i = 0; i < data.size(); ++i) {
+        const RowData &d = data[i];
         EditorRow row;
-        row.box = box;
-        const QString name = box->objectName();
-        row.trade = RowNames::isTradeBox(name);
-        if (row.trade) {
-            if (const auto *check = host.find<QCheckBox>(RowNames::sibling(name, Part::TradeCheck)))
-                row.caption = cp1251::encode(check->text());
-        } else if (const auto *label = host.find<QLabel>(RowNames::sibling(name, Part::Caption))) {
-            row.caption = cp1251::encode(label->text());
-        }
-        const QObject *apply = host.findComponent(applyName(name, row.trade));
-        row.file = dataslot::helpKeyword(box);
-        row.section = dataslot::hint(apply);
-        row.key = dataslot::helpKeyword(apply);
-        row.help = dataslot::hint(box);
-        for (QWidget *w = box; w; w = w->parentWidget()) {
-            QTabWidget *tabs = tabsShowing(w);
-            if (!tabs)
-                continue;
-            const QString caption = tabs->tabText(tabs->indexOf(w));
-            if (row.subTab.isNull())
-                row.subTab = caption;
-            else
-                row.page = caption;
-        }
-        list.append(row);
+        row.index = i;
+        row.trade = d.trade();
+        row.page = d.page;
+        row.subTab = d.subTab;
+        row.caption = d.entry.caption;
+        row.file = d.entry.file;
+        row.section = d.entry.applySection;
+        row.key = d.entry.applyParam;
+        row.help = d.entry.help;
+        list.append(std::move(row));
     }
     return list;
 }
@@ -86,13 +73,25 @@ bool shows(const EditorRow &row, const QByteArray &file, const QByteArray &secti
            cp1251::equalsIgnoreCase(row.section, section) && sameFile(row.file, file);
 }
 
-void select(WindowHost &host, RowEditor &rows, ValueBox *box)
+void select(WindowHost &host, RowEditor &rows, int index)
 {
-    if (!box)
+    if (index < 0 || index >= host.rowData().size())
         return;
-    for (QWidget *w = box; w; w = w->parentWidget()) {
+    auto *box = qobject_cast<ValueBox *>(host.rowBox(index));
+    QWidget *shown = box ? box : host.rowSheet(index);
+    for (QWidget *w = shown; w; w = w->parentWidget()) {
         if (QTabWidget *tabs = tabsShowing(w))
             tabs->setCurrentWidget(w);
+    }
+    if (!box) {
+        const CatalogueEntry &entry = host.rowData()[index].entry;
+        host.helpText()->setPlainText(cp1251::toUnicode(entry.help));
+        host.statusLine()->setText(
+            QStringLiteral("Файл: ") + cp1251::toUnicode(entry.file) + QStringLiteral(" Секция: ") +
+            cp1251::toUnicode(entry.applySection) + QStringLiteral(" Параметр: ") +
+            cp1251::toUnicode(entry.applyParam));
+        host.window()->activateWindow();
+        return;
     }
     for (QWidget *w = box->parentWidget(); w; w = w->parentWidget()) {
         if (auto *scroll = qobject_cast<QScrollArea *>(w)) {
@@ -108,25 +107,39 @@ void select(WindowHost &host, RowEditor &rows, ValueBox *box)
     host.window()->activateWindow();
 }
 
-bool isPending(const WindowHost &host, const ValueBox *box)
+bool isPending(const WindowHost &host, int index)
 {
-    const bool trade = RowNames::isTradeBox(box->objectName());
-    const auto *apply = host.find<QPushButton>(applyName(box->objectName(), trade));
+    if (index < 0 || index >= host.rowData().size())
+        return false;
+    const RowData &row = host.rowData()[index];
+    // Only a row whose controls exist can have been edited.
+    if (!row.built)
+        return false;
+    const auto *apply = host.find<QPushButton>(applyName(row.name, row.trade()));
     return apply && apply->isEnabled();
 }
 
-void refresh(WindowHost &host, ValueBox *box)
+void refresh(WindowHost &host, int index)
 {
-    const QString name = box->objectName();
-    const bool trade = RowNames::isTradeBox(name);
-    auto *apply = host.find<QPushButton>(applyName(name, trade));
-    if (!apply || !dataslot::missingKeys(apply).isEmpty())
+    if (index < 0 || index >= host.rowData().size())
         return;
-    const QByteArray asRead =
-        ParameterLookup::lookUp(host.gamedataFolder(), dataslot::helpKeyword(box),
-                                dataslot::hint(apply), dataslot::helpKeyword(apply));
+    RowData &row = host.rowData()[index];
+    if (!row.hasControls() || !row.entry.writable())
+        return;
+    const bool trade = row.trade();
+    const QByteArray asRead = ParameterLookup::lookUp(host.gamedataFolder(), row.entry.file,
+                                                      row.entry.applySection, row.entry.applyParam);
     const ParameterLookup::RowValue value =
-        ParameterLookup::rowValueFor(trade, box->property("wholeValue").toBool(), asRead);
+        ParameterLookup::rowValueFor(trade, !trade && row.entry.hasFull, asRead);
+    if (!row.built) {
+        row.value = value;
+        return;
+    }
+    const QString name = row.name;
+    auto *box = host.find<ValueBox>(name);
+    auto *apply = host.find<QPushButton>(applyName(name, trade));
+    if (!box || !apply)
+        return;
     {
         // Showing what the file holds is no edit.
         const QSignalBlocker blocker(box);

@@ -2,28 +2,26 @@
 
 #include <QByteArray>
 #include <QList>
-#include <QPointer>
 #include <QString>
-
-#include "editor/ValueBox.h"
 
 class RowEditor;
 class WindowHost;
 
 // An editor row as the find, change list and reload commands see it (texts Windows-1251, as
-// the catalogue gives them; page and sub-tab as their tabs show them).
+// the catalogue gives them; page and sub-tab as their tabs show them). Every row of the
+// catalogue walk is one, whether its controls exist or not, entries of table pages included.
 struct EditorRow
 {
-    QPointer<ValueBox> box;
+    int index = -1; // in the main window's row data
     bool trade = false;
     QString page, subTab;
     QByteArray caption, file, section, key, help;
 };
 
-// The editor rows of the main window, found through their names (RowNames.h).
+// The editor rows of the main window, read from its row data (RowData.h).
 namespace EditorRows {
 
-// Every row, in creation order.
+// Every row, in walk order.
 QList<EditorRow> collect(const WindowHost &host);
 
 // Whether the row names the game file's key (file paths compared without letter case and with
@@ -33,13 +31,15 @@ bool shows(const EditorRow &row, const QByteArray &file, const QByteArray &secti
 bool sameFile(const QByteArray &a, const QByteArray &b);
 
 // Switches to the row's page and sub-tab, scrolls it into view and selects it as a click does.
-void select(WindowHost &host, RowEditor &rows, ValueBox *box);
+// An entry of a table page has no controls: its sub-tab is shown, with its help and where it
+// is written in the status line.
+void select(WindowHost &host, RowEditor &rows, int index);
 
 // Whether the row holds an edit not applied yet.
-bool isPending(const WindowHost &host, const ValueBox *box);
+bool isPending(const WindowHost &host, int index);
 
 // Reads the row's value from its game file again and shows it, without making the row pending.
 // A row that the catalogue leaves incomplete keeps what it shows.
-void refresh(WindowHost &host, ValueBox *box);
+void refresh(WindowHost &host, int index);
 
 } // namespace EditorRows

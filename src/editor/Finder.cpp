@@ -139,5 +139,5 @@ void Finder::FindClick()
     if (!chosen)
         return;
     const EditorRow &row = rows[chosen->data(Qt::UserRole).toInt()];
-    EditorRows::select(host_, rows_, row.box);
+    EditorRows::select(host_, rows_, row.index);
 }

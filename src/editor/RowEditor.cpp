@@ -25,6 +25,15 @@ const QString WriteFailed = QStringLiteral("Except");
 
 RowEditor::RowEditor(WindowHost &host) : host_(host) {}
 
+void RowEditor::showPending(const QString &text)
+{
+    // The line is one row high: of a long text it shows the beginning, so typing in a long
+    // value does not lay the whole value out a second time at every keystroke.
+    constexpr qsizetype Shown = 4096;
+    host_.pendingText()->setPlainText(text.size() > Shown ? text.left(Shown) + QChar(0x2026)
+                                                          : text);
+}
+
 void RowEditor::selectRow(ValueBox *box, const QString &applyName, const QString &labelName,
                           const QString &commentName)
 {
@@ -40,7 +49,7 @@ void RowEditor::selectRow(ValueBox *box, const QString &applyName, const QString
     dataslot::setTag(add, dataslot::tag(apply));
     dataslot::setTag(remove, dataslot::tag(label));
     host_.helpText()->setPlainText(cp1251::toUnicode(dataslot::hint(box)));
-    host_.pendingText()->setPlainText(pendingTextOf(box, commentName));
+    showPending(pendingTextOf(box, commentName));
     host_.statusLine()->setText(
         QStringLiteral("Файл: ") + cp1251::toUnicode(dataslot::helpKeyword(box)) +
         QStringLiteral(" Секция: ") + cp1251::toUnicode(dataslot::hint(apply)) +
@@ -71,13 +80,13 @@ void RowEditor::MemoChange(ValueBox *box)
 {
     const QString b = box->objectName();
     markPending(host_.find<QPushButton>(RowNames::sibling(b, Part::Apply)));
-    host_.pendingText()->setPlainText(pendingTextOf(box, RowNames::sibling(b, Part::Comment)));
+    showPending(pendingTextOf(box, RowNames::sibling(b, Part::Comment)));
 }
 
 void RowEditor::SpinChange(ValueBox *box)
 {
     markPending(host_.find<QPushButton>(RowNames::sibling(box->objectName(), Part::TradeApply)));
-    host_.pendingText()->setPlainText(box->text());
+    showPending(box->text());
 }
 
 void RowEditor::CheckClick(QCheckBox *check)
@@ -172,7 +181,7 @@ void RowEditor::ButClick(QPushButton *apply)
     replaceCommas(box);
     // The row writes its own text, whichever row was clicked last.
     const QString pending = pendingTextOf(box, RowNames::sibling(box->objectName(), Part::Comment));
-    host_.pendingText()->setPlainText(pending);
+    showPending(pending);
     QByteArray valueText;
     if (!valueTextFor(pending, &valueText))
         return; // refused: the row stays pending
@@ -217,7 +226,7 @@ void RowEditor::ButTradeClick(QPushButton *apply)
         return;
     replaceCommas(box);
     const QString pending = pendingTextOf(box, QString());
-    host_.pendingText()->setPlainText(pending);
+    showPending(pending);
     const auto *check =
         host_.find<QCheckBox>(RowNames::sibling(box->objectName(), Part::TradeCheck));
     const bool present = check && check->isChecked();

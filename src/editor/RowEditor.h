@@ -37,6 +37,8 @@ public:
 
 private:
     void markPending(QPushButton *apply);
+    // Shows the text the next apply writes in the pending-text line.
+    void showPending(const QString &text);
     // False (after a message) when the row's catalogue entry lacks its file, section or key.
     bool rowIsComplete(QPushButton *apply);
     // present: the key is in the game file after a successful write.

@@ -17,6 +17,10 @@ public:
         setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         setLineWrapMode(QPlainTextEdit::WidgetWidth);
+        // Lines break anywhere: breaking at blanks where it can (Qt's default) costs time
+        // growing with the square of a value without blanks, at every keystroke. The box shows
+        // one line; the break only decides where it ends.
+        setWordWrapMode(QTextOption::WrapAnywhere);
         // Tab and Shift+Tab go through the rows; a tab character would end up in the game file.
         setTabChangesFocus(true);
         // Rows are one line high (21 pixels); the default margins would hide the text.

@@ -195,17 +195,47 @@ void TStateSaver::setRegistryRootHKEY(quint32 handle)
 bool TStateSaver::SaveComponentState(QObject *component, const QString &prefix,
                                      const QString &suffix, QString *error)
 {
-    return run(true, component, prefix, suffix, error);
+    return run(true, {component}, prefix, suffix, error);
 }
 
 bool TStateSaver::LoadComponentState(QObject *component, const QString &prefix,
                                      const QString &suffix, QString *error)
 {
-    return run(false, component, prefix, suffix, error);
+    return run(false, {component}, prefix, suffix, error);
 }
 
-bool TStateSaver::run(bool saving, QObject *component, const QString &prefix, const QString &suffix,
-                      QString *error)
+bool TStateSaver::LoadComponentsState(const QList<QWidget *> &components, const QString &prefix,
+                                      const QString &suffix, QString *error)
+{
+    return run(false, QList<QObject *>(components.begin(), components.end()), prefix, suffix,
+               error);
+}
+
+QByteArrayList TStateSaver::componentsWithValues(const QString &prefix) const
+{
+    Walk walk(false, registryFolder_, rootName_.toLatin1());
+    if (!walk.hasRoot)
+        return {};
+    walk.store.read();
+    walk.keyPath = cp1251::encode(RegistryPath);
+    const RegistryStore::Key *key = walk.openKey();
+    if (!key)
+        return {};
+    const QByteArray folded = cp1251::foldCase(cp1251::encode(prefix));
+    QSet<QByteArray> names;
+    for (const RegistryStore::Value &v : key->values()) {
+        const QByteArray name = cp1251::foldCase(v.name);
+        if (!name.startsWith(folded))
+            continue;
+        const qsizetype dot = name.indexOf('.', folded.size());
+        if (dot > folded.size())
+            names.insert(name.mid(folded.size(), dot - folded.size()));
+    }
+    return QByteArrayList(names.begin(), names.end());
+}
+
+bool TStateSaver::run(bool saving, const QList<QObject *> &components, const QString &prefix,
+                      const QString &suffix, QString *error)
 {
     // Without a root there is no store: every key fails to open.
     Walk walk(saving, registryFolder_, rootName_.toLatin1());
@@ -218,7 +248,12 @@ bool TStateSaver::run(bool saving, QObject *component, const QString &prefix, co
         (!walk.openKey() || walk.openKey()->values().isEmpty()))
         return true;
     const QByteArray bytePrefix = cp1251::encode(prefix);
-    const bool completed = visit(walk, component, bytePrefix, cp1251::foldCase(bytePrefix));
+    const QByteArray foldedPrefix = cp1251::foldCase(bytePrefix);
+    bool completed = true;
+    for (QObject *component : components) {
+        if (!(completed = visit(walk, component, bytePrefix, foldedPrefix)))
+            break;
+    }
     QString reason = walk.error;
     if (saving) {
         QString failure;

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayList>
+#include <QList>
 #include <QObject>
 #include <QString>
 
@@ -83,6 +85,15 @@ public:
     bool LoadComponentState(QObject *component, const QString &prefix, const QString &suffix,
                             QString *error = nullptr);
 
+    // Loads each of the controls (the main window's row controls as they are created) with one
+    // reading of the store, as LoadComponentState would one by one.
+    bool LoadComponentsState(const QList<QWidget *> &components, const QString &prefix,
+                             const QString &suffix, QString *error = nullptr);
+
+    // The names (folded to lower case) of the components the store holds values of under prefix,
+    // as far as a value name shows them (up to the first "." after the prefix).
+    QByteArrayList componentsWithValues(const QString &prefix) const;
+
     const QString &registryFolder() const { return registryFolder_; }
 
 private:
@@ -93,8 +104,8 @@ private:
     void loadControl(Walk &walk, QWidget *control, const QByteArray &base);
     bool saveMenu(Walk &walk, QMenu *menu, const QByteArray &base);
     bool loadMenu(Walk &walk, QMenu *menu, const QByteArray &base);
-    bool run(bool saving, QObject *component, const QString &prefix, const QString &suffix,
-             QString *error);
+    bool run(bool saving, const QList<QObject *> &components, const QString &prefix,
+             const QString &suffix, QString *error);
 
     WindowHost &host_;
     QString registryFolder_;

@@ -16,6 +16,7 @@ class QPushButton;
 class QTabWidget;
 class QWidget;
 struct ProgramSettings;
+struct RowData;
 
 // What the subsystems that drive part of the main window need from it: its components, its
 // messages and dialogs, the settings and folders of the run, and the shared displays. The main
@@ -29,7 +30,8 @@ public:
     // The main window: parent of dialogs and context of the controls' connections.
     virtual QWidget *window() = 0;
 
-    // Components owned by the main window, in creation order, found by name.
+    // Components owned by the main window, in creation order, found by name. The controls of
+    // an editor row exist once its sub-tab was shown; finding one by name creates them first.
     virtual void addComponent(QObject *component) = 0;
     virtual QObject *findComponent(const QString &name) const = 0;
     // Deleted components read as null.
@@ -38,6 +40,15 @@ public:
     {
         return qobject_cast<T *>(findComponent(name));
     }
+
+    // The editor rows of the catalogue walk in walk order, whether their controls exist or not.
+    virtual QList<RowData> &rowData() = 0;
+    virtual const QList<RowData> &rowData() const = 0;
+    // The value box of row `index`, its sub-tab's controls created first when they do not
+    // exist yet; null for a row without controls (an entry of a table page).
+    virtual QWidget *rowBox(int index) = 0;
+    // The sub-tab (the widget inside its scroll area) that shows row `index`.
+    virtual QWidget *rowSheet(int index) const = 0;
 
     // Shows the text when the message level lets this kind through.
     virtual void showMessage(MessageKind kind, const QString &text) = 0;
