@@ -16,7 +16,7 @@
 #include <functional>
 #include <optional>
 
-#include "ui/Dialogs.h"
+#include "ui/window/Dialogs.h"
 
 namespace bench {
 

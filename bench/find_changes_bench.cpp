@@ -18,13 +18,13 @@
 #include <functional>
 
 #include "LargeCatalogue.h"
-#include "app/TForm1.h"
+#include "app/window/TForm1.h"
 #include "gamefiles/ChangeList.h"
 #include "gamefiles/ParameterSearch.h"
 #include "profile/IniDocument.h"
 #include "profile/ProfileCache.h"
 #include "profile/SafeFile.h"
-#include "ui/Dialogs.h"
+#include "ui/window/Dialogs.h"
 
 namespace {
 

@@ -21,16 +21,16 @@
 #include <benchmark/benchmark.h>
 
 #include "LargeCatalogue.h"
-#include "app/TForm1.h"
+#include "app/window/TForm1.h"
 #include "catalogue/CatalogueReader.h"
 #include "catalogue/CatalogueVisitor.h"
-#include "editor/ValueBox.h"
+#include "editor/window/ValueBox.h"
 #include "gamefiles/ParameterLookup.h"
 #include "prefs/RegistryStore.h"
-#include "prefs/TStateSaver.h"
+#include "prefs/window/TStateSaver.h"
 #include "profile/ProfileCache.h"
 #include "textcodec/Cp1251.h"
-#include "ui/Dialogs.h"
+#include "ui/window/Dialogs.h"
 
 namespace {
 

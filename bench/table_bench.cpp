@@ -19,9 +19,9 @@
 #include "profile/ProfileCache.h"
 #include "profile/ProfileFile.h"
 #include "table/GridCellStore.h"
-#include "table/TForm7.h"
 #include "table/TableApply.h"
 #include "table/TablePage.h"
+#include "table/window/TForm7.h"
 #include "textcodec/Cp1251.h"
 
 namespace {

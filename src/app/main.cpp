@@ -2,8 +2,8 @@
 #include <QLibraryInfo>
 #include <QTranslator>
 
-#include "app/TForm1.h"
-#include "ui/AppInfo.h"
+#include "app/window/TForm1.h"
+#include "ui/window/AppInfo.h"
 
 int main(int argc, char *argv[])
 {

@@ -6,9 +6,9 @@
 #include <QTabWidget>
 #include <gtest/gtest.h>
 
-#include "editor/ValueBox.h"
+#include "editor/window/ValueBox.h"
 #include "support/WindowFixture.h"
-#include "ui/DataSlots.h"
+#include "ui/window/DataSlots.h"
 
 namespace {
 

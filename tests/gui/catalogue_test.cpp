@@ -10,14 +10,14 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include "catalogue/TForm3.h"
-#include "catalogue/TForm4.h"
-#include "editor/ValueBox.h"
+#include "catalogue/window/TForm3.h"
+#include "catalogue/window/TForm4.h"
+#include "editor/window/ValueBox.h"
 #include "profile/ProfileFile.h"
 #include "support/RenameCounter.h"
 #include "support/WindowFixture.h"
-#include "ui/DataSlots.h"
-#include "ui/RowNames.h"
+#include "ui/window/DataSlots.h"
+#include "ui/window/RowNames.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
-#include "editor/ValueBox.h"
+#include "editor/window/ValueBox.h"
 #include "support/WindowFixture.h"
 
 namespace {

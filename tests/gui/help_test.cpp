@@ -7,8 +7,8 @@
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 
-#include "editor/HelpWindow.h"
-#include "editor/TForm2.h"
+#include "editor/window/HelpWindow.h"
+#include "editor/window/TForm2.h"
 #include "support/WindowFixture.h"
 
 namespace {

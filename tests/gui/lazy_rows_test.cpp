@@ -16,10 +16,10 @@
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
-#include "editor/CaptionLabel.h"
-#include "editor/ValueBox.h"
+#include "editor/window/CaptionLabel.h"
+#include "editor/window/ValueBox.h"
 #include "support/WindowFixture.h"
-#include "ui/RowData.h"
+#include "ui/window/RowData.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 #include <gtest/gtest.h>
 
 #include "prefs/RegistryStore.h"
-#include "prefs/TStateSaver.h"
+#include "prefs/window/TStateSaver.h"
 #include "profile/ProfileFile.h"
 #include "support/WindowFixture.h"
-#include "ui/DataSlots.h"
+#include "ui/window/DataSlots.h"
 
 namespace {
 

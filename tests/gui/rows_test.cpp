@@ -10,9 +10,9 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include "editor/ValueBox.h"
+#include "editor/window/ValueBox.h"
 #include "support/WindowFixture.h"
-#include "ui/DataSlots.h"
+#include "ui/window/DataSlots.h"
 
 namespace {
 

@@ -11,13 +11,13 @@
 #include <QWheelEvent>
 #include <gtest/gtest.h>
 
-#include "editor/ValueBox.h"
+#include "editor/window/ValueBox.h"
 #include "support/WindowFixture.h"
 #include "table/GridCellStore.h"
-#include "table/GridModel.h"
-#include "table/TForm7.h"
-#include "table/TableView.h"
-#include "ui/DataSlots.h"
+#include "table/window/GridModel.h"
+#include "table/window/TForm7.h"
+#include "table/window/TableView.h"
+#include "ui/window/DataSlots.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include "editor/ValueBox.h"
+#include "editor/window/ValueBox.h"
 
 // The value box keeps its text until its editor exists, and behaves the same before and after.
 TEST(ValueBox, TextAndChangesBeforeAndAfterTheEditorExists)

@@ -10,10 +10,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "editor/TForm2.h"
-#include "editor/TForm6.h"
+#include "editor/window/TForm2.h"
+#include "editor/window/TForm6.h"
 #include "support/WindowFixture.h"
-#include "ui/DataSlots.h"
+#include "ui/window/DataSlots.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <QUrl>
 #include <functional>
 
-#include "ui/Dialogs.h"
+#include "ui/window/Dialogs.h"
 
 // Records every message and answers dialogs from queued answers, so window tests run without
 // a screen. An unanswered folder or file dialog counts as cancelled.

@@ -6,7 +6,7 @@
 #include <QString>
 #include <memory>
 
-#include "app/TForm1.h"
+#include "app/window/TForm1.h"
 #include "support/QtPrinters.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TempDir.h"

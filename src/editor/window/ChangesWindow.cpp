@@ -1,0 +1,245 @@
+#include "editor/window/ChangesWindow.h"
+
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "settings/ProgramSettings.h"
+#include "textcodec/Cp1251.h"
+#include "ui/window/Dialogs.h"
+#include "ui/window/WindowHost.h"
+
+namespace {
+
+QString u(const QByteArray &text)
+{
+    return cp1251::toUnicode(text);
+}
+
+QString kindText(KeyChange::Kind kind)
+{
+    switch (kind) {
+    case KeyChange::Kind::Added:
+        return QStringLiteral("добавлен");
+    case KeyChange::Kind::Removed:
+        return QStringLiteral("удалён");
+    case KeyChange::Kind::Changed:
+        break;
+    }
+    return QStringLiteral("изменён");
+}
+
+QString keyName(const KeyChange &c)
+{
+    return u(c.file) + QStringLiteral(", [") + u(c.section) + QStringLiteral("] ") + u(c.key);
+}
+
+const QStringList RestoreAnswers{QStringLiteral("Восстановить"), QStringLiteral("Отмена")};
+
+} // namespace
+
+ChangesWindow::ChangesWindow(WindowHost &host, RowEditor &rows) : host_(host), rows_(rows) {}
+
+WriteTarget ChangesWindow::target() const
+{
+    const ProgramSettings &s = host_.settings();
+    return WriteTarget{host_.gamedataFolder(), s.duplicationOn(), s.duplicationFolder};
+}
+
+void ChangesWindow::fill(QTreeWidget &list)
+{
+    QByteArrayList files;
+    for (const EditorRow &row : std::as_const(editorRows_))
+        files.append(row.file);
+    changes_ = ChangeList::changes(host_.gamedataFolder(), files);
+    list.clear();
+    for (int i = 0; i < changes_.size(); ++i) {
+        const KeyChange &c = changes_[i];
+        QString shownBy;
+        for (const EditorRow &row : std::as_const(editorRows_)) {
+            if (EditorRows::shows(row, c.file, c.section, c.key)) {
+                shownBy = row.page + QStringLiteral(" › ") + row.subTab + QStringLiteral(" › ") +
+                          u(row.caption);
+                break;
+            }
+        }
+        auto *item = new QTreeWidgetItem(
+            &list, {u(c.file), u(c.section), u(c.key), kindText(c.kind),
+                    c.kind == KeyChange::Kind::Added ? QString() : u(c.oldValue),
+                    c.kind == KeyChange::Kind::Removed ? QString() : u(c.newValue), shownBy});
+        item->setData(0, Qt::UserRole, i);
+    }
+    if (list.topLevelItemCount() > 0)
+        list.setCurrentItem(list.topLevelItem(0));
+}
+
+const KeyChange *ChangesWindow::chosen(const QTreeWidget &list) const
+{
+    const QTreeWidgetItem *item = list.currentItem();
+    if (!item)
+        return nullptr;
+    const int i = item->data(0, Qt::UserRole).toInt();
+    return i >= 0 && i < changes_.size() ? &changes_[i] : nullptr;
+}
+
+void ChangesWindow::refreshRows(const QByteArray &file, const KeyChange *only)
+{
+    for (const EditorRow &row : std::as_const(editorRows_)) {
+        if (EditorRows::isPending(host_, row.index))
+            continue;
+        if (only ? EditorRows::shows(row, file, only->section, only->key)
+                 : EditorRows::sameFile(row.file, file))
+            EditorRows::refresh(host_, row.index);
+    }
+}
+
+bool ChangesWindow::duplicated(const KeyChange &change) const
+{
+    // Trade rows are never duplicated: a key only they show stays out of the duplicate too.
+    bool shown = false;
+    for (const EditorRow &row : std::as_const(editorRows_)) {
+        if (!EditorRows::shows(row, change.file, change.section, change.key))
+            continue;
+        if (!row.trade)
+            return true;
+        shown = true;
+    }
+    return !shown;
+}
+
+void ChangesWindow::restoreKey(QTreeWidget &list)
+{
+    const KeyChange *c = chosen(list);
+    if (!c)
+        return;
+    const KeyChange change = *c;
+    QString text = QStringLiteral("Восстановить параметр из резервной копии?\n") + keyName(change) +
+                   QStringLiteral("\n\nСейчас в файле: ") +
+                   (change.kind == KeyChange::Kind::Removed ? QStringLiteral("(нет строки)")
+                                                            : u(change.currentLine)) +
+                   QStringLiteral("\nСтанет: ") +
+                   (change.kind == KeyChange::Kind::Added ? QStringLiteral("(строка будет удалена)")
+                                                          : u(change.backupLine));
+    WriteTarget to = target();
+    to.duplication = to.duplication && duplicated(change);
+    if (to.duplication)
+        text += QStringLiteral("\nПараметр будет записан и в файл дублирования.");
+    if (host_.dialogs().ask(list.window(), text, RestoreAnswers) != 0)
+        return;
+    QString error;
+    if (!ChangeList::restoreKey(to, change, &error))
+        host_.showMessage(MessageKind::Error,
+                          QStringLiteral("Параметр не восстановлен.\n") + error);
+    refreshRows(change.file, &change);
+    fill(list);
+}
+
+void ChangesWindow::restoreFile(QTreeWidget &list)
+{
+    const KeyChange *c = chosen(list);
+    if (!c)
+        return;
+    const QByteArray file = c->file;
+    QString text = QStringLiteral("Заменить файл его резервной копией?\n") + u(file) +
+                   QStringLiteral("\n\nВернутся из копии:");
+    int listed = 0;
+    for (const KeyChange &k : std::as_const(changes_)) {
+        if (k.file != file)
+            continue;
+        if (++listed > 20) {
+            text += QStringLiteral("\n...");
+            break;
+        }
+        text += QStringLiteral("\n[") + u(k.section) + QStringLiteral("] ") + u(k.key) +
+                QStringLiteral(": ") +
+                (k.kind == KeyChange::Kind::Added
+                     ? QStringLiteral("строка будет удалена")
+                     : (k.kind == KeyChange::Kind::Removed ? QString() : u(k.newValue) + " → ") +
+                           u(k.oldValue));
+    }
+    if (host_.dialogs().ask(list.window(), text, RestoreAnswers) != 0)
+        return;
+    QString error;
+    if (!ChangeList::restoreFile(target(), file, changes_, &error,
+                                 [this](const KeyChange &k) { return duplicated(k); }))
+        host_.showMessage(MessageKind::Error, QStringLiteral("Файл не восстановлен.\n") + error);
+    refreshRows(file);
+    fill(list);
+}
+
+void ChangesWindow::ChangesClick()
+{
+    editorRows_ = EditorRows::collect(host_);
+    QDialog window(host_.window());
+    window.setObjectName(QStringLiteral("ChangesWindow"));
+    window.setWindowTitle(QStringLiteral("Изменения после резервной копии"));
+    window.resize(820, 440);
+    auto *layout = new QVBoxLayout(&window);
+    auto *list = new QTreeWidget(&window);
+    list->setObjectName(QStringLiteral("ChangesList"));
+    list->setRootIsDecorated(false);
+    list->setHeaderLabels({QStringLiteral("Файл"), QStringLiteral("Секция"),
+                           QStringLiteral("Параметр"), QStringLiteral("Что"),
+                           QStringLiteral("Было"), QStringLiteral("Стало"),
+                           QStringLiteral("Строка")});
+    auto *note =
+        new QLabel(QStringLiteral("Файлы без резервной копии (.bak) не показаны."), &window);
+    auto *buttons = new QDialogButtonBox(&window);
+    QPushButton *go =
+        buttons->addButton(QStringLiteral("Перейти к строке"), QDialogButtonBox::AcceptRole);
+    QPushButton *key =
+        buttons->addButton(QStringLiteral("Восстановить параметр"), QDialogButtonBox::ActionRole);
+    key->setObjectName(QStringLiteral("RestoreKey"));
+    QPushButton *file =
+        buttons->addButton(QStringLiteral("Восстановить файл"), QDialogButtonBox::ActionRole);
+    file->setObjectName(QStringLiteral("RestoreFile"));
+    buttons->addButton(QStringLiteral("Закрыть"), QDialogButtonBox::RejectRole);
+    go->setDefault(true);
+    layout->addWidget(list);
+    layout->addWidget(note);
+    layout->addWidget(buttons);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &window, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &window, &QDialog::reject);
+    QObject::connect(list, &QTreeWidget::itemActivated, &window, &QDialog::accept);
+    QObject::connect(key, &QPushButton::clicked, &window, [this, list] { restoreKey(*list); });
+    QObject::connect(file, &QPushButton::clicked, &window, [this, list] { restoreFile(*list); });
+    fill(*list);
+    list->header()->resizeSections(QHeaderView::ResizeToContents);
+
+    if (host_.dialogs().exec(&window) != QDialog::Accepted)
+        return;
+    const KeyChange *c = chosen(*list);
+    if (!c)
+        return;
+    for (const EditorRow &row : std::as_const(editorRows_)) {
+        if (EditorRows::shows(row, c->file, c->section, c->key)) {
+            EditorRows::select(host_, rows_, row.index);
+            return;
+        }
+    }
+    // The key is in the file, but no page of the catalogue lists it.
+    host_.showMessage(MessageKind::Always,
+                      QStringLiteral("Этот параметр не показан ни в одной строке программы:\n") +
+                          keyName(*c));
+}
+
+void ChangesWindow::ReloadClick()
+{
+    QStringList kept;
+    for (const EditorRow &row : EditorRows::collect(host_)) {
+        if (EditorRows::isPending(host_, row.index))
+            kept.append(row.page + QStringLiteral(" › ") + row.subTab + QStringLiteral(" › ") +
+                        u(row.caption));
+        else
+            EditorRows::refresh(host_, row.index);
+    }
+    QString text = QStringLiteral("Значения перечитаны из файлов игры.");
+    if (!kept.isEmpty())
+        text += QStringLiteral("\nСтроки с неприменёнными изменениями оставлены как есть:\n") +
+                kept.join(QLatin1Char('\n'));
+    host_.showMessage(kept.isEmpty() ? MessageKind::Information : MessageKind::Always, text);
+}

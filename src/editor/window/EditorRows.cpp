@@ -1,0 +1,159 @@
+#include "editor/window/EditorRows.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QSignalBlocker>
+#include <QTabWidget>
+
+#include "editor/window/RowEditor.h"
+#include "editor/window/ValueBox.h"
+#include "gamefiles/GamePath.h"
+#include "gamefiles/ParameterLookup.h"
+#include "textcodec/Cp1251.h"
+#include "ui/window/DataSlots.h"
+#include "ui/window/RowData.h"
+#include "ui/window/RowNames.h"
+#include "ui/window/WindowHost.h"
+
+using RowNames::Part;
+
+namespace {
+
+// The tab widget that shows w as one of its pages (a page sits in the tab widget's stack).
+QTabWidget *tabsShowing(QWidget *w)
+{
+    QWidget *stack = w->parentWidget();
+    auto *tabs = stack ? qobject_cast<QTabWidget *>(stack->parentWidget()) : nullptr;
+    return tabs && tabs->indexOf(w) >= 0 ? tabs : nullptr;
+}
+
+QString applyName(const QString &boxName, bool trade)
+{
+    return RowNames::sibling(boxName, trade ? Part::TradeApply : Part::Apply);
+}
+
+} // namespace
+
+namespace EditorRows {
+
+QList<EditorRow> collect(const WindowHost &host)
+{
+    const QList<RowData> &data = host.rowData();
+    QList<EditorRow> list;
+    list.reserve(data.size());
+    for (int i = 0; i < data.size(); ++i) {
+        const RowData &d = data[i];
+        EditorRow row;
+        row.index = i;
+        row.trade = d.trade();
+        row.page = d.page;
+        row.subTab = d.subTab;
+        row.caption = d.entry.caption;
+        row.file = d.entry.file;
+        row.section = d.entry.applySection;
+        row.key = d.entry.applyParam;
+        row.help = d.entry.help;
+        list.append(std::move(row));
+    }
+    return list;
+}
+
+bool sameFile(const QByteArray &a, const QByteArray &b)
+{
+    return sameFileKey(a) == sameFileKey(b);
+}
+
+bool shows(const EditorRow &row, const QByteArray &file, const QByteArray &section,
+           const QByteArray &key)
+{
+    return cp1251::equalsIgnoreCase(row.key, key) &&
+           cp1251::equalsIgnoreCase(row.section, section) && sameFile(row.file, file);
+}
+
+void select(WindowHost &host, RowEditor &rows, int index)
+{
+    if (index < 0 || index >= host.rowData().size())
+        return;
+    auto *box = qobject_cast<ValueBox *>(host.rowBox(index));
+    QWidget *shown = box ? box : host.rowSheet(index);
+    for (QWidget *w = shown; w; w = w->parentWidget()) {
+        if (QTabWidget *tabs = tabsShowing(w))
+            tabs->setCurrentWidget(w);
+    }
+    if (!box) {
+        const CatalogueEntry &entry = host.rowData()[index].entry;
+        host.helpText()->setPlainText(cp1251::toUnicode(entry.help));
+        host.statusLine()->setText(
+            QStringLiteral("Файл: ") + cp1251::toUnicode(entry.file) + QStringLiteral(" Секция: ") +
+            cp1251::toUnicode(entry.applySection) + QStringLiteral(" Параметр: ") +
+            cp1251::toUnicode(entry.applyParam));
+        host.window()->activateWindow();
+        return;
+    }
+    for (QWidget *w = box->parentWidget(); w; w = w->parentWidget()) {
+        if (auto *scroll = qobject_cast<QScrollArea *>(w)) {
+            scroll->ensureWidgetVisible(box);
+            break;
+        }
+    }
+    box->setFocus();
+    if (RowNames::isTradeBox(box->objectName()))
+        rows.SpinClick(box);
+    else
+        rows.MemoClick(box);
+    host.window()->activateWindow();
+}
+
+bool isPending(const WindowHost &host, int index)
+{
+    if (index < 0 || index >= host.rowData().size())
+        return false;
+    const RowData &row = host.rowData()[index];
+    // Only a row whose controls exist can have been edited.
+    if (!row.built)
+        return false;
+    const auto *apply = host.find<QPushButton>(applyName(row.name, row.trade()));
+    return apply && apply->isEnabled();
+}
+
+void refresh(WindowHost &host, int index)
+{
+    if (index < 0 || index >= host.rowData().size())
+        return;
+    RowData &row = host.rowData()[index];
+    if (!row.hasControls() || !row.entry.writable())
+        return;
+    const bool trade = row.trade();
+    const QByteArray asRead = ParameterLookup::lookUp(host.gamedataFolder(), row.entry.file,
+                                                      row.entry.applySection, row.entry.applyParam);
+    const ParameterLookup::RowValue value =
+        ParameterLookup::rowValueFor(trade, !trade && row.entry.hasFull, asRead);
+    if (!row.built) {
+        row.value = value;
+        return;
+    }
+    const QString name = row.name;
+    auto *box = host.find<ValueBox>(name);
+    auto *apply = host.find<QPushButton>(applyName(name, trade));
+    if (!box || !apply)
+        return;
+    {
+        // Showing what the file holds is no edit.
+        const QSignalBlocker blocker(box);
+        box->setText(cp1251::toUnicode(value.text));
+    }
+    box->setEnabled(value.enabled);
+    box->setAbsent(!value.present);
+    if (trade) {
+        if (auto *check = host.find<QCheckBox>(RowNames::sibling(name, Part::TradeCheck)))
+            check->setChecked(value.checked);
+    } else if (auto *comment = host.find<QLabel>(RowNames::sibling(name, Part::Comment))) {
+        comment->setText(cp1251::toUnicode(value.commentPart));
+    }
+    apply->setEnabled(false);
+}
+
+} // namespace EditorRows

@@ -1,0 +1,149 @@
+#include "editor/window/ValueBox.h"
+
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+namespace {
+
+// The editor itself: Qt's plain-text editor, one line high, reporting what selects its row.
+class ValueEditor : public QPlainTextEdit
+{
+public:
+    ValueEditor(const QString &text, ValueBox *box) : QPlainTextEdit(text, box), box_(box)
+    {
+        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setLineWrapMode(QPlainTextEdit::WidgetWidth);
+        // Lines break anywhere: breaking at blanks where it can (Qt's default) costs time
+        // growing with the square of a value without blanks, at every keystroke. The box shows
+        // one line; the break only decides where it ends.
+        setWordWrapMode(QTextOption::WrapAnywhere);
+        // Tab and Shift+Tab go through the rows; a tab character would end up in the game file.
+        setTabChangesFocus(true);
+        // Rows are one line high (21 pixels); the default margins would hide the text.
+        document()->setDocumentMargin(1);
+    }
+
+protected:
+    bool event(QEvent *event) override
+    {
+        // The shortcuts of the row's pop-up menu win over the editor's own keys (Ctrl+Delete
+        // would otherwise delete a word).
+        if (event->type() == QEvent::ShortcutOverride && box_->popupMenu()) {
+            const QKeySequence pressed(static_cast<QKeyEvent *>(event)->keyCombination());
+            for (const QAction *action : box_->popupMenu()->actions()) {
+                if (!action->shortcut().isEmpty() && action->shortcut() == pressed) {
+                    event->ignore();
+                    return true;
+                }
+            }
+        }
+        return QPlainTextEdit::event(event);
+    }
+
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        // Enter applies the row, as its "!!!" button does; a line break would be refused.
+        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+            event->accept();
+            emit box_->applyRequested();
+            return;
+        }
+        QPlainTextEdit::keyPressEvent(event);
+    }
+
+    void mousePressEvent(QMouseEvent *event) override
+    {
+        QPlainTextEdit::mousePressEvent(event);
+        // The right button selects the row too, so its pop-up menu acts on the row pointed at.
+        if (event->button() == Qt::LeftButton || event->button() == Qt::RightButton)
+            emit box_->clicked();
+    }
+
+    void focusInEvent(QFocusEvent *event) override
+    {
+        QPlainTextEdit::focusInEvent(event);
+        // Entering a box from the keyboard selects its row as a click does.
+        if (event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason)
+            emit box_->clicked();
+    }
+
+    void contextMenuEvent(QContextMenuEvent *event) override
+    {
+        if (QMenu *menu = box_->popupMenu())
+            menu->popup(event->globalPos());
+        else
+            QPlainTextEdit::contextMenuEvent(event);
+    }
+
+private:
+    ValueBox *box_;
+};
+
+} // namespace
+
+ValueBox::ValueBox(QWidget *parent) : QWidget(parent)
+{
+    // Takes the focus as its editor will; from then on the editor stands in for it.
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+QString ValueBox::text() const
+{
+    return editor_ ? editor_->toPlainText() : text_;
+}
+
+void ValueBox::setText(const QString &text)
+{
+    if (editor_) {
+        if (text != editor_->toPlainText())
+            editor_->setPlainText(text); // raises textChanged through the editor
+        return;
+    }
+    if (text == text_)
+        return;
+    text_ = text;
+    emit textChanged();
+}
+
+void ValueBox::setAbsent(bool absent)
+{
+    placeholder_ = absent ? QStringLiteral("нет в файле") : QString();
+    if (editor_)
+        editor_->setPlaceholderText(placeholder_);
+}
+
+QPlainTextEdit *ValueBox::editor()
+{
+    if (editor_)
+        return editor_;
+    auto *editor = new ValueEditor(text_, this);
+    text_.clear();
+    editor->setPlaceholderText(placeholder_);
+    editor->setGeometry(rect());
+    connect(editor, &QPlainTextEdit::textChanged, this, &ValueBox::textChanged);
+    // The editor is created long after the row's other controls: put it where the box stands in
+    // the focus chain, so Tab goes from the box to its apply button and on to the next row.
+    QWidget::setTabOrder(this, editor);
+    setFocusProxy(editor);
+    editor_ = editor;
+    if (isVisible())
+        editor->show();
+    return editor;
+}
+
+void ValueBox::showEvent(QShowEvent *event)
+{
+    editor();
+    QWidget::showEvent(event);
+}
+
+void ValueBox::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    if (editor_)
+        editor_->setGeometry(rect());
+}
