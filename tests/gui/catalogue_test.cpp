@@ -12,6 +12,7 @@
 
 #include "catalogue/window/TForm3.h"
 #include "catalogue/window/TForm4.h"
+#include "editor/window/RowEditor.h"
 #include "editor/window/ValueBox.h"
 #include "profile/ProfileFile.h"
 #include "support/RenameCounter.h"
@@ -75,9 +76,9 @@ protected:
         auto *box = qobject_cast<ValueBox *>(f.window->findComponent(boxName));
         ASSERT_NE(box, nullptr) << boxName;
         if (RowNames::isTradeBox(boxName))
-            f.window->SpinClick(box);
+            f.window->rowEditor().SpinClick(box);
         else
-            f.window->MemoClick(box);
+            f.window->rowEditor().MemoClick(box);
     }
     QWidget *control(const QString &name)
     {

@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include "editor/window/CaptionLabel.h"
+#include "editor/window/RowEditor.h"
 #include "editor/window/ValueBox.h"
 #include "support/WindowFixture.h"
 #include "ui/window/RowData.h"
@@ -218,7 +219,7 @@ TEST_F(LazyRows, ASubTabOfManyRowsCreatesTheRowsNearWhatItShows)
     EXPECT_GT(sheet->minimumWidth(), last.place.x()) << "the scroll bars reach every row";
 
     // A delete lowers the entry numbers of the rows below it, those without controls too.
-    w.MemoClick(qobject_cast<ValueBox *>(control("Name_597")));
+    w.rowEditor().MemoClick(qobject_cast<ValueBox *>(control("Name_597")));
     EXPECT_FALSE(exists(w, "Name_598"));
     f.dialogs.dialogResults.enqueue(QDialog::Accepted);
     w.N13->trigger();

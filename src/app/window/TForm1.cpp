@@ -354,7 +354,7 @@ void TForm1::rowControlsCreated(const QList<QWidget *> &controls)
     for (QWidget *w : controls) {
         if (qobject_cast<QLabel *>(w) &&
             !RowNames::boxOf(w->objectName(), RowNames::Part::Caption).isEmpty())
-            w->installEventFilter(catalogue_.get());
+            catalogue_->attachDragHandler(w);
     }
 }
 

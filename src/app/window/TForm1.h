@@ -98,6 +98,8 @@ public:
     const EntryExamples &entryExamples() const { return entryExamples_; }
     const QString &registryFolder() const { return registryFolder_; }
     TableView &tableView() const { return *table_; }
+    // The row events (clicks, edits, applies) go straight from the controls to it.
+    RowEditor &rowEditor() const { return *rows_; }
     // True from the end of the start-up sequence on.
     bool isReady() const { return ready_; }
     // What the program returns: 1 when the start could not go on, else 0.

@@ -402,6 +402,11 @@ void CatalogueEditor::attachDragHandlers()
     drag_.attachDragHandlers();
 }
 
+void CatalogueEditor::attachDragHandler(QWidget *caption)
+{
+    caption->installEventFilter(&drag_);
+}
+
 void CatalogueEditor::fitSubTabsToRows()
 {
     drag_.fitSubTabsToRows();

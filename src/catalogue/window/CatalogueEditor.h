@@ -49,6 +49,8 @@ public:
 
     // Dragging (see CatalogueDragging).
     void attachDragHandlers();
+    // A row caption created after the start: the mouse drags it too.
+    void attachDragHandler(QWidget *caption);
     void fitSubTabsToRows();
     void PageControl1MouseDown(QTabWidget *tabs, const QPoint &pos);
     void PageControl1DragOver(QTabWidget *tabs, QObject *source, const QPoint &pos, bool *accept);
