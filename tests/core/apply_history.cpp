@@ -8,6 +8,7 @@
 
 #include "gamefiles/ApplyHistory.h"
 #include "gamefiles/ChangeList.h"
+#include "gamefiles/HistoryUndo.h"
 #include "gamefiles/ParameterWriter.h"
 #include "support/TempDir.h"
 
@@ -168,4 +169,50 @@ TEST(ApplyHistoryWrites, EveryWriteToAGameFileLeavesOneRecord)
     EXPECT_EQ(more[4].group, 77);
     EXPECT_EQ(more[5].group, 77);
     EXPECT_EQ(more[5].origin, HistoryOrigin::Table);
+}
+
+TEST(ApplyHistoryUndo, AGroupIsUndoneWholeOrRefusedNamingTheChangedKey)
+{
+    TempDir dir;
+    const QByteArray a = "[s]\r\nx = 1 ; one\r\ny = 2\r\n";
+    const QByteArray b = "[t]\nk=v\n";
+    dir.write("gamedata/a.ltx", a);
+    dir.write("gamedata/sub/b.ltx", b);
+    ActiveHistory active(dir.path("History.log"));
+    WriteTarget target;
+    target.gamedataFolder = dir.bytePath("gamedata") + '/';
+    ParameterWriter writer(target);
+    writer.setHistoryStamp({HistoryOrigin::Table, active.history.newGroup(), {}});
+    ASSERT_TRUE(writer.writeParameter("a.ltx", "s", "x", " 5 ; one"));
+    ASSERT_TRUE(writer.writeParameter("a.ltx", "s", "x", " 6 ; one"));
+    ASSERT_TRUE(writer.writeParameter("a.ltx", "s", "new", " 1"));
+    ASSERT_TRUE(writer.writeTrade("sub\\b.ltx", "t", "k", false, {}));
+    ASSERT_TRUE(writer.writeParameter("c.ltx", "u", "z", " 3"));
+    const QByteArray aChanged = TempDir::read(dir.path("gamedata/a.ltx"));
+
+    QList<HistoryRecord> group = HistoryUndo::lastGroup(active.history.read().records);
+    ASSERT_EQ(group.size(), 5);
+
+    // Someone changed one key since: nothing is undone, and the message names the key.
+    dir.write("gamedata/sub/b.ltx", "[t]\nk=w\n");
+    QString error;
+    EXPECT_FALSE(HistoryUndo::undo(target, group, &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("sub\\b.ltx [t] k"))) << qPrintable(error);
+    EXPECT_EQ(TempDir::read(dir.path("gamedata/a.ltx")), aChanged);
+
+    dir.write("gamedata/sub/b.ltx", "[t]\n");
+    ASSERT_TRUE(HistoryUndo::undo(target, group, &error)) << qPrintable(error);
+    EXPECT_EQ(TempDir::read(dir.path("gamedata/a.ltx")), a);
+    EXPECT_EQ(TempDir::read(dir.path("gamedata/sub/b.ltx")), "[t]\nk=v\n");
+    EXPECT_EQ(TempDir::read(dir.path("gamedata/c.ltx")), "[u]\r\n");
+
+    // The undo is a group of restores of its own, and may itself be undone.
+    const QList<HistoryRecord> records = active.history.read().records;
+    const QList<HistoryRecord> undoGroup = HistoryUndo::lastGroup(records);
+    ASSERT_EQ(undoGroup.size(), 5);
+    EXPECT_EQ(undoGroup[0].origin, HistoryOrigin::Restore);
+    ASSERT_TRUE(HistoryUndo::undo(target, undoGroup, &error)) << qPrintable(error);
+    EXPECT_EQ(TempDir::read(dir.path("gamedata/a.ltx")), aChanged);
+    // The same group a second time finds its lines gone.
+    EXPECT_FALSE(HistoryUndo::undo(target, undoGroup, &error));
 }

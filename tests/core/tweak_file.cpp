@@ -8,6 +8,7 @@
 
 #include "gamefiles/ApplyHistory.h"
 #include "gamefiles/ChangeList.h"
+#include "gamefiles/HistoryUndo.h"
 #include "gamefiles/ParameterWriter.h"
 #include "gamefiles/TweakFile.h"
 #include "support/TempDir.h"
@@ -148,4 +149,29 @@ TEST_F(TweakFiles, AFileChangedAfterTheReviewStopsTheApplyThere)
     EXPECT_EQ(report.written, 1);
     EXPECT_EQ(bytes("fresh", "config/weapons/w_ak.ltx"), "[ak]\nammo = 45\nrpm = 600 ;fast\n");
     EXPECT_EQ(bytes("fresh", "config/creatures/actor.ltx"), "[actor]\r\njump = 2\r\n");
+}
+
+TEST_F(TweakFiles, RemovingATweakUndoesExactlyItsApply)
+{
+    ApplyHistory history(dir.path("History.log"));
+    ApplyHistory::setActive(&history);
+    const QByteArray tweak = ";> config\\weapons\\w_ak.ltx\r\n[ak]\r\nammo = 45\r\n;- rpm\r\n"
+                             ";> config\\creatures\\actor.ltx\r\n[camera]\r\nnear = 0.1\r\n";
+    const QList<TweakReviewLine> review =
+        Tweak::review(target("fresh").gamedataFolder, TweakFile::parse(tweak), false);
+    EXPECT_TRUE(Tweak::apply(target("fresh"), review, "mods/near.ltx").complete);
+    // A later row apply of another key stays.
+    ASSERT_TRUE(ParameterWriter(target("fresh"))
+                    .writeParameter("config\\creatures\\actor.ltx", "actor", "jump", " 4"));
+    const QList<HistoryRecord> group =
+        HistoryUndo::tweakGroup(history.read().records, "mods/near.ltx");
+    ASSERT_EQ(group.size(), 3);
+    QString error;
+    EXPECT_TRUE(HistoryUndo::undo(target("fresh"), group, &error)) << qPrintable(error);
+    ApplyHistory::setActive(nullptr);
+    EXPECT_EQ(bytes("fresh", "config/weapons/w_ak.ltx"), WeaponOriginal);
+    QByteArray actor = ActorOriginal;
+    actor.replace("jump = 1", "jump= 4");
+    EXPECT_EQ(bytes("fresh", "config/creatures/actor.ltx"), actor);
+    EXPECT_TRUE(HistoryUndo::tweakGroup(history.read().records, "other.ltx").isEmpty());
 }
