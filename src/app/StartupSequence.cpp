@@ -16,6 +16,7 @@
 #include "profile/DiskPath.h"
 #include "settings/SettingsLocation.h"
 #include "textcodec/Cp1251.h"
+#include "tweaks/HistoryWindow.h"
 #include "ui/Dialogs.h"
 
 namespace {
@@ -94,6 +95,7 @@ void TForm1::locateSettingsFolder()
                         userFolder_ + ":\n" + where.problem);
     programFolder_ = cp1251::encode(where.folder);
     settingsFolder_ = where.folder + "Setting/";
+    history_->open(settingsFolder_ + "History.log");
 }
 
 void TForm1::setEntryExamples()

@@ -15,6 +15,7 @@
 #include "ui/WindowHost.h"
 
 class ChangesWindow;
+class HistoryWindow;
 class Dialogs;
 class Finder;
 class HelpWindow;
@@ -199,6 +200,7 @@ private:
     std::unique_ptr<CatalogueEditor> catalogue_;
     std::unique_ptr<Finder> finder_;
     std::unique_ptr<ChangesWindow> changes_;
+    std::unique_ptr<HistoryWindow> history_;
     QString registryFolder_;
     QList<QPointer<QObject>> components_;
     QHash<QString, QPointer<QObject>> byName_;
