@@ -178,6 +178,8 @@ WriteResult ParameterWriter::writeTrade(const QByteArray &relativeFile, const QB
 WriteResult ParameterWriter::writeLines(const QByteArray &relativeFile,
                                         const QList<LineEdit> &edits, QString *error) const
 {
+    if (edits.isEmpty())
+        return Outcome::Written;
     for (const LineEdit &e : edits) {
         if (e.line && (!e.line->contains('=') ||
                        !cp1251::equalsIgnoreCase(e.line->left(e.line->indexOf('=')).trimmed(),
