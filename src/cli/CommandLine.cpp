@@ -113,15 +113,14 @@ QString u(const QByteArray &text)
 }
 
 // The folder of Setting.ini, as the window finds it: beside the program when it may be written
-// there, else the user's copy when there is one.
+// there, else the user's copy (which the window makes at its first start there).
 QString settingFolder(const QString &programFolder)
 {
     const QString own = QDir(programFolder).filePath(QStringLiteral("Setting"));
     if (settingFolderWritable(own) || !QFileInfo::exists(own))
         return own;
-    const QString user = QDir(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation))
-                             .filePath(QStringLiteral("Setting"));
-    return QFileInfo::exists(user + QStringLiteral("/Setting.ini")) ? user : own;
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation))
+        .filePath(QStringLiteral("Setting"));
 }
 
 QString changeText(const KeyChange &c)
