@@ -1,12 +1,23 @@
 #include <QApplication>
+#include <QCoreApplication>
 #include <QLibraryInfo>
 #include <QTranslator>
 
+#include <cstdio>
+
 #include "app/window/TForm1.h"
+#include "cli/CommandLine.h"
 #include "ui/window/AppInfo.h"
 
 int main(int argc, char *argv[])
 {
+    // With arguments the program works without a window, and needs no display.
+    if (argc > 1) {
+        QCoreApplication app(argc, argv);
+        QCoreApplication::setApplicationName(applicationTitle());
+        return CommandLine::run(QCoreApplication::arguments(),
+                                QCoreApplication::applicationDirPath(), stdout, stderr);
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(applicationTitle());
     QApplication::setWindowIcon(programIcon());

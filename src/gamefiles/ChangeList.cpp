@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/Fail.h"
+#include "gamefiles/ApplyHistory.h"
 #include "gamefiles/Duplication.h"
 #include "gamefiles/GamePath.h"
 #include "gamefiles/ParameterLookup.h"
@@ -60,6 +61,20 @@ bool insideGamedata(const WriteTarget &target, const QByteArray &file, QString *
     if (!target.gamedataFolder.isEmpty() && isInsideGamedata(target.gamedataFolder, file))
         return true;
     return fail(error, fileText(file) + QStringLiteral("\nФайл лежит вне папки gamedata"));
+}
+
+// The restore of one key, as the apply history records it.
+void recordRestore(const KeyChange &c, qint64 group)
+{
+    using Kind = KeyChange::Kind;
+    recordWrite({HistoryOrigin::Restore, group, {}}, c.file, c.section, c.key,
+                c.kind == Kind::Removed ? std::nullopt : std::optional(c.currentLine),
+                c.kind == Kind::Added ? std::nullopt : std::optional(c.backupLine));
+}
+
+qint64 restoreGroup()
+{
+    return ApplyHistory::active() ? ApplyHistory::active()->newGroup() : 0;
 }
 
 } // namespace
@@ -197,6 +212,7 @@ bool restoreKey(const WriteTarget &target, const KeyChange &change, QString *err
     QString reason;
     if (!saveFile(diskPath, bytes, &reason))
         return fail(error, fileText(path) + QLatin1Char('\n') + reason);
+    recordRestore(change, 0);
     return restoreDuplicate(target, change, error);
 }
 
@@ -228,6 +244,9 @@ bool restoreFile(const WriteTarget &target, const QByteArray &relativeFile,
     QString reason;
     if (!saveCopy(ProfileFile(path + ".bak").diskPath(), ProfileFile(path).diskPath(), &reason))
         return fail(error, fileText(path) + QLatin1Char('\n') + reason);
+    const qint64 group = restoreGroup();
+    for (const KeyChange &c : keys)
+        recordRestore(c, group);
     for (const KeyChange &c : keys)
         if ((!duplicated || duplicated(c)) && !restoreDuplicate(target, c, error))
             return false;

@@ -61,6 +61,13 @@ bool holdsKey(const ProfileFile &file, const QByteArray &section, const QByteArr
     return file.readString(section, key, "0") != "0" || file.readString(section, key, "1") != "1";
 }
 
+// The key's line before a write, read only when a history records it.
+std::optional<QByteArray> lineForHistory(const QString &diskPath, const QByteArray &section,
+                                         const QByteArray &key)
+{
+    return ApplyHistory::active() ? keyLineOnDisk(diskPath, section, key) : std::nullopt;
+}
+
 } // namespace
 
 ParameterWriter::ParameterWriter(WriteTarget target) : target_(std::move(target)) {}
@@ -110,11 +117,15 @@ WriteResult ParameterWriter::writeParameter(const QByteArray &relativeFile,
     }
 
     const bool created = !targetExists(diskPath);
+    const std::optional<QByteArray> before = lineForHistory(diskPath, section, key);
     ensureBackup(gamePath);
     if (!gameFile.writeString(section, key, valueText, error))
         return Outcome::Failed;
     if (created)
         ensureEmptyBackup(gamePath);
+    if (ApplyHistory::active())
+        recordWrite(stamp_, relativeFile, section, key, before,
+                    keyLineOnDisk(diskPath, section, key));
 
     QString why;
     if (!Duplication::repeat(target_, relativeFile, section, key, valueText, &why)) {
@@ -143,6 +154,7 @@ WriteResult ParameterWriter::writeTrade(const QByteArray &relativeFile, const QB
     }
 
     const bool created = !targetExists(diskPath);
+    const std::optional<QByteArray> before = lineForHistory(diskPath, section, key);
     ensureBackup(gamePath);
     const bool done = present ? gameFile.writeString(section, key, valueText, error)
                               : gameFile.deleteKey(section, key, error);
@@ -150,5 +162,83 @@ WriteResult ParameterWriter::writeTrade(const QByteArray &relativeFile, const QB
         return Outcome::Failed;
     if (created && present)
         ensureEmptyBackup(gamePath);
+    if (ApplyHistory::active())
+        recordWrite(stamp_, relativeFile, section, key, before,
+                    keyLineOnDisk(diskPath, section, key));
+    return Outcome::Written;
+}
+
+WriteResult ParameterWriter::writeLines(const QByteArray &relativeFile,
+                                        const QList<LineEdit> &edits, QString *error) const
+{
+    if (edits.isEmpty())
+        return Outcome::Written;
+    for (const LineEdit &e : edits) {
+        if (e.line && (!e.line->contains('=') ||
+                       !cp1251::equalsIgnoreCase(e.line->left(e.line->indexOf('=')).trimmed(),
+                                                 e.key.trimmed()))) {
+            refuse(error, cp1251::toUnicode(relativeFile), QStringLiteral("строка не того ключа"));
+            return Outcome::Refused;
+        }
+        const QByteArray value = e.line ? e.line->mid(e.line->indexOf('=') + 1) : QByteArray();
+        if (!checkRequest(relativeFile, e.section, e.key, value, error))
+            return Outcome::Refused;
+    }
+    const QByteArray gamePath = ParameterLookup::gameFilePath(target_.gamedataFolder, relativeFile);
+    const QString diskPath = ProfileFile(gamePath).diskPath();
+    if (const QString why = whyNotWritable(diskPath); !why.isEmpty()) {
+        refuse(error, diskPath, why);
+        return Outcome::Refused;
+    }
+    QByteArray bytes;
+    struct stat st;
+    const FileRead read = readRegularFile(nativePath(diskPath), &bytes, &st);
+    if (read != FileRead::Read && read != FileRead::Missing) {
+        refuse(error, diskPath, QStringLiteral("файл не читается"));
+        return Outcome::Refused;
+    }
+    const bool created = read == FileRead::Missing;
+    IniDocument doc = IniDocument::parse(bytes);
+    QList<std::optional<QByteArray>> before;
+    for (const LineEdit &e : edits) {
+        const std::optional<std::size_t> at = doc.keyLineOf(e.section, e.key);
+        const std::optional<QByteArray> now =
+            at ? std::optional(doc.keyLineAt(*at).line.toByteArray()) : std::nullopt;
+        if (now != e.expected) {
+            refuse(error, diskPath,
+                   QStringLiteral("параметр %1 в разделе [%2] изменился после проверки")
+                       .arg(cp1251::toUnicode(e.key), cp1251::toUnicode(e.section)));
+            return Outcome::Refused;
+        }
+        before.append(now);
+        if (!e.line) {
+            doc.removeKey(e.section, e.key);
+            continue;
+        }
+        if (!at)
+            doc.setValue(e.section, e.key, e.line->mid(e.line->indexOf('=') + 1));
+        if (const std::optional<std::size_t> line = doc.keyLineOf(e.section, e.key))
+            doc.replaceLine(doc.keyLineAt(*line).start, *e.line);
+    }
+    ensureBackup(gamePath);
+    QString why;
+    const FileStamp expected = created ? FileStamp() : FileStamp::of(st);
+    if (!saveFile(diskPath, doc.bytes(), &why, &expected)) {
+        fail(error, QStringLiteral("Файл %1 не изменён: %2.").arg(diskPath, why));
+        return Outcome::Failed;
+    }
+    if (created)
+        ensureEmptyBackup(gamePath);
+    for (qsizetype i = 0; i < edits.size(); ++i)
+        recordWrite(stamp_, relativeFile, edits[i].section, edits[i].key, before[i], edits[i].line);
+    for (const LineEdit &e : edits) {
+        const std::optional<QByteArray> value =
+            e.line ? std::optional(e.line->mid(e.line->indexOf('=') + 1)) : std::nullopt;
+        if (!Duplication::repeat(target_, relativeFile, e.section, e.key, value, &why)) {
+            fail(error,
+                 QStringLiteral("Значение записано в файл игры, но не продублировано: ") + why);
+            return Outcome::NotDuplicated;
+        }
+    }
     return Outcome::Written;
 }

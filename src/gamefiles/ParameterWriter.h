@@ -1,7 +1,12 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
+
+#include <optional>
+
+#include "gamefiles/ApplyHistory.h"
 
 // Where applied parameters go: the gamedata folder (ending in "/" or "\") that every catalogue
 // entry's file is appended to, and the duplication settings.
@@ -63,6 +68,11 @@ public:
 
     const WriteTarget &target() const { return target_; }
 
+    // What the writes of this writer record in the apply history (a row's writes by default,
+    // each a group of its own).
+    void setHistoryStamp(HistoryStamp stamp) { stamp_ = std::move(stamp); }
+    const HistoryStamp &historyStamp() const { return stamp_; }
+
     // The apply of an ordinary row (and of a changed table cell).
     WriteResult writeParameter(const QByteArray &relativeFile, const QByteArray &section,
                                const QByteArray &key, const QByteArray &valueText,
@@ -75,9 +85,25 @@ public:
                            const QByteArray &key, bool present, const QByteArray &valueText,
                            QString *error = nullptr) const;
 
+    // One key's new whole line for writeLines (nothing: the key's line is removed), and the line
+    // the key must still have (nothing: the key must be missing).
+    struct LineEdit
+    {
+        QByteArray section, key;
+        std::optional<QByteArray> line;
+        std::optional<QByteArray> expected;
+    };
+
+    // The apply of a tweak to one game file: every edit in one atomic save, after the backup step,
+    // each line written as it stands (a new key after the last key of its section), then
+    // duplicated. Refused, changing nothing, when a key no longer has its expected line.
+    WriteResult writeLines(const QByteArray &relativeFile, const QList<LineEdit> &edits,
+                           QString *error = nullptr) const;
+
 private:
     bool checkRequest(const QByteArray &relativeFile, const QByteArray &section,
                       const QByteArray &key, const QByteArray &valueText, QString *error) const;
 
     WriteTarget target_;
+    HistoryStamp stamp_;
 };

@@ -120,7 +120,10 @@ QList<TableCellChange> TableApply::changes(const GridCellStore &values,
 TableApplyReport TableApply::apply(const QList<TableCellChange> &confirmed) const
 {
     TableApplyReport report;
-    const ParameterWriter writer(target_);
+    ParameterWriter writer(target_);
+    // One apply is one group of the history: it is undone as a whole.
+    ApplyHistory *history = ApplyHistory::active();
+    writer.setHistoryStamp({HistoryOrigin::Table, history ? history->newGroup() : 0, {}});
     for (const TableCellChange &c : confirmed) {
         auto stop = [&](const QString &reason) {
             report.complete = false;

@@ -39,6 +39,8 @@
 #include "table/window/TForm7.h"
 #include "table/window/TableView.h"
 #include "textcodec/Cp1251.h"
+#include "tweaks/window/HistoryWindow.h"
+#include "tweaks/window/TweakWindow.h"
 #include "ui/window/AppInfo.h"
 #include "ui/window/DataSlots.h"
 #include "ui/window/Dialogs.h"
@@ -119,6 +121,7 @@ TForm1::TForm1(const MainWindowOptions &options, QWidget *parent) : QMainWindow(
     catalogue_ = std::make_unique<CatalogueEditor>(*this, *Form3, *Form4, entryExamples_);
     finder_ = std::make_unique<Finder>(*this, *rows_);
     changes_ = std::make_unique<ChangesWindow>(*this, *rows_);
+    history_ = std::make_unique<HistoryWindow>(*this);
     builder_ = std::make_unique<TabBuilder>(
         *this, *rows_,
         [this](int rows) {
@@ -243,6 +246,19 @@ void TForm1::createMenus()
     connect(reload, &QAction::triggered, this, &TForm1::ReloadClick);
     connect(find, &QAction::triggered, this, &TForm1::FindClick);
     connect(changes, &QAction::triggered, this, &TForm1::ChangesClick);
+
+    // Tweak files and the apply history.
+    QAction *applyTweak = addItem(file, "NApplyTweak", QStringLiteral("Применить &твик"));
+    QAction *removeTweak = addItem(file, "NRemoveTweak", QStringLiteral("&Удалить твик"));
+    file->insertActions(file->actions().value(2), {applyTweak, removeTweak});
+    QAction *history = addItem(view, "NHistory", QStringLiteral("&История записей"));
+    QAction *undoLast = addItem(view, "NUndoLast", QStringLiteral("&Отменить последнюю запись"),
+                                QKeySequence("Ctrl+Z"));
+    connect(applyTweak, &QAction::triggered, this, [this] { TweakWindow::ApplyTweakClick(*this); });
+    connect(removeTweak, &QAction::triggered, this,
+            [this] { TweakWindow::RemoveTweakClick(*this); });
+    connect(history, &QAction::triggered, this, [this] { history_->HistoryClick(); });
+    connect(undoLast, &QAction::triggered, this, [this] { history_->UndoLastClick(); });
 
     // The pop-up menu of the value boxes of ordinary rows.
     PopupMenuAdd = new QMenu(this);
@@ -684,6 +700,7 @@ void TForm1::locateSettingsFolder()
                         userFolder_ + ":\n" + where.problem);
     programFolder_ = cp1251::encode(where.folder);
     settingsFolder_ = where.folder + "Setting/";
+    history_->open(settingsFolder_ + "History.log");
 }
 
 void TForm1::setEntryExamples()

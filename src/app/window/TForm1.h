@@ -15,6 +15,7 @@
 #include "ui/window/WindowHost.h"
 
 class ChangesWindow;
+class HistoryWindow;
 class Dialogs;
 class Finder;
 class HelpWindow;
@@ -204,6 +205,7 @@ private:
     std::unique_ptr<ChangesWindow> changes_;
     std::unique_ptr<TabBuilder> builder_;
     std::unique_ptr<QObject> inputBlocker_; // during the start-up sequence
+    std::unique_ptr<HistoryWindow> history_;
     QString registryFolder_;
     QList<QPointer<QObject>> components_;
     QHash<QString, QPointer<QObject>> byName_;

@@ -10,6 +10,7 @@
 
 #include "settings/ProgramSettings.h"
 #include "textcodec/Cp1251.h"
+#include "tweaks/window/TweakWindow.h"
 #include "ui/window/Dialogs.h"
 #include "ui/window/WindowHost.h"
 
@@ -171,6 +172,15 @@ void ChangesWindow::restoreFile(QTreeWidget &list)
     fill(list);
 }
 
+// A tweak of the lines the user selected (more than one), or of every change.
+void ChangesWindow::saveTweak(QTreeWidget &list)
+{
+    QList<KeyChange> chosen;
+    for (const QTreeWidgetItem *item : list.selectedItems())
+        chosen.append(changes_.value(item->data(0, Qt::UserRole).toInt()));
+    TweakWindow::save(host_, list.window(), chosen.size() > 1 ? chosen : changes_);
+}
+
 void ChangesWindow::ChangesClick()
 {
     editorRows_ = EditorRows::collect(host_);
@@ -197,6 +207,10 @@ void ChangesWindow::ChangesClick()
     QPushButton *file =
         buttons->addButton(QStringLiteral("Восстановить файл"), QDialogButtonBox::ActionRole);
     file->setObjectName(QStringLiteral("RestoreFile"));
+    QPushButton *tweak =
+        buttons->addButton(QStringLiteral("Сохранить твик"), QDialogButtonBox::ActionRole);
+    tweak->setObjectName(QStringLiteral("SaveTweak"));
+    list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     buttons->addButton(QStringLiteral("Закрыть"), QDialogButtonBox::RejectRole);
     go->setDefault(true);
     layout->addWidget(list);
@@ -207,6 +221,7 @@ void ChangesWindow::ChangesClick()
     QObject::connect(list, &QTreeWidget::itemActivated, &window, &QDialog::accept);
     QObject::connect(key, &QPushButton::clicked, &window, [this, list] { restoreKey(*list); });
     QObject::connect(file, &QPushButton::clicked, &window, [this, list] { restoreFile(*list); });
+    QObject::connect(tweak, &QPushButton::clicked, &window, [this, list] { saveTweak(*list); });
     fill(*list);
     list->header()->resizeSections(QHeaderView::ResizeToContents);
 

@@ -28,6 +28,7 @@ private:
     void fill(QTreeWidget &list);
     void restoreKey(QTreeWidget &list);
     void restoreFile(QTreeWidget &list);
+    void saveTweak(QTreeWidget &list);
     const KeyChange *chosen(const QTreeWidget &list) const;
     // Shows the values of the rows of the file (of its key, when given) as the file holds them.
     void refreshRows(const QByteArray &file, const KeyChange *only = nullptr);

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+#include "gamefiles/ApplyHistory.h"
+#include "gamefiles/ParameterWriter.h"
+
+// Undoing writes from the apply history: the "before" lines go back into the game files through
+// the same write as a tweak's (backup, duplication), recorded as a restore.
+namespace HistoryUndo {
+
+// The records of one group, oldest first.
+QList<HistoryRecord> group(const QList<HistoryRecord> &records, qint64 group);
+
+// The newest group, or an empty list for an empty history.
+QList<HistoryRecord> lastGroup(const QList<HistoryRecord> &records);
+
+// The newest group that applied the tweak file named note.
+QList<HistoryRecord> tweakGroup(const QList<HistoryRecord> &records, const QByteArray &note);
+
+// The keys whose lines are no longer the records' "after" lines, one text a key (Russian).
+QStringList changedSince(const QByteArray &gamedataFolder, const QList<HistoryRecord> &records);
+
+// Undoes the records, newest first, file by file. Refused, changing nothing, when a key's line
+// changed since (the message names every such key); a write failure stops there and says where.
+bool undo(const WriteTarget &target, const QList<HistoryRecord> &records, QString *error = nullptr);
+
+} // namespace HistoryUndo

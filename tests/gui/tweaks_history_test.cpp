@@ -1,0 +1,126 @@
+// Tweak files and the apply history from the windows: a tweak saved from the change list,
+// reviewed and written on fresh game files, removed; a row apply undone from the history window
+// and with Ctrl+Z.
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+#include "editor/window/ValueBox.h"
+#include "support/WindowFixture.h"
+
+namespace {
+
+const QByteArray ActorFile = WindowFixture::ini("[actor]\nheight = 0.85 ; рост\nspeed = 1,5\n");
+
+class TweaksAndHistory : public ::testing::Test
+{
+protected:
+    WindowFixture f;
+
+    TForm1 &start()
+    {
+        f.writeSetting("Pages.ini", "[Global Pages]\nKol-vo=1\n1=Актёр\n1_file=Actor\n"
+                                    "1_Enabled=true\n");
+        f.writeSetting("Actor.ini", "[Pages]\nKol-vo=1\n1=Основное\n[Основное]\n"
+                                    "Kol-vo=2\n1_Caption=Рост\n1_File=config\\actor.ltx\n"
+                                    "1_Section=actor\n1_Param=height\n1_Help=Высота\n"
+                                    "2_Caption=Скорость\n2_File=config\\actor.ltx\n"
+                                    "2_Section=actor\n2_Param=speed\n2_Help=Бег\n");
+        f.dir.write("gamedata/config/actor.ltx", ActorFile);
+        f.writeSettings("Warning=0\n");
+        TForm1 &w = f.start();
+        f.dialogs.messages.clear();
+        return w;
+    }
+    void apply(const QString &name, const QString &text)
+    {
+        auto *b = qobject_cast<ValueBox *>(f.window->findComponent(name));
+        b->editor()->selectAll();
+        QTest::keyClicks(b->editor(), text);
+        QTest::mouseClick(qobject_cast<QPushButton *>(f.window->findComponent(name + "_")),
+                          Qt::LeftButton);
+    }
+    void trigger(const char *name)
+    {
+        qobject_cast<QAction *>(f.window->findComponent(QString::fromLatin1(name)))->trigger();
+    }
+    QByteArray gameFile() const { return TempDir::read(f.gameFolder() + "/config/actor.ltx"); }
+};
+
+} // namespace
+
+TEST_F(TweaksAndHistory, ATweakIsSavedReviewedWrittenAndRemoved)
+{
+    start();
+    apply("Name_0", "0.95");
+    const QByteArray changed = gameFile();
+    ASSERT_NE(changed, ActorFile);
+
+    // Saved from the change list: every change.
+    const QString tweak = f.dir.path("height.ltx");
+    f.dialogs.saveFiles.enqueue(tweak);
+    f.dialogs.whileOpen = [](QDialog *d) { d->findChild<QPushButton *>("SaveTweak")->click(); };
+    f.window->ChangesClick();
+    ASSERT_TRUE(TempDir::read(tweak).contains("height= 0.95 ; "));
+
+    // Fresh game files: the review shows the line as differing, ticked; "Записать" writes it.
+    f.dir.write("gamedata/config/actor.ltx", ActorFile);
+    QStringList states;
+    f.dialogs.openFiles.enqueue(tweak);
+    f.dialogs.dialogResults.enqueue(QDialog::Accepted);
+    f.dialogs.whileOpen = [&](QDialog *d) {
+        const auto *list = d->findChild<QTreeWidget *>("TweakLines");
+        for (int i = 0; i < list->topLevelItemCount(); ++i)
+            states << list->topLevelItem(i)->text(4)
+                   << (list->topLevelItem(i)->checkState(0) == Qt::Checked ? "x" : "-");
+    };
+    trigger("NApplyTweak");
+    EXPECT_EQ(states, (QStringList{"отличается", "x"}));
+    EXPECT_EQ(gameFile(), changed);
+
+    // Removed: the line it replaced comes back.
+    f.dialogs.openFiles.enqueue(tweak);
+    f.dialogs.answers.enqueue(0);
+    trigger("NRemoveTweak");
+    EXPECT_EQ(gameFile(), ActorFile);
+}
+
+TEST_F(TweaksAndHistory, HistoryWindowUndoesAGroupAndCtrlZTheLastOneUnlessChangedSince)
+{
+    start();
+    apply("Name_0", "0.95");
+    apply("Name_1", "2");
+    const QByteArray afterFirst = WindowFixture::ini("[actor]\nheight= 0.95 ; рост\nspeed = 1,5\n");
+
+    // The window lists the newest first and undoes the chosen record's group.
+    QStringList keys;
+    f.dialogs.answers.enqueue(0);
+    f.dialogs.whileOpen = [&](QDialog *d) {
+        auto *list = d->findChild<QTreeWidget *>("HistoryList");
+        for (int i = 0; i < list->topLevelItemCount(); ++i)
+            keys << list->topLevelItem(i)->text(5);
+        d->findChild<QLineEdit *>("HistoryFilter")->setText("speed");
+        ASSERT_EQ(list->topLevelItemCount(), 1);
+        list->setCurrentItem(list->topLevelItem(0));
+        d->findChild<QPushButton *>("UndoGroup")->click();
+    };
+    trigger("NHistory");
+    EXPECT_EQ(keys, (QStringList{"speed", "height"}));
+    EXPECT_EQ(gameFile(), afterFirst);
+
+    // Ctrl+Z: the last group is now the undo itself; another program changed its key since.
+    f.dialogs.whileOpen = nullptr;
+    f.dir.write("gamedata/config/actor.ltx",
+                WindowFixture::ini("[actor]\nheight= 0.95 ; рост\nspeed = 3\n"));
+    f.dialogs.answers.enqueue(0);
+    trigger("NUndoLast");
+    ASSERT_FALSE(f.dialogs.messages.isEmpty());
+    EXPECT_TRUE(f.dialogs.messages.last().contains("[actor] speed"))
+        << f.dialogs.messages.last().toStdString();
+    EXPECT_EQ(gameFile(), WindowFixture::ini("[actor]\nheight= 0.95 ; рост\nspeed = 3\n"));
+}
