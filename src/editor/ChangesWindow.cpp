@@ -27,6 +27,8 @@ QString kindText(KeyChange::Kind kind)
         return QStringLiteral("добавлен");
     case KeyChange::Kind::Removed:
         return QStringLiteral("удалён");
+    case KeyChange::Kind::Line:
+        return QStringLiteral("строка вне параметров");
     case KeyChange::Kind::Changed:
         break;
     }
