@@ -122,11 +122,9 @@ void refresh(WindowHost &host, ValueBox *box)
     auto *apply = host.find<QPushButton>(applyName(name, trade));
     if (!apply || !dataslot::missingKeys(apply).isEmpty())
         return;
-    const QByteArray asRead =
-        ParameterLookup::lookUp(host.gamedataFolder(), dataslot::helpKeyword(box),
-                                dataslot::hint(apply), dataslot::helpKeyword(apply));
-    const ParameterLookup::RowValue value =
-        ParameterLookup::rowValueFor(trade, box->property("wholeValue").toBool(), asRead);
+    const ParameterLookup::RowValue value = ParameterLookup::rowValueOf(
+        host.gamedataFolder(), dataslot::helpKeyword(box), dataslot::hint(apply),
+        dataslot::helpKeyword(apply), trade, box->property("wholeValue").toBool());
     {
         // Showing what the file holds is no edit.
         const QSignalBlocker blocker(box);
@@ -134,6 +132,7 @@ void refresh(WindowHost &host, ValueBox *box)
     }
     box->setEnabled(value.enabled);
     box->setAbsent(!value.present);
+    box->setInherited(cp1251::toUnicode(value.origin));
     if (trade) {
         if (auto *check = host.find<QCheckBox>(RowNames::sibling(name, Part::TradeCheck)))
             check->setChecked(value.checked);

@@ -186,6 +186,7 @@ ValueBox *TabBuilder::createValueBox(const QString &name, const Slot &slot,
     box->setText(cp1251::toUnicode(value.text));
     box->setEnabled(value.enabled);
     box->setAbsent(!value.present);
+    box->setInherited(cp1251::toUnicode(value.origin));
     dataslot::setTag(box, entry.number);
     dataslot::setHint(box, entry.help);
     dataslot::setHelpKeyword(box, entry.file);
@@ -222,8 +223,8 @@ void TabBuilder::buildOrdinaryRow(const CatalogueEntry &entry)
         qMax(host_.settings().leftAdd - CaptionGap, RowGeometry::ApplyButtonSize));
     dataslot::setTag(caption, entry.subTab);
 
-    const ParameterLookup::RowValue value =
-        ParameterLookup::rowValueFor(false, entry.hasFull, lookUp(entry));
+    const ParameterLookup::RowValue value = ParameterLookup::rowValueOf(
+        host_.gamedataFolder(), entry.file, entry.section, entry.param, false, entry.hasFull);
     ValueBox *box = createValueBox(base, slot, entry, value);
 
     auto *comment = create<QLabel>(RowNames::sibling(base, Part::Comment));
