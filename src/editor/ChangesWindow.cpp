@@ -8,6 +8,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "editor/ValueBox.h"
 #include "settings/ProgramSettings.h"
 #include "textcodec/Cp1251.h"
 #include "ui/Dialogs.h"
@@ -62,8 +63,23 @@ void ChangesWindow::fill(QTreeWidget &list)
     for (int i = 0; i < changes_.size(); ++i) {
         const KeyChange &c = changes_[i];
         QString shownBy;
+        if (c.kind == KeyChange::Kind::Line) {
+            // A changed header (its parents) changes the keys its section inherits: the rows
+            // that show an inherited value of that section.
+            const bool header =
+                c.backupLine.trimmed().startsWith('[') || c.currentLine.trimmed().startsWith('[');
+            QStringList keys;
+            for (const EditorRow &row : std::as_const(editorRows_))
+                if (header && row.box && !row.box->inheritedFrom().isEmpty() &&
+                    EditorRows::shows(row, c.file, c.section, row.key))
+                    keys.append(u(row.key));
+            keys.removeDuplicates();
+            if (!keys.isEmpty())
+                shownBy = QStringLiteral("унаследованные: ") + keys.join(QStringLiteral(", "));
+        }
         for (const EditorRow &row : std::as_const(editorRows_)) {
-            if (EditorRows::shows(row, c.file, c.section, c.key)) {
+            if (c.kind != KeyChange::Kind::Line &&
+                EditorRows::shows(row, c.file, c.section, c.key)) {
                 shownBy = row.page + QStringLiteral(" › ") + row.subTab + QStringLiteral(" › ") +
                           u(row.caption);
                 break;

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "editor/ValueBox.h"
 #include "gamefiles/ParameterSearch.h"
 #include "textcodec/Cp1251.h"
 #include "ui/Dialogs.h"
@@ -95,7 +96,10 @@ void Finder::FindClick()
     ParameterSearch index;
     for (const EditorRow &row : rows)
         index.add({withoutYo(row.caption), withoutYo(row.key), withoutYo(row.section),
-                   withoutYo(row.file), withoutYo(row.help)});
+                   withoutYo(row.file), withoutYo(row.help),
+                   row.box ? withoutYo(cp1251::encode(row.box->text() + QLatin1Char(' ') +
+                                                      row.box->inheritedFrom()))
+                           : QByteArray()});
 
     QDialog window(host_.window());
     window.setObjectName(QStringLiteral("FindWindow"));
@@ -103,7 +107,8 @@ void Finder::FindClick()
     window.resize(640, 420);
     auto *layout = new QVBoxLayout(&window);
     auto *prompt = new QLabel(
-        QStringLiteral("Часть названия, параметра, секции, файла или текста помощи:"), &window);
+        QStringLiteral("Часть названия, параметра, секции, файла, текста помощи или значения:"),
+        &window);
     auto *field = new QLineEdit(&window);
     field->setObjectName(QStringLiteral("FindText"));
     prompt->setBuddy(field);

@@ -451,14 +451,29 @@ TEST(ParameterSearch, MatchesAnyTextWithoutLetterCaseCyrillicIncluded)
                 cp1251::encode("Сила удара пули")});
     search.add({cp1251::encode("Ёмкость"), "ammo_mag_size", "wpn_ak", "config\\w_ak.ltx", ""});
     search.add({"Speed", "run_coef", "actor", "config\\actor.ltx", ""});
+    search.add({"Hit", "hit_power", "wpn_ak74u", "w.ltx", "",
+                "0.5, 0.5 " + cp1251::encode("унаследовано из [wpn_base], b.ltx")});
     struct Case
     {
         QString query;
         QList<int> found;
     };
     const Case cases[] = {
-        {"урон пм", {0}}, {"УДАРА", {0}},  {"ёмк", {1}},   {"HIT_P", {0}}, {"W_AK.LTX", {1}},
-        {"wpn_", {0, 1}}, {"", {0, 1, 2}}, {"speed", {2}}, {"zzz", {}},    {"actor.ltx", {2}},
+        {"урон пм", {0}},
+        {"УДАРА", {0}},
+        {"ёмк", {1}},
+        {"HIT_P", {0}},
+        {"W_AK.LTX", {1}},
+        {"wpn_", {0, 1, 3}},
+        {"", {0, 1, 2, 3}},
+        {"speed", {2}},
+        {"zzz", {}},
+        {"actor.ltx", {2}},
+        // values, inherited ones with their origin
+        {"0.5, 0.5", {3}},
+        {"унаследовано", {3}},
+        {"WPN_BASE", {3}},
+        {"ltx\n0.5", {}},
     };
     for (const Case &c : cases)
         EXPECT_EQ(search.find(cp1251::encode(c.query)), c.found) << c.query.toStdString();
