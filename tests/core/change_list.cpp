@@ -448,10 +448,10 @@ TEST(ParameterSearch, MatchesAnyTextWithoutLetterCaseCyrillicIncluded)
 {
     ParameterSearch search;
     search.add({cp1251::encode("Урон ПМ"), "hit_power", "wpn_pm", "config\\weapons\\w_pm.ltx",
-                cp1251::encode("Сила удара пули")});
-    search.add({cp1251::encode("Ёмкость"), "ammo_mag_size", "wpn_ak", "config\\w_ak.ltx", ""});
-    search.add({"Speed", "run_coef", "actor", "config\\actor.ltx", ""});
-    search.add({"Hit", "hit_power", "wpn_ak74u", "w.ltx", "",
+                cp1251::encode("Сила удара пули"), ""});
+    search.add({cp1251::encode("Ёмкость"), "ammo_mag_size", "wpn_ak", "config\\w_ak.ltx", "", ""});
+    search.add({"Speed", "run_coef", "actor", "config\\actor.ltx", "", ""});
+    search.add({"Rate", "rpm", "wpn_ak74u", "w.ltx", "",
                 "0.5, 0.5 " + cp1251::encode("унаследовано из [wpn_base], b.ltx")});
     struct Case
     {
