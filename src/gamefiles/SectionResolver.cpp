@@ -7,6 +7,9 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+#include <cstring>
+
 namespace {
 
 bool isBlank(char c)
@@ -43,7 +46,7 @@ QString text(const QByteArray &cp1251Text)
 }
 
 // One line of a structure scan: a header with its parents, an include line, or nothing.
-std::optional<SectionResolver::Line> lineOf(QByteArrayView line)
+std::optional<SectionResolver::Line> parseLine(QByteArrayView line)
 {
     qsizetype i = 0;
     while (i < line.size() && isBlank(line.at(i)))
@@ -94,19 +97,45 @@ SectionResolver::SectionResolver(QByteArray gamedataFolder)
 
 std::vector<SectionResolver::Line> SectionResolver::structureOf(const QByteArray &bytes)
 {
+    // Only headers and include lines matter, and they are few among the key lines: the scan
+    // jumps from one "[" or "#" to the next and keeps those that start their line (blanks
+    // before them aside). Lines end in CRLF, LF or CR.
     std::vector<Line> lines;
+    const char *const text = bytes.constData();
     const qsizetype size = bytes.size();
-    qsizetype start = 0;
-    while (start < size) {
-        qsizetype end = start;
-        while (end < size && bytes.at(end) != '\n' && bytes.at(end) != '\r')
+    const auto next = [&](char c, qsizetype from) {
+        const void *found =
+            from < size ? std::memchr(text + from, c, std::size_t(size - from)) : nullptr;
+        return found ? static_cast<const char *>(found) - text : size;
+    };
+    qsizetype bracket = next('[', 0);
+    qsizetype hash = next('#', 0);
+    while (bracket < size || hash < size) {
+        const qsizetype at = std::min(bracket, hash);
+        if (at == bracket)
+            bracket = next('[', at + 1);
+        else
+            hash = next('#', at + 1);
+        qsizetype start = at;
+        while (start > 0 && isBlank(text[start - 1]))
+            --start;
+        const bool lineStart = start == 0 || text[start - 1] == '\n' || text[start - 1] == '\r' ||
+                               (start == 3 && bytes.startsWith("\xEF\xBB\xBF"));
+        if (!lineStart)
+            continue;
+        qsizetype end = at;
+        while (end < size && text[end] != '\n' && text[end] != '\r')
             ++end;
-        if (std::optional<Line> line =
-                lineOf(QByteArrayView(bytes.constData() + start, end - start)))
+        if (std::optional<Line> line = parseLine(QByteArrayView(text + start, end - start))) {
+            if (!line->include)
+                line->folded = cp1251::foldCase(line->name);
             lines.push_back(std::move(*line));
-        if (end < size && bytes.at(end) == '\r' && end + 1 < size && bytes.at(end + 1) == '\n')
-            ++end;
-        start = end + 1;
+        }
+        // A later "[" or "#" on the same line starts no line.
+        if (bracket < end)
+            bracket = next('[', end);
+        if (hash < end)
+            hash = next('#', end);
     }
     return lines;
 }
@@ -193,25 +222,26 @@ SectionResolver::Tree &SectionResolver::treeOf(const QByteArray &relativeFile)
             stack.pop_back();
             continue;
         }
-        const Line line = file.lines[frame.next++];
+        const int lineIndex = int(frame.next++);
         const int current = frame.file; // frame may move when the stack grows
-        const QByteArray from = files_[std::size_t(current)].relative;
+        const Line &line = file.lines[std::size_t(lineIndex)];
         if (!line.include) {
-            const QByteArray name = cp1251::foldCase(line.name);
-            const auto known = tree.sections.constFind(name);
+            const auto known = tree.sections.constFind(line.folded);
             if (known == tree.sections.constEnd()) {
-                tree.sections.insert(name, {current, line.name, line.parents});
+                tree.sections.insert(line.folded, {current, lineIndex});
             } else {
                 report(QStringLiteral("Секция [%1] описана дважды: %2 и %3; используется первая")
                            .arg(text(line.name), text(files_[std::size_t(known->file)].relative),
-                                text(from)));
+                                text(file.relative)));
             }
             continue;
         }
-        const std::optional<QByteArray> path = includePath(from, line.name);
+        const QByteArray from = file.relative;
+        const QByteArray includedName = line.name; // files_ may grow below
+        const std::optional<QByteArray> path = includePath(from, includedName);
         if (!path) {
             report(QStringLiteral("Включение \"%1\" из %2 ведёт за папку gamedata и не читается")
-                       .arg(text(line.name), text(from)));
+                       .arg(text(includedName), text(from)));
             continue;
         }
         const int included = fileOf(*path);
@@ -234,7 +264,7 @@ QByteArrayList SectionResolver::parentsOf(const QByteArray &relativeFile, const 
 {
     const Tree &tree = treeOf(relativeFile);
     const auto it = tree.sections.constFind(cp1251::foldCase(section));
-    return it == tree.sections.constEnd() ? QByteArrayList() : it->parents;
+    return it == tree.sections.constEnd() ? QByteArrayList() : lineOf(*it).parents;
 }
 
 std::optional<SectionResolver::Found> SectionResolver::find(const QByteArray &relativeFile,
@@ -263,15 +293,16 @@ std::optional<SectionResolver::Found> SectionResolver::find(const QByteArray &re
             continue;
         }
         const File &file = files_[std::size_t(it->file)];
-        if (const std::optional<QByteArrayView> value = file.document.value(it->name, key)) {
+        const Line &header = lineOf(*it);
+        if (const std::optional<QByteArrayView> value = file.document.value(header.name, key)) {
             Found found;
             found.value = value->toByteArray();
-            found.section = it->name;
+            found.section = header.name;
             found.file = file.relative;
             found.inherited = !first || it->file != tree.root;
             return found;
         }
-        for (auto parent = it->parents.crbegin(); parent != it->parents.crend(); ++parent)
+        for (auto parent = header.parents.crbegin(); parent != header.parents.crend(); ++parent)
             stack.push_back(*parent);
     }
     return std::nullopt;

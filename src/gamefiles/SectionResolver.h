@@ -57,6 +57,7 @@ public:
         bool include = false;
         QByteArray name;        // the section, or the included name as written
         QByteArrayList parents; // of a header
+        QByteArray folded;      // a header's name, letters folded
     };
     static std::vector<Line> structureOf(const QByteArray &bytes);
 
@@ -73,17 +74,21 @@ private:
         IniDocument document;
         std::vector<Line> lines;
     };
+    // A section's header: the file and its line among the file's lines.
     struct Definition
     {
         int file = 0;
-        QByteArray name;
-        QByteArrayList parents;
+        int line = 0;
     };
     struct Tree
     {
         int root = 0;
-        QHash<QByteArray, Definition> sections; // by folded name
+        QHash<QByteArray, Definition> sections; // by folded name (shared with the line's)
     };
+    const Line &lineOf(const Definition &definition) const
+    {
+        return files_[std::size_t(definition.file)].lines[std::size_t(definition.line)];
+    }
 
     int fileOf(const QByteArray &relative);
     Tree &treeOf(const QByteArray &relativeFile);

@@ -155,3 +155,32 @@ TEST(SectionResolver, IncludePathsStayInsideTheGamedataFolder)
         }
     }
 }
+
+TEST(SectionResolver, StructureHoldsHeadersWithParentsAndIncludeLinesOnly)
+{
+    struct Case
+    {
+        QByteArray bytes;
+        QByteArrayList names; // include lines as "#name"
+        QByteArrayList parentsOfLast;
+    };
+    const Case cases[] = {
+        {"[a]\r\nk = [x] # y\r\n  [b] : a , c ; note\r\n", {"a", "b"}, {"a", "c"}},
+        {"\xEF\xBB\xBF[a]:p\n#include \"x.ltx\"\n", {"a", "#x.ltx"}, {}},
+        {"[a]\r#include \"x.ltx\"\r\t#include  \"y.ltx\" ; z\r[b]:a",
+         {"a", "#x.ltx", "#y.ltx", "b"},
+         {"a"}},
+        {"k=1\n#includes \"x\"\n#include x.ltx\n; [c]\n[d\n[e]]:f", {"e"}, {}},
+        {"", {}, {}},
+    };
+    for (const Case &c : cases) {
+        QByteArrayList names;
+        QByteArrayList parents;
+        for (const SectionResolver::Line &line : SectionResolver::structureOf(c.bytes)) {
+            names.append(line.include ? "#" + line.name : line.name);
+            parents = line.parents;
+        }
+        EXPECT_EQ(names, c.names) << c.bytes.toStdString();
+        EXPECT_EQ(parents, c.parentsOfLast) << c.bytes.toStdString();
+    }
+}
