@@ -5,11 +5,18 @@
 //     each section are inherited two levels deep ([section_s]:mid_s, [mid_s]:base_s), so about
 //     a quarter of the entries take their value from a parent.
 //   BM_WalkInheritingOff: the same folder with inheritance off (those entries read as missing).
+//   BM_WholeStartupFlat, BM_WholeStartupInheriting: the main window's start-up sequence up to
+//   the ready state (offscreen), as startup_bench's BM_WholeStartup, in the first two folders.
 // Each iteration starts with an empty parsed-file cache, as a new run of the program does.
 
+#include <QApplication>
+#include <QDirIterator>
 #include <benchmark/benchmark.h>
 
+#include <memory>
+
 #include "LargeCatalogue.h"
+#include "app/TForm1.h"
 #include "catalogue/CatalogueReader.h"
 #include "catalogue/CatalogueVisitor.h"
 #include "gamefiles/ParameterLookup.h"
@@ -107,6 +114,66 @@ void BM_WalkInheritingOff(benchmark::State &state)
 }
 BENCHMARK(BM_WalkInheritingOff)->Unit(benchmark::kMillisecond);
 
+// A program folder with the large catalogue whose settings name the given game folder.
+QString programFor(const QString &name, const QString &gamedata)
+{
+    LargeCatalogue &c = catalogue();
+    const QString program = c.dir.path() + "/" + name;
+    QDir().mkpath(program + "/Setting");
+    QDirIterator it(c.program() + "/Setting", {"*.ini"}, QDir::Files);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        QFile::copy(path, program + "/Setting/" + QFileInfo(path).fileName());
+    }
+    QFile::remove(program + "/Setting/Setting.ini");
+    bench::writeFile(program + "/Setting/Setting.ini",
+                     cp1251::encode("[Setting]\r\nGamedata_Path=" + gamedata +
+                                    "\r\nВерсия=0.6\r\nWarning=2\r\n"));
+    return program;
+}
+
+void wholeStartup(benchmark::State &state, const QString &program)
+{
+    bench::SilentDialogs dialogs;
+    MainWindowOptions options;
+    options.programFolder = program;
+    options.registryFolder = program + "/registry";
+    options.dialogs = &dialogs;
+    for (auto _ : state) {
+        ProfileCache::instance().clear();
+        auto window = std::make_unique<TForm1>(options);
+        window->show();
+        QCoreApplication::processEvents(); // runs the start-up sequence
+        QCoreApplication::processEvents(); // what it posted, before the window answers input
+        if (!window->isReady() || window->rowCounter() != Pages * SubTabs * Entries)
+            state.SkipWithError("start-up did not finish");
+        state.PauseTiming();
+        window.reset();
+        state.ResumeTiming();
+    }
+}
+
+void BM_WholeStartupFlat(benchmark::State &state)
+{
+    static const QString program = programFor("program-flat", catalogue().gamedata());
+    wholeStartup(state, program);
+}
+BENCHMARK(BM_WholeStartupFlat)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_WholeStartupInheriting(benchmark::State &state)
+{
+    static const QString program = programFor("program-inheriting", inheritingGamedata());
+    wholeStartup(state, program);
+}
+BENCHMARK(BM_WholeStartupInheriting)->Unit(benchmark::kMillisecond)->Iterations(5);
+
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    return 0;
+}

@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "editor/ValueBox.h"
+#include "profile/ProfileCache.h"
 #include "settings/ProgramSettings.h"
 #include "textcodec/Cp1251.h"
 #include "ui/Dialogs.h"
@@ -106,6 +107,7 @@ const KeyChange *ChangesWindow::chosen(const QTreeWidget &list) const
 
 void ChangesWindow::refreshRows(const QByteArray &file, const KeyChange *only)
 {
+    const ProfileCache::WalkScope walk; // each file read and resolved once
     for (const EditorRow &row : std::as_const(editorRows_)) {
         if (!row.box || EditorRows::isPending(host_, row.box))
             continue;
@@ -247,6 +249,7 @@ void ChangesWindow::ChangesClick()
 
 void ChangesWindow::ReloadClick()
 {
+    const ProfileCache::WalkScope walk; // each file read and resolved once
     QStringList kept;
     for (const EditorRow &row : EditorRows::collect(host_)) {
         if (!row.box)
