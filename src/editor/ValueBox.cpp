@@ -114,6 +114,8 @@ void ValueBox::setAbsent(bool absent)
 
 void ValueBox::setInherited(const QString &origin)
 {
+    if (origin == origin_)
+        return;
     origin_ = origin;
     QPalette greyed; // an empty palette: the window's colours
     if (!origin.isEmpty())
