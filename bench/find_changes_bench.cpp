@@ -117,7 +117,7 @@ void BM_ParameterSearch(benchmark::State &state)
                     "key_" + QByteArray::number(e % KeysPerSection),
                     "section_" + QByteArray::number((e / GameFiles) % Sections),
                     "config\\file_" + QByteArray::number(e % GameFiles) + ".ltx",
-                    "Help text of the parameter"});
+                    "Help text of the parameter", QByteArray::number(e % 19 * 1.5) + ", 1, 2, 3"});
     const QByteArray query = cp1251::encode(Query.left(static_cast<int>(state.range(0))));
     for (auto _ : state)
         benchmark::DoNotOptimize(search.find(query));

@@ -123,6 +123,17 @@ QString settingFolder(const QString &programFolder)
         .filePath(QStringLiteral("Setting"));
 }
 
+QString lineText(const std::optional<QByteArray> &line)
+{
+    return line ? u(*line) : QStringLiteral("(нет)");
+}
+
+// A line of a change, absent (null) when the line is not there.
+std::optional<QByteArray> present(const QByteArray &line)
+{
+    return line.isNull() ? std::nullopt : std::optional(line);
+}
+
 QString changeText(const KeyChange &c)
 {
     const QString where = QStringLiteral("%1 [%2] %3: ").arg(u(c.file), u(c.section), u(c.key));
@@ -131,16 +142,15 @@ QString changeText(const KeyChange &c)
         return where + QStringLiteral("добавлен: ") + u(c.currentLine);
     case KeyChange::Kind::Removed:
         return where + QStringLiteral("удалён: ") + u(c.backupLine);
+    case KeyChange::Kind::Line:
+        return QStringLiteral("%1 [%2]: строка вне параметров: ").arg(u(c.file), u(c.section)) +
+               lineText(present(c.backupLine)) + QStringLiteral(" → ") +
+               lineText(present(c.currentLine));
     case KeyChange::Kind::Changed:
         break;
     }
     return where + QStringLiteral("изменён: ") + u(c.backupLine) + QStringLiteral(" → ") +
            u(c.currentLine);
-}
-
-QString lineText(const std::optional<QByteArray> &line)
-{
-    return line ? u(*line) : QStringLiteral("(нет)");
 }
 
 // What names a tweak file in the history: its absolute path.

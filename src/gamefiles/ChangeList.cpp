@@ -77,6 +77,88 @@ qint64 restoreGroup()
     return ApplyHistory::active() ? ApplyHistory::active()->newGroup() : 0;
 }
 
+// A line that holds no key, and the section it lies in.
+struct OtherLine
+{
+    QByteArrayView text;
+    QByteArrayView section;
+};
+
+// Where the line after the one ending at end starts.
+qsizetype afterEnding(const QByteArray &bytes, qsizetype end)
+{
+    if (end < bytes.size() && bytes.at(end) == '\r') {
+        ++end;
+        if (end < bytes.size() && bytes.at(end) == '\n')
+            ++end;
+    } else if (end < bytes.size() && bytes.at(end) == '\n') {
+        ++end;
+    }
+    return end;
+}
+
+// The lines between the key lines, in file order: the bytes between the end of one key line and
+// the start of the next.
+std::vector<OtherLine> otherLines(const IniDocument &doc)
+{
+    std::vector<OtherLine> lines;
+    const QByteArray &bytes = doc.bytes();
+    QByteArrayView section;
+    qsizetype from = 0;
+    const auto gap = [&](qsizetype to) {
+        qsizetype start = from;
+        while (start < to) {
+            qsizetype end = start;
+            while (end < to && bytes.at(end) != '\n' && bytes.at(end) != '\r')
+                ++end;
+            const QByteArrayView text(bytes.constData() + start, end - start);
+            const QByteArrayView trimmed = text.trimmed();
+            if (trimmed.startsWith('[') && trimmed.indexOf(']') > 0)
+                section = trimmed.sliced(1, trimmed.indexOf(']') - 1).trimmed();
+            lines.push_back({text, section});
+            start = afterEnding(bytes, end);
+        }
+    };
+    for (std::size_t i = 0; i < doc.keyLineCount(); ++i) {
+        const IniDocument::KeyLine k = doc.keyLineAt(i);
+        gap(k.start);
+        from = afterEnding(bytes, k.start + k.line.size());
+    }
+    gap(bytes.size());
+    return lines;
+}
+
+void compareOtherLines(const IniDocument &old, const IniDocument &now,
+                       const QByteArray &relativeFile, QList<KeyChange> *list)
+{
+    const std::vector<OtherLine> before = otherLines(old);
+    const std::vector<OtherLine> after = otherLines(now);
+    std::size_t head = 0;
+    while (head < before.size() && head < after.size() && before[head].text == after[head].text)
+        ++head;
+    std::size_t tail = 0;
+    while (tail < before.size() - head && tail < after.size() - head &&
+           before[before.size() - 1 - tail].text == after[after.size() - 1 - tail].text)
+        ++tail;
+    const std::size_t oldCount = before.size() - head - tail;
+    const std::size_t newCount = after.size() - head - tail;
+    for (std::size_t i = 0; i < std::max(oldCount, newCount); ++i) {
+        const OtherLine *b = i < oldCount ? &before[head + i] : nullptr;
+        const OtherLine *a = i < newCount ? &after[head + i] : nullptr;
+        if (a && b && a->text == b->text)
+            continue;
+        KeyChange c;
+        c.kind = KeyChange::Kind::Line;
+        c.file = relativeFile;
+        c.section = (a ? a->section : b->section).toByteArray();
+        if (b)
+            c.backupLine = c.oldValue = b->text.toByteArray();
+        if (a)
+            c.currentLine = c.newValue = a->text.toByteArray();
+        list->append(c);
+    }
+}
+
 } // namespace
 
 namespace ChangeList {
@@ -155,6 +237,7 @@ QList<KeyChange> changesOf(const QByteArray &gamedataFolder, const QByteArray &r
         c.backupLine = b.line.toByteArray();
         list.append(c);
     }
+    compareOtherLines(old, now, relativeFile, &list);
     return list;
 }
 
@@ -174,6 +257,10 @@ QList<KeyChange> changes(const QByteArray &gamedataFolder, const QByteArrayList 
 
 bool restoreKey(const WriteTarget &target, const KeyChange &change, QString *error)
 {
+    if (change.kind == KeyChange::Kind::Line)
+        return fail(error,
+                    QStringLiteral("Строка вне параметров возвращается только вместе со всем "
+                                   "файлом: «Восстановить файл»"));
     if (!insideGamedata(target, change.file, error))
         return false;
     const QByteArray path = gamePath(target.gamedataFolder, change.file);

@@ -17,11 +17,16 @@ struct KeyChange
         Changed, // in both, with another line
         Added,   // only in the game file
         Removed, // only in the backup
+        Line,    // a line that holds no key (a header with its parents, an #include line, a
+                 // comment or any line without "="), changed, added or removed
     };
     Kind kind = Kind::Changed;
     QByteArray file;               // relative to the gamedata folder, as the catalogue gives it
-    QByteArray section, key;       // as the file spells them (the backup for a removed key)
+    QByteArray section, key;       // as the file spells them (the backup for a removed key);
+                                   // for a line: the section it lies in (the one it starts,
+                                   // for a header) and no key
     QByteArray oldValue, newValue; // as reads give them; empty on the side without the key
+                                   // (for a line: the lines themselves)
     QByteArray backupLine;         // the key's line in the backup, without its ending
     QByteArray currentLine;        // the key's line in the game file, without its ending
 };
@@ -33,7 +38,10 @@ struct KeyChange
 namespace ChangeList {
 
 // The keys of one game file that differ from its backup: changed and added keys in the game
-// file's order, then removed ones in the backup's. Empty, with *hasBackup false, when the file
+// file's order, then removed ones in the backup's, then the other lines that differ. Those are
+// compared in order, apart from the key lines: after the lines both files share at the start
+// and at the end, the rest are paired off in order, and a line without a partner is added or
+// removed. Empty, with *hasBackup false, when the file
 // has no backup (or lies outside the gamedata folder).
 QList<KeyChange> changesOf(const QByteArray &gamedataFolder, const QByteArray &relativeFile,
                            bool *hasBackup = nullptr);
@@ -45,7 +53,8 @@ QList<KeyChange> changes(const QByteArray &gamedataFolder, const QByteArrayList 
 // Puts the key back as the backup holds it: a changed key gets the backup's line byte for byte,
 // an added key's line is deleted, a removed key's line comes back at the end of its section.
 // Every other byte stays. Refused, changing nothing, when the game file no longer holds the
-// line the change was found with. With duplication on, the duplicate file takes the key too.
+// line the change was found with, and for a line that holds no key (the whole file comes back
+// with restoreFile). With duplication on, the duplicate file takes the key too.
 bool restoreKey(const WriteTarget &target, const KeyChange &change, QString *error = nullptr);
 
 // Replaces the game file by its backup, byte for byte. shown: the changes the user was shown

@@ -6,7 +6,7 @@ void ParameterSearch::add(const SearchItem &item)
 {
     QByteArray joined;
     joined.reserve(item.caption.size() + item.key.size() + item.section.size() + item.file.size() +
-                   item.help.size() + 4);
+                   item.help.size() + item.value.size() + 5);
     // A line break is never part of a catalogue text, so a query cannot match across two texts.
     joined += item.caption;
     joined += '\n';
@@ -17,6 +17,8 @@ void ParameterSearch::add(const SearchItem &item)
     joined += item.file;
     joined += '\n';
     joined += item.help;
+    joined += '\n';
+    joined += item.value;
     folded_.append(cp1251::foldCase(joined));
 }
 

@@ -8,9 +8,12 @@
 struct SearchItem
 {
     QByteArray caption, key, section, file, help;
+    // What the row shows: its value, the one it inherits included, and where an inherited value
+    // comes from ("унаследовано из [section], file").
+    QByteArray value;
 };
 
-// Finds rows by part of their caption, key, section, file or help text, without regard to
+// Finds rows by part of their caption, key, section, file, help text or value, without regard to
 // Windows-1251 letter case (Cyrillic included). Each row's texts are folded once when added, so
 // a search is one pass over the folded texts: fast enough to run at every keystroke.
 class ParameterSearch

@@ -48,6 +48,10 @@ QByteArray make(const QList<KeyChange> &changes)
     QList<QByteArray> files;
     QHash<QByteArray, QList<const KeyChange *>> byFile;
     for (const KeyChange &c : changes) {
+        // A tweak carries keys: lines that hold none (includes, headers) come back only with
+        // their whole file.
+        if (c.kind == KeyChange::Kind::Line)
+            continue;
         const QByteArray id = sameFileKey(c.file);
         if (!byFile.contains(id))
             files.append(id);

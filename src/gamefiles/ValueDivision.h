@@ -12,6 +12,11 @@
 // gives "5" and "km". An "e" that no digit follows ("5e", "5ex") is no exponent and starts the
 // comment part.
 //
+// A list of numbers, separated by commas with blanks ("70, 140", "-0.05, 0.1",
+// "0.5 , 0.5"), is one value part: "70, 140 ; money" gives "70, 140" and " ; money". A comma
+// without blanks belongs to its number ("-1,5" is one number with a decimal comma, and
+// "1,5, 2" a list of "1,5" and "2").
+//
 // Any other value (a name, a path, a list that starts with a letter) is kept whole up to its
 // comment, which starts at the blanks before the first ";": "fast ; speed" gives "fast" and
 // " ; speed"; a value without ";" is all value part. Typing into the value box then replaces

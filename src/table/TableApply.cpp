@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "gamefiles/ParameterLookup.h"
+#include "profile/ProfileCache.h"
 #include "table/GridCellStore.h"
 #include "table/TablePage.h"
 #include "textcodec/Cp1251.h"
@@ -75,9 +76,16 @@ bool TableApply::forEachChange(const GridCellStore &values, const GridCellStore 
             bool absent = false;
             const QByteArray now = current(entry.file, entry.section, entry.param, &absent);
             // A missing parameter's cell counts as edited unless it still shows the marker the
-            // view put there.
+            // view put there, or the value it inherits (never written unchanged).
             if (absent ? text == TableText::Missing : text == now)
                 continue;
+            ParameterLookup::Effective inherited;
+            if (absent && ParameterLookup::inheritance()) {
+                inherited = ParameterLookup::lookUpEffective(target_.gamedataFolder, entry.file,
+                                                             entry.section, entry.param);
+                if (inherited.inherited && text == inherited.value)
+                    continue;
+            }
             // The marker the view put behind the empty cell of a missing parameter is no part
             // of what was typed there.
             const bool marked = absent && remainders.cell(k, j) == TableText::Missing;
@@ -88,9 +96,12 @@ bool TableApply::forEachChange(const GridCellStore &values, const GridCellStore 
                                          entry.file,
                                          entry.section,
                                          entry.param,
-                                         absent ? QByteArray(TableText::Missing) : now,
+                                         !absent               ? now
+                                         : inherited.inherited ? inherited.value
+                                                               : QByteArray(TableText::Missing),
                                          marked ? values.cell(k, j) : text,
                                          absent,
+                                         ParameterLookup::originText(inherited),
                                          entry.missingKeys};
             if (!visit(change))
                 return true;
@@ -104,6 +115,7 @@ QList<TableCellChange> TableApply::changes(const GridCellStore &values,
 {
     QList<TableCellChange> list;
     QString reason;
+    const ProfileCache::WalkScope walk; // one read and one resolve of each file
     const bool read = forEachChange(
         values, remainders,
         [&](const TableCellChange &c) {

@@ -39,6 +39,9 @@ struct TableCellChange
     QByteArray oldText; // as the game file holds it; TableText::Missing for a missing one
     QByteArray newText;
     bool absent = false; // the parameter is missing from its game file
+    // For a missing parameter that inherits a value: where it comes from (the review shows it;
+    // oldText then is that value). Writing the cell adds the key to its own section.
+    QByteArray origin;
     // Of the entry's keys, those its page file lacks (the apply stops at such a cell).
     QByteArrayList missingKeys;
 };

@@ -135,8 +135,11 @@ QByteArray TablePage::pageFilePath(int page) const
     return CataloguePages::pageFile(programFolder_, page, TableText::MissingPageFile).path;
 }
 
-TableLayout TablePage::fill(int page, GridCellStore &values, GridCellStore &remainders) const
+TableLayout TablePage::fill(int page, GridCellStore &values, GridCellStore &remainders,
+                            InheritedCells *inherited) const
 {
+    if (inherited)
+        inherited->clear();
     const TableLayout layout = TableLayout::read(pageFilePath(page));
     if (layout.status != TableLayout::Status::Read)
         return layout;
@@ -185,6 +188,10 @@ TableLayout TablePage::fill(int page, GridCellStore &values, GridCellStore &rema
     };
     for (const Cell &cell : unnamed)
         setValue(cell.column, cell.row, TableText::Missing);
+    // Missing parameters of readable files: looked for through parents and includes once every
+    // file has been read (the resolver reads files through the same parsed copies).
+    QList<Cell> missing;
+    const ProfileCache::WalkScope walk;
     for (auto it = byFile.cbegin(); it != byFile.cend(); ++it) {
         if (gamedataFolder_.isEmpty() || !isInsideGamedata(gamedataFolder_, it.key())) {
             for (const Cell &cell : it.value())
@@ -195,10 +202,24 @@ TableLayout TablePage::fill(int page, GridCellStore &values, GridCellStore &rema
         ProfileCache::instance().withDocument(path, [&](const IniDocument &document) {
             for (const Cell &cell : it.value()) {
                 const TableEntry &entry = layout.rows[cell.row - 1].entries[cell.column - 1];
-                setValue(cell.column, cell.row,
-                         text(document, entry.section, entry.param, TableText::Missing));
+                const QByteArray value =
+                    text(document, entry.section, entry.param, TableText::Missing);
+                if (value == TableText::Missing && ParameterLookup::inheritance())
+                    missing.append(cell);
+                setValue(cell.column, cell.row, value);
             }
         });
+    }
+    for (const Cell &cell : std::as_const(missing)) {
+        const TableEntry &entry = layout.rows[cell.row - 1].entries[cell.column - 1];
+        const ParameterLookup::Effective found = ParameterLookup::lookUpEffective(
+            gamedataFolder_, entry.file, entry.section, entry.param, TableText::Missing);
+        if (!found.inherited)
+            continue;
+        setValue(cell.column, cell.row, found.value);
+        if (inherited)
+            inherited->insert(cellKey(cell.column, cell.row),
+                              {found.value, ParameterLookup::originText(found)});
     }
     return layout;
 }

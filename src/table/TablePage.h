@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QByteArrayList>
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -72,6 +73,16 @@ struct TableLayout
     static constexpr int MaxCells = 200000; // rows x columns
 };
 
+// A cell that shows a value inherited from a parent section (see ParameterLookup::Effective):
+// the text the cell was filled with (value part and remainder) and where it comes from.
+struct InheritedCell
+{
+    QByteArray text;
+    QByteArray origin; // "унаследовано из [section], file"
+};
+// By TablePage::cellKey(k, j).
+using InheritedCells = QHash<quint64, InheritedCell>;
+
 class TablePage
 {
 public:
@@ -90,7 +101,17 @@ public:
     // an empty remainder for an entry with "<k>_FULL"). Both grids get n + 1 rows and, when the
     // page has sub-tabs, m + 1 columns; every other cell keeps its text. Each game file is read
     // once. Returns the layout read; when it is TooLarge the grids are untouched.
-    TableLayout fill(int page, GridCellStore &values, GridCellStore &remainders) const;
+    //
+    // A parameter missing from its section shows, when inheritance is on, the value the game
+    // uses (through the section's parents and the file's includes); such cells are listed in
+    // *inherited.
+    TableLayout fill(int page, GridCellStore &values, GridCellStore &remainders,
+                     InheritedCells *inherited = nullptr) const;
+
+    static quint64 cellKey(int column, int row)
+    {
+        return (quint64(quint32(column)) << 32) | quint32(row);
+    }
 
 private:
     QByteArray programFolder_;

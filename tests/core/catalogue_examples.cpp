@@ -11,6 +11,7 @@
 #include "catalogue/CatalogueReader.h"
 #include "catalogue/CatalogueVisitor.h"
 #include "gamefiles/ParameterLookup.h"
+#include "gamefiles/ValueDivision.h"
 #include "profile/DiskPath.h"
 #include "support/TempDir.h"
 #include "textcodec/Cp1251.h"
@@ -64,13 +65,13 @@ TEST(ExampleCatalogue, WalksWithoutFaultAndEveryEntryFindsItsFile)
     Collector c;
     const CatalogueResult result = CatalogueReader(programFolder).walk(c);
     ASSERT_EQ(result.status, CatalogueResult::Completed) << result.reason.toStdString();
-    EXPECT_EQ(c.pages, (QList<int>{1, 2, 3, 5})); // page 4 is switched off
+    EXPECT_EQ(c.pages, (QList<int>{1, 2, 3, 5, 6})); // page 4 is switched off
     EXPECT_EQ(c.pageFileErrors, 0);
     EXPECT_EQ(c.trade, 1);
-    EXPECT_EQ(c.table, 2);
+    EXPECT_EQ(c.table, 3);
     EXPECT_GE(c.entries.size(), 25);
 
-    int absent = 0, full = 0, differentCase = 0;
+    int absent = 0, full = 0, differentCase = 0, inherited = 0, lists = 0;
     for (const CatalogueEntry &e : c.entries) {
         const QString where = cp1251::toUnicode(e.file + " [" + e.section + "] " + e.param);
         const QByteArray path = ParameterLookup::gameFilePath(gamedataFolder, e.file);
@@ -80,13 +81,21 @@ TEST(ExampleCatalogue, WalksWithoutFaultAndEveryEntryFindsItsFile)
         EXPECT_TRUE(e.writable()) << where.toStdString();
         const QByteArray value = ParameterLookup::lookUp(gamedataFolder, e.file, e.section, e.param,
                                                          ParameterLookup::AbsentMarker);
-        absent += !ParameterLookup::isPresent(value);
+        const ParameterLookup::Effective effective =
+            ParameterLookup::lookUpEffective(gamedataFolder, e.file, e.section, e.param);
+        inherited += effective.inherited;
+        absent += !ParameterLookup::isPresent(effective.value);
+        lists += ValueDivision::divide(effective.value).valuePart.count(", ") == 3;
         full += e.hasFull;
         differentCase += !QFile::exists(cp1251::toUnicode(path).replace('\\', '/'));
     }
     // Some parameters are missing on purpose, to show how an absent one looks.
     EXPECT_GE(absent, 3);
     EXPECT_LE(absent, 8);
+    // The arsenal page: keys inherited through parents and includes, lists of four numbers.
+    EXPECT_GE(inherited, 6);
+    EXPECT_GE(lists, 4);
+    EXPECT_TRUE(ParameterLookup::takeResolverProblems().isEmpty());
     EXPECT_GE(full, 2);
     EXPECT_GE(differentCase, 1);
 

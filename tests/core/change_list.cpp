@@ -324,11 +324,14 @@ TEST(ChangeListReplay, AgreesWithReadsOnEveryCorpusTextWithOneLineEdited)
             const std::map<Names, QByteArray> after = linesRead(current);
 
             std::map<Names, KeyChange> listed;
-            for (const KeyChange &c : ChangeList::changesOf(target.gamedataFolder, "f.ltx"))
+            for (const KeyChange &c : ChangeList::changesOf(target.gamedataFolder, "f.ltx")) {
+                if (c.kind == KeyChange::Kind::Line)
+                    continue; // lines without a key: tested apart
                 EXPECT_TRUE(
                     listed.try_emplace({cp1251::foldCase(c.section), cp1251::foldCase(c.key)}, c)
                         .second)
                     << "listed twice: [" << c.section.toStdString() << "] " << c.key.toStdString();
+            }
             std::map<Names, KeyChange::Kind> expected;
             for (const auto &[names, line] : after) {
                 const auto b = before.find(names);
@@ -377,21 +380,100 @@ TEST(ChangeListReplay, AgreesWithReadsOnEveryCorpusTextWithOneLineEdited)
     EXPECT_GT(cases, 50);
 }
 
+TEST(ChangeListOtherLines, IncludeLinesHeadersAndOtherLinesAreComparedToo)
+{
+    using K = KeyChange::Kind;
+    struct Case
+    {
+        const char *name;
+        QByteArray backup, current;
+        std::vector<std::pair<QByteArray, QByteArray>> lines; // old and new line, in order
+        QByteArray section;                                   // of the first line listed
+    };
+    const Case cases[] = {
+        {"include changed",
+         "#include \"a.ltx\"\r\n[s]\r\nk=1\r\n",
+         "#include \"b.ltx\"\r\n[s]\r\nk=1\r\n",
+         {{"#include \"a.ltx\"", "#include \"b.ltx\""}},
+         ""},
+        {"parent changed",
+         "[base]\nk=1\n[gun]:base\nx=2\n",
+         "[base]\nk=1\n[gun]:base2 ; new\nx=2\n",
+         {{"[gun]:base", "[gun]:base2 ; new"}},
+         "gun"},
+        {"comment added between keys",
+         "[s]\nk=1\nj=2\n",
+         "[s]\nk=1\n; note\nj=2\n",
+         {{"", "; note"}},
+         "s"},
+        {"include removed, key changed",
+         "[s]\nk=1\n#include \"x.ltx\"\nodd line\n",
+         "[s]\nk=2\nodd line\n",
+         {{"#include \"x.ltx\"", ""}},
+         "s"},
+        {"only keys changed", "[s]\r\nk=1\r\n", "[s]\r\nk=2\r\nj=3\r\n", {}, ""},
+        {"line endings alone", "[s]\nk=1\n", "[s]\rk=1\r", {}, ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const WriteTarget target{dir.bytePath() + "/", false, {}};
+        dir.write("f.ltx.bak", c.backup);
+        dir.write("f.ltx", c.current);
+        QList<KeyChange> lines;
+        for (const KeyChange &k : ChangeList::changesOf(target.gamedataFolder, "f.ltx"))
+            if (k.kind == K::Line)
+                lines.append(k);
+        ASSERT_EQ(std::size_t(lines.size()), c.lines.size());
+        for (std::size_t i = 0; i < c.lines.size(); ++i) {
+            EXPECT_EQ(lines[qsizetype(i)].backupLine, c.lines[i].first);
+            EXPECT_EQ(lines[qsizetype(i)].currentLine, c.lines[i].second);
+            EXPECT_TRUE(lines[qsizetype(i)].key.isEmpty());
+        }
+        if (lines.isEmpty())
+            continue;
+        EXPECT_EQ(lines[0].section, c.section);
+        // Only the whole file comes back.
+        QString error;
+        EXPECT_FALSE(ChangeList::restoreKey(target, lines[0], &error));
+        EXPECT_EQ(TempDir::read(dir.path("f.ltx")), c.current);
+        ASSERT_TRUE(ChangeList::restoreFile(
+            target, "f.ltx", ChangeList::changesOf(target.gamedataFolder, "f.ltx"), &error))
+            << error.toStdString();
+        EXPECT_EQ(TempDir::read(dir.path("f.ltx")), c.backup);
+    }
+}
+
 TEST(ParameterSearch, MatchesAnyTextWithoutLetterCaseCyrillicIncluded)
 {
     ParameterSearch search;
     search.add({cp1251::encode("Урон ПМ"), "hit_power", "wpn_pm", "config\\weapons\\w_pm.ltx",
-                cp1251::encode("Сила удара пули")});
-    search.add({cp1251::encode("Ёмкость"), "ammo_mag_size", "wpn_ak", "config\\w_ak.ltx", ""});
-    search.add({"Speed", "run_coef", "actor", "config\\actor.ltx", ""});
+                cp1251::encode("Сила удара пули"), ""});
+    search.add({cp1251::encode("Ёмкость"), "ammo_mag_size", "wpn_ak", "config\\w_ak.ltx", "", ""});
+    search.add({"Speed", "run_coef", "actor", "config\\actor.ltx", "", ""});
+    search.add({"Rate", "rpm", "wpn_ak74u", "w.ltx", "",
+                "0.5, 0.5 " + cp1251::encode("унаследовано из [wpn_base], b.ltx")});
     struct Case
     {
         QString query;
         QList<int> found;
     };
     const Case cases[] = {
-        {"урон пм", {0}}, {"УДАРА", {0}},  {"ёмк", {1}},   {"HIT_P", {0}}, {"W_AK.LTX", {1}},
-        {"wpn_", {0, 1}}, {"", {0, 1, 2}}, {"speed", {2}}, {"zzz", {}},    {"actor.ltx", {2}},
+        {"урон пм", {0}},
+        {"УДАРА", {0}},
+        {"ёмк", {1}},
+        {"HIT_P", {0}},
+        {"W_AK.LTX", {1}},
+        {"wpn_", {0, 1, 3}},
+        {"", {0, 1, 2, 3}},
+        {"speed", {2}},
+        {"zzz", {}},
+        {"actor.ltx", {2}},
+        // values, inherited ones with their origin
+        {"0.5, 0.5", {3}},
+        {"унаследовано", {3}},
+        {"WPN_BASE", {3}},
+        {"ltx\n0.5", {}},
     };
     for (const Case &c : cases)
         EXPECT_EQ(search.find(cp1251::encode(c.query)), c.found) << c.query.toStdString();

@@ -7,6 +7,8 @@
 #include "support/TableCatalogue.h"
 #include "table/GridCellStore.h"
 #include "table/TableApply.h"
+#include "table/TablePage.h"
+#include "textcodec/Cp1251.h"
 
 namespace {
 
@@ -32,7 +34,7 @@ protected:
 
 TEST_F(TableApplyTest, OnlyChangedCellsAreWrittenWithTheirCommentPart)
 {
-    values.setCell(1, 1, "0.7,");       // list: the rest of it follows
+    values.setCell(1, 1, "0.7, 0.6");   // a list is one value
     values.setCell(2, 1, "-2e3 ; big"); // <k>_FULL: written whole
     values.setCell(1, 2, "1,5");        // a comma stays a comma
     values.setCell(3, 1, "fast");       // unchanged
@@ -96,7 +98,7 @@ TEST_F(TableApplyTest, TheApplyStopsAtTheFirstFailureAndSaysWhereAndWhy)
     // Row 1 writes a.ltx, row 2 meets a read-only b.ltx, row 3 would create c.ltx.
     const QString locked = dir.path("gamedata/config/b.ltx");
     QFile::setPermissions(locked, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
-    values.setCell(1, 1, "0.7,");
+    values.setCell(1, 1, "0.7, 0.6");
     values.setCell(1, 2, "150");
     values.setCell(3, 3, "new");
     const TableApplyReport report = apply();
@@ -153,7 +155,7 @@ TEST_F(TableApplyTest, WrittenCellsAreDuplicated)
 
 TEST_F(TableApplyTest, APageFileGrownTooLargeSinceTheOpeningWritesNothing)
 {
-    values.setCell(1, 1, "0.7,");
+    values.setCell(1, 1, "0.7, 0.6");
     writeSetting("Table.ini", "[Pages]\nKol-vo=20000\n");
     const TableApplyReport report = apply();
     EXPECT_FALSE(report.complete);
@@ -182,7 +184,7 @@ TEST_F(TableApplyTest, OnlyTheConfirmedCellsAreWrittenWhileTheirFilesHoldTheList
         writeGameFile("config/a.ltx", A);
         writeGameFile("config/b.ltx", B);
         page().fill(1, values, remainders);
-        values.setCell(1, 1, "0.7,");
+        values.setCell(1, 1, "0.7, 0.6");
         const TableApply table(WriteTarget{gamedataFolder(), false, {}}, pageFile());
         const QList<TableCellChange> confirmed = table.changes(values, remainders);
         ASSERT_EQ(confirmed.size(), 1) << c.name;
@@ -200,5 +202,44 @@ TEST_F(TableApplyTest, OnlyTheConfirmedCellsAreWrittenWhileTheirFilesHoldTheList
             EXPECT_TRUE(report.message().contains("изменился в файле после проверки"))
                 << report.message().toStdString();
         }
+    }
+}
+
+TEST_F(TableApplyTest, InheritedCellsShowTheirParentsValueAndAreWrittenOnlyWhenEdited)
+{
+    const QString inheriting = "#include \"base.ltx\"\n[b]:base\nnum = 100 ; hundred\n"
+                               "full = 7 ; seven\n";
+    writeGameFile("config/base.ltx", "[base]\nabsent = 9, 8 ; nine\n");
+    struct Case
+    {
+        const char *name, *cell;
+        bool written;
+    };
+    const Case cases[] = {{"unchanged", nullptr, false}, {"edited", "10, 8", true}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        writeGameFile("config/b.ltx", inheriting);
+        InheritedCells inherited;
+        page().fill(1, values, remainders, &inherited);
+        EXPECT_EQ(values.cell(1, 3), "9, 8");
+        EXPECT_EQ(remainders.cell(1, 3), " ; nine");
+        ASSERT_EQ(inherited.size(), 1);
+        EXPECT_EQ(inherited.value(TablePage::cellKey(1, 3)).origin,
+                  cp1251::encode(QStringLiteral("унаследовано из [base], config/base.ltx")));
+        if (c.cell)
+            values.setCell(1, 3, c.cell);
+        const QList<TableCellChange> listed =
+            TableApply(WriteTarget{gamedataFolder(), false, {}}, pageFile())
+                .changes(values, remainders);
+        ASSERT_EQ(listed.size(), c.written ? 1 : 0);
+        if (c.written) {
+            EXPECT_EQ(listed[0].oldText, "9, 8 ; nine");
+            EXPECT_FALSE(listed[0].origin.isEmpty());
+        }
+        EXPECT_TRUE(apply().complete);
+        EXPECT_EQ(gameFile("config/b.ltx"),
+                  c.written ? ini(inheriting + "absent= 10, 8 ; nine\n") : ini(inheriting));
+        EXPECT_EQ(gameFile("config/base.ltx"), ini("[base]\nabsent = 9, 8 ; nine\n"))
+            << "the parent is never written";
     }
 }

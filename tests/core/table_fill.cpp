@@ -42,7 +42,7 @@ TEST_F(TableFill, CellsHoldValuePartsAndTheRemainderGridTheRest)
         {2, 0, "ERROR", ""},
         {3, 0, "Имя3", ""},
         // value part and comment part; an exponent belongs to its number
-        {1, 1, "0.5,", " 0.6"},     // a comma counts as a number character
+        {1, 1, "0.5, 0.6", ""},     // a list is one value
         {2, 1, "-1.5e3 ; big", ""}, // <k>_FULL: whole
         {3, 1, "fast", " ; speed"}, // a text value stays whole up to its comment
         {1, 2, "100", " ; hundred"},

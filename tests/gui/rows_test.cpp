@@ -423,3 +423,43 @@ TEST_F(Rows, FailedWriteIsSilentAtMessageLevelTwo)
     EXPECT_TRUE(f.dialogs.messages.isEmpty());
     EXPECT_EQ(gameFile(), ActorFile);
 }
+
+TEST_F(Rows, AnInheritedValueShowsGreyedWithItsOriginAndApplyWritesAnOverride)
+{
+    const QByteArray base = WindowFixture::ini("[base]\njump = 2, 3 ; прыжок\n");
+    const QByteArray actor = WindowFixture::ini("#include \"base.ltx\"\n[actor]:base\n"
+                                                "height = 0.85 ; рост\n\n[trader]\nbread = 10\n");
+    f.dir.write("gamedata/config/base.ltx", base);
+    f.dir.write("gamedata/config/actor.ltx", actor);
+    f.writeSetting("Actor.ini", "[Pages]\nKol-vo=1\n1=Основное\n[Основное]\nKol-vo=2\n"
+                                "1_Caption=Прыжок\n1_File=config\\actor.ltx\n1_Section=actor\n"
+                                "1_Param=jump\n1_Help=Высота прыжка\n"
+                                "2_Caption=Рост\n2_File=config\\actor.ltx\n2_Section=actor\n"
+                                "2_Param=height\n");
+    TForm1 &w = start();
+    ValueBox *inherited = box("Name_0");
+    const QString origin = "унаследовано из [base], config/base.ltx";
+    EXPECT_EQ(inherited->text(), "2, 3");
+    EXPECT_EQ(inherited->inheritedFrom(), origin);
+    EXPECT_EQ(inherited->editor()->placeholderText(), "") << "present, not missing";
+    EXPECT_NE(inherited->editor()->palette().color(QPalette::Text),
+              box("Name_1")->editor()->palette().color(QPalette::Text))
+        << "greyed";
+    EXPECT_FALSE(button("Name_0_")->isEnabled()) << "not pending until typed";
+    EXPECT_EQ(box("Name_1")->inheritedFrom(), "");
+
+    click(inherited);
+    EXPECT_EQ(w.Help->toPlainText(), "Высота прыжка\n" + origin);
+    EXPECT_EQ(w.Panel1->text(),
+              "Файл: config\\actor.ltx Секция: actor Параметр: jump (" + origin + ")");
+    EXPECT_EQ(w.TMP->toPlainText(), "2, 3 ; прыжок");
+
+    replaceText(inherited, "4, 5");
+    EXPECT_EQ(inherited->inheritedFrom(), "") << "typed: the row's own value";
+    QTest::mouseClick(button("Name_0_"), Qt::LeftButton);
+    EXPECT_EQ(TempDir::read(f.gameFolder() + "/config/actor.ltx"),
+              WindowFixture::ini("#include \"base.ltx\"\n[actor]:base\nheight = 0.85 ; рост\n"
+                                 "jump= 4, 5 ; прыжок\n\n[trader]\nbread = 10\n"));
+    EXPECT_EQ(TempDir::read(f.gameFolder() + "/config/base.ltx"), base) << "the parent stays";
+    EXPECT_FALSE(QFile::exists(f.gameFolder() + "/config/base.ltx.bak"));
+}

@@ -8,10 +8,13 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "editor/window/ValueBox.h"
+#include "profile/ProfileCache.h"
 #include "settings/ProgramSettings.h"
 #include "textcodec/Cp1251.h"
 #include "tweaks/window/TweakWindow.h"
 #include "ui/window/Dialogs.h"
+#include "ui/window/RowData.h"
 #include "ui/window/WindowHost.h"
 
 namespace {
@@ -28,6 +31,8 @@ QString kindText(KeyChange::Kind kind)
         return QStringLiteral("добавлен");
     case KeyChange::Kind::Removed:
         return QStringLiteral("удалён");
+    case KeyChange::Kind::Line:
+        return QStringLiteral("строка вне параметров");
     case KeyChange::Kind::Changed:
         break;
     }
@@ -58,11 +63,33 @@ void ChangesWindow::fill(QTreeWidget &list)
         files.append(row.file);
     changes_ = ChangeList::changes(host_.gamedataFolder(), files);
     list.clear();
+    // Whether the row shows an inherited value: its box once built, else the value last read.
+    const auto inherits = [this](const EditorRow &row) {
+        const RowData &data = host_.rowData().at(row.index);
+        if (data.built)
+            if (const auto *box = host_.find<ValueBox>(data.name))
+                return !box->inheritedFrom().isEmpty();
+        return data.value.inherited;
+    };
     for (int i = 0; i < changes_.size(); ++i) {
         const KeyChange &c = changes_[i];
         QString shownBy;
+        if (c.kind == KeyChange::Kind::Line) {
+            // A changed header (its parents) changes the keys its section inherits: the rows
+            // that show an inherited value of that section.
+            const bool header =
+                c.backupLine.trimmed().startsWith('[') || c.currentLine.trimmed().startsWith('[');
+            QStringList keys;
+            for (const EditorRow &row : std::as_const(editorRows_))
+                if (header && inherits(row) && EditorRows::shows(row, c.file, c.section, row.key))
+                    keys.append(u(row.key));
+            keys.removeDuplicates();
+            if (!keys.isEmpty())
+                shownBy = QStringLiteral("унаследованные: ") + keys.join(QStringLiteral(", "));
+        }
         for (const EditorRow &row : std::as_const(editorRows_)) {
-            if (EditorRows::shows(row, c.file, c.section, c.key)) {
+            if (c.kind != KeyChange::Kind::Line &&
+                EditorRows::shows(row, c.file, c.section, c.key)) {
                 shownBy = row.page + QStringLiteral(" › ") + row.subTab + QStringLiteral(" › ") +
                           u(row.caption);
                 break;
@@ -89,6 +116,7 @@ const KeyChange *ChangesWindow::chosen(const QTreeWidget &list) const
 
 void ChangesWindow::refreshRows(const QByteArray &file, const KeyChange *only)
 {
+    const ProfileCache::WalkScope walk; // each file read and resolved once
     for (const EditorRow &row : std::as_const(editorRows_)) {
         if (EditorRows::isPending(host_, row.index))
             continue;
@@ -244,6 +272,7 @@ void ChangesWindow::ChangesClick()
 
 void ChangesWindow::ReloadClick()
 {
+    const ProfileCache::WalkScope walk; // each file read and resolved once
     QStringList kept;
     for (const EditorRow &row : EditorRows::collect(host_)) {
         if (EditorRows::isPending(host_, row.index))

@@ -127,10 +127,9 @@ void refresh(WindowHost &host, int index)
     if (!row.hasControls() || !row.entry.writable())
         return;
     const bool trade = row.trade();
-    const QByteArray asRead = ParameterLookup::lookUp(host.gamedataFolder(), row.entry.file,
-                                                      row.entry.applySection, row.entry.applyParam);
     const ParameterLookup::RowValue value =
-        ParameterLookup::rowValueFor(trade, !trade && row.entry.hasFull, asRead);
+        ParameterLookup::rowValueOf(host.gamedataFolder(), row.entry.file, row.entry.applySection,
+                                    row.entry.applyParam, trade, !trade && row.entry.hasFull);
     if (!row.built) {
         row.value = value;
         return;
@@ -147,6 +146,7 @@ void refresh(WindowHost &host, int index)
     }
     box->setEnabled(value.enabled);
     box->setAbsent(!value.present);
+    box->setInherited(cp1251::toUnicode(value.origin));
     if (trade) {
         if (auto *check = host.find<QCheckBox>(RowNames::sibling(name, Part::TradeCheck)))
             check->setChecked(value.checked);

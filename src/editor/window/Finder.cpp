@@ -10,9 +10,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "editor/window/ValueBox.h"
 #include "gamefiles/ParameterSearch.h"
 #include "textcodec/Cp1251.h"
 #include "ui/window/Dialogs.h"
+#include "ui/window/RowData.h"
 #include "ui/window/WindowHost.h"
 
 namespace {
@@ -93,9 +95,18 @@ void Finder::FindClick()
 {
     const QList<EditorRow> rows = EditorRows::collect(host_);
     ParameterSearch index;
-    for (const EditorRow &row : rows)
+    const QList<RowData> &data = host_.rowData();
+    for (const EditorRow &row : rows) {
+        // What the row shows: its box once built, else the value last read, with the origin of
+        // an inherited one.
+        const RowData &d = data.at(row.index);
+        const ValueBox *box = d.built ? host_.find<ValueBox>(d.name) : nullptr;
+        const QByteArray value =
+            box ? cp1251::encode(box->text() + QLatin1Char(' ') + box->inheritedFrom())
+                : d.value.text + (d.value.inherited ? ' ' + d.value.origin : QByteArray());
         index.add({withoutYo(row.caption), withoutYo(row.key), withoutYo(row.section),
-                   withoutYo(row.file), withoutYo(row.help)});
+                   withoutYo(row.file), withoutYo(row.help), withoutYo(value)});
+    }
 
     QDialog window(host_.window());
     window.setObjectName(QStringLiteral("FindWindow"));
@@ -103,7 +114,8 @@ void Finder::FindClick()
     window.resize(640, 420);
     auto *layout = new QVBoxLayout(&window);
     auto *prompt = new QLabel(
-        QStringLiteral("Часть названия, параметра, секции, файла или текста помощи:"), &window);
+        QStringLiteral("Часть названия, параметра, секции, файла, текста помощи или значения:"),
+        &window);
     auto *field = new QLineEdit(&window);
     field->setObjectName(QStringLiteral("FindText"));
     prompt->setBuddy(field);

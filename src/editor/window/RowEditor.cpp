@@ -48,12 +48,15 @@ void RowEditor::selectRow(ValueBox *box, const QString &applyName, const QString
     dataslot::setHint(remove, labelName.toLatin1());
     dataslot::setTag(add, dataslot::tag(apply));
     dataslot::setTag(remove, dataslot::tag(label));
-    host_.helpText()->setPlainText(cp1251::toUnicode(dataslot::hint(box)));
+    const QString origin = box->inheritedFrom();
+    host_.helpText()->setPlainText(cp1251::toUnicode(dataslot::hint(box)) +
+                                   (origin.isEmpty() ? QString() : QLatin1Char('\n') + origin));
     showPending(pendingTextOf(box, commentName));
     host_.statusLine()->setText(
         QStringLiteral("Файл: ") + cp1251::toUnicode(dataslot::helpKeyword(box)) +
         QStringLiteral(" Секция: ") + cp1251::toUnicode(dataslot::hint(apply)) +
-        QStringLiteral(" Параметр: ") + cp1251::toUnicode(dataslot::helpKeyword(apply)));
+        QStringLiteral(" Параметр: ") + cp1251::toUnicode(dataslot::helpKeyword(apply)) +
+        (origin.isEmpty() ? QString() : QStringLiteral(" (") + origin + QLatin1Char(')')));
 }
 
 void RowEditor::MemoClick(ValueBox *box)
@@ -79,6 +82,7 @@ QString RowEditor::pendingTextOf(ValueBox *box, const QString &commentName) cons
 void RowEditor::MemoChange(ValueBox *box)
 {
     const QString b = box->objectName();
+    box->setInherited(QString()); // typed: the row's own value from now on
     markPending(host_.find<QPushButton>(RowNames::sibling(b, Part::Apply)));
     showPending(pendingTextOf(box, RowNames::sibling(b, Part::Comment)));
 }

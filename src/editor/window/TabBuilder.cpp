@@ -201,7 +201,8 @@ bool TabBuilder::entry(const CatalogueEntry &entry)
     extent_ = extent_.united(RowGeometry::bounds(
         RowGeometry::inSlot(slot.x, slot.y, host_.settings().memoWidth), entry.trade));
     row.value =
-        ParameterLookup::rowValueFor(entry.trade, !entry.trade && entry.hasFull, lookUp(entry));
+        ParameterLookup::rowValueOf(host_.gamedataFolder(), entry.file, entry.section, entry.param,
+                                    entry.trade, !entry.trade && entry.hasFull);
     byNumber_.append(static_cast<int>(data_.size()));
     data_.append(std::move(row));
     ++rowCount_;
@@ -416,6 +417,7 @@ ValueBox *TabBuilder::createValueBox(const QString &name, const Slot &slot,
     box->setText(cp1251::toUnicode(value.text));
     box->setEnabled(value.enabled);
     box->setAbsent(!value.present);
+    box->setInherited(cp1251::toUnicode(value.origin));
     dataslot::setTag(box, entry.number);
     dataslot::setHint(box, entry.help);
     dataslot::setHelpKeyword(box, entry.file);

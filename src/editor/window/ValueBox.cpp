@@ -116,6 +116,17 @@ void ValueBox::setAbsent(bool absent)
         editor_->setPlaceholderText(placeholder_);
 }
 
+void ValueBox::setInherited(const QString &origin)
+{
+    if (origin == origin_)
+        return;
+    origin_ = origin;
+    QPalette greyed; // an empty palette: the window's colours
+    if (!origin.isEmpty())
+        greyed.setColor(QPalette::Text, palette().color(QPalette::Disabled, QPalette::Text));
+    setPalette(greyed);
+}
+
 QPlainTextEdit *ValueBox::editor()
 {
     if (editor_)

@@ -35,6 +35,11 @@ public:
     void setAbsent(bool absent);
     bool isAbsent() const { return !placeholder_.isEmpty(); }
 
+    // Marks a value inherited from a parent section (origin: where it comes from, empty for a
+    // value of the row's own section): the text shows greyed until it is edited.
+    void setInherited(const QString &origin);
+    const QString &inheritedFrom() const { return origin_; }
+
     // The pop-up menu of the right button; without one the editor's own menu shows.
     void setPopupMenu(QMenu *menu) { popupMenu_ = menu; }
     QMenu *popupMenu() const { return popupMenu_; }
@@ -53,6 +58,7 @@ protected:
 private:
     QString text_; // the text until the editor exists
     QString placeholder_;
+    QString origin_;
     QPointer<QPlainTextEdit> editor_;
     QPointer<QMenu> popupMenu_;
 };

@@ -36,10 +36,32 @@ QVariant GridModel::data(const QModelIndex &index, int role) const
     case Qt::ForegroundRole:
         if (isFixed(index))
             return QApplication::palette().buttonText();
+        if (inheritedAt(index))
+            return QApplication::palette().brush(QPalette::Disabled, QPalette::Text);
+        return {};
+    case Qt::ToolTipRole:
+        if (const Inherited *cell = inheritedAt(index))
+            return cell->note;
         return {};
     default:
         return {};
     }
+}
+
+void GridModel::setInherited(QHash<quint64, Inherited> cells)
+{
+    beginResetModel();
+    inherited_ = std::move(cells);
+    endResetModel();
+}
+
+const GridModel::Inherited *GridModel::inheritedAt(const QModelIndex &index) const
+{
+    const auto it =
+        inherited_.constFind((quint64(quint32(index.column())) << 32) | quint32(index.row()));
+    if (it == inherited_.constEnd() || store_.cell(index.column(), index.row()) != it->text)
+        return nullptr;
+    return &it.value();
 }
 
 bool GridModel::setData(const QModelIndex &index, const QVariant &value, int role)

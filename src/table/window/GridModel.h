@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QHash>
 
 class GridCellStore;
 
@@ -31,9 +32,22 @@ public:
     void beginChange() { beginResetModel(); }
     void endChange() { endResetModel(); }
 
+    // Cells that show a value inherited from a parent section, by column << 32 | row: the text
+    // they were filled with and a note on where it comes from. While a cell keeps that text it
+    // is shown greyed, with the note as its tool tip.
+    struct Inherited
+    {
+        QByteArray text;
+        QString note;
+    };
+    void setInherited(QHash<quint64, Inherited> cells);
+
 signals:
     void textRefused(const QString &text);
 
 private:
+    const Inherited *inheritedAt(const QModelIndex &index) const;
+
     GridCellStore &store_;
+    QHash<quint64, Inherited> inherited_;
 };

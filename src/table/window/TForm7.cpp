@@ -18,6 +18,12 @@ constexpr int InitialCount = 5;
 
 } // namespace
 
+TForm7::~TForm7()
+{
+    delete SG;
+    delete SG2;
+}
+
 TForm7::TForm7(QWidget *parent) : QDialog(parent)
 {
     setObjectName("Form7");

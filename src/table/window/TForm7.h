@@ -22,6 +22,9 @@ class TForm7 : public QDialog
     Q_OBJECT
 public:
     explicit TForm7(QWidget *parent = nullptr);
+    // The grids go first: an editor open in one commits its text into the stores as it closes,
+    // and the stores are members, gone before the base class deletes the children.
+    ~TForm7() override;
 
     QTableView *SG = nullptr;
     QTableView *SG2 = nullptr;

@@ -15,6 +15,7 @@
 #include "table/TableApply.h"
 #include "table/TableFormats.h"
 #include "table/TablePage.h"
+#include "table/window/GridModel.h"
 #include "table/window/TForm7.h"
 #include "textcodec/Cp1251.h"
 #include "ui/window/DataSlots.h"
@@ -86,8 +87,16 @@ void TableView::open(int page)
                       QStringLiteral("Внимание! Это займет некоторое время! Пожалуйста, "
                                      "подождите!"));
     form_.beginChange();
-    const TableLayout layout = tablePage.fill(page, form_.values(), form_.remainders());
+    InheritedCells inherited;
+    const TableLayout layout = tablePage.fill(page, form_.values(), form_.remainders(), &inherited);
     form_.endChange();
+    QHash<quint64, GridModel::Inherited> greyed;
+    for (auto it = inherited.cbegin(); it != inherited.cend(); ++it) {
+        const int column = int(it.key() >> 32);
+        const int row = int(it.key() & 0xFFFFFFFF);
+        greyed.insert(it.key(), {form_.values().cell(column, row), cp1251::toUnicode(it->origin)});
+    }
+    form_.valueModel()->setInherited(std::move(greyed));
     if (layout.status != TableLayout::Status::Read) {
         host_.showMessage(MessageKind::Always,
                           QStringLiteral("Эта таблица слишком велика для показа.\n") +
@@ -165,10 +174,13 @@ bool TableView::review(const QList<TableCellChange> &changes)
                            QStringLiteral("Было"), QStringLiteral("Станет"),
                            QStringLiteral("Файл")});
     for (const TableCellChange &c : changes)
-        new QTreeWidgetItem(
-            list, {cp1251::toUnicode(c.subTab), cp1251::toUnicode(c.caption),
-                   c.absent ? QStringLiteral("(нет в файле)") : cp1251::toUnicode(c.oldText),
-                   cp1251::toUnicode(c.newText), cp1251::toUnicode(c.file)});
+        new QTreeWidgetItem(list, {cp1251::toUnicode(c.subTab), cp1251::toUnicode(c.caption),
+                                   !c.absent ? cp1251::toUnicode(c.oldText)
+                                   : c.origin.isEmpty()
+                                       ? QStringLiteral("(нет в файле)")
+                                       : cp1251::toUnicode(c.oldText) + QStringLiteral(" (") +
+                                             cp1251::toUnicode(c.origin) + QLatin1Char(')'),
+                                   cp1251::toUnicode(c.newText), cp1251::toUnicode(c.file)});
     list->header()->resizeSections(QHeaderView::ResizeToContents);
     layout->addWidget(list);
     auto *buttons = new QDialogButtonBox(&window);
