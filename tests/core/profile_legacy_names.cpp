@@ -3,11 +3,11 @@
 
 #include "gamefiles/Backup.h"
 #include "gamefiles/ChangeList.h"
-#include "gamefiles/FileCopy.h"
 #include "gamefiles/GamePath.h"
 #include "gamefiles/ParameterWriter.h"
 #include "profile/DiskPath.h"
 #include "profile/ProfileFile.h"
+#include "profile/SafeFile.h"
 #include "support/TempDir.h"
 #include "textcodec/Cp1251.h"
 
@@ -192,7 +192,8 @@ TEST(ProfileLegacyNames, ReadsAndWritesChangeTheFileUnderItsWindows1251Name)
               QByteArray("; \xCE\xF0\xF3\xE6\xE8\xE5\r\n[wpn]\r\ncost = 10 ; old\r\nrun=2\r\n"));
 
     // A copy onto an existing Windows-1251 name replaces that file.
-    copyFile(gamedata + cp(u"Конфиг\\Броня.ltx"), gamedata + cp(u"Конфиг\\Оружие.ltx.bak"));
+    ASSERT_TRUE(saveCopy(resolveDiskPath(gamedata + cp(u"Конфиг\\Броня.ltx")),
+                         resolveDiskPath(gamedata + cp(u"Конфиг\\Оружие.ltx.bak"))));
     EXPECT_EQ(readRaw(file + ".bak"), QByteArray("[a]\nk=2\n"));
     EXPECT_EQ(listRaw(folder).size(), 4);
 }

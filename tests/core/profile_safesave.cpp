@@ -2,7 +2,6 @@
 // file, an append-only or immutable folder or file. Profile writes, backups and file copies.
 
 #include "gamefiles/Backup.h"
-#include "gamefiles/FileCopy.h"
 #include "gamefiles/ParameterWriter.h"
 #include "profile/ProfileFile.h"
 #include "profile/SafeFile.h"
@@ -186,15 +185,14 @@ TEST_F(FullDisk, BackupIsCompleteOrAbsent)
     EXPECT_EQ(names(disk), QStringList({"game.ltx", "game.ltx.bak"}));
 }
 
-TEST_F(FullDisk, FileCopyLeavesTheDestinationAsItWas)
+TEST_F(FullDisk, ACopyLeavesTheDestinationAsItWas)
 {
     const QByteArray source = gameFileOfSize(10000);
     put("source.ltx", source);
     const QString destination = put("destination.ltx", "old content");
     fill();
 
-    copyFile(native(disk + "/source.ltx"), native(destination));
-    copyFile(native(disk + "/source.ltx"), native(disk + "/new.ltx"));
+    EXPECT_FALSE(saveCopy(disk + "/source.ltx", disk + "/new.ltx"));
     EXPECT_EQ(TempDir::read(destination), "old content");
     EXPECT_EQ(names(disk), QStringList({"destination.ltx", "filler", "source.ltx"}));
 
@@ -203,7 +201,7 @@ TEST_F(FullDisk, FileCopyLeavesTheDestinationAsItWas)
     EXPECT_EQ(reason, QStringLiteral("на диске нет места"));
 
     makeRoom();
-    copyFile(native(disk + "/source.ltx"), native(destination));
+    EXPECT_TRUE(saveCopy(disk + "/source.ltx", destination));
     EXPECT_EQ(TempDir::read(destination), source);
 }
 
@@ -256,14 +254,14 @@ TEST(NotARegularFile, FifoReadsAsMissingAndIsNeverWrittenOrCopied)
     ParameterWriter writer(WriteTarget{dir.bytePath("gamedata") + '/', false, {}});
     EXPECT_FALSE(promptly(fifo, [&] { return writer.writeParameter("game.ltx", "s", "k", " 2"); }));
 
-    // Onto the FIFO: refused. From it: read as a missing source, so the destination is emptied.
+    // Onto the FIFO: refused. From it: read as a missing source, so nothing changes.
     QString reason;
     EXPECT_FALSE(promptly(fifo, [&] { return saveFile(fifo, "x", &reason); }));
     EXPECT_EQ(reason, QStringLiteral("это не обычный файл"));
-    promptly(fifo, [&] { copyFile(native(source), native(fifo)); });
+    EXPECT_FALSE(promptly(fifo, [&] { return saveCopy(source, fifo); }));
     EXPECT_EQ(names(dir.path("gamedata")), before);
-    promptly(fifo, [&] { copyFile(native(fifo), native(destination)); });
-    EXPECT_EQ(TempDir::read(destination), QByteArray());
+    EXPECT_FALSE(promptly(fifo, [&] { return saveCopy(fifo, destination); }));
+    EXPECT_EQ(TempDir::read(destination), QByteArray("old"));
 
     EXPECT_EQ(names(dir.path("gamedata")), before);
     struct stat st;
@@ -390,7 +388,7 @@ TEST(UnchangeableEntries, AppendOnlyOrImmutableFoldersAndFilesRefuseSavesAndKeep
         EXPECT_TRUE(error.contains(QString::fromUtf8(c.reason))) << error.toStdString();
         EXPECT_FALSE(ProfileFile(native(game)).deleteKey("s", "k"));
         ensureBackup(native(game));
-        copyFile(native(game), native(folder + "/copy.ltx"));
+        saveCopy(game, folder + "/copy.ltx");
         EXPECT_EQ(TempDir::read(game), original);
         // A marked file is still read: its backup and copies are made beside it.
         const bool folderMarked = QByteArrayView(c.markedEntry) == ".";

@@ -1,4 +1,4 @@
-// The byte copy and the one-time backup taken before the first write to a game file.
+// The save of a copy and the one-time backup taken before the first write to a game file.
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,9 @@
 
 #include "gamefiles/Backup.h"
 #include "gamefiles/ChangeList.h"
-#include "gamefiles/FileCopy.h"
 #include "gamefiles/ParameterWriter.h"
+#include "profile/DiskPath.h"
+#include "profile/SafeFile.h"
 #include "support/TempDir.h"
 #include "textcodec/Cp1251.h"
 
@@ -34,58 +35,55 @@ QStringList names(const QString &folder)
 
 } // namespace
 
-TEST(WritebackFileCopy, CopiesEveryByteAndTruncatesALongerDestination)
+TEST(SaveCopy, CopiesEveryByteAndTruncatesALongerDestination)
 {
     TempDir dir;
     const QByteArray content = allByteValues();
     dir.write("source.bin", content);
     dir.write("destination.bin", QByteArray(content.size() * 2, 'x'));
 
-    copyFile(dir.bytePath("source.bin"), dir.bytePath("destination.bin"));
+    EXPECT_TRUE(saveCopy(dir.path("source.bin"), dir.path("destination.bin")));
     EXPECT_EQ(TempDir::read(dir.path("destination.bin")), content);
 
-    copyFile(dir.bytePath("source.bin"), dir.bytePath("new.bin"));
+    EXPECT_TRUE(saveCopy(dir.path("source.bin"), dir.path("new.bin")));
     EXPECT_EQ(TempDir::read(dir.path("new.bin")), content);
 }
 
-TEST(WritebackFileCopy, UnopenableSourceLeavesAnEmptyDestination)
+TEST(SaveCopy, AnUnopenableSourceChangesNothing)
 {
     TempDir dir;
     dir.write("destination.bin", "old content");
-    copyFile(dir.bytePath("missing.bin"), dir.bytePath("destination.bin"));
-    ASSERT_TRUE(QFileInfo::exists(dir.path("destination.bin")));
-    EXPECT_EQ(TempDir::read(dir.path("destination.bin")), QByteArray());
+    bool unreadable = false;
+    EXPECT_FALSE(
+        saveCopy(dir.path("missing.bin"), dir.path("destination.bin"), nullptr, &unreadable));
+    EXPECT_TRUE(unreadable);
+    EXPECT_EQ(TempDir::read(dir.path("destination.bin")), QByteArray("old content"));
 
     QDir().mkpath(dir.path("folder"));
-    copyFile(dir.bytePath("folder"), dir.bytePath("from-folder.bin"));
-    ASSERT_TRUE(QFileInfo::exists(dir.path("from-folder.bin")));
-    EXPECT_EQ(TempDir::read(dir.path("from-folder.bin")), QByteArray());
+    EXPECT_FALSE(saveCopy(dir.path("folder"), dir.path("from-folder.bin")));
+    EXPECT_FALSE(QFileInfo::exists(dir.path("from-folder.bin")));
 }
 
-TEST(WritebackFileCopy, LeavesReadOnlyDestinationsAndSelfCopiesAlone)
+TEST(SaveCopy, LeavesReadOnlyDestinationsAndMissingFoldersAlone)
 {
     TempDir dir;
     dir.write("source.bin", "new");
     const QString locked = dir.write("locked.bin", "kept");
     ASSERT_TRUE(QFile::setPermissions(locked, readOnly));
-    copyFile(dir.bytePath("source.bin"), dir.bytePath("locked.bin"));
+    EXPECT_FALSE(saveCopy(dir.path("source.bin"), locked));
     EXPECT_EQ(TempDir::read(locked), QByteArray("kept"));
 
-    copyFile(dir.bytePath("source.bin"), dir.bytePath("source.bin"));
-    EXPECT_EQ(TempDir::read(dir.path("source.bin")), QByteArray("new"));
-
-    // A missing destination folder is a silent failure.
-    copyFile(dir.bytePath("source.bin"), dir.bytePath("no-folder/x.bin"));
+    EXPECT_FALSE(saveCopy(dir.path("source.bin"), dir.path("no-folder/x.bin")));
     EXPECT_FALSE(QFileInfo::exists(dir.path("no-folder")));
 }
 
-TEST(WritebackFileCopy, CyrillicAndLongPathsAreCopied)
+TEST(SaveCopy, CyrillicAndLongPathsAreCopied)
 {
     TempDir dir;
-    // Windows-1251 paths name files whose names on disk are UTF-8.
+    // Catalogue paths in Windows-1251 lead to files whose names on disk are UTF-8.
     dir.write(QString::fromUtf8("игра/файл.ltx"), "[s]\nk=1\n");
-    copyFile(dir.bytePath(QString::fromUtf8("игра/файл.ltx")),
-             dir.bytePath(QString::fromUtf8("игра/копия.ltx")));
+    EXPECT_TRUE(saveCopy(resolveDiskPath(dir.bytePath(QString::fromUtf8("игра/файл.ltx"))),
+                         resolveDiskPath(dir.bytePath(QString::fromUtf8("игра/копия.ltx")))));
     EXPECT_EQ(TempDir::read(dir.path(QString::fromUtf8("игра/копия.ltx"))),
               QByteArray("[s]\nk=1\n"));
 
@@ -94,7 +92,7 @@ TEST(WritebackFileCopy, CyrillicAndLongPathsAreCopied)
         deep += QStringLiteral("a_rather_long_folder_name_%1/").arg(i);
     ASSERT_GT(dir.path(deep).size(), 300);
     dir.write(deep + "source.ltx", "deep");
-    copyFile(dir.bytePath(deep + "source.ltx"), dir.bytePath(deep + "copy.ltx"));
+    EXPECT_TRUE(saveCopy(dir.path(deep + "source.ltx"), dir.path(deep + "copy.ltx")));
     EXPECT_EQ(TempDir::read(dir.path(deep + "copy.ltx")), QByteArray("deep"));
 }
 
