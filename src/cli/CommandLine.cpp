@@ -98,6 +98,8 @@ private:
     int changes(const QStringList &files);
     int history();
     int undoLast();
+    // Undoes the group (newest first), or says why not; done: the closing line's text.
+    int undo(const QList<HistoryRecord> &group, const QString &done);
     QByteArrayList changedFiles() const;
 
     std::FILE *out_;
@@ -354,14 +356,7 @@ int Run::removeTweak(const QString &path)
         complain(QStringLiteral("В истории нет записи этого твика: ") + path);
         return NothingFound;
     }
-    QString error;
-    if (!HistoryUndo::undo(target(), group, &error)) {
-        complain(error);
-        return Failed;
-    }
-    reportHistory();
-    complain(QStringLiteral("Твик удалён: восстановлено строк: %1.").arg(group.size()));
-    return Done;
+    return undo(group, QStringLiteral("Твик удалён: восстановлено строк: %1.").arg(group.size()));
 }
 
 QByteArrayList Run::changedFiles() const
@@ -453,13 +448,18 @@ int Run::undoLast()
         complain(QStringLiteral("История пуста: отменять нечего."));
         return NothingFound;
     }
+    return undo(group, QStringLiteral("Отменено записей: %1.").arg(group.size()));
+}
+
+int Run::undo(const QList<HistoryRecord> &group, const QString &done)
+{
     QString error;
     if (!HistoryUndo::undo(target(), group, &error)) {
         complain(error);
         return Failed;
     }
     reportHistory();
-    complain(QStringLiteral("Отменено записей: %1.").arg(group.size()));
+    complain(done);
     return Done;
 }
 

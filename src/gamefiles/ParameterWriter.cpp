@@ -68,6 +68,36 @@ std::optional<QByteArray> lineForHistory(const QString &diskPath, const QByteArr
     return ApplyHistory::active() ? keyLineOnDisk(diskPath, section, key) : std::nullopt;
 }
 
+// One key's write to a game file, around the write itself: before it, whether it creates the
+// file, the line the history records as "before" and the one-time backup; after a successful
+// write, the empty backup of a created file and the history record.
+struct KeyWrite
+{
+    KeyWrite(const QByteArray &gamePath, const QString &diskPath, const QByteArray &section,
+             const QByteArray &key)
+        : gamePath(gamePath), diskPath(diskPath), section(section), key(key),
+          created(!targetExists(diskPath)), before(lineForHistory(diskPath, section, key))
+    {
+        ensureBackup(gamePath);
+    }
+    // createsFile: the write left the file holding a key (a delete of a missing file made none).
+    void done(const HistoryStamp &stamp, const QByteArray &relativeFile, bool createsFile) const
+    {
+        if (created && createsFile)
+            ensureEmptyBackup(gamePath);
+        if (ApplyHistory::active())
+            recordWrite(stamp, relativeFile, section, key, before,
+                        keyLineOnDisk(diskPath, section, key));
+    }
+
+    const QByteArray &gamePath;
+    const QString &diskPath;
+    const QByteArray &section;
+    const QByteArray &key;
+    const bool created;
+    const std::optional<QByteArray> before;
+};
+
 } // namespace
 
 ParameterWriter::ParameterWriter(WriteTarget target) : target_(std::move(target)) {}
@@ -116,16 +146,10 @@ WriteResult ParameterWriter::writeParameter(const QByteArray &relativeFile,
         return Outcome::Refused;
     }
 
-    const bool created = !targetExists(diskPath);
-    const std::optional<QByteArray> before = lineForHistory(diskPath, section, key);
-    ensureBackup(gamePath);
+    const KeyWrite write(gamePath, diskPath, section, key);
     if (!gameFile.writeString(section, key, valueText, error))
         return Outcome::Failed;
-    if (created)
-        ensureEmptyBackup(gamePath);
-    if (ApplyHistory::active())
-        recordWrite(stamp_, relativeFile, section, key, before,
-                    keyLineOnDisk(diskPath, section, key));
+    write.done(stamp_, relativeFile, true);
 
     QString why;
     if (!Duplication::repeat(target_, relativeFile, section, key, valueText, &why)) {
@@ -153,18 +177,12 @@ WriteResult ParameterWriter::writeTrade(const QByteArray &relativeFile, const QB
         return Outcome::Refused;
     }
 
-    const bool created = !targetExists(diskPath);
-    const std::optional<QByteArray> before = lineForHistory(diskPath, section, key);
-    ensureBackup(gamePath);
+    const KeyWrite write(gamePath, diskPath, section, key);
     const bool done = present ? gameFile.writeString(section, key, valueText, error)
                               : gameFile.deleteKey(section, key, error);
     if (!done)
         return Outcome::Failed;
-    if (created && present)
-        ensureEmptyBackup(gamePath);
-    if (ApplyHistory::active())
-        recordWrite(stamp_, relativeFile, section, key, before,
-                    keyLineOnDisk(diskPath, section, key));
+    write.done(stamp_, relativeFile, present);
     return Outcome::Written;
 }
 
