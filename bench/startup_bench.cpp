@@ -12,6 +12,7 @@
 //   on a window that has started.
 //   BM_StartupWithManyPages/N: the start-up with N pages switched on, each of one empty sub-tab;
 //   the program builds at most CatalogueReader::MaxEnabledPages of them.
+//   BM_StartupWithManySubTabs/N: the start-up with one page of N empty sub-tabs.
 // Each iteration starts with an empty parsed-file cache, as a new run of the program does.
 
 #include <QApplication>
@@ -130,9 +131,9 @@ void BM_WholeStartupWithSavedState(benchmark::State &state)
 }
 BENCHMARK(BM_WholeStartupWithSavedState)->Unit(benchmark::kMillisecond)->Iterations(3);
 
-void BM_StartupWithManyPages(benchmark::State &state)
+// pages switched on, each of subTabs empty sub-tabs.
+void startupWith(benchmark::State &state, int pages, int subTabs)
 {
-    const int pages = int(state.range(0));
     QTemporaryDir dir;
     QByteArray index = "[Global Pages]\r\nKol-vo=" + QByteArray::number(pages) + "\r\n";
     for (int p = 1; p <= pages; ++p) {
@@ -140,8 +141,10 @@ void BM_StartupWithManyPages(benchmark::State &state)
         index += n + "=Page " + n + "\r\n" + n + "_file=P\r\n" + n + "_Enabled=true\r\n";
     }
     bench::writeFile(dir.path() + "/program/Setting/Pages.ini", index);
-    bench::writeFile(dir.path() + "/program/Setting/P.ini",
-                     "[Pages]\r\nKol-vo=1\r\n1=Sub\r\n[Sub]\r\nKol-vo=0\r\n");
+    QByteArray page = "[Pages]\r\nKol-vo=" + QByteArray::number(subTabs) + "\r\n";
+    for (int j = 1; j <= subTabs; ++j)
+        page += QByteArray::number(j) + "=Sub " + QByteArray::number(j) + "\r\n";
+    bench::writeFile(dir.path() + "/program/Setting/P.ini", page);
     QDir().mkpath(dir.path() + "/gamedata");
     bench::writeFile(dir.path() + "/program/Setting/Setting.ini",
                      cp1251::encode("[Setting]\r\nGamedata_Path=" + dir.path() +
@@ -171,10 +174,25 @@ void BM_StartupWithManyPages(benchmark::State &state)
         state.ResumeTiming();
     }
 }
+void BM_StartupWithManyPages(benchmark::State &state)
+{
+    startupWith(state, int(state.range(0)), 1);
+}
 BENCHMARK(BM_StartupWithManyPages)
     ->Arg(1000)
     ->Arg(4000)
     ->Arg(10000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+
+void BM_StartupWithManySubTabs(benchmark::State &state)
+{
+    startupWith(state, 1, int(state.range(0)));
+}
+BENCHMARK(BM_StartupWithManySubTabs)
+    ->Arg(1000)
+    ->Arg(2000)
+    ->Arg(4000)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);
 
