@@ -10,6 +10,9 @@
 //   BM_Paste100KIntoAValueBox, BM_KeystrokeInA100KValue: editing a long value without blanks.
 //   BM_LoadComponentState: that restoring alone (store read, walk over every component), repeated
 //   on a window that has started.
+//   BM_StartupWithManyPages/N: the start-up with N pages switched on, each of one empty sub-tab;
+//   the program builds at most CatalogueReader::MaxEnabledPages of them.
+//   BM_StartupWithManySubTabs/N: the start-up with one page of N empty sub-tabs.
 // Each iteration starts with an empty parsed-file cache, as a new run of the program does.
 
 #include <QApplication>
@@ -127,6 +130,71 @@ void BM_WholeStartupWithSavedState(benchmark::State &state)
     wholeStartup(state, savedStateFolder(), true);
 }
 BENCHMARK(BM_WholeStartupWithSavedState)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// pages switched on, each of subTabs empty sub-tabs.
+void startupWith(benchmark::State &state, int pages, int subTabs)
+{
+    QTemporaryDir dir;
+    QByteArray index = "[Global Pages]\r\nKol-vo=" + QByteArray::number(pages) + "\r\n";
+    for (int p = 1; p <= pages; ++p) {
+        const QByteArray n = QByteArray::number(p);
+        index += n + "=Page " + n + "\r\n" + n + "_file=P\r\n" + n + "_Enabled=true\r\n";
+    }
+    bench::writeFile(dir.path() + "/program/Setting/Pages.ini", index);
+    QByteArray page = "[Pages]\r\nKol-vo=" + QByteArray::number(subTabs) + "\r\n";
+    for (int j = 1; j <= subTabs; ++j)
+        page += QByteArray::number(j) + "=Sub " + QByteArray::number(j) + "\r\n";
+    bench::writeFile(dir.path() + "/program/Setting/P.ini", page);
+    QDir().mkpath(dir.path() + "/gamedata");
+    bench::writeFile(dir.path() + "/program/Setting/Setting.ini",
+                     cp1251::encode("[Setting]\r\nGamedata_Path=" + dir.path() +
+                                    "/gamedata/\r\nВерсия=0.6\r\nWarning=2\r\n"));
+    SilentDialogs dialogs;
+    MainWindowOptions options;
+    options.programFolder = dir.path() + "/program";
+    options.registryFolder = dir.path() + "/registry";
+    options.dialogs = &dialogs;
+    for (auto _ : state) {
+        ProfileCache::instance().clear();
+        auto window = std::make_unique<TForm1>(options);
+        window->show();
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+        const bool built = window->isReady() && window->pages()->count() ==
+                                                    qMin(pages, CatalogueReader::MaxEnabledPages);
+        if (!built) {
+            state.SkipWithError(QStringLiteral("start-up did not finish: %1 pages")
+                                    .arg(window->pages()->count())
+                                    .toStdString()
+                                    .c_str());
+            break;
+        }
+        state.PauseTiming();
+        window.reset();
+        state.ResumeTiming();
+    }
+}
+void BM_StartupWithManyPages(benchmark::State &state)
+{
+    startupWith(state, int(state.range(0)), 1);
+}
+BENCHMARK(BM_StartupWithManyPages)
+    ->Arg(1000)
+    ->Arg(4000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+
+void BM_StartupWithManySubTabs(benchmark::State &state)
+{
+    startupWith(state, 1, int(state.range(0)));
+}
+BENCHMARK(BM_StartupWithManySubTabs)
+    ->Arg(1000)
+    ->Arg(2000)
+    ->Arg(4000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 
 void BM_LoadComponentState(benchmark::State &state)
 {

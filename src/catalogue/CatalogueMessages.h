@@ -16,4 +16,14 @@ inline const QString NoPages = QStringLiteral("Вкладки не постро�
 // Any other failure while the pages are read and built. Message level 1 or 0.
 inline const QString WalkFailed = QStringLiteral("Ошибка в файле настроек Pages.ini! (2)");
 
+// More pages switched on than the program builds: the first MaxEnabledPages are built, the start
+// goes on. Shown at every message level; the arguments are the limit and the count.
+inline QString tooManyPages(int limit, int enabled)
+{
+    return QStringLiteral("Включено страниц: %2, программа строит не больше %1. Построены первые "
+                          "%1, остальные страницы пропущены.")
+        .arg(limit)
+        .arg(enabled);
+}
+
 } // namespace CatalogueMessages

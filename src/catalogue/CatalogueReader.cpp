@@ -163,10 +163,23 @@ CatalogueResult CatalogueReader::walkPages(CatalogueVisitor &visitor, Notices &n
     int totalSubTabs = 0;
     int totalEntries = 0;
 
+    const auto enabled = [&](int p) {
+        return index.readString(GlobalPagesSection, numberedKey(p, EnabledSuffix), "false") ==
+               TrueText;
+    };
+    int built = 0;
     for (int p = 1; p <= pageCount; ++p) {
-        if (index.readString(GlobalPagesSection, numberedKey(p, EnabledSuffix), "false") !=
-            TrueText)
+        if (!enabled(p))
             continue;
+        if (built == MaxEnabledPages) {
+            int count = built;
+            for (int q = p; q <= pageCount; ++q)
+                count += enabled(q) ? 1 : 0;
+            visitor.notice(MessageKind::Always,
+                           CatalogueMessages::tooManyPages(MaxEnabledPages, count));
+            break;
+        }
+        ++built;
         CataloguePage page;
         page.number = p;
         const PageFileRef ref = CataloguePages::pageFile(programFolder_, index, p, DefaultPageFile);

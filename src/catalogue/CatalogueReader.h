@@ -38,6 +38,10 @@ public:
     static constexpr int MaxCount = 10000;        // pages, sub-tabs or entries in one count
     static constexpr int MaxTotalSubTabs = 20000; // sub-tabs of all pages together
     static constexpr int MaxTotalEntries = 20000; // entries of all sub-tabs together
+    // Pages switched on that are built; those beyond are skipped with one message. The window
+    // lays out its whole tab strip for every page it adds, so the time grows with the square of
+    // the pages: 1,000 build in about a second, 4,000 in most of a minute.
+    static constexpr int MaxEnabledPages = 1000;
     // Faults of single pages and sub-tabs shown one by one; the rest are counted in one closing
     // message, which names the first NamedFaults of them.
     static constexpr int ShownFaults = 3;

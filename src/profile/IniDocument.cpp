@@ -400,9 +400,7 @@ bool IniDocument::replaceLine(qsizetype start, QByteArrayView text)
     const qsizetype end = lineEndAt(start);
     if (view(start, end - start) == text)
         return false;
-    QByteArray out = bytes_;
-    out.replace(start, end - start, text);
-    *this = parse(out);
+    applyEdit(start, end - start, text);
     return true;
 }
 
@@ -467,7 +465,6 @@ bool IniDocument::setValue(QByteArrayView section, QByteArrayView key, QByteArra
     keyLine.append(key).append('=').append(value);
     const QByteArray eol = endingBytes();
 
-    QByteArray out = bytes_;
     const int s = findSection(section);
     if (s >= 0) {
         if (const qsizetype line = findKeyLine(section, key); line >= 0) {
@@ -475,34 +472,34 @@ bool IniDocument::setValue(QByteArrayView section, QByteArrayView key, QByteArra
             const qsizetype end = lineEndAt(valueStart);
             if (view(valueStart, end - valueStart) == value)
                 return false;
-            out.replace(line, end - line, keyLine);
-        } else {
-            const Section &sec = sections_[static_cast<std::size_t>(s)];
-            const std::uint32_t anchor =
-                sec.lastKeyStart != None ? sec.lastKeyStart : sec.headerStart;
-            // Lines before the first header without any key: the key opens the file (after the
-            // byte-order mark, if any).
-            const qsizetype at = anchor == None ? markLength(out) : nextLineAt(anchor);
-            if (anchor != None && lineEndAt(anchor) == at) {
-                // The last line, without a line ending: it gets one, and the key follows.
-                out.insert(at, eol + keyLine);
-            } else {
-                // A lone CR before a line that starts with LF would read as one CRLF ending and
-                // swallow that line.
-                const bool joins = eol == "\r" && at < out.size() && out[at] == '\n';
-                out.insert(at, keyLine + (joins ? QByteArray("\r\n") : eol));
-            }
+            applyEdit(line, end - line, keyLine);
+            return true;
         }
-    } else {
-        const bool finalEnding =
-            out.size() == markLength(out) || out.endsWith('\n') || out.endsWith('\r');
-        if (!finalEnding)
-            out.append(eol);
-        out.append('[').append(section).append(']').append(eol).append(keyLine);
-        if (finalEnding)
-            out.append(eol);
+        const Section &sec = sections_[static_cast<std::size_t>(s)];
+        const std::uint32_t anchor = sec.lastKeyStart != None ? sec.lastKeyStart : sec.headerStart;
+        // Lines before the first header without any key: the key opens the file (after the
+        // byte-order mark, if any).
+        const qsizetype at = anchor == None ? markLength(bytes_) : nextLineAt(anchor);
+        if (anchor != None && lineEndAt(anchor) == at) {
+            // The last line, without a line ending: it gets one, and the key follows.
+            applyEdit(at, 0, eol + keyLine);
+        } else {
+            // A lone CR before a line that starts with LF would read as one CRLF ending and
+            // swallow that line.
+            const bool joins = eol == "\r" && at < bytes_.size() && bytes_[at] == '\n';
+            applyEdit(at, 0, keyLine + (joins ? QByteArray("\r\n") : eol));
+        }
+        return true;
     }
-    *this = parse(out);
+    const bool finalEnding =
+        bytes_.size() == markLength(bytes_) || bytes_.endsWith('\n') || bytes_.endsWith('\r');
+    QByteArray tail;
+    if (!finalEnding)
+        tail.append(eol);
+    tail.append('[').append(section).append(']').append(eol).append(keyLine);
+    if (finalEnding)
+        tail.append(eol);
+    applyEdit(bytes_.size(), 0, tail);
     return true;
 }
 
@@ -512,14 +509,21 @@ bool IniDocument::removeKey(QByteArrayView section, QByteArrayView key)
     if (from < 0)
         return false;
     const qsizetype to = nextLineAt(from);
-    QByteArray out = bytes_;
     // With a lone CR ending the line before and an LF starting the line after (an empty LF line),
     // the two would meet and read as one CRLF, and the empty line would be gone. The key's line
     // gives way to an empty CRLF line instead, so both neighbours keep their bytes.
-    if (from > 0 && bytes_[from - 1] == '\r' && to < bytes_.size() && bytes_[to] == '\n')
-        out.replace(from, to - from, "\r\n");
-    else
-        out.remove(from, to - from);
-    *this = parse(out);
+    const bool joins =
+        from > 0 && bytes_[from - 1] == '\r' && to < bytes_.size() && bytes_[to] == '\n';
+    applyEdit(from, to - from, joins ? QByteArrayView("\r\n") : QByteArrayView());
     return true;
+}
+
+// The text is changed where it lies when no other document shares it, and the old index is let
+// go before the new one is built: an edit of a large file holds its text once, not twice.
+void IniDocument::applyEdit(qsizetype at, qsizetype length, QByteArrayView text)
+{
+    QByteArray out = std::move(bytes_);
+    *this = IniDocument();
+    out.replace(at, length, text);
+    *this = parse(out);
 }

@@ -124,6 +124,8 @@ private:
     int findSection(QByteArrayView name) const;
     qsizetype findKeyLine(QByteArrayView section, QByteArrayView key) const;
     QByteArray endingBytes() const;
+    // Bytes [at, at + length) become text; the document is parsed again.
+    void applyEdit(qsizetype at, qsizetype length, QByteArrayView text);
 
     QByteArray bytes_;
     std::vector<Section> sections_; // in file order; the first is the one before any header

@@ -128,13 +128,26 @@ void ProfileCache::store(const QByteArray &path, const QString &diskPath, IniDoc
     entries_.insert(path, std::move(entry));
 }
 
-std::optional<IniDocument> ProfileCache::copyIfSame(const QByteArray &path, const QByteArray &bytes)
+std::optional<IniDocument> ProfileCache::take(const QByteArray &path)
 {
     std::lock_guard lock(mutex_);
-    const auto it = entries_.constFind(path);
-    if (it == entries_.constEnd() || !it->stamp.exists || it->document.bytes() != bytes)
+    const auto it = entries_.find(path);
+    if (it == entries_.end() || !it->stamp.exists)
         return std::nullopt;
-    return it->document;
+    std::optional<IniDocument> document(std::move(it->document));
+    entries_.erase(it);
+    return document;
+}
+
+void ProfileCache::giveBack(const QByteArray &path, const QString &diskPath, const Stamp &stamp,
+                            IniDocument document)
+{
+    std::lock_guard lock(mutex_);
+    Entry entry;
+    setDiskPath(entry, path, diskPath);
+    entry.stamp = stamp; // checked at the next read
+    entry.document = std::move(document);
+    entries_.insert(path, std::move(entry));
 }
 
 void ProfileCache::clear()

@@ -51,11 +51,16 @@ public:
         return f(current(path));
     }
 
-    // The parsed copy held for path when it holds exactly these bytes: a write, which has just
-    // read the file, starts from it instead of parsing the file again. The bytes are compared,
-    // not the stamps: on a file system with coarse times another program's same-size edit within
-    // one tick keeps the stamp, and a write from the older copy would undo that edit.
-    std::optional<IniDocument> copyIfSame(const QByteArray &path, const QByteArray &bytes);
+    // Removes the parsed copy held for path and hands it over: a write, which reads the file
+    // anyway, starts from it when the file holds exactly its bytes instead of parsing the file
+    // again (see readRegularFileUnlessSame), and stores the result or gives the copy back. The
+    // bytes are compared, not the stamps: on a file system with coarse times another program's
+    // same-size edit within one tick keeps the stamp, and a write from the older copy would undo
+    // that edit. Taken, not copied, so a large file is not held twice.
+    std::optional<IniDocument> take(const QByteArray &path);
+    // Gives back a copy taken and left unchanged; stamp: the file as it was read.
+    void giveBack(const QByteArray &path, const QString &diskPath, const Stamp &stamp,
+                  IniDocument document);
 
     // Records the content the program has just written, so the next read needs no parse.
     void store(const QByteArray &path, const QString &diskPath, IniDocument document);

@@ -117,12 +117,13 @@ void ProfileFile::clearCache()
 }
 
 // Reads the file as it is on disk now, applies the edit and replaces the file when the edit
-// changed it. The cache's parsed copy serves when it holds exactly the bytes just read, so a run
-// of writes to one file parses it once; otherwise the bytes read are parsed. The file's identity,
-// taken as it was opened for the read, is checked again just before the new content is renamed
-// over it: an edit by another program in between is kept and the write refused. mustWrite: a
-// write, which fails on a read-only file even when nothing changes; a deletion that finds
-// nothing to delete succeeds whatever the file's state.
+// changed it. The cache's parsed copy serves when it holds exactly the bytes read, so a run of
+// writes to one file parses it once; otherwise the bytes read are parsed. The copy is taken out of
+// the cache meanwhile and the text edited where it lies, so a large file is held once. The file's
+// identity, taken as it was opened for the read, is checked again just before the new content is
+// renamed over it: an edit by another program in between is kept and the write refused. mustWrite:
+// a write, which fails on a read-only file even when nothing changes; a deletion that finds nothing
+// to delete succeeds whatever the file's state.
 bool ProfileFile::modify(const std::function<bool(IniDocument &)> &edit, bool mustWrite,
                          QString *error)
 {
@@ -140,7 +141,10 @@ bool ProfileFile::modify(const std::function<bool(IniDocument &)> &edit, bool mu
     QByteArray bytes;
     struct stat st;
     FileStamp read; // no file
-    switch (readRegularFile(native, &bytes, &st, &why)) {
+    std::optional<IniDocument> cached = ProfileCache::instance().take(path_);
+    bool same = false;
+    switch (readRegularFileUnlessSame(native, cached ? cached->bytes() : QByteArrayView(), &same,
+                                      &bytes, &st, &why)) {
     case FileRead::Read:
         read = FileStamp::of(st);
         break;
@@ -151,21 +155,32 @@ bool ProfileFile::modify(const std::function<bool(IniDocument &)> &edit, bool mu
     case FileRead::Failed:
         return fail(QStringLiteral("файл не читается (%1)").arg(why));
     }
+    if (!(cached && same))
+        cached.reset();
     // The parsed form addresses a file with 32-bit offsets; a larger one cannot be edited.
     if (bytes.size() > IniDocument::MaxSize)
         return fail(QStringLiteral("файл слишком большой"));
-    std::optional<IniDocument> cached = ProfileCache::instance().copyIfSame(path_, bytes);
     IniDocument document = cached ? std::move(*cached) : IniDocument::parse(bytes);
+    cached.reset();
     bytes = QByteArray(); // the document holds them
     const bool changed = edit(document);
-    if (!changed && !mustWrite)
+    // Unchanged, the parsed copy still is the file as read.
+    const auto keep = [&] {
+        if (!changed && read.exists)
+            ProfileCache::instance().giveBack(path_, diskPath, read, std::move(document));
+    };
+    if (!changed && !mustWrite) {
+        keep();
         return true;
+    }
 
     // Checked even when nothing changes: writing a value the file already holds still fails on
     // a file that could not be written.
     why = whyNotSavable(target);
-    if (!why.isEmpty())
+    if (!why.isEmpty()) {
+        keep();
         return fail(why);
+    }
     if (changed && !saveFile(target, document.bytes(), &why, &read))
         return fail(why);
     ProfileCache::instance().store(path_, diskPath, std::move(document));

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <functional>
 #include <mutex>
@@ -399,6 +400,46 @@ FileRead readRegularFile(const QByteArray &nativePath, QByteArray *bytes, struct
     ::close(fd);
     if (!ok)
         return FileRead::Failed;
+    *bytes = std::move(data);
+    return FileRead::Read;
+}
+
+FileRead readRegularFileUnlessSame(const QByteArray &nativePath, QByteArrayView known, bool *same,
+                                   QByteArray *bytes, struct stat *st, QString *reason)
+{
+    *same = false;
+    struct stat local;
+    struct stat *status = st ? st : &local;
+    FileRead outcome;
+    const int fd = openRegular(nativePath, status, &outcome, reason);
+    if (fd < 0)
+        return outcome;
+    QByteArray data;
+    qsizetype matched = 0; // bytes read so far, all equal to known's; -1 once one differs
+    const bool ok = readChunks(
+        fd,
+        [&](const char *chunk, qsizetype size) {
+            if (matched >= 0) {
+                if (size <= known.size() - matched &&
+                    std::memcmp(known.data() + matched, chunk, static_cast<size_t>(size)) == 0) {
+                    matched += size;
+                    return true;
+                }
+                data.reserve(static_cast<qsizetype>(std::min<off_t>(status->st_size, 64 << 20)));
+                data.append(known.first(matched));
+                matched = -1;
+            }
+            data.append(chunk, size);
+            return true;
+        },
+        reason);
+    ::close(fd);
+    if (!ok)
+        return FileRead::Failed;
+    if (matched == known.size())
+        *same = true;
+    else if (matched >= 0) // shorter than known
+        data = known.first(matched).toByteArray();
     *bytes = std::move(data);
     return FileRead::Read;
 }

@@ -56,6 +56,14 @@ enum class FileRead
 FileRead readRegularFile(const QByteArray &nativePath, QByteArray *bytes, struct stat *st = nullptr,
                          QString *reason = nullptr);
 
+// readRegularFile for a file whose bytes may be known already: the file is compared with known
+// as it is read, and when it holds exactly those bytes *same becomes true and *bytes stays empty,
+// so a large file is never held twice. Otherwise *bytes receives the file as readRegularFile
+// reads it.
+FileRead readRegularFileUnlessSame(const QByteArray &nativePath, QByteArrayView known, bool *same,
+                                   QByteArray *bytes, struct stat *st = nullptr,
+                                   QString *reason = nullptr);
+
 // Why a save to path would be refused before anything is written (the refusals of saveFile
 // below), or an empty text when it would be tried.
 QString whyNotSavable(const QString &path);

@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 
 #include <functional>
 
@@ -504,7 +505,7 @@ TEST_F(CatalogueReaderTest, FaultyCountsAndPageFileNamesOfPagesSayWhy)
 
 TEST_F(CatalogueReaderTest, ManyFaultyPagesGiveAFewMessagesAndOneThatListsTheRest)
 {
-    const int pages = 10000;
+    const int pages = CatalogueReader::MaxEnabledPages;
     QString index = QStringLiteral("[Global Pages]\nKol-vo=%1\n").arg(pages);
     for (int p = 1; p <= pages; ++p)
         index += QStringLiteral("%1=Стр%1\n%1_file=Missing%1\n%1_Enabled=true\n").arg(p);
@@ -524,4 +525,42 @@ TEST_F(CatalogueReaderTest, ManyFaultyPagesGiveAFewMessagesAndOneThatListsTheRes
     EXPECT_TRUE(last.contains(QStringLiteral("Missing%1.ini").arg(shown + named)));
     EXPECT_FALSE(last.contains(QStringLiteral("Missing%1.ini").arg(shown + named + 1)));
     EXPECT_EQ(recorder.trace.filter("page file error").size(), pages);
+}
+
+TEST_F(CatalogueReaderTest, PagesSwitchedOnBeyondTheLimitAreSkippedWithOneMessage)
+{
+    // Every third page is off; the pages on beyond the limit are counted in the message, and
+    // the walk goes on to its end.
+    const int limit = CatalogueReader::MaxEnabledPages;
+    const int pages = limit * 3 / 2 + 3;
+    QString index = QStringLiteral("[Global Pages]\nKol-vo=%1\n").arg(pages);
+    int on = 0, lastBuilt = 0;
+    for (int p = 1; p <= pages; ++p) {
+        const bool enabled = p % 3 != 0;
+        index += QStringLiteral("%1=Стр%1\n%1_Enabled=%2\n").arg(p).arg(enabled ? "true" : "false");
+        if (enabled && ++on <= limit)
+            lastBuilt = p;
+    }
+    writeIni(dir, "Pages.ini", index);
+    writeIni(dir, "Misc.ini", "[Pages]\nKol-vo=0\n");
+    recorder.detailed = false;
+    EXPECT_EQ(walk().status, CatalogueResult::Completed);
+    const QStringList built = recorder.trace.filter(QRegularExpression("^page \\d+ "));
+    ASSERT_EQ(built.size(), limit);
+    EXPECT_TRUE(built.last().startsWith(QStringLiteral("page %1 ").arg(lastBuilt)));
+    const QString message = CatalogueMessages::tooManyPages(limit, on);
+    EXPECT_EQ(recorder.notices.filter(message).size(), 1)
+        << recorder.notices.join('\n').toStdString();
+    EXPECT_TRUE(message.contains(QString::number(limit)) && message.contains(QString::number(on)));
+
+    // At the limit exactly: every page is built, no message.
+    index = QStringLiteral("[Global Pages]\nKol-vo=%1\n").arg(limit);
+    for (int p = 1; p <= limit; ++p)
+        index += QStringLiteral("%1_Enabled=true\n").arg(p);
+    writeIni(dir, "Pages.ini", index);
+    recorder = Recorder();
+    recorder.detailed = false;
+    walk();
+    EXPECT_EQ(recorder.trace.filter(QRegularExpression("^page \\d+ ")).size(), limit);
+    EXPECT_TRUE(recorder.notices.filter(QStringLiteral("Включено страниц")).isEmpty());
 }

@@ -331,3 +331,62 @@ TEST(ProfileWrite, AnEditByAnotherProgramDuringTheWriteIsKeptAndTheWriteRefused)
     }
     EXPECT_EQ(entries(dir).size(), 2) << entries(dir).join(", ").toStdString();
 }
+
+TEST(ProfileWrite, AFileComparedWithKnownBytesIsReadWholeWhereverItDiffers)
+{
+    // Files over several read chunks: equal, cut short, longer, differing in the first and in a
+    // later chunk, and known bytes that are empty.
+    QByteArray known(200 * 1024, 'k');
+    for (qsizetype i = 0; i < known.size(); i += 97)
+        known[i] = char('a' + i % 26);
+    QByteArray early = known, late = known;
+    early[10] = '#';
+    late[known.size() - 10] = '#';
+    const struct
+    {
+        const char *name;
+        QByteArray onDisk;
+        QByteArray known;
+        bool same;
+    } cases[] = {
+        {"equal", known, known, true},
+        {"shorter", known.first(150 * 1024), known, false},
+        {"longer", known + "tail", known, false},
+        {"early", early, known, false},
+        {"late", late, known, false},
+        {"nothing known", known, QByteArray(), false},
+        {"both empty", QByteArray(), QByteArray(), true},
+    };
+    TempDir dir;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        dir.write("f.ltx", c.onDisk);
+        bool same = !c.same;
+        QByteArray bytes = "stale";
+        ASSERT_EQ(
+            readRegularFileUnlessSame(QFile::encodeName(dir.path("f.ltx")), c.known, &same, &bytes),
+            FileRead::Read);
+        EXPECT_EQ(same, c.same);
+        EXPECT_EQ(bytes, c.same ? QByteArray() : c.onDisk);
+    }
+}
+
+TEST(ProfileWrite, AWriteAfterAnotherProgramShortenedOrGrewTheFileStartsFromTheFile)
+{
+    TempDir dir;
+    const QByteArray path = dir.bytePath("a.ltx");
+    ProfileFile file(path);
+    for (const QByteArray &now :
+         {QByteArray("[s]\r\na=1\r\n"), QByteArray("[s]\r\na=1\r\nb=2\r\nc=3\r\n")}) {
+        dir.write("a.ltx", "[s]\r\na=1\r\nb=2\r\n");
+        EXPECT_EQ(file.readString("s", "b", "absent"), "2"); // the parsed copy
+        dir.write("a.ltx", now);
+        ASSERT_TRUE(file.writeString("s", "a", "5"));
+        QByteArray expected = now;
+        expected.replace("a=1", "a=5");
+        EXPECT_EQ(TempDir::read(dir.path("a.ltx")), expected);
+        // A deletion that finds nothing gives the parsed copy back unchanged.
+        ASSERT_TRUE(file.deleteKey("s", "none"));
+        EXPECT_EQ(file.readString("s", "c", "absent"), now.contains("c=3") ? "3" : "absent");
+    }
+}

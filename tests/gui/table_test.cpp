@@ -17,6 +17,7 @@
 #include "table/window/GridModel.h"
 #include "table/window/TForm7.h"
 #include "table/window/TableView.h"
+#include "textcodec/Cp1251.h"
 #include "ui/window/DataSlots.h"
 
 namespace {
@@ -332,6 +333,36 @@ TEST_F(Table, FailedSavesAndLoadsSayWhy)
         }
     }
     EXPECT_EQ(firstLines, expected);
+}
+
+TEST(TableGrid, EachColumnIsAsWideAsItsWidestShapedTextPlusFive)
+{
+    // Narrow and wide letters, many short against few long ones, Cyrillic, an empty column, and
+    // texts whose character advances add up to nearly the same width.
+    const QList<QList<QByteArray>> columns = {
+        {"iiiiiiiiiiii", "WWWW", "ffffffffff", "lllllllllll"},
+        {"1", "22", "333", "4444", "55555", "666666", "7777777"},
+        {cp1251::encode(QStringLiteral("Щит")), cp1251::encode(QStringLiteral("жёлтый")), "AVAVAV",
+         "To To To"},
+        {"", "", ""},
+        {"Te", "Ta", "Yo", "fi", "ff", "Te ", "LT"},
+    };
+    TForm7 t;
+    t.beginChange();
+    t.values().setColumnCount(int(columns.size()));
+    t.values().setRowCount(8);
+    for (int c = 0; c < columns.size(); ++c)
+        for (int r = 0; r < columns[c].size(); ++r)
+            t.values().setCell(c, r, columns[c][r]);
+    t.endChange();
+    t.fitColumns();
+    const QFontMetrics m(t.SG->font());
+    for (int c = 0; c < columns.size(); ++c) {
+        int widest = 0;
+        for (const QByteArray &text : columns[c])
+            widest = qMax(widest, m.horizontalAdvance(cp1251::toUnicode(text)));
+        EXPECT_EQ(t.SG->columnWidth(c), widest + 5) << c;
+    }
 }
 
 TEST(TableGrid, TheHeaderRowAndColumnStayInViewWhileTheCellsScroll)

@@ -7,6 +7,11 @@
 
 #include "table/window/GridModel.h"
 #include "table/window/GridView.h"
+#include "textcodec/Cp1251.h"
+
+#include <algorithm>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -103,14 +108,48 @@ void TForm7::endChange()
         SG->setColumnWidth(c, widths_[c]);
 }
 
+// Shaping every cell's text costs more than filling the grid. Each text's width is first
+// estimated from the advances of its characters (a table of the 256 Windows-1251 characters); the
+// shaped width lies within a pixel per character of that (kerning and rounding), so in each column
+// only the texts whose estimate comes near the widest measured one are shaped, widest first.
 void TForm7::fitColumns()
 {
-    const QFontMetrics metrics(SG->font());
+    const QFont font = SG->font();
+    if (advancesFont_ != font || advances_.isEmpty()) {
+        const QFontMetrics metrics(font);
+        advances_.resize(256);
+        for (int b = 0; b < 256; ++b) {
+            const char c = static_cast<char>(b);
+            const QString text = cp1251::toUnicode(QByteArray(&c, 1));
+            advances_[b] = text.size() == 1 ? metrics.horizontalAdvance(text.front()) : 0;
+        }
+        advancesFont_ = font;
+    }
+    const QFontMetrics metrics(font);
+    constexpr int Margin = 4;
+    struct Text
+    {
+        int estimate;
+        QByteArray bytes;
+    };
+    std::vector<Text> texts;
     for (int c = 0; c < values_.columnCount(); ++c) {
+        texts.clear();
+        for (int r = 0; r < values_.rowCount(); ++r) {
+            QByteArray bytes = values_.cell(c, r);
+            int estimate = 0;
+            for (const char b : std::as_const(bytes))
+                estimate += advances_[static_cast<unsigned char>(b)];
+            texts.push_back({estimate, std::move(bytes)});
+        }
+        std::sort(texts.begin(), texts.end(),
+                  [](const Text &a, const Text &b) { return a.estimate > b.estimate; });
         int widest = 0;
-        for (int r = 0; r < values_.rowCount(); ++r)
-            widest = qMax(widest, metrics.horizontalAdvance(
-                                      valueModel_->data(valueModel_->index(r, c)).toString()));
+        for (const Text &text : texts) {
+            if (text.estimate + text.bytes.size() + Margin < widest)
+                continue;
+            widest = qMax(widest, metrics.horizontalAdvance(cp1251::toUnicode(text.bytes)));
+        }
         SG->setColumnWidth(c, widest + 5);
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QFont>
 #include <QList>
 
 #include <functional>
@@ -65,4 +66,7 @@ private:
     GridModel *valueModel_ = nullptr;
     GridModel *remainderModel_ = nullptr;
     QList<int> widths_; // of SG's columns, kept over a change
+    // The advance of each Windows-1251 character in advancesFont_, for fitColumns' estimates.
+    QList<int> advances_;
+    QFont advancesFont_;
 };
