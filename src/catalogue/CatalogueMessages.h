@@ -26,4 +26,15 @@ inline QString tooManyPages(int limit, int enabled)
         .arg(enabled);
 }
 
+// More sub-tabs on one page than the program builds: the first limit are built, the start goes
+// on. Shown at every message level.
+inline QString tooManySubTabs(const QString &page, int limit, int count)
+{
+    return QStringLiteral("На странице %1 подвкладок: %3, программа строит не больше %2. "
+                          "Построены первые %2, остальные подвкладки пропущены.")
+        .arg(page)
+        .arg(limit)
+        .arg(count);
+}
+
 } // namespace CatalogueMessages

@@ -204,13 +204,19 @@ CatalogueResult CatalogueReader::walkPages(CatalogueVisitor &visitor, Notices &n
                 return failed(stopped);
             continue;
         }
-        const int subTabCount = subTabs.value;
+        int subTabCount = subTabs.value;
         if (subTabCount < 0)
             notices.fault(cp1251::toUnicode(page.filePath) + QStringLiteral(": ") +
                               subTabs.describe(PagesSection) + QStringLiteral(": вкладок нет."),
                           pageName(page));
         if (subTabCount > MaxCount)
             return failed(tooLarge(page.filePath, PagesSection, subTabCount));
+        if (subTabCount > MaxSubTabsPerPage) {
+            visitor.notice(
+                MessageKind::Always,
+                CatalogueMessages::tooManySubTabs(pageName(page), MaxSubTabsPerPage, subTabCount));
+            subTabCount = MaxSubTabsPerPage;
+        }
         if (subTabCount > 0 && totalSubTabs + subTabCount > MaxTotalSubTabs)
             return failed(QStringLiteral("В каталоге больше %1 вкладок.").arg(MaxTotalSubTabs));
         totalSubTabs += qMax(subTabCount, 0);

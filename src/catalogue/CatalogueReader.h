@@ -42,6 +42,9 @@ public:
     // lays out its whole tab strip for every page it adds, so the time grows with the square of
     // the pages: 1,000 build in about a second, 4,000 in most of a minute.
     static constexpr int MaxEnabledPages = 1000;
+    // Sub-tabs built on one page: the page's tab strip lays itself out on every added tab, so
+    // its cost grows with the square of the count; the sub-tabs beyond are skipped, with a message.
+    static constexpr int MaxSubTabsPerPage = 1000;
     // Faults of single pages and sub-tabs shown one by one; the rest are counted in one closing
     // message, which names the first NamedFaults of them.
     static constexpr int ShownFaults = 3;

@@ -322,17 +322,37 @@ TEST_F(CatalogueReaderTest, CountsThatAddUpBeyondTheLimitsFail)
     EXPECT_EQ(recorder.trace.last(), QStringLiteral("sub 1.2 'S2' image='' n=%1").arg(perSubTab));
 
     // Many pages sharing one page file with many sub-tabs: too many sub-tabs.
-    const int pages = CatalogueReader::MaxTotalSubTabs / CatalogueReader::MaxCount + 1;
+    const int perPage = CatalogueReader::MaxSubTabsPerPage;
+    const int pages = CatalogueReader::MaxTotalSubTabs / perPage + 1;
     QString index = QStringLiteral("[Global Pages]\nKol-vo=%1\n").arg(pages);
     for (int p = 1; p <= pages; ++p)
         index += QStringLiteral("%1_file=P\n%1_Enabled=true\n").arg(p);
     writeIni(dir, "Pages.ini", index);
-    writeIni(dir, "P.ini", QStringLiteral("[Pages]\nKol-vo=%1\n").arg(CatalogueReader::MaxCount));
+    writeIni(dir, "P.ini", QStringLiteral("[Pages]\nKol-vo=%1\n").arg(perPage));
     recorder.trace.clear();
     result = walk();
     EXPECT_EQ(result.status, CatalogueResult::Failed);
     EXPECT_EQ(recorder.trace.last(), QStringLiteral("page %1 '' P path-ok").arg(pages));
-    EXPECT_EQ(recorder.trace.size(), (pages - 1) * (CatalogueReader::MaxCount + 2) + 1);
+    EXPECT_EQ(recorder.trace.size(), (pages - 1) * (perPage + 2) + 1);
+}
+
+TEST_F(CatalogueReaderTest, SubTabsBeyondThePageLimitAreSkippedWithOneMessage)
+{
+    const int limit = CatalogueReader::MaxSubTabsPerPage;
+    writeIni(dir, "Pages.ini", "[Global Pages]\nKol-vo=1\n1=A\n1_file=P\n1_Enabled=true\n");
+    for (const int count : {limit + 5, limit}) {
+        writeIni(dir, "P.ini", QStringLiteral("[Pages]\nKol-vo=%1\n").arg(count));
+        recorder = Recorder();
+        recorder.detailed = false;
+        EXPECT_EQ(walk().status, CatalogueResult::Completed);
+        EXPECT_EQ(recorder.trace.filter(QRegularExpression("^sub ")).size(), limit);
+        EXPECT_EQ(recorder.notices.size(), count > limit ? 1 : 0);
+        if (count > limit) {
+            EXPECT_TRUE(recorder.notices[0].contains(QString::number(count)) &&
+                        recorder.notices[0].contains(QString::number(limit)))
+                << recorder.notices[0].toStdString();
+        }
+    }
 }
 
 TEST_F(CatalogueReaderTest, VisitorCanStopTheWalk)
