@@ -512,3 +512,17 @@ TEST_F(Rows, InheritanceIsAViewOptionAndAMissingIncludeIsReportedOnce)
     EXPECT_FALSE(qobject_cast<QAction *>(next.findComponent("NInheritance"))->isChecked());
     EXPECT_EQ(box("Name_0")->editor()->placeholderText(), "нет в файле");
 }
+
+TEST_F(Rows, AHistoryThatCannotBeAppendedIsReportedAtOnceAndTheWriteStays)
+{
+    // A folder where the history file should be: every append fails.
+    QDir().mkpath(f.settingPath("History.log"));
+    start("Warning=2\n");
+    type(box("Name_0"), "1");
+    QTest::mouseClick(button("Name_0_"), Qt::LeftButton);
+    EXPECT_TRUE(gameFile().contains(WindowFixture::ini("height= 0.851 ; рост")));
+    EXPECT_FALSE(button("Name_0_")->isEnabled()) << "applied";
+    ASSERT_EQ(f.dialogs.messages.size(), 1) << "said at every message level";
+    EXPECT_TRUE(f.dialogs.messages[0].contains(f.settingPath("History.log")))
+        << f.dialogs.messages[0].toStdString();
+}
