@@ -108,6 +108,19 @@ QStringList takeResolverProblems()
     return std::exchange(shared.problems, {});
 }
 
+QString resolverProblemsText(const QStringList &problems)
+{
+    if (problems.isEmpty())
+        return {};
+    QString text = QStringLiteral("Не все включения (#include) и родители секций удалось "
+                                  "прочитать; значения через них не наследуются:\n") +
+                   problems.mid(0, ShownResolverProblems).join(QLatin1Char('\n'));
+    const qsizetype rest = problems.size() - ShownResolverProblems;
+    if (rest > 0)
+        text += QStringLiteral("\nИ ещё таких ошибок: %1.").arg(rest);
+    return text;
+}
+
 QByteArray gameFilePath(const QByteArray &gamedataFolder, const QByteArray &relativeFile)
 {
     return gamedataFolder + relativeFile;

@@ -56,6 +56,12 @@ QByteArray originText(const Effective &value);
 // each once, since the last call; the list is emptied.
 QStringList takeResolverProblems();
 
+// How many problems one message names; the rest are counted.
+inline constexpr int ShownResolverProblems = 5;
+// The one message about the problems: the first ShownResolverProblems named, the rest counted.
+// Empty for none.
+QString resolverProblemsText(const QStringList &problems);
+
 // What an editor row shows for a value as read (the lookup's result with AbsentMarker).
 struct RowValue
 {

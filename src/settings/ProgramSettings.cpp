@@ -15,6 +15,7 @@ const SettingDeclaration Declarations[] = {
     {SectionSetting, TableMode, &S::tableMode},
     {SectionSetting, Double, &S::duplication, nullptr, "", true},
     {SectionSetting, DoublePath, nullptr, &S::duplicationFolder, "", true},
+    {SectionSetting, Inheritance, &S::inheritance, nullptr, "", true},
     {SectionCoefficients, TopAdd, &S::topAdd},
     {SectionCoefficients, LeftAdd, &S::leftAdd},
     {SectionCoefficients, MemoWidth, &S::memoWidth},

@@ -19,6 +19,7 @@ struct ProgramSettings
     int tableMode = 0;
     int duplication = 0;
     QByteArray duplicationFolder;
+    int inheritance = 1; // values missing from a section are looked for in includes and parents
     int columnLimit = formHeight - 250; // fixed for the run
     int topAdd = 45;
     int leftAdd = 148;
@@ -26,6 +27,7 @@ struct ProgramSettings
 
     bool versionMatches() const;
     bool duplicationOn() const { return duplication == 1; }
+    bool inheritanceOn() const { return inheritance != 0; }
 };
 
 // Sections and keys of Setting.ini (Windows-1251 bytes).
@@ -43,6 +45,7 @@ inline constexpr char Warning[] = "Warning";
 inline constexpr char TableMode[] = "TableMode";
 inline constexpr char Double[] = "Double";
 inline constexpr char DoublePath[] = "Double_Path";
+inline constexpr char Inheritance[] = "Inheritance";
 inline constexpr char TopAdd[] = "TopAdd";
 inline constexpr char LeftAdd[] = "LeftAdd";
 inline constexpr char MemoWidth[] = "MemoWidth";

@@ -13,8 +13,8 @@ class ProfileFile;
 // Setting.ini of the run: opened by the start-up sequence and released by the close sequence.
 // It reads the program-wide values once, writes a setting at the moment the user changes it, and
 // keeps two sets of values: those of the run and those the file holds. A setting that takes
-// effect at once (message level, duplication switch and folder) changes both when written; the
-// others (table mode) change the file only and take effect at the next start.
+// effect at once (message level, duplication switch and folder, inheritance) changes both when
+// written; the others (table mode) change the file only and take effect at the next start.
 class SettingsFile
 {
 public:

@@ -5,6 +5,7 @@
 
 #include <optional>
 
+#include "gamefiles/ParameterLookup.h"
 #include "gamefiles/SectionResolver.h"
 #include "profile/ProfileCache.h"
 #include "support/TempDir.h"
@@ -182,5 +183,28 @@ TEST(SectionResolver, StructureHoldsHeadersWithParentsAndIncludeLinesOnly)
         }
         EXPECT_EQ(names, c.names) << c.bytes.toStdString();
         EXPECT_EQ(parents, c.parentsOfLast) << c.bytes.toStdString();
+    }
+}
+
+TEST(SectionResolver, ProblemsAreOneMessageNamingTheFirstFewAndCountingTheRest)
+{
+    struct Case
+    {
+        int problems;
+        int named;
+        const char *rest; // the closing count, or null
+    };
+    for (const Case &c : {Case{0, 0, nullptr}, Case{1, 1, nullptr}, Case{5, 5, nullptr},
+                          Case{8, 5, "И ещё таких ошибок: 3."}}) {
+        QStringList problems;
+        for (int i = 0; i < c.problems; ++i)
+            problems << QStringLiteral("Включаемый файл f%1.ltx не найден (из a.ltx)").arg(i);
+        const QString text = ParameterLookup::resolverProblemsText(problems);
+        EXPECT_EQ(text.isEmpty(), c.problems == 0) << c.problems;
+        EXPECT_EQ(text.count(QStringLiteral("не найден")), c.named) << c.problems;
+        EXPECT_EQ(text.contains(QStringLiteral("И ещё")), c.rest != nullptr) << c.problems;
+        if (c.rest) {
+            EXPECT_TRUE(text.endsWith(QString::fromUtf8(c.rest))) << text.toStdString();
+        }
     }
 }

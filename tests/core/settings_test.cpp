@@ -21,7 +21,7 @@ TEST(Settings, FirstStartFileListsGamedataPathThenEveryDefaultInOrder)
     const QByteArray expected = cp1251::encode(QStringLiteral(
         "[Setting]\r\nGamedata_Path=/games/gamedata/\r\nВерсия=0.6\r\nForm_Width=800\r\n"
         "Form_Height=600\r\nWarning=1\r\nTableMode=0\r\nDouble=0\r\nDouble_Path=\r\n"
-        "[Коэффициенты]\r\nTopAdd=45\r\nLeftAdd=148\r\nMemoWidth=100\r\n"));
+        "Inheritance=1\r\n[Коэффициенты]\r\nTopAdd=45\r\nLeftAdd=148\r\nMemoWidth=100\r\n"));
     EXPECT_EQ(TempDir::read(dir.path("Setting.ini")), expected);
 
     const ProgramSettings s = readSettings(file);
@@ -30,6 +30,7 @@ TEST(Settings, FirstStartFileListsGamedataPathThenEveryDefaultInOrder)
     EXPECT_EQ(s.columnLimit, 350);
     EXPECT_FALSE(s.duplicationOn());
     EXPECT_TRUE(s.duplicationFolder.isEmpty());
+    EXPECT_TRUE(s.inheritanceOn());
 }
 
 TEST(Settings, MissingFileAndGarbageValuesReadAsDefaults)
@@ -42,6 +43,7 @@ TEST(Settings, MissingFileAndGarbageValuesReadAsDefaults)
     EXPECT_EQ(missing.topAdd, 45);
     EXPECT_EQ(missing.leftAdd, 148);
     EXPECT_EQ(missing.memoWidth, 100);
+    EXPECT_TRUE(missing.inheritanceOn()) << "on unless switched off";
 
     dir.write("Setting.ini",
               cp1251::encode(QStringLiteral(
@@ -165,13 +167,15 @@ TEST(SettingsFile, WritesChangeTheFileAndOnlySettingsThatTakeEffectAtOnceChangeT
     };
     for (const Case &c :
          {Case{settingkeys::Warning, "0", true}, Case{settingkeys::Double, "1", true},
-          Case{settingkeys::DoublePath, "/dup/", true}, Case{settingkeys::TableMode, "1", false}}) {
+          Case{settingkeys::DoublePath, "/dup/", true}, Case{settingkeys::TableMode, "1", false},
+          Case{settingkeys::Inheritance, "0", true}}) {
         ASSERT_TRUE(file.write(c.key, c.value, &error)) << c.key;
         EXPECT_EQ(SettingsFile::takesEffectAtOnce(c.key), c.atOnce) << c.key;
     }
     EXPECT_EQ(file.run().messageLevel, 0);
     EXPECT_TRUE(file.run().duplicationOn());
     EXPECT_EQ(file.run().duplicationFolder, "/dup/");
+    EXPECT_FALSE(file.run().inheritanceOn());
     EXPECT_EQ(file.run().tableMode, 0) << "at the next start";
     EXPECT_EQ(file.stored().tableMode, 1);
     ASSERT_TRUE(file.writeWindowSize(QSize(700, 500), &error));

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "editor/window/ValueBox.h"
+#include "profile/ProfileFile.h"
 #include "support/WindowFixture.h"
 #include "ui/window/DataSlots.h"
 
@@ -462,4 +463,66 @@ TEST_F(Rows, AnInheritedValueShowsGreyedWithItsOriginAndApplyWritesAnOverride)
                                  "jump= 4, 5 ; прыжок\n\n[trader]\nbread = 10\n"));
     EXPECT_EQ(TempDir::read(f.gameFolder() + "/config/base.ltx"), base) << "the parent stays";
     EXPECT_FALSE(QFile::exists(f.gameFolder() + "/config/base.ltx.bak"));
+}
+
+TEST_F(Rows, InheritanceIsAViewOptionAndAMissingIncludeIsReportedOnce)
+{
+    f.dir.write("gamedata/config/base.ltx", WindowFixture::ini("[base]\njump = 2, 3\n"));
+    f.dir.write("gamedata/config/actor.ltx",
+                WindowFixture::ini("#include \"base.ltx\"\n#include \"gone_view.ltx\"\n"
+                                   "[actor]:base\nheight = 0.85\n"));
+    f.writeSetting("Actor.ini", "[Pages]\nKol-vo=1\n1=Основное\n[Основное]\nKol-vo=1\n"
+                                "1_Caption=Прыжок\n1_File=config\\actor.ltx\n1_Section=actor\n"
+                                "1_Param=jump\n");
+    f.writeSettings("Warning=0\n");
+    TForm1 &w = f.start();
+    const auto aboutMissing = [this] {
+        return f.dialogs.messages.filter("config/gone_view.ltx не найден").size();
+    };
+    EXPECT_EQ(aboutMissing(), 1) << f.dialogs.messages.join("\n").toStdString();
+    EXPECT_TRUE(w.Panel1->text().contains("включения (#include)"))
+        << w.Panel1->text().toStdString();
+    auto *item = qobject_cast<QAction *>(w.findComponent("NInheritance"));
+    ASSERT_TRUE(item);
+    EXPECT_TRUE(item->isChecked()) << "on by default";
+    EXPECT_EQ(box("Name_0")->text(), "2, 3");
+
+    struct Step
+    {
+        bool on;
+        const char *stored;
+        QString text, placeholder;
+    };
+    for (const Step &s : {Step{false, "0", "", "нет в файле"}, Step{true, "1", "2, 3", ""}}) {
+        item->trigger();
+        EXPECT_EQ(item->isChecked(), s.on);
+        EXPECT_EQ(ProfileFile(cp1251::encode(f.settingPath("Setting.ini")))
+                      .readString("Setting", "Inheritance", "absent"),
+                  s.stored);
+        EXPECT_EQ(box("Name_0")->text(), s.text) << "read again at once";
+        EXPECT_EQ(box("Name_0")->editor()->placeholderText(), s.placeholder);
+    }
+    EXPECT_EQ(aboutMissing(), 1) << "reported once, not at every reload";
+
+    // Kept for the next start.
+    item->trigger();
+    f.window->close();
+    f.window.reset();
+    TForm1 &next = f.start();
+    EXPECT_FALSE(qobject_cast<QAction *>(next.findComponent("NInheritance"))->isChecked());
+    EXPECT_EQ(box("Name_0")->editor()->placeholderText(), "нет в файле");
+}
+
+TEST_F(Rows, AHistoryThatCannotBeAppendedIsReportedAtOnceAndTheWriteStays)
+{
+    // A folder where the history file should be: every append fails.
+    QDir().mkpath(f.settingPath("History.log"));
+    start("Warning=2\n");
+    type(box("Name_0"), "1");
+    QTest::mouseClick(button("Name_0_"), Qt::LeftButton);
+    EXPECT_TRUE(gameFile().contains(WindowFixture::ini("height= 0.851 ; рост")));
+    EXPECT_FALSE(button("Name_0_")->isEnabled()) << "applied";
+    ASSERT_EQ(f.dialogs.messages.size(), 1) << "said at every message level";
+    EXPECT_TRUE(f.dialogs.messages[0].contains(f.settingPath("History.log")))
+        << f.dialogs.messages[0].toStdString();
 }

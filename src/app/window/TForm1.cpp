@@ -24,6 +24,7 @@
 #include "catalogue/window/TForm3.h"
 #include "catalogue/window/TForm4.h"
 #include "editor/window/ChangesWindow.h"
+#include "editor/window/EditorRows.h"
 #include "editor/window/Finder.h"
 #include "editor/window/HelpWindow.h"
 #include "editor/window/PictureViewer.h"
@@ -259,6 +260,14 @@ void TForm1::createMenus()
             [this] { TweakWindow::RemoveTweakClick(*this); });
     connect(history, &QAction::triggered, this, [this] { history_->HistoryClick(); });
     connect(undoLast, &QAction::triggered, this, [this] { history_->UndoLastClick(); });
+
+    // Values inherited through includes and parents: a view option kept in the settings file.
+    view->addSeparator();
+    QAction *inheritance = addItem(view, "NInheritance",
+                                   QStringLiteral("Наследование значений (#include и родители)"));
+    inheritance->setCheckable(true);
+    inheritance->setChecked(true);
+    connect(inheritance, &QAction::triggered, this, [this] { prefs_->InheritanceClick(); });
 
     // The pop-up menu of the value boxes of ordinary rows.
     PopupMenuAdd = new QMenu(this);
@@ -880,6 +889,7 @@ void TForm1::FormShow()
     if (!built)
         showMessage(MessageKind::Error, CatalogueMessages::WalkFailed + "\n" + error);
     enableEditing(built);
+    EditorRows::reportLookupProblems(*this);
     if (gamedataMissing_)
         showMessage(MessageKind::Error, missingFolderText());
     else if (built)

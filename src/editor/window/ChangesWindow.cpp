@@ -286,4 +286,5 @@ void ChangesWindow::ReloadClick()
         text += QStringLiteral("\nСтроки с неприменёнными изменениями оставлены как есть:\n") +
                 kept.join(QLatin1Char('\n'));
     host_.showMessage(kept.isEmpty() ? MessageKind::Information : MessageKind::Always, text);
+    EditorRows::reportLookupProblems(host_);
 }

@@ -156,4 +156,19 @@ void refresh(WindowHost &host, int index)
     apply->setEnabled(false);
 }
 
+void reportLookupProblems(WindowHost &host)
+{
+    const QString text =
+        ParameterLookup::resolverProblemsText(ParameterLookup::takeResolverProblems());
+    if (text.isEmpty())
+        return;
+    const QString note =
+        QStringLiteral("Некоторые включения (#include) или родители не прочитаны, подробности в "
+                       "сообщении.");
+    QLabel *status = host.statusLine();
+    if (!status->text().contains(note))
+        status->setText(status->text().isEmpty() ? note : status->text() + QLatin1Char(' ') + note);
+    host.showMessage(MessageKind::Error, text);
+}
+
 } // namespace EditorRows

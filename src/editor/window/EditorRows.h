@@ -42,4 +42,9 @@ bool isPending(const WindowHost &host, int index);
 // A row that the catalogue leaves incomplete keeps what it shows.
 void refresh(WindowHost &host, int index);
 
+// After the rows were read: the problems the includes and parents of the game files gave since
+// the last report (each problem is reported once in a run), in one error message, and a note in
+// the status line. Nothing when there were none.
+void reportLookupProblems(WindowHost &host);
+
 } // namespace EditorRows

@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 
 #include "editor/window/ValueBox.h"
+#include "gamefiles/ApplyHistory.h"
 #include "gamefiles/ParameterWriter.h"
 #include "settings/ProgramSettings.h"
 #include "textcodec/Cp1251.h"
@@ -221,6 +222,10 @@ void RowEditor::finishApply(QPushButton *apply, ValueBox *box, bool present,
     // its game file but not duplicated is applied, and the message says what is missing.
     if (!result)
         reportFailure(error);
+    // The write stays done; an apply the history could not record is said at once, at every
+    // level, since an undo from the history will not know it.
+    if (const QString why = takeHistoryError(); !why.isEmpty())
+        host_.showMessage(MessageKind::Always, why);
 }
 
 void RowEditor::ButTradeClick(QPushButton *apply)

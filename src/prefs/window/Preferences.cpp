@@ -5,6 +5,7 @@
 #include <QTabWidget>
 #include <QWidget>
 
+#include "gamefiles/ParameterLookup.h"
 #include "prefs/RegistryStore.h"
 #include "prefs/window/TStateSaver.h"
 #include "settings/ProgramSettings.h"
@@ -31,6 +32,8 @@ const MenuChoice MenuChoices[] = {
     {settingkeys::TableMode, 0, "N28"}, {settingkeys::Double, 1, "N30"},
     {settingkeys::Double, 0, "N31"},
 };
+// The checkable item of the inheritance switch (Вид menu).
+const char InheritanceItem[] = "NInheritance";
 
 } // namespace
 
@@ -88,6 +91,9 @@ void Preferences::showSettingsInMenus()
         if (d && d->integer && settings_.stored().*d->integer == choice.value)
             item(choice.item)->setChecked(true);
     }
+    if (QAction *inheritance = item(InheritanceItem))
+        inheritance->setChecked(settings_.stored().inheritanceOn());
+    ParameterLookup::setInheritance(settings_.run().inheritanceOn());
 }
 
 bool Preferences::changeSetting(const char *key, const QByteArray &value)
@@ -155,6 +161,15 @@ void Preferences::N32Click()
         return;
     host_.showMessage(MessageKind::Information,
                       QStringLiteral("Папка для дублирования: ") + cp1251::toUnicode(folder));
+}
+
+void Preferences::InheritanceClick()
+{
+    const bool on = item(InheritanceItem)->isChecked();
+    if (!changeSetting(settingkeys::Inheritance, on ? "1" : "0"))
+        return;
+    // The rows show at once what the game gives them under the new rule.
+    host_.ReloadClick();
 }
 
 void Preferences::loadComponentState()

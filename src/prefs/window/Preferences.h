@@ -18,9 +18,9 @@ inline const QString ComponentPrefix = QStringLiteral("Главное окно_F
 // The settings menu's window colour, registry clearing, message level and duplication commands,
 // and the window state kept in the registry store: restored at the end of start-up, saved at
 // close, or deleted at close when the user asked for it. It holds the one mapping between the
-// settings and the radio items of the menu (message level, table mode, duplication), and every
-// setting changed from a menu is written through it, so the check marks always show what the
-// settings file holds.
+// settings and the checkable items of the menus (message level, table mode, duplication,
+// inheritance), and every setting changed from a menu is written through it, so the check marks
+// always show what the settings file holds.
 class Preferences
 {
 public:
@@ -34,7 +34,8 @@ public:
     // sets the check marks to what the file then holds. False with the reason, not shown.
     bool writeSetting(const char *key, const QByteArray &value, QString *error);
     // Checks the radio items that match the values the settings file holds; a value that no item
-    // names leaves its submenu as it is.
+    // names leaves its submenu as it is. The inheritance item shows the stored switch, and the
+    // game-file lookup gets the run's.
     void showSettingsInMenus();
 
     // Menu commands. Checkable items have their check mark moved by the click already.
@@ -46,6 +47,9 @@ public:
     void N30Click();
     void N31Click();
     void N32Click();
+    // Вид → inheritance of values: written at once, and every row is read again under the new
+    // rule.
+    void InheritanceClick();
 
     // Start-up, before the rows are built: the outer tabs get back their colour, so the rows
     // take it as they are created instead of all being repainted after the building. The
