@@ -360,7 +360,8 @@ TEST(ChangeListReplay, AgreesWithReadsOnEveryCorpusTextWithOneLineEdited)
                 QString error;
                 ASSERT_TRUE(ChangeList::restoreKey(target, change, &error)) << error.toStdString();
                 std::vector<Line> edit = splitLines(current);
-                const auto at = lineIndexRead(edit).find(names);
+                const auto index = lineIndexRead(edit);
+                const auto at = index.find(names);
                 std::map<Names, QByteArray> restored;
                 if (change.kind == KeyChange::Kind::Removed) {
                     restored = after;
