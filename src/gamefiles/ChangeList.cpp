@@ -97,42 +97,95 @@ qsizetype afterEnding(const QByteArray &bytes, qsizetype end)
     return end;
 }
 
-// The lines between the key lines, in file order: the bytes between the end of one key line and
-// the start of the next.
-std::vector<OtherLine> otherLines(const IniDocument &doc)
+// The bytes between key line gap - 1 and key line gap (gap 0: before the first key line; gap n:
+// after the last), where lines that hold no key lie.
+QByteArrayView gapAt(const IniDocument &doc, std::size_t gap)
+{
+    const QByteArray &bytes = doc.bytes();
+    qsizetype from = 0;
+    if (gap > 0) {
+        const IniDocument::KeyLine k = doc.keyLineAt(gap - 1);
+        from = afterEnding(bytes, k.start + k.line.size());
+    }
+    const qsizetype to = gap < doc.keyLineCount() ? doc.keyLineAt(gap).start : bytes.size();
+    return QByteArrayView(bytes.constData() + from, to - from);
+}
+
+// The lines of gaps first..end - 1, in file order, each with the section it lies in.
+std::vector<OtherLine> otherLines(const IniDocument &doc, std::size_t first, std::size_t end)
 {
     std::vector<OtherLine> lines;
-    const QByteArray &bytes = doc.bytes();
-    QByteArrayView section;
-    qsizetype from = 0;
-    const auto gap = [&](qsizetype to) {
-        qsizetype start = from;
-        while (start < to) {
-            qsizetype end = start;
-            while (end < to && bytes.at(end) != '\n' && bytes.at(end) != '\r')
-                ++end;
-            const QByteArrayView text(bytes.constData() + start, end - start);
+    if (first >= end)
+        return lines;
+    QByteArrayView section = first > 0 ? doc.keyLineAt(first - 1).section : QByteArrayView();
+    for (std::size_t gap = first; gap < end; ++gap) {
+        const QByteArrayView bytes = gapAt(doc, gap);
+        qsizetype start = 0;
+        while (start < bytes.size()) {
+            qsizetype stop = start;
+            while (stop < bytes.size() && bytes[stop] != '\n' && bytes[stop] != '\r')
+                ++stop;
+            const QByteArrayView text = bytes.sliced(start, stop - start);
             const QByteArrayView trimmed = text.trimmed();
             if (trimmed.startsWith('[') && trimmed.indexOf(']') > 0)
                 section = trimmed.sliced(1, trimmed.indexOf(']') - 1).trimmed();
             lines.push_back({text, section});
-            start = afterEnding(bytes, end);
+            if (stop < bytes.size() && bytes[stop] == '\r')
+                ++stop;
+            if (stop < bytes.size() && bytes[stop] == '\n')
+                ++stop;
+            start = stop;
         }
-    };
-    for (std::size_t i = 0; i < doc.keyLineCount(); ++i) {
-        const IniDocument::KeyLine k = doc.keyLineAt(i);
-        gap(k.start);
-        from = afterEnding(bytes, k.start + k.line.size());
     }
-    gap(bytes.size());
     return lines;
 }
 
-void compareOtherLines(const IniDocument &old, const IniDocument &now,
-                       const QByteArray &relativeFile, QList<KeyChange> *list)
+// How far the gaps between key lines are known to be equal from the start: gaps 0..head - 1,
+// and where gap head starts in each file.
+struct GapScan
 {
-    const std::vector<OtherLine> before = otherLines(old);
-    const std::vector<OtherLine> after = otherLines(now);
+    std::size_t head = 0;
+    qsizetype oldFrom = 0, newFrom = 0;
+    bool open = true; // still followed by the walk of the key lines
+};
+
+void compareOtherLines(const IniDocument &old, const IniDocument &now,
+                       const QByteArray &relativeFile, const GapScan &scan, QList<KeyChange> *list)
+{
+    // Most changes leave every gap between key lines as it was: the gaps equal at the start and
+    // at the end are passed over whole, and only the lines of the gaps between are compared.
+    const std::size_t oldGaps = old.keyLineCount() + 1;
+    const std::size_t newGaps = now.keyLineCount() + 1;
+    // The gaps from the start, each key line's end found once; the walk of the key lines has
+    // compared the first ones already.
+    std::size_t headGaps = scan.head;
+    qsizetype oldFrom = scan.oldFrom, newFrom = scan.newFrom;
+    while (headGaps < oldGaps && headGaps < newGaps) {
+        const bool oldLast = headGaps + 1 == oldGaps, newLast = headGaps + 1 == newGaps;
+        IniDocument::KeyLine o, n;
+        if (!oldLast)
+            o = old.keyLineAt(headGaps);
+        if (!newLast)
+            n = now.keyLineAt(headGaps);
+        const qsizetype oldTo = oldLast ? old.bytes().size() : o.start;
+        const qsizetype newTo = newLast ? now.bytes().size() : n.start;
+        if (QByteArrayView(old.bytes()).sliced(oldFrom, oldTo - oldFrom) !=
+            QByteArrayView(now.bytes()).sliced(newFrom, newTo - newFrom))
+            break;
+        ++headGaps;
+        if (oldLast || newLast)
+            break;
+        oldFrom = afterEnding(old.bytes(), o.start + o.line.size());
+        newFrom = afterEnding(now.bytes(), n.start + n.line.size());
+    }
+    if (headGaps == oldGaps && headGaps == newGaps)
+        return;
+    std::size_t tailGaps = 0;
+    while (tailGaps < oldGaps - headGaps && tailGaps < newGaps - headGaps &&
+           gapAt(old, oldGaps - 1 - tailGaps) == gapAt(now, newGaps - 1 - tailGaps))
+        ++tailGaps;
+    const std::vector<OtherLine> before = otherLines(old, headGaps, oldGaps - tailGaps);
+    const std::vector<OtherLine> after = otherLines(now, headGaps, newGaps - tailGaps);
     std::size_t head = 0;
     while (head < before.size() && head < after.size() && before[head].text == after[head].text)
         ++head;
@@ -189,14 +242,26 @@ QList<KeyChange> changesOf(const QByteArray &gamedataFolder, const QByteArray &r
     // the walk of the backup goes on after the line found.
     std::vector<char> found(old.keyLineCount(), 0); // backup lines whose key the file holds
     std::size_t next = 0;
+    GapScan gaps; // the lines between key lines, compared while both walks keep step
     for (std::size_t i = 0; i < now.keyLineCount(); ++i) {
         const IniDocument::KeyLine k = now.keyLineAt(i);
         if (next < old.keyLineCount()) {
             const IniDocument::KeyLine b = old.keyLineAt(next);
+            if (gaps.open && next == i &&
+                QByteArrayView(old.bytes()).sliced(gaps.oldFrom, b.start - gaps.oldFrom) ==
+                    QByteArrayView(now.bytes()).sliced(gaps.newFrom, k.start - gaps.newFrom)) {
+                gaps.head = i + 1;
+                gaps.oldFrom = afterEnding(old.bytes(), b.start + b.line.size());
+                gaps.newFrom = afterEnding(now.bytes(), k.start + k.line.size());
+            } else {
+                gaps.open = false;
+            }
             if (b.counts == k.counts && b.line == k.line && b.section == k.section) {
                 found[next++] = 1;
                 continue;
             }
+        } else {
+            gaps.open = false;
         }
         if (!k.counts)
             continue;
@@ -237,7 +302,7 @@ QList<KeyChange> changesOf(const QByteArray &gamedataFolder, const QByteArray &r
         c.backupLine = b.line.toByteArray();
         list.append(c);
     }
-    compareOtherLines(old, now, relativeFile, &list);
+    compareOtherLines(old, now, relativeFile, gaps, &list);
     return list;
 }
 
