@@ -378,32 +378,6 @@ QString whyNotSavable(const QString &path)
     return QString();
 }
 
-FileRead readRegularFile(const QByteArray &nativePath, QByteArray *bytes, struct stat *st,
-                         QString *reason)
-{
-    struct stat local;
-    struct stat *status = st ? st : &local;
-    FileRead outcome;
-    const int fd = openRegular(nativePath, status, &outcome, reason);
-    if (fd < 0)
-        return outcome;
-    QByteArray data;
-    // The size only guides the first allocation; the file is read to its actual end.
-    data.reserve(static_cast<qsizetype>(std::min<off_t>(status->st_size, 64 << 20)));
-    const bool ok = readChunks(
-        fd,
-        [&](const char *chunk, qsizetype size) {
-            data.append(chunk, size);
-            return true;
-        },
-        reason);
-    ::close(fd);
-    if (!ok)
-        return FileRead::Failed;
-    *bytes = std::move(data);
-    return FileRead::Read;
-}
-
 FileRead readRegularFileUnlessSame(const QByteArray &nativePath, QByteArrayView known, bool *same,
                                    QByteArray *bytes, struct stat *st, QString *reason)
 {
@@ -442,6 +416,14 @@ FileRead readRegularFileUnlessSame(const QByteArray &nativePath, QByteArrayView 
         data = known.first(matched).toByteArray();
     *bytes = std::move(data);
     return FileRead::Read;
+}
+
+FileRead readRegularFile(const QByteArray &nativePath, QByteArray *bytes, struct stat *st,
+                         QString *reason)
+{
+    // Nothing known to compare with: every byte read is kept.
+    bool same = false;
+    return readRegularFileUnlessSame(nativePath, {}, &same, bytes, st, reason);
 }
 
 bool saveFile(const QString &path, QByteArrayView bytes, QString *reason, const FileStamp *expected)
