@@ -19,7 +19,7 @@
 
 #include "LargeCatalogue.h"
 #include "app/window/TForm1.h"
-#include "gamefiles/ChangeList.h"
+#include "changes/ChangeList.h"
 #include "gamefiles/ParameterSearch.h"
 #include "profile/IniDocument.h"
 #include "profile/ProfileCache.h"

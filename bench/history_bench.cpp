@@ -1,7 +1,7 @@
 // The apply history's costs: one append (every write to a game file pays it), the first append
 // of a run (which counts the file), and reading a full history (the history window's opening).
 // Start-up reads nothing of it.
-#include "gamefiles/ApplyHistory.h"
+#include "history/ApplyHistory.h"
 #include "gamefiles/ParameterWriter.h"
 
 #include <QDir>

@@ -11,12 +11,12 @@
 #include <algorithm>
 #include <memory>
 
-#include "gamefiles/ApplyHistory.h"
-#include "gamefiles/ChangeList.h"
-#include "gamefiles/HistoryUndo.h"
+#include "history/ApplyHistory.h"
+#include "changes/ChangeList.h"
+#include "history/HistoryUndo.h"
 #include "gamefiles/ParameterLookup.h"
 #include "gamefiles/ParameterWriter.h"
-#include "gamefiles/TweakFile.h"
+#include "tweaks/TweakFile.h"
 #include "profile/DiskPath.h"
 #include "profile/SafeFile.h"
 #include "settings/ProgramSettings.h"

@@ -6,7 +6,7 @@
 
 #include <optional>
 
-#include "gamefiles/ApplyHistory.h"
+#include "history/ApplyHistory.h"
 
 // Where applied parameters go: the gamedata folder (ending in "/" or "\") that every catalogue
 // entry's file is appended to, and the duplication settings.

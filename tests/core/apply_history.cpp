@@ -6,9 +6,9 @@
 #include <QDir>
 #include <QFile>
 
-#include "gamefiles/ApplyHistory.h"
-#include "gamefiles/ChangeList.h"
-#include "gamefiles/HistoryUndo.h"
+#include "history/ApplyHistory.h"
+#include "changes/ChangeList.h"
+#include "history/HistoryUndo.h"
 #include "gamefiles/ParameterWriter.h"
 #include "support/TempDir.h"
 

@@ -11,7 +11,7 @@
 #include <optional>
 #include <vector>
 
-#include "gamefiles/ChangeList.h"
+#include "changes/ChangeList.h"
 #include "gamefiles/ParameterSearch.h"
 #include "profile/IniDocument.h"
 #include "profile/ProfileFile.h"

@@ -2,7 +2,7 @@
 // them: found, read and written under those bytes, with no second UTF-8-named file.
 
 #include "gamefiles/Backup.h"
-#include "gamefiles/ChangeList.h"
+#include "changes/ChangeList.h"
 #include "gamefiles/GamePath.h"
 #include "gamefiles/ParameterWriter.h"
 #include "profile/DiskPath.h"

@@ -8,11 +8,11 @@
 #include <QDir>
 #include <QFile>
 
-#include "gamefiles/ApplyHistory.h"
-#include "gamefiles/ChangeList.h"
-#include "gamefiles/HistoryUndo.h"
+#include "history/ApplyHistory.h"
+#include "changes/ChangeList.h"
+#include "history/HistoryUndo.h"
 #include "gamefiles/ParameterWriter.h"
-#include "gamefiles/TweakFile.h"
+#include "tweaks/TweakFile.h"
 #include "support/TempDir.h"
 #include "textcodec/Cp1251.h"
 

@@ -7,7 +7,7 @@
 #include <QFileInfo>
 
 #include "gamefiles/Backup.h"
-#include "gamefiles/ChangeList.h"
+#include "changes/ChangeList.h"
 #include "gamefiles/ParameterWriter.h"
 #include "profile/DiskPath.h"
 #include "profile/SafeFile.h"

@@ -8,7 +8,7 @@
 #include <QRegularExpression>
 
 #include "editor/window/ValueBox.h"
-#include "gamefiles/ApplyHistory.h"
+#include "history/ApplyHistory.h"
 #include "gamefiles/ParameterWriter.h"
 #include "settings/ProgramSettings.h"
 #include "textcodec/Cp1251.h"

@@ -11,13 +11,13 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "gamefiles/ApplyHistory.h"
-#include "gamefiles/HistoryUndo.h"
-#include "gamefiles/TweakFile.h"
+#include "history/ApplyHistory.h"
+#include "history/HistoryUndo.h"
+#include "tweaks/TweakFile.h"
 #include "profile/SafeFile.h"
 #include "settings/ProgramSettings.h"
 #include "textcodec/Cp1251.h"
-#include "tweaks/window/HistoryWindow.h"
+#include "history/window/HistoryWindow.h"
 #include "ui/window/Dialogs.h"
 #include "ui/window/WindowHost.h"
 

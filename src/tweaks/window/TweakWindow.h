@@ -2,7 +2,7 @@
 
 #include <QList>
 
-#include "gamefiles/ChangeList.h"
+#include "changes/ChangeList.h"
 
 class QWidget;
 class WindowHost;

@@ -1,4 +1,4 @@
-#include "gamefiles/ApplyHistory.h"
+#include "history/ApplyHistory.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "tweaks/window/HistoryWindow.h"
+#include "history/window/HistoryWindow.h"
 
 #include <QDateTime>
 #include <QDialog>
@@ -11,8 +11,8 @@
 #include <QVBoxLayout>
 
 #include "editor/window/EditorRows.h"
-#include "gamefiles/ApplyHistory.h"
-#include "gamefiles/HistoryUndo.h"
+#include "history/ApplyHistory.h"
+#include "history/HistoryUndo.h"
 #include "settings/ProgramSettings.h"
 #include "textcodec/Cp1251.h"
 #include "ui/window/Dialogs.h"

@@ -1,10 +1,10 @@
-#include "gamefiles/TweakFile.h"
+#include "tweaks/TweakFile.h"
 
 #include <QFileInfo>
 #include <QHash>
 #include <QStringDecoder>
 
-#include "gamefiles/ApplyHistory.h"
+#include "history/ApplyHistory.h"
 #include "gamefiles/GamePath.h"
 #include "gamefiles/ParameterLookup.h"
 #include "profile/DiskPath.h"

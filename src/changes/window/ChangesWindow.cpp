@@ -1,4 +1,4 @@
-#include "editor/window/ChangesWindow.h"
+#include "changes/window/ChangesWindow.h"
 
 #include <QDialog>
 #include <QDialogButtonBox>

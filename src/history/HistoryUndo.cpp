@@ -1,4 +1,4 @@
-#include "gamefiles/HistoryUndo.h"
+#include "history/HistoryUndo.h"
 
 #include <QFile>
 #include <QHash>

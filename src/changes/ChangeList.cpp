@@ -1,4 +1,4 @@
-#include "gamefiles/ChangeList.h"
+#include "changes/ChangeList.h"
 
 #include <QSet>
 
@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "base/Fail.h"
-#include "gamefiles/ApplyHistory.h"
+#include "history/ApplyHistory.h"
 #include "gamefiles/Duplication.h"
 #include "gamefiles/GamePath.h"
 #include "gamefiles/ParameterLookup.h"

@@ -6,7 +6,7 @@
 
 #include <optional>
 
-#include "gamefiles/ChangeList.h"
+#include "changes/ChangeList.h"
 #include "gamefiles/ParameterWriter.h"
 
 // A tweak file: changes to game files in a text a modder can read, pass on and apply elsewhere.

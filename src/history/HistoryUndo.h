@@ -6,7 +6,7 @@
 
 #include <optional>
 
-#include "gamefiles/ApplyHistory.h"
+#include "history/ApplyHistory.h"
 #include "gamefiles/ParameterWriter.h"
 
 // Undoing writes from the apply history: the "before" lines go back into the game files through

@@ -3,7 +3,7 @@
 #include <QList>
 
 #include "editor/window/EditorRows.h"
-#include "gamefiles/ChangeList.h"
+#include "changes/ChangeList.h"
 
 class QDialog;
 class QTreeWidget;
