@@ -151,7 +151,7 @@ void BM_ChangeList(benchmark::State &state)
     const QByteArrayList files = filesWithBackups();
     const QByteArray gamedata = cp1251::encode(catalogue().gamedata());
     for (auto _ : state) {
-        const QList<KeyChange> changes = ChangeList::changes(gamedata, files);
+        const QList<LineChange> changes = ChangeList::changes(gamedata, files);
         if (changes.size() != GameFiles * 10)
             state.SkipWithError("unexpected change count");
     }

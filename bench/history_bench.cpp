@@ -1,8 +1,8 @@
 // The apply history's costs: one append (every write to a game file pays it), the first append
 // of a run (which counts the file), and reading a full history (the history window's opening).
 // Start-up reads nothing of it.
-#include "history/ApplyHistory.h"
 #include "gamefiles/ParameterWriter.h"
+#include "history/ApplyHistory.h"
 
 #include <QDir>
 #include <QFile>
@@ -81,15 +81,13 @@ void BM_WriteParameter(benchmark::State &state)
     QTemporaryDir dir(benchFolder() + "/branvik-bench-XXXXXX");
     QDir().mkpath(dir.path() + "/gamedata");
     ApplyHistory history(dir.path() + "/History.log", 1 << 30);
-    ApplyHistory::setActive(state.range(0) ? &history : nullptr);
     WriteTarget target;
     target.gamedataFolder = QFile::encodeName(dir.path()) + "/gamedata/";
-    const ParameterWriter writer(target);
+    const ParameterWriter writer(target, state.range(0) ? &history : nullptr);
     int value = 0;
     for (auto _ : state)
         if (!writer.writeParameter("a.ltx", "s", "k", " " + QByteArray::number(++value)))
             state.SkipWithError("write failed");
-    ApplyHistory::setActive(nullptr);
 }
 BENCHMARK(BM_WriteParameter)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 

@@ -62,14 +62,14 @@ QString inheritingGamedata()
 class LookupVisitor : public CatalogueVisitor
 {
 public:
-    QByteArray gamedata;
+    std::unique_ptr<GameValues> values;
     int rows = 0, inherited = 0;
     bool beginPage(const CataloguePage &) override { return true; }
     bool beginSubTab(const CatalogueSubTab &) override { return true; }
     bool entry(const CatalogueEntry &e) override
     {
         const ParameterLookup::RowValue v =
-            ParameterLookup::rowValueOf(gamedata, e.file, e.section, e.param, e.trade, e.hasFull);
+            ParameterLookup::rowValueOf(*values, e.file, e.section, e.param, e.trade, e.hasFull);
         inherited += v.inherited;
         ++rows;
         return true;
@@ -80,12 +80,11 @@ void walk(benchmark::State &state, const QString &gamedata, bool inheritance, in
 {
     LargeCatalogue &c = catalogue();
     const QByteArray program = cp1251::encode(c.program() + "/");
-    ParameterLookup::setInheritance(inheritance);
     for (auto _ : state) {
         ProfileCache::instance().clear();
         const ProfileCache::WalkScope scope;
         LookupVisitor visitor;
-        visitor.gamedata = cp1251::encode(gamedata);
+        visitor.values = std::make_unique<GameValues>(cp1251::encode(gamedata), inheritance);
         CatalogueReader(program).walk(visitor);
         if (visitor.rows != Pages * SubTabs * Entries)
             state.SkipWithError("not every entry was walked");
@@ -93,7 +92,6 @@ void walk(benchmark::State &state, const QString &gamedata, bool inheritance, in
             state.SkipWithError("unexpected inherited values");
         state.counters["inherited"] = visitor.inherited;
     }
-    ParameterLookup::setInheritance(true);
 }
 
 void BM_WalkFlat(benchmark::State &state)

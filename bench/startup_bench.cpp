@@ -28,6 +28,8 @@
 #include "catalogue/CatalogueReader.h"
 #include "catalogue/CatalogueVisitor.h"
 #include "editor/window/ValueBox.h"
+#include <memory>
+
 #include "gamefiles/ParameterLookup.h"
 #include "prefs/RegistryStore.h"
 #include "prefs/window/TStateSaver.h"
@@ -40,14 +42,14 @@ namespace {
 class LookupVisitor : public CatalogueVisitor
 {
 public:
-    QByteArray gamedata;
+    std::unique_ptr<GameValues> values;
     int rows = 0;
     bool beginPage(const CataloguePage &) override { return true; }
     bool beginSubTab(const CatalogueSubTab &) override { return true; }
     bool entry(const CatalogueEntry &e) override
     {
-        const QByteArray v = ParameterLookup::lookUp(gamedata, e.file, e.section, e.param);
-        benchmark::DoNotOptimize(ParameterLookup::rowValueFor(e.trade, e.hasFull, v));
+        benchmark::DoNotOptimize(
+            ParameterLookup::rowValueOf(*values, e.file, e.section, e.param, e.trade, e.hasFull));
         ++rows;
         return true;
     }
@@ -60,7 +62,7 @@ void BM_CatalogueWalkAndLookups(benchmark::State &state)
     for (auto _ : state) {
         ProfileCache::instance().clear();
         LookupVisitor visitor;
-        visitor.gamedata = cp1251::encode(c.gamedata());
+        visitor.values = std::make_unique<GameValues>(cp1251::encode(c.gamedata()), true);
         CatalogueReader(program).walk(visitor);
         if (visitor.rows != Pages * SubTabs * Entries)
             state.SkipWithError("not every entry was walked");

@@ -20,6 +20,7 @@
 #include "BenchSupport.h"
 #include "profile/ProfileCache.h"
 #include "profile/ProfileFile.h"
+#include "session/Session.h"
 #include "table/GridCellStore.h"
 #include "table/TableApply.h"
 #include "table/TablePage.h"
@@ -148,7 +149,12 @@ void BM_TableApply(benchmark::State &state)
     const TablePage page(t.program(), t.gamedata());
     GridCellStore values, remainders;
     page.fill(1, values, remainders);
-    const TableApply apply(WriteTarget{t.gamedata(), false, {}}, t.pageFile());
+    Session::Options options;
+    options.settingsFolder = cp1251::toUnicode(t.program() + "Setting");
+    Session session(options);
+    session.locate(nullptr);
+    session.setGamedataFolder(t.gamedata());
+    const TableApply apply(session, t.pageFile());
     static int round = 0; // over every run of the benchmark: each round writes new values
     for (auto _ : state) {
         state.PauseTiming();

@@ -1,5 +1,7 @@
 #include "changes/ChangeList.h"
 
+#include <QDir>
+#include <QDirIterator>
 #include <QSet>
 
 #include <algorithm>
@@ -7,10 +9,10 @@
 #include <vector>
 
 #include "base/Fail.h"
-#include "history/ApplyHistory.h"
 #include "gamefiles/Duplication.h"
 #include "gamefiles/GamePath.h"
 #include "gamefiles/ParameterLookup.h"
+#include "gamefiles/ParameterWriter.h"
 #include "profile/DiskPath.h"
 #include "profile/IniDocument.h"
 #include "profile/ProfileFile.h"
@@ -40,41 +42,6 @@ using base::fail;
 QByteArray valueTextOf(const QByteArray &line)
 {
     return line.mid(line.indexOf('=') + 1);
-}
-
-// The duplicate file takes the key as the backup holds it, and the file table records the
-// duplicate, as after an apply.
-bool restoreDuplicate(const WriteTarget &target, const KeyChange &change, QString *error)
-{
-    QString why;
-    if (Duplication::repeat(target, change.file, change.section, change.key,
-                            change.kind == KeyChange::Kind::Added
-                                ? std::nullopt
-                                : std::optional(valueTextOf(change.backupLine)),
-                            &why))
-        return true;
-    return fail(error, QStringLiteral("Копия в папке дублирования не восстановлена: ") + why);
-}
-
-bool insideGamedata(const WriteTarget &target, const QByteArray &file, QString *error)
-{
-    if (!target.gamedataFolder.isEmpty() && isInsideGamedata(target.gamedataFolder, file))
-        return true;
-    return fail(error, fileText(file) + QStringLiteral("\nФайл лежит вне папки gamedata"));
-}
-
-// The restore of one key, as the apply history records it.
-void recordRestore(const KeyChange &c, qint64 group)
-{
-    using Kind = KeyChange::Kind;
-    recordWrite({HistoryOrigin::Restore, group, {}}, c.file, c.section, c.key,
-                c.kind == Kind::Removed ? std::nullopt : std::optional(c.currentLine),
-                c.kind == Kind::Added ? std::nullopt : std::optional(c.backupLine));
-}
-
-qint64 restoreGroup()
-{
-    return ApplyHistory::active() ? ApplyHistory::active()->newGroup() : 0;
 }
 
 // A line that holds no key, and the section it lies in.
@@ -117,7 +84,6 @@ std::vector<OtherLine> otherLines(const IniDocument &doc, std::size_t first, std
     std::vector<OtherLine> lines;
     if (first >= end)
         return lines;
-    QByteArrayView section = first > 0 ? doc.keyLineAt(first - 1).section : QByteArrayView();
     for (std::size_t gap = first; gap < end; ++gap) {
         const QByteArrayView bytes = gapAt(doc, gap);
         qsizetype start = 0;
@@ -126,10 +92,7 @@ std::vector<OtherLine> otherLines(const IniDocument &doc, std::size_t first, std
             while (stop < bytes.size() && bytes[stop] != '\n' && bytes[stop] != '\r')
                 ++stop;
             const QByteArrayView text = bytes.sliced(start, stop - start);
-            const QByteArrayView trimmed = text.trimmed();
-            if (trimmed.startsWith('[') && trimmed.indexOf(']') > 0)
-                section = trimmed.sliced(1, trimmed.indexOf(']') - 1).trimmed();
-            lines.push_back({text, section});
+            lines.push_back({text, doc.sectionAt(text.data() - doc.bytes().constData())});
             if (stop < bytes.size() && bytes[stop] == '\r')
                 ++stop;
             if (stop < bytes.size() && bytes[stop] == '\n')
@@ -150,7 +113,7 @@ struct GapScan
 };
 
 void compareOtherLines(const IniDocument &old, const IniDocument &now,
-                       const QByteArray &relativeFile, const GapScan &scan, QList<KeyChange> *list)
+                       const QByteArray &relativeFile, const GapScan &scan, QList<LineChange> *list)
 {
     // Most changes leave every gap between key lines as it was: the gaps equal at the start and
     // at the end are passed over whole, and only the lines of the gaps between are compared.
@@ -200,42 +163,34 @@ void compareOtherLines(const IniDocument &old, const IniDocument &now,
         const OtherLine *a = i < newCount ? &after[head + i] : nullptr;
         if (a && b && a->text == b->text)
             continue;
-        KeyChange c;
-        c.kind = KeyChange::Kind::Line;
+        LineChange c;
+        c.keyLine = false;
         c.file = relativeFile;
         c.section = (a ? a->section : b->section).toByteArray();
         if (b)
-            c.backupLine = c.oldValue = b->text.toByteArray();
+            c.before = b->text.toByteArray();
         if (a)
-            c.currentLine = c.newValue = a->text.toByteArray();
+            c.after = a->text.toByteArray();
         list->append(c);
     }
 }
 
-} // namespace
-
-namespace ChangeList {
-
-QList<KeyChange> changesOf(const QByteArray &gamedataFolder, const QByteArray &relativeFile,
-                           bool *hasBackup)
+// The writer of one restore: a group of its own in the history.
+ParameterWriter restoring(const ParameterWriter &writer)
 {
-    QList<KeyChange> list;
-    if (hasBackup)
-        *hasBackup = false;
-    if (gamedataFolder.isEmpty() || !isInsideGamedata(gamedataFolder, relativeFile))
-        return list;
-    const QByteArray path = gamePath(gamedataFolder, relativeFile);
-    QByteArray backup, current;
-    if (!readFile(ProfileFile(path + ".bak").diskPath(), &backup))
-        return list;
-    if (hasBackup)
-        *hasBackup = true;
-    readFile(ProfileFile(path).diskPath(), &current); // a deleted game file lost every key
-    if (backup == current)
-        return list;
+    ParameterWriter restore = writer;
+    WriteJournal *journal = writer.journal();
+    restore.setHistoryStamp({HistoryOrigin::Restore, journal ? journal->newGroup() : 0, {}});
+    return restore;
+}
 
-    const IniDocument old = IniDocument::parse(backup);
-    const IniDocument now = IniDocument::parse(current);
+// The changes between a backup and its game file, both parsed.
+QList<LineChange> compare(const IniDocument &old, const IniDocument &now,
+                          const QByteArray &relativeFile)
+{
+    QList<LineChange> list;
+    if (old.bytes() == now.bytes())
+        return list;
     // Only the lines that reads find count. The files are walked side by side: a counted line
     // that meets the same line, in a section of the same name, counted in the backup too, is the
     // same key unchanged, with no lookup. Any other counted line is looked up in the backup, and
@@ -265,15 +220,13 @@ QList<KeyChange> changesOf(const QByteArray &gamedataFolder, const QByteArray &r
         }
         if (!k.counts)
             continue;
-        KeyChange c;
+        LineChange c;
         c.file = relativeFile;
         c.section = k.section.toByteArray();
         c.key = k.key().toByteArray();
-        c.newValue = k.value().toByteArray();
-        c.currentLine = k.line.toByteArray();
+        c.after = k.line.toByteArray();
         const std::optional<std::size_t> at = old.keyLineOf(k.section, k.key());
         if (!at) {
-            c.kind = KeyChange::Kind::Added;
             list.append(c);
             continue;
         }
@@ -282,9 +235,7 @@ QList<KeyChange> changesOf(const QByteArray &gamedataFolder, const QByteArray &r
         const IniDocument::KeyLine b = old.keyLineAt(*at);
         if (b.line == k.line)
             continue;
-        c.kind = KeyChange::Kind::Changed;
-        c.backupLine = b.line.toByteArray();
-        c.oldValue = b.value().toByteArray();
+        c.before = b.line.toByteArray();
         list.append(c);
     }
     for (std::size_t j = 0; j < old.keyLineCount(); ++j) {
@@ -293,22 +244,69 @@ QList<KeyChange> changesOf(const QByteArray &gamedataFolder, const QByteArray &r
         const IniDocument::KeyLine b = old.keyLineAt(j);
         if (!b.counts)
             continue;
-        KeyChange c;
-        c.kind = KeyChange::Kind::Removed;
+        LineChange c;
         c.file = relativeFile;
         c.section = b.section.toByteArray();
         c.key = b.key().toByteArray();
-        c.oldValue = b.value().toByteArray();
-        c.backupLine = b.line.toByteArray();
+        c.before = b.line.toByteArray();
+        // Where it stood, so that a restore puts it back there.
+        c.first = true;
+        if (j > 0 && old.keyLineAt(j - 1).section.data() == b.section.data()) {
+            c.previous = old.keyLineAt(j - 1).line.toByteArray();
+            c.first = false;
+        }
         list.append(c);
     }
     compareOtherLines(old, now, relativeFile, gaps, &list);
     return list;
 }
 
-QList<KeyChange> changes(const QByteArray &gamedataFolder, const QByteArrayList &relativeFiles)
+bool sameChange(const LineChange &a, const LineChange &b)
 {
-    QList<KeyChange> list;
+    return a.kind() == b.kind() && a.section == b.section && a.key == b.key &&
+           a.before == b.before && a.after == b.after;
+}
+
+} // namespace
+
+namespace ChangeList {
+
+QByteArray oldValue(const LineChange &change)
+{
+    if (!change.before)
+        return {};
+    return change.isKey() ? IniDocument::valueOfLine(*change.before).toByteArray() : *change.before;
+}
+
+QByteArray newValue(const LineChange &change)
+{
+    if (!change.after)
+        return {};
+    return change.isKey() ? IniDocument::valueOfLine(*change.after).toByteArray() : *change.after;
+}
+
+QList<LineChange> changesOf(const QByteArray &gamedataFolder, const QByteArray &relativeFile,
+                            bool *hasBackup)
+{
+    if (hasBackup)
+        *hasBackup = false;
+    if (gamedataFolder.isEmpty() || !isInsideGamedata(gamedataFolder, relativeFile))
+        return {};
+    const QByteArray path = gamePath(gamedataFolder, relativeFile);
+    QByteArray backup, current;
+    if (!readFile(ProfileFile(path + ".bak").diskPath(), &backup))
+        return {};
+    if (hasBackup)
+        *hasBackup = true;
+    readFile(ProfileFile(path).diskPath(), &current); // a deleted game file lost every key
+    if (backup == current)
+        return {};
+    return compare(IniDocument::parse(backup), IniDocument::parse(current), relativeFile);
+}
+
+QList<LineChange> changes(const QByteArray &gamedataFolder, const QByteArrayList &relativeFiles)
+{
+    QList<LineChange> list;
     QSet<QByteArray> seen;
     for (const QByteArray &file : relativeFiles) {
         const QByteArray id = sameFileKey(file);
@@ -320,88 +318,87 @@ QList<KeyChange> changes(const QByteArray &gamedataFolder, const QByteArrayList 
     return list;
 }
 
-bool restoreKey(const WriteTarget &target, const KeyChange &change, QString *error)
+QByteArrayList filesWithBackup(const QByteArray &gamedataFolder)
 {
-    if (change.kind == KeyChange::Kind::Line)
+    QByteArrayList files;
+    if (gamedataFolder.isEmpty())
+        return files;
+    const QString root = resolveDiskPath(gamedataFolder);
+    if (!isFolder(root))
+        return files;
+    QDirIterator it(root, {QStringLiteral("*.bak")}, QDir::Files | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QString relative = QDir(root).relativeFilePath(it.next());
+        relative.chop(4);
+        files.append(cp1251::encode(relative.replace('/', '\\')));
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+bool restoreKey(const ParameterWriter &writer, const LineChange &change, QString *error,
+                bool duplicate)
+{
+    if (!change.isKey())
         return fail(error,
                     QStringLiteral("Строка вне параметров возвращается только вместе со всем "
                                    "файлом: «Восстановить файл»"));
-    if (!insideGamedata(target, change.file, error))
-        return false;
-    const QByteArray path = gamePath(target.gamedataFolder, change.file);
-    const QString diskPath = ProfileFile(path).diskPath();
-    QByteArray bytes;
-    if (!readFile(diskPath, &bytes) && change.kind != KeyChange::Kind::Removed)
-        return fail(error, fileText(path) + QStringLiteral("\nФайл не читается"));
-
-    const QString changedMeanwhile =
-        fileText(path) + QStringLiteral("\nПараметр %1 в разделе [%2] изменился после "
-                                        "составления списка; обновите список")
-                             .arg(cp1251::toUnicode(change.key), cp1251::toUnicode(change.section));
-    IniDocument doc = IniDocument::parse(bytes);
-    const std::optional<std::size_t> at = doc.keyLineOf(change.section, change.key);
-    if (change.kind == KeyChange::Kind::Removed
-            ? at.has_value()
-            : !at || doc.keyLineAt(*at).line != change.currentLine)
-        return fail(error, changedMeanwhile);
-
-    if (change.kind == KeyChange::Kind::Changed) {
-        doc.replaceLine(doc.keyLineAt(*at).start, change.backupLine);
-    } else if (change.kind == KeyChange::Kind::Added) {
-        doc.removeKey(change.section, change.key);
-    } else {
-        // The key comes back through the ordinary line-level write, then takes the backup's
-        // spelling of its line.
-        const QByteArray value = valueTextOf(change.backupLine);
-        const QString why = IniDocument::checkEntry(change.section, change.key, value);
-        if (!why.isEmpty())
-            return fail(error, fileText(path) + QLatin1Char('\n') + why);
-        doc.setValue(change.section, change.key, value);
-        if (const std::optional<std::size_t> added = doc.keyLineOf(change.section, change.key))
-            doc.replaceLine(doc.keyLineAt(*added).start, change.backupLine);
-    }
-    bytes = doc.bytes();
-    QString reason;
-    if (!saveFile(diskPath, bytes, &reason))
-        return fail(error, fileText(path) + QLatin1Char('\n') + reason);
-    recordRestore(change, 0);
-    return restoreDuplicate(target, change, error);
+    // The reverse of the change: from the file's line back to the backup's, where it stood.
+    LineChange back = change;
+    back.before = change.after;
+    back.after = change.before;
+    return bool(restoring(writer).writeLines(change.file, {back}, error, duplicate));
 }
 
-bool restoreFile(const WriteTarget &target, const QByteArray &relativeFile,
-                 const QList<KeyChange> &shown, QString *error,
-                 const std::function<bool(const KeyChange &)> &duplicated)
+bool restoreFile(const ParameterWriter &writer, const QByteArray &relativeFile,
+                 const QList<LineChange> &shown, QString *error,
+                 const std::function<bool(const LineChange &)> &duplicated)
 {
-    if (!insideGamedata(target, relativeFile, error))
-        return false;
-    const QByteArray path = gamePath(target.gamedataFolder, relativeFile);
-    bool hasBackup = false;
-    const QList<KeyChange> keys = changesOf(target.gamedataFolder, relativeFile, &hasBackup);
-    if (!hasBackup)
+    const QByteArray gamedataFolder = writer.target().gamedataFolder;
+    if (gamedataFolder.isEmpty() || !isInsideGamedata(gamedataFolder, relativeFile))
+        return fail(error,
+                    fileText(relativeFile) + QStringLiteral("\nФайл лежит вне папки gamedata"));
+    const QByteArray path = gamePath(gamedataFolder, relativeFile);
+    QByteArray backup;
+    if (!readFile(ProfileFile(path + ".bak").diskPath(), &backup))
         return fail(error, fileText(path) + QStringLiteral("\nНет резервной копии (.bak)"));
     // What the user agreed to bring back: the key restore refuses a changed line, and so does this.
-    QList<KeyChange> agreed;
+    QList<LineChange> agreed;
     const QByteArray id = sameFileKey(relativeFile);
-    for (const KeyChange &c : shown)
+    for (const LineChange &c : shown)
         if (sameFileKey(c.file) == id)
             agreed.append(c);
-    const auto sameChange = [](const KeyChange &a, const KeyChange &b) {
-        return a.kind == b.kind && a.section == b.section && a.key == b.key &&
-               a.backupLine == b.backupLine && a.currentLine == b.currentLine;
+    QList<LineChange> keys;
+    const IniDocument old = IniDocument::parse(backup);
+    const auto check = [&](const IniDocument &now, QList<LineChange> *changes) {
+        keys = compare(old, now, relativeFile);
+        if (!std::equal(keys.begin(), keys.end(), agreed.begin(), agreed.end(), sameChange))
+            return QStringLiteral("файл изменился после составления списка; обновите список");
+        for (const LineChange &c : std::as_const(keys)) {
+            if (c.isKey()) {
+                LineChange back = c;
+                back.before = c.after;
+                back.after = c.before;
+                changes->append(back);
+            }
+        }
+        return QString();
     };
-    if (!std::equal(keys.begin(), keys.end(), agreed.begin(), agreed.end(), sameChange))
-        return fail(error,
-                    fileText(path) + QStringLiteral("\nФайл изменился после составления списка; "
-                                                    "обновите список"));
-    QString reason;
-    if (!saveCopy(ProfileFile(path + ".bak").diskPath(), ProfileFile(path).diskPath(), &reason))
-        return fail(error, fileText(path) + QLatin1Char('\n') + reason);
-    const qint64 group = restoreGroup();
-    for (const KeyChange &c : keys)
-        recordRestore(c, group);
-    for (const KeyChange &c : keys)
-        if ((!duplicated || duplicated(c)) && !restoreDuplicate(target, c, error))
-            return false;
+    const WriteResult result = restoring(writer).replaceFile(relativeFile, backup, check, error);
+    if (!result)
+        return false;
+    const WriteTarget &target = writer.target();
+    for (const LineChange &c : std::as_const(keys)) {
+        if (!c.isKey() || (duplicated && !duplicated(c)))
+            continue;
+        QString why;
+        if (!Duplication::repeat(target, c.file, c.section, c.key,
+                                 c.before ? std::optional(valueTextOf(*c.before)) : std::nullopt,
+                                 &why))
+            return fail(error,
+                        QStringLiteral("Копия в папке дублирования не восстановлена: ") + why);
+    }
     return true;
 }
 

@@ -3,7 +3,6 @@
 #include <QCommandLineParser>
 #include <QDateTime>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -11,18 +10,18 @@
 #include <algorithm>
 #include <memory>
 
-#include "history/ApplyHistory.h"
 #include "changes/ChangeList.h"
-#include "history/HistoryUndo.h"
+#include "gamefiles/GamePath.h"
 #include "gamefiles/ParameterLookup.h"
-#include "gamefiles/ParameterWriter.h"
-#include "tweaks/TweakFile.h"
+#include "history/ApplyHistory.h"
+#include "history/HistoryUndo.h"
 #include "profile/DiskPath.h"
 #include "profile/SafeFile.h"
+#include "session/Session.h"
 #include "settings/ProgramSettings.h"
 #include "settings/SettingsFile.h"
-#include "settings/SettingsLocation.h"
 #include "textcodec/Cp1251.h"
+#include "tweaks/TweakFile.h"
 
 namespace CommandLine {
 namespace {
@@ -33,25 +32,34 @@ const char HelpText[] =
     "Без аргументов программа открывает окно. С аргументами она работает без окна.\n"
     "\n"
     "Команды:\n"
-    "  --get ФАЙЛ РАЗДЕЛ КЛЮЧ          напечатать значение ключа\n"
-    "  --set ФАЙЛ РАЗДЕЛ КЛЮЧ ЗНАЧЕНИЕ записать значение (резервная копия, дублирование)\n"
-    "  --apply-tweak ТВИК [--dry-run] [--allow-create]\n"
-    "                                  проверить твик и записать его\n"
-    "  --remove-tweak ТВИК             отменить последнюю запись этого твика\n"
-    "  --make-tweak ТВИК [ФАЙЛ...]     сохранить изменения (всех файлов или названных) в твик\n"
+    "  --get ФАЙЛ РАЗДЕЛ КЛЮЧ [--no-inherit] [--line]\n"
+    "                                  напечатать значение ключа, как его показывает окно\n"
+    "  --set ФАЙЛ РАЗДЕЛ КЛЮЧ ЗНАЧЕНИЕ [--create]\n"
+    "                                  записать значение (резервная копия, дублирование)\n"
+    "  --apply-tweak ТВИК [--dry-run] [--create]\n"
+    "                                  проверить твик и записать его целиком\n"
+    "  --remove-tweak ТВИК             отменить запись этого твика\n"
+    "  --make-tweak ТВИК [ФАЙЛ...] [--force]\n"
+    "                                  сохранить изменения (всех файлов или названных) в твик\n"
     "  --changes [ФАЙЛ]                список изменений относительно резервных копий\n"
     "  --history                       история записей, новые сначала\n"
-    "  --undo-last                     отменить последнюю группу записей истории\n"
+    "  --undo-last                     отменить последнюю ещё не отменённую группу записей\n"
+    "  --redo                          вернуть последнюю отменённую группу\n"
     "  --help                          эта справка\n"
     "  --version                       версия программы\n"
     "\n"
     "Параметры:\n"
     "  --gamedata ПАПКА   папка gamedata (иначе Gamedata_Path из файла настроек)\n"
     "  --settings ПАПКА   папка с Setting.ini и историей (иначе как у окна программы)\n"
+    "  --no-inherit       не искать значение у родителей секции\n"
+    "  --line             напечатать всю строку ключа, как в файле\n"
+    "  --create           разрешить создать отсутствующие файл, раздел или ключ\n"
     "  --dry-run          только показать, что будет записано\n"
-    "  --allow-create     разрешить твику создавать отсутствующие файлы\n"
+    "  --force            заменить существующий файл твика\n"
     "\n"
-    "ФАЙЛ задаётся от папки gamedata, например config\\creatures\\actor.ltx.\n"
+    "ФАЙЛ задаётся от папки gamedata, например config\\creatures\\actor.ltx. Раздел ищется\n"
+    "так же, как в окне: в файле и во включённых им файлах (#include); запись попадает в тот\n"
+    "файл, где раздел описан.\n"
     "\n"
     "Коды выхода: 0 - сделано, 1 - ничего не найдено или нечего делать,\n"
     "2 - отказ или ошибка, 64 - неверные аргументы.\n";
@@ -79,34 +87,42 @@ private:
         complain(QStringLiteral("Текст «%1» не представим в кодировке Windows-1251.").arg(text));
         return false;
     }
-    WriteTarget target() const
+    // Says why a write is not in the history, when it is not.
+    void reportHistory(const QString &problem)
     {
-        return WriteTarget{gamedata_, settings_.run().duplicationOn(),
-                           settings_.run().duplicationFolder};
+        if (!problem.isEmpty())
+            complain(problem);
     }
-    void reportHistory()
+    // The file, section and key operands; false (after the message) when one cannot be held.
+    bool keyOperands(const QStringList &args, QByteArray *file, QByteArray *section,
+                     QByteArray *key)
     {
-        if (const QString why = takeHistoryError(); !why.isEmpty())
-            complain(why);
+        return encoded(args[0], file) && encoded(args[1], section) && encoded(args[2], key);
+    }
+    bool insideGamedata(const QString &file, const QByteArray &bytes)
+    {
+        if (isInsideGamedata(session_->gamedataFolder(), bytes))
+            return true;
+        complain(
+            QStringLiteral("Файл %1 не прочитан: путь ведёт за пределы папки gamedata.").arg(file));
+        return false;
     }
 
-    int get(const QStringList &args);
-    int set(const QStringList &args);
-    int applyTweak(const QString &path, bool dryRun, bool allowCreate);
+    int get(const QStringList &args, bool inherit, bool wholeLine);
+    int set(const QStringList &args, bool create);
+    int applyTweak(const QString &path, bool dryRun, bool create);
     int removeTweak(const QString &path);
-    int makeTweak(const QString &path, const QStringList &files);
+    int makeTweak(const QString &path, const QStringList &files, bool force);
     int changes(const QStringList &files);
     int history();
     int undoLast();
+    int redo();
     // Undoes the group (newest first), or says why not; done: the closing line's text.
     int undo(const QList<HistoryRecord> &group, const QString &done);
-    QByteArrayList changedFiles() const;
 
     std::FILE *out_;
     std::FILE *err_;
-    SettingsFile settings_;
-    QByteArray gamedata_;
-    std::unique_ptr<ApplyHistory> history_;
+    std::unique_ptr<Session> session_;
 };
 
 QString u(const QByteArray &text)
@@ -114,45 +130,27 @@ QString u(const QByteArray &text)
     return cp1251::toUnicode(text);
 }
 
-// The folder of Setting.ini, as the window finds it: beside the program when it may be written
-// there, else the user's copy (which the window makes at its first start there).
-QString settingFolder(const QString &programFolder)
-{
-    const QString own = QDir(programFolder).filePath(QStringLiteral("Setting"));
-    if (settingFolderWritable(own) || !QFileInfo::exists(own))
-        return own;
-    return QDir(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation))
-        .filePath(QStringLiteral("Setting"));
-}
-
 QString lineText(const std::optional<QByteArray> &line)
 {
     return line ? u(*line) : QStringLiteral("(нет)");
 }
 
-// A line of a change, absent (null) when the line is not there.
-std::optional<QByteArray> present(const QByteArray &line)
-{
-    return line.isNull() ? std::nullopt : std::optional(line);
-}
-
-QString changeText(const KeyChange &c)
+QString changeText(const LineChange &c)
 {
     const QString where = QStringLiteral("%1 [%2] %3: ").arg(u(c.file), u(c.section), u(c.key));
-    switch (c.kind) {
-    case KeyChange::Kind::Added:
-        return where + QStringLiteral("добавлен: ") + u(c.currentLine);
-    case KeyChange::Kind::Removed:
-        return where + QStringLiteral("удалён: ") + u(c.backupLine);
-    case KeyChange::Kind::Line:
+    switch (c.kind()) {
+    case LineChange::Kind::Added:
+        return where + QStringLiteral("добавлен: ") + lineText(c.after);
+    case LineChange::Kind::Removed:
+        return where + QStringLiteral("удалён: ") + lineText(c.before);
+    case LineChange::Kind::Line:
         return QStringLiteral("%1 [%2]: строка вне параметров: ").arg(u(c.file), u(c.section)) +
-               lineText(present(c.backupLine)) + QStringLiteral(" → ") +
-               lineText(present(c.currentLine));
-    case KeyChange::Kind::Changed:
+               lineText(c.before) + QStringLiteral(" → ") + lineText(c.after);
+    case LineChange::Kind::Changed:
         break;
     }
-    return where + QStringLiteral("изменён: ") + u(c.backupLine) + QStringLiteral(" → ") +
-           u(c.currentLine);
+    return where + QStringLiteral("изменён: ") + lineText(c.before) + QStringLiteral(" → ") +
+           lineText(c.after);
 }
 
 // What names a tweak file in the history: its absolute path.
@@ -173,14 +171,21 @@ int Run::main(const QStringList &arguments, const QString &programFolder)
     const QCommandLineOption remove(QStringLiteral("remove-tweak"), {}, QStringLiteral("file"));
     const QCommandLineOption make(QStringLiteral("make-tweak"), {}, QStringLiteral("file"));
     const QCommandLineOption dryRun(QStringLiteral("dry-run"));
-    const QCommandLineOption allowCreate(QStringLiteral("allow-create"));
+    // --allow-create is the older spelling of --create, kept for scripts written for it.
+    const QCommandLineOption create(
+        QStringList{QStringLiteral("create"), QStringLiteral("allow-create")});
+    const QCommandLineOption noInherit(QStringLiteral("no-inherit"));
+    const QCommandLineOption line(QStringLiteral("line"));
+    const QCommandLineOption force(QStringLiteral("force"));
     const QCommandLineOption changesOpt(QStringLiteral("changes"));
     const QCommandLineOption historyOpt(QStringLiteral("history"));
     const QCommandLineOption undoOpt(QStringLiteral("undo-last"));
+    const QCommandLineOption redoOpt(QStringLiteral("redo"));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption version(QStringLiteral("version"));
-    parser.addOptions({gamedata, settingsDir, getOpt, setOpt, apply, remove, make, dryRun,
-                       allowCreate, changesOpt, historyOpt, undoOpt, help, version});
+    parser.addOptions({gamedata, settingsDir, getOpt, setOpt, apply, remove, make, dryRun, create,
+                       noInherit, line, force, changesOpt, historyOpt, undoOpt, redoOpt, help,
+                       version});
     // The operands of --get and --set are taken as they stand, so a value such as "-0.5" is not
     // read as an option.
     QStringList options = arguments;
@@ -207,103 +212,154 @@ int Run::main(const QStringList &arguments, const QString &programFolder)
         print(QStringLiteral("BRANVIK Configurator " BRANVIK_VERSION));
         return Done;
     }
-    const QList<const QCommandLineOption *> commands{&getOpt, &setOpt,     &apply,      &remove,
-                                                     &make,   &changesOpt, &historyOpt, &undoOpt};
+    const QList<const QCommandLineOption *> commands{
+        &getOpt, &setOpt, &apply, &remove, &make, &changesOpt, &historyOpt, &undoOpt, &redoOpt};
     int given = 0;
     for (const QCommandLineOption *c : commands)
         given += parser.isSet(*c) ? 1 : 0;
     if (given != 1)
         return usage(given == 0 ? QStringLiteral("Не указана команда.")
                                 : QStringLiteral("Указано больше одной команды."));
-    if ((parser.isSet(dryRun) || parser.isSet(allowCreate)) && !parser.isSet(apply))
-        return usage(
-            QStringLiteral("--dry-run и --allow-create относятся только к --apply-tweak."));
-
-    // The settings file: duplication, the gamedata folder when none is given, and the history.
-    const QString folder =
-        parser.isSet(settingsDir) ? parser.value(settingsDir) : settingFolder(programFolder);
-    const QString settingsPath = QDir(folder).filePath(QStringLiteral("Setting.ini"));
-    if (QFileInfo::exists(settingsPath)) {
-        settings_.open(cp1251::encode(settingsPath));
-        settings_.read();
+    // Each modifier belongs to the commands it changes.
+    const struct
+    {
+        const QCommandLineOption &option;
+        QList<const QCommandLineOption *> commands;
+        const char *text;
+    } modifiers[] = {
+        {dryRun, {&apply}, "--dry-run относится только к --apply-tweak."},
+        {create, {&setOpt, &apply}, "--create относится только к --set и --apply-tweak."},
+        {noInherit, {&getOpt}, "--no-inherit относится только к --get."},
+        {line, {&getOpt}, "--line относится только к --get."},
+        {force, {&make}, "--force относится только к --make-tweak."},
+    };
+    for (const auto &m : modifiers) {
+        if (parser.isSet(m.option) &&
+            std::none_of(m.commands.begin(), m.commands.end(),
+                         [&](const QCommandLineOption *c) { return parser.isSet(*c); }))
+            return usage(QString::fromUtf8(m.text));
     }
+
+    // The settings, the gamedata folder and the history, found as the window finds them.
+    Session::Options where;
+    where.programFolder = programFolder;
+    where.userFolder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    if (parser.isSet(settingsDir))
+        where.settingsFolder = parser.value(settingsDir);
+    session_ = std::make_unique<Session>(where);
+    QString problem;
+    if (!session_->locate(&problem))
+        return usage(problem);
+    if (!problem.isEmpty())
+        complain(problem);
+    const QString settingsPath = u(session_->settingsPath());
+    if (QFileInfo(session_->settingsFolder() + QStringLiteral("Setting.ini")).exists())
+        session_->openSettings();
     if (parser.isSet(gamedata)) {
         QString dir = QDir(parser.value(gamedata)).absolutePath();
         if (!dir.endsWith('/'))
             dir += '/';
-        if (!encoded(dir, &gamedata_))
+        QByteArray folder;
+        if (!encoded(dir, &folder))
             return Failed;
-    } else if (settings_.isOpen() && settings_.gamedataPath() != settingkeys::AbsentGamedataPath) {
-        gamedata_ = settings_.gamedataPath();
+        session_->setGamedataFolder(folder);
+    } else if (session_->settings().isOpen() &&
+               session_->settings().gamedataPath() != settingkeys::AbsentGamedataPath) {
+        session_->setGamedataFolder(session_->settings().gamedataPath());
     }
-    if (gamedata_.isEmpty()) {
+    if (session_->gamedataFolder().isEmpty()) {
         complain(QStringLiteral("Папка gamedata не указана: задайте --gamedata или выберите её в "
                                 "окне программы (файл настроек %1).")
                      .arg(settingsPath));
         return Failed;
     }
-    if (!QFileInfo(resolveDiskPath(gamedata_)).isDir()) {
-        complain(QStringLiteral("Папка gamedata не найдена: ") + u(gamedata_));
+    if (!QFileInfo(resolveDiskPath(session_->gamedataFolder())).isDir()) {
+        complain(QStringLiteral("Папка gamedata не найдена: ") + u(session_->gamedataFolder()));
         return Failed;
     }
-    history_ = std::make_unique<ApplyHistory>(QDir(folder).filePath(QStringLiteral("History.log")));
-    ApplyHistory::setActive(history_.get());
-    struct Deactivate
-    {
-        ~Deactivate() { ApplyHistory::setActive(nullptr); }
-    } deactivate;
 
     const QStringList args = operands + parser.positionalArguments();
     if (parser.isSet(getOpt))
-        return get(args);
+        return get(args, !parser.isSet(noInherit), parser.isSet(line));
     if (parser.isSet(setOpt))
-        return set(args);
+        return set(args, parser.isSet(create));
     if (!args.isEmpty() && !parser.isSet(changesOpt) && !parser.isSet(make))
         return usage(QStringLiteral("Лишние аргументы: ") + args.join(' '));
     if (parser.isSet(apply))
-        return applyTweak(parser.value(apply), parser.isSet(dryRun), parser.isSet(allowCreate));
+        return applyTweak(parser.value(apply), parser.isSet(dryRun), parser.isSet(create));
     if (parser.isSet(remove))
         return removeTweak(parser.value(remove));
     if (parser.isSet(make))
-        return makeTweak(parser.value(make), args);
+        return makeTweak(parser.value(make), args, parser.isSet(force));
     if (parser.isSet(changesOpt))
         return changes(args);
     if (parser.isSet(historyOpt))
         return history();
+    if (parser.isSet(redoOpt))
+        return redo();
     return undoLast();
 }
 
-int Run::get(const QStringList &args)
+int Run::get(const QStringList &args, bool inherit, bool wholeLine)
 {
     if (args.size() != 3)
         return usage(QStringLiteral("--get ждёт три аргумента: ФАЙЛ РАЗДЕЛ КЛЮЧ."));
     QByteArray file, section, key;
-    if (!encoded(args[0], &file) || !encoded(args[1], &section) || !encoded(args[2], &key))
+    if (!keyOperands(args, &file, &section, &key))
         return Failed;
-    // Two reads with different defaults tell a stored default from a missing key.
-    const QByteArray value = ParameterLookup::lookUp(gamedata_, file, section, key, "\x01");
-    if (value == "\x01" &&
-        ParameterLookup::lookUp(gamedata_, file, section, key, "\x02") == "\x02") {
+    if (!insideGamedata(args[0], file))
+        return Failed;
+    GameValues values = session_->values(inherit && session_->inheritance());
+    const GameValues::Value value = values.valueOf(file, section, key);
+    if (!value.present()) {
         complain(QStringLiteral("Параметр не найден: %1 [%2] %3").arg(args[0], args[1], args[2]));
         return NothingFound;
     }
-    print(u(value));
+    // What a row shows: the value part, the comment behind it set aside.
+    print(
+        u(wholeLine ? value.line : ParameterLookup::rowValueFor(false, false, *value.value).text));
+    if (value.inherited)
+        complain(u(ParameterLookup::originText(value)));
     return Done;
 }
 
-int Run::set(const QStringList &args)
+int Run::set(const QStringList &args, bool create)
 {
     if (args.size() != 4)
         return usage(QStringLiteral("--set ждёт четыре аргумента: ФАЙЛ РАЗДЕЛ КЛЮЧ ЗНАЧЕНИЕ."));
     QByteArray file, section, key, value;
-    if (!encoded(args[0], &file) || !encoded(args[1], &section) || !encoded(args[2], &key) ||
-        !encoded(args[3], &value))
+    if (!keyOperands(args, &file, &section, &key) || !encoded(args[3], &value))
         return Failed;
+    // A name with a typo must not make a new file, section or key unasked.
+    GameValues values = session_->values();
+    const GameValues::Value now = isInsideGamedata(session_->gamedataFolder(), file)
+                                      ? values.valueOf(file, section, key)
+                                      : GameValues::Value();
+    if (!create && isInsideGamedata(session_->gamedataFolder(), file)) {
+        const QString diskPath =
+            resolveDiskPath(ParameterLookup::gameFilePath(session_->gamedataFolder(), file));
+        QString missing;
+        if (!targetExists(diskPath))
+            missing = QStringLiteral("Файла %1 нет").arg(args[0]);
+        else if (!now.place.found)
+            missing = QStringLiteral("Раздела [%1] нет в %2").arg(args[1], args[0]);
+        else if (!now.present())
+            missing =
+                QStringLiteral("Ключа %1 нет в разделе [%2] (%3)").arg(args[2], args[1], args[0]);
+        if (!missing.isEmpty()) {
+            complain(missing + QStringLiteral(": ничего не записано. Чтобы создать, добавьте "
+                                              "--create."));
+            return NothingFound;
+        }
+    }
+    // As a row's apply: one blank, the value, then the comment the line had behind its value.
+    const QByteArray comment =
+        now.present() ? ParameterLookup::rowValueFor(false, false, *now.value).commentPart
+                      : QByteArray();
     QString error;
-    // The same value text as a row's apply: one blank, then the value.
     const WriteResult result =
-        ParameterWriter(target()).writeParameter(file, section, key, ' ' + value, &error);
-    reportHistory();
+        session_->applyValue(file, section, key, ' ' + value + comment, {}, &error);
+    reportHistory(result.historyProblem);
     if (!result) {
         complain(error);
         return Failed;
@@ -311,7 +367,7 @@ int Run::set(const QStringList &args)
     return Done;
 }
 
-int Run::applyTweak(const QString &path, bool dryRun, bool allowCreate)
+int Run::applyTweak(const QString &path, bool dryRun, bool create)
 {
     QByteArray bytes;
     if (readRegularFile(QFile::encodeName(path), &bytes) != FileRead::Read) {
@@ -319,7 +375,7 @@ int Run::applyTweak(const QString &path, bool dryRun, bool allowCreate)
         return Failed;
     }
     const QList<TweakReviewLine> review =
-        Tweak::review(gamedata_, TweakFile::parse(bytes), allowCreate);
+        Tweak::review(session_->gamedataFolder(), TweakFile::parse(bytes), create);
     int writes = 0, blocked = 0;
     for (const TweakReviewLine &r : review) {
         print(r.text());
@@ -338,19 +394,14 @@ int Run::applyTweak(const QString &path, bool dryRun, bool allowCreate)
     }
     if (dryRun)
         return Done;
-    const TweakApplyReport report = Tweak::apply(target(), review, tweakNote(path));
-    reportHistory();
-    if (!report.complete) {
-        complain(report.message());
-        return Failed;
-    }
+    const TweakApplyReport report = Tweak::apply(session_->writer(), review, tweakNote(path));
     complain(report.message());
-    return Done;
+    return report.complete ? Done : Failed;
 }
 
 int Run::removeTweak(const QString &path)
 {
-    const ApplyHistory::Contents contents = history_->read();
+    const ApplyHistory::Contents contents = session_->history().read();
     const QList<HistoryRecord> group = HistoryUndo::tweakGroup(contents.records, tweakNote(path));
     if (group.isEmpty()) {
         complain(QStringLiteral("В истории нет записи этого твика: ") + path);
@@ -359,22 +410,7 @@ int Run::removeTweak(const QString &path)
     return undo(group, QStringLiteral("Твик удалён: восстановлено строк: %1.").arg(group.size()));
 }
 
-QByteArrayList Run::changedFiles() const
-{
-    // Every game file with a backup: the files the program has written.
-    QByteArrayList files;
-    const QString root = resolveDiskPath(gamedata_);
-    QDirIterator it(root, {QStringLiteral("*.bak")}, QDir::Files | QDir::Hidden,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString relative = QDir(root).relativeFilePath(it.next());
-        files.append(cp1251::encode(relative.chopped(4).replace('/', '\\')));
-    }
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
-int Run::makeTweak(const QString &path, const QStringList &names)
+int Run::makeTweak(const QString &path, const QStringList &names, bool force)
 {
     QByteArrayList files;
     for (const QString &name : names) {
@@ -383,8 +419,15 @@ int Run::makeTweak(const QString &path, const QStringList &names)
             return Failed;
         files.append(file);
     }
-    const QList<KeyChange> list =
-        ChangeList::changes(gamedata_, files.isEmpty() ? changedFiles() : files);
+    if (!force && QFileInfo::exists(path)) {
+        complain(QStringLiteral("Файл %1 уже есть: твик не сохранён. Чтобы заменить его, "
+                                "добавьте --force.")
+                     .arg(path));
+        return Failed;
+    }
+    const QList<LineChange> list = ChangeList::changes(
+        session_->gamedataFolder(),
+        files.isEmpty() ? ChangeList::filesWithBackup(session_->gamedataFolder()) : files);
     if (list.isEmpty()) {
         complain(QStringLiteral("Изменений нет: твик не сохранён."));
         return NothingFound;
@@ -404,15 +447,15 @@ int Run::changes(const QStringList &names)
         return usage(QStringLiteral("--changes ждёт не больше одного файла."));
     QByteArrayList files;
     if (names.isEmpty()) {
-        files = changedFiles();
+        files = ChangeList::filesWithBackup(session_->gamedataFolder());
     } else {
         QByteArray file;
         if (!encoded(names[0], &file))
             return Failed;
         files.append(file);
     }
-    const QList<KeyChange> list = ChangeList::changes(gamedata_, files);
-    for (const KeyChange &c : list)
+    const QList<LineChange> list = ChangeList::changes(session_->gamedataFolder(), files);
+    for (const LineChange &c : list)
         print(changeText(c));
     if (list.isEmpty()) {
         complain(QStringLiteral("Изменений нет."));
@@ -423,7 +466,7 @@ int Run::changes(const QStringList &names)
 
 int Run::history()
 {
-    const ApplyHistory::Contents contents = history_->read();
+    const ApplyHistory::Contents contents = session_->history().read();
     if (contents.damaged > 0)
         complain(
             QStringLiteral("Повреждённых записей истории пропущено: %1.").arg(contents.damaged));
@@ -443,7 +486,7 @@ int Run::history()
 
 int Run::undoLast()
 {
-    const QList<HistoryRecord> group = HistoryUndo::lastGroup(history_->read().records);
+    const QList<HistoryRecord> group = HistoryUndo::lastGroup(session_->history().read().records);
     if (group.isEmpty()) {
         complain(QStringLiteral("История пуста: отменять нечего."));
         return NothingFound;
@@ -451,14 +494,19 @@ int Run::undoLast()
     return undo(group, QStringLiteral("Отменено записей: %1.").arg(group.size()));
 }
 
+int Run::redo()
+{
+    complain(QStringLiteral("Возвращать нечего."));
+    return NothingFound;
+}
+
 int Run::undo(const QList<HistoryRecord> &group, const QString &done)
 {
     QString error;
-    if (!HistoryUndo::undo(target(), group, &error)) {
+    if (!HistoryUndo::undo(session_->writer(), group, &error)) {
         complain(error);
         return Failed;
     }
-    reportHistory();
     complain(done);
     return Done;
 }

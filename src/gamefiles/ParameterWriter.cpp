@@ -1,5 +1,6 @@
 #include "gamefiles/ParameterWriter.h"
 
+#include <algorithm>
 #include <utility>
 
 #include <cerrno>
@@ -8,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "base/Bytes.h"
 #include "base/Fail.h"
 #include "gamefiles/Backup.h"
 #include "gamefiles/Duplication.h"
@@ -15,6 +17,7 @@
 #include "gamefiles/ParameterLookup.h"
 #include "profile/DiskPath.h"
 #include "profile/IniDocument.h"
+#include "profile/ProfileCache.h"
 #include "profile/ProfileFile.h"
 #include "profile/SafeFile.h"
 #include "textcodec/Cp1251.h"
@@ -54,58 +57,17 @@ bool isOtherThanFile(const QString &diskPath)
     return ::stat(nativePath(diskPath).constData(), &st) == 0 && !S_ISREG(st.st_mode);
 }
 
-// Whether the file holds the key. Two reads with different defaults tell a stored default
-// from a missing key.
-bool holdsKey(const ProfileFile &file, const QByteArray &section, const QByteArray &key)
-{
-    return file.readString(section, key, "0") != "0" || file.readString(section, key, "1") != "1";
-}
-
-// The key's line before a write, read only when a history records it.
-std::optional<QByteArray> lineForHistory(const QString &diskPath, const QByteArray &section,
-                                         const QByteArray &key)
-{
-    return ApplyHistory::active() ? keyLineOnDisk(diskPath, section, key) : std::nullopt;
-}
-
-// One key's write to a game file, around the write itself: before it, whether it creates the
-// file, the line the history records as "before" and the one-time backup; after a successful
-// write, the empty backup of a created file and the history record.
-struct KeyWrite
-{
-    KeyWrite(const QByteArray &gamePath, const QString &diskPath, const QByteArray &section,
-             const QByteArray &key)
-        : gamePath(gamePath), diskPath(diskPath), section(section), key(key),
-          created(!targetExists(diskPath)), before(lineForHistory(diskPath, section, key))
-    {
-        ensureBackup(gamePath);
-    }
-    // createsFile: the write left the file holding a key (a delete of a missing file made none).
-    void done(const HistoryStamp &stamp, const QByteArray &relativeFile, bool createsFile) const
-    {
-        if (created && createsFile)
-            ensureEmptyBackup(gamePath);
-        if (ApplyHistory::active())
-            recordWrite(stamp, relativeFile, section, key, before,
-                        keyLineOnDisk(diskPath, section, key));
-    }
-
-    const QByteArray &gamePath;
-    const QString &diskPath;
-    const QByteArray &section;
-    const QByteArray &key;
-    const bool created;
-    const std::optional<QByteArray> before;
-};
-
 } // namespace
 
-ParameterWriter::ParameterWriter(WriteTarget target) : target_(std::move(target)) {}
+ParameterWriter::ParameterWriter(WriteTarget target, WriteJournal *journal)
+    : target_(std::move(target)), journal_(journal)
+{
+}
 
 // Refusals on the request's text alone; nothing on disk is looked at.
 bool ParameterWriter::checkRequest(const QByteArray &relativeFile, const QByteArray &section,
                                    const QByteArray &key, const QByteArray &valueText,
-                                   QString *error) const
+                                   QString *error, bool fromCatalogue) const
 {
     const QString file = cp1251::toUnicode(relativeFile);
     // Line breaks in the value, section or key are the profile layer's refusal (checkEntry
@@ -115,12 +77,17 @@ bool ParameterWriter::checkRequest(const QByteArray &relativeFile, const QByteAr
     // An entry without these would write into a file, section or key of no one's choosing.
     if (relativeFile.isEmpty())
         return fail(error, QStringLiteral("Ничего не записано: в каталоге не указан файл."));
-    if (section.trimmed().isEmpty())
+    // Keys before the first header have the section of no name: a tweak or a restore may name
+    // it, a catalogue entry without a section names nothing.
+    if (fromCatalogue && section.trimmed().isEmpty())
         return refuse(error, file, QStringLiteral("в каталоге не указан раздел"));
-    if (key.trimmed().isEmpty())
+    // A whole line that reads as a key of no name ("=1") is a key line all the same: a restore
+    // or an undo puts it back as it was.
+    const bool unnamedLine = !fromCatalogue && base::trimmed(key).isEmpty();
+    if (key.trimmed().isEmpty() && !unnamedLine)
         return refuse(error, file, QStringLiteral("в каталоге не указан ключ"));
     // Names the profile layer would refuse, or could not read back as written.
-    const QString problem = IniDocument::checkEntry(section, key, valueText);
+    const QString problem = IniDocument::checkEntry(section, unnamedLine ? "_" : key, valueText);
     if (!problem.isEmpty())
         return refuse(error, file, problem);
     // Relative paths alone would land in whatever folder happens to be current.
@@ -138,25 +105,8 @@ WriteResult ParameterWriter::writeParameter(const QByteArray &relativeFile,
 {
     if (!checkRequest(relativeFile, section, key, valueText, error))
         return Outcome::Refused;
-    const QByteArray gamePath = ParameterLookup::gameFilePath(target_.gamedataFolder, relativeFile);
-    ProfileFile gameFile(gamePath);
-    const QString diskPath = gameFile.diskPath();
-    if (const QString why = whyNotWritable(diskPath); !why.isEmpty()) {
-        refuse(error, shownPath(diskPath), why);
-        return Outcome::Refused;
-    }
-
-    const KeyWrite write(gamePath, diskPath, section, key);
-    if (!gameFile.writeString(section, key, valueText, error))
-        return Outcome::Failed;
-    write.done(stamp_, relativeFile, true);
-
-    QString why;
-    if (!Duplication::repeat(target_, relativeFile, section, key, valueText, &why)) {
-        fail(error, QStringLiteral("Значение записано в файл игры, но не продублировано: ") + why);
-        return Outcome::NotDuplicated;
-    }
-    return Outcome::Written;
+    LineChange change{relativeFile, section, key, {}, key + '=' + valueText, {}, false};
+    return writeFile(relativeFile, {change}, false, true, error);
 }
 
 WriteResult ParameterWriter::writeTrade(const QByteArray &relativeFile, const QByteArray &section,
@@ -166,97 +116,182 @@ WriteResult ParameterWriter::writeTrade(const QByteArray &relativeFile, const QB
     // The value text of a delete is never written, so its line breaks do not matter.
     if (!checkRequest(relativeFile, section, key, present ? valueText : QByteArray(), error))
         return Outcome::Refused;
+    LineChange change{relativeFile, section, key, {}, {}, {}, false};
+    if (present)
+        change.after = key + '=' + valueText;
+    return writeFile(relativeFile, {change}, false, false, error);
+}
+
+WriteResult ParameterWriter::writeLines(const QByteArray &relativeFile,
+                                        const QList<LineChange> &changes, QString *error,
+                                        bool duplicate) const
+{
+    if (changes.isEmpty())
+        return Outcome::Written;
+    for (const LineChange &c : changes) {
+        if (c.after &&
+            (!c.after->contains('=') ||
+             !cp1251::equalsIgnoreCase(IniDocument::keyOfLine(*c.after), c.key.trimmed()))) {
+            refuse(error, cp1251::toUnicode(relativeFile), QStringLiteral("строка не того ключа"));
+            return Outcome::Refused;
+        }
+        const QByteArray value = c.after ? c.after->mid(c.after->indexOf('=') + 1) : QByteArray();
+        if (!checkRequest(relativeFile, c.section, c.key, value, error, false))
+            return Outcome::Refused;
+    }
+    return writeFile(relativeFile, changes, true, duplicate, error);
+}
+
+WriteResult ParameterWriter::writeFile(const QByteArray &relativeFile, QList<LineChange> changes,
+                                       bool checkBefore, bool duplicate, QString *error) const
+{
+    const bool onlyDeletes =
+        std::all_of(changes.cbegin(), changes.cend(), [](const LineChange &c) { return !c.after; });
+    // Nothing to delete: no backup, no write, whether the file could be written or not.
+    if (onlyDeletes && !checkBefore) {
+        const QByteArray gamePath =
+            ParameterLookup::gameFilePath(target_.gamedataFolder, relativeFile);
+        if (!isOtherThanFile(ProfileFile(gamePath).diskPath())) {
+            bool any = false;
+            ProfileCache::instance().withDocument(gamePath, [&](const IniDocument &document) {
+                for (const LineChange &c : changes)
+                    any = any || document.keyLineOf(c.section, c.key).has_value();
+            });
+            if (!any)
+                return Outcome::Written;
+        }
+    }
+    const auto edit = [&](IniDocument &document, QList<LineChange> *written, QString *refusal) {
+        for (LineChange c : changes) {
+            const std::optional<std::size_t> at = document.keyLineOf(c.section, c.key);
+            const std::optional<QByteArray> now =
+                at ? std::optional(document.keyLineAt(*at).line.toByteArray()) : std::nullopt;
+            if (checkBefore && now != c.before) {
+                *refusal = QStringLiteral("параметр %1 в разделе [%2] изменился после проверки")
+                               .arg(cp1251::toUnicode(c.key), cp1251::toUnicode(c.section));
+                return false;
+            }
+            c.before = now;
+            // A row's value that the line holds already (after its "=") leaves the line as it
+            // is, whatever the spelling of its key.
+            if (!checkBefore && now && c.after &&
+                now->mid(now->indexOf('=') + 1) == c.after->mid(c.after->indexOf('=') + 1))
+                c.after = now;
+            if (c.after) {
+                const std::optional<QByteArrayView> after =
+                    c.previous ? std::optional<QByteArrayView>(*c.previous) : std::nullopt;
+                document.putLine(c.section, c.key, *c.after, after, c.first);
+            } else if (at) {
+                // Where the line stood, so that an undo puts it back there.
+                const IniDocument::KeyLine removed = document.keyLineAt(*at);
+                c.previous.reset();
+                c.first = true;
+                if (*at > 0) {
+                    const IniDocument::KeyLine line = document.keyLineAt(*at - 1);
+                    if (line.section.data() == removed.section.data()) {
+                        c.previous = line.line.toByteArray();
+                        c.first = false;
+                    }
+                }
+                document.removeKey(c.section, c.key);
+            }
+            if (c.changes())
+                written->append(c);
+        }
+        return true;
+    };
+    return save(relativeFile, edit, duplicate, error);
+}
+
+WriteResult ParameterWriter::replaceFile(const QByteArray &relativeFile, const QByteArray &bytes,
+                                         const FileCheck &check, QString *error) const
+{
+    if (target_.gamedataFolder.isEmpty() ||
+        !isInsideGamedata(target_.gamedataFolder, relativeFile)) {
+        refuse(error, cp1251::toUnicode(relativeFile),
+               QStringLiteral("путь ведёт за пределы папки gamedata"));
+        return Outcome::Refused;
+    }
+    const auto edit = [&](IniDocument &document, QList<LineChange> *written, QString *refusal) {
+        *refusal = check(document, written);
+        if (!refusal->isEmpty())
+            return false;
+        if (document.bytes() != bytes)
+            document = IniDocument::parse(bytes);
+        return true;
+    };
+    return save(relativeFile, edit, false, error);
+}
+
+WriteResult ParameterWriter::save(const QByteArray &relativeFile, const Edit &edit, bool duplicate,
+                                  QString *error) const
+{
     const QByteArray gamePath = ParameterLookup::gameFilePath(target_.gamedataFolder, relativeFile);
     ProfileFile gameFile(gamePath);
     const QString diskPath = gameFile.diskPath();
-    // Nothing to delete: no backup, no write, whether the file could be written or not.
-    if (!present && !isOtherThanFile(diskPath) && !holdsKey(gameFile, section, key))
-        return Outcome::Written;
     if (const QString why = whyNotWritable(diskPath); !why.isEmpty()) {
         refuse(error, shownPath(diskPath), why);
         return Outcome::Refused;
     }
 
-    const KeyWrite write(gamePath, diskPath, section, key);
-    const bool done = present ? gameFile.writeString(section, key, valueText, error)
-                              : gameFile.deleteKey(section, key, error);
-    if (!done)
-        return Outcome::Failed;
-    write.done(stamp_, relativeFile, present);
-    return Outcome::Written;
-}
-
-WriteResult ParameterWriter::writeLines(const QByteArray &relativeFile,
-                                        const QList<LineEdit> &edits, QString *error) const
-{
-    if (edits.isEmpty())
-        return Outcome::Written;
-    for (const LineEdit &e : edits) {
-        if (e.line && (!e.line->contains('=') ||
-                       !cp1251::equalsIgnoreCase(e.line->left(e.line->indexOf('=')).trimmed(),
-                                                 e.key.trimmed()))) {
-            refuse(error, cp1251::toUnicode(relativeFile), QStringLiteral("строка не того ключа"));
-            return Outcome::Refused;
+    const bool created = !targetExists(diskPath);
+    QString refusal;
+    QList<LineChange> written;
+    qint64 ticket = 0;
+    bool recorded = false;
+    QString historyProblem;
+    const auto change = [&](IniDocument &document) {
+        written.clear();
+        const QByteArray old = document.bytes();
+        if (!edit(document, &written, &refusal))
+            return false;
+        return document.bytes() != old;
+    };
+    const auto beforeSave = [&] {
+        ensureBackup(gamePath);
+        if (journal_ && !written.isEmpty()) {
+            bool ok = true;
+            ticket = journal_->begin(stamp_, written, duplicate && target_.duplication, &ok,
+                                     &historyProblem);
+            recorded = ok;
         }
-        const QByteArray value = e.line ? e.line->mid(e.line->indexOf('=') + 1) : QByteArray();
-        if (!checkRequest(relativeFile, e.section, e.key, value, error))
-            return Outcome::Refused;
-    }
-    const QByteArray gamePath = ParameterLookup::gameFilePath(target_.gamedataFolder, relativeFile);
-    const QString diskPath = ProfileFile(gamePath).diskPath();
-    if (const QString why = whyNotWritable(diskPath); !why.isEmpty()) {
-        refuse(error, diskPath, why);
-        return Outcome::Refused;
-    }
-    QByteArray bytes;
-    struct stat st;
-    const FileRead read = readRegularFile(nativePath(diskPath), &bytes, &st);
-    if (read != FileRead::Read && read != FileRead::Missing) {
-        refuse(error, diskPath, QStringLiteral("файл не читается"));
-        return Outcome::Refused;
-    }
-    const bool created = read == FileRead::Missing;
-    IniDocument doc = IniDocument::parse(bytes);
-    QList<std::optional<QByteArray>> before;
-    for (const LineEdit &e : edits) {
-        const std::optional<std::size_t> at = doc.keyLineOf(e.section, e.key);
-        const std::optional<QByteArray> now =
-            at ? std::optional(doc.keyLineAt(*at).line.toByteArray()) : std::nullopt;
-        if (now != e.expected) {
-            refuse(error, diskPath,
-                   QStringLiteral("параметр %1 в разделе [%2] изменился после проверки")
-                       .arg(cp1251::toUnicode(e.key), cp1251::toUnicode(e.section)));
-            return Outcome::Refused;
-        }
-        before.append(now);
-        if (!e.line) {
-            doc.removeKey(e.section, e.key);
-            continue;
-        }
-        if (!at)
-            doc.setValue(e.section, e.key, e.line->mid(e.line->indexOf('=') + 1));
-        if (const std::optional<std::size_t> line = doc.keyLineOf(e.section, e.key))
-            doc.replaceLine(doc.keyLineAt(*line).start, *e.line);
-    }
-    ensureBackup(gamePath);
+    };
     QString why;
-    const FileStamp expected = created ? FileStamp() : FileStamp::of(st);
-    if (!saveFile(diskPath, doc.bytes(), &why, &expected)) {
-        fail(error, QStringLiteral("Файл %1 не изменён: %2.").arg(diskPath, why));
-        return Outcome::Failed;
+    const bool saved = gameFile.edit(change, &why, beforeSave);
+    if (!refusal.isEmpty()) {
+        refuse(error, shownPath(diskPath), refusal);
+        return Outcome::Refused;
     }
-    if (created)
+    if (!saved) {
+        if (recorded)
+            journal_->done(ticket, false, &historyProblem);
+        base::fail(error, why);
+        WriteResult result(Outcome::Failed);
+        result.historyProblem = historyProblem;
+        return result;
+    }
+    if (created && !written.isEmpty() && targetExists(diskPath))
         ensureEmptyBackup(gamePath);
-    for (qsizetype i = 0; i < edits.size(); ++i)
-        recordWrite(stamp_, relativeFile, edits[i].section, edits[i].key, before[i], edits[i].line);
-    for (const LineEdit &e : edits) {
+    if (recorded)
+        journal_->done(ticket, true, &historyProblem);
+
+    WriteResult result(Outcome::Written);
+    result.changes = written;
+    result.historyProblem = historyProblem;
+    if (!duplicate)
+        return result;
+    for (const LineChange &c : std::as_const(written)) {
         const std::optional<QByteArray> value =
-            e.line ? std::optional(e.line->mid(e.line->indexOf('=') + 1)) : std::nullopt;
-        if (!Duplication::repeat(target_, relativeFile, e.section, e.key, value, &why)) {
-            fail(error,
-                 QStringLiteral("Значение записано в файл игры, но не продублировано: ") + why);
-            return Outcome::NotDuplicated;
+            c.after ? std::optional(c.after->mid(c.after->indexOf('=') + 1)) : std::nullopt;
+        if (!Duplication::repeat(target_, relativeFile, c.section, c.key, value, &why)) {
+            base::fail(error,
+                       QStringLiteral("Значение записано в файл игры, но не продублировано: ") +
+                           why);
+            WriteResult partly(Outcome::NotDuplicated);
+            partly.changes = written;
+            partly.historyProblem = historyProblem;
+            return partly;
         }
     }
-    return Outcome::Written;
+    return result;
 }

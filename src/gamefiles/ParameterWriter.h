@@ -4,9 +4,13 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
-#include "history/ApplyHistory.h"
+#include "gamefiles/LineChange.h"
+#include "gamefiles/WriteJournal.h"
+
+class IniDocument;
 
 // Where applied parameters go: the gamedata folder (ending in "/" or "\") that every catalogue
 // entry's file is appended to, and the duplication settings.
@@ -41,6 +45,11 @@ public:
     }
     explicit operator bool() const { return outcome_ == Outcome::Written; }
 
+    // The lines the write changed, each with the line it replaced (empty when nothing changed).
+    QList<LineChange> changes;
+    // Why the write is not in the apply history, when it is not (the write itself stays done).
+    QString historyProblem;
+
 private:
     Outcome outcome_;
 };
@@ -64,46 +73,66 @@ private:
 class ParameterWriter
 {
 public:
-    explicit ParameterWriter(WriteTarget target);
+    // journal: where the writes are recorded (none: nowhere).
+    explicit ParameterWriter(WriteTarget target, WriteJournal *journal = nullptr);
 
     const WriteTarget &target() const { return target_; }
+    WriteJournal *journal() const { return journal_; }
 
-    // What the writes of this writer record in the apply history (a row's writes by default,
-    // each a group of its own).
+    // What the writes of this writer record in the journal (a row's writes by default, each a
+    // group of its own).
     void setHistoryStamp(HistoryStamp stamp) { stamp_ = std::move(stamp); }
     const HistoryStamp &historyStamp() const { return stamp_; }
 
-    // The apply of an ordinary row (and of a changed table cell).
+    // The apply of an ordinary row (and of a changed table cell): the key's line becomes key, "=",
+    // valueText in the given file and section (the place GameValues found for the entry).
     WriteResult writeParameter(const QByteArray &relativeFile, const QByteArray &section,
                                const QByteArray &key, const QByteArray &valueText,
                                QString *error = nullptr) const;
 
-    // The apply of a trade row: writes the key when present, deletes its line otherwise. Never
-    // duplicated. Deleting a key that is not in the file (or a file that does not exist)
-    // touches nothing and succeeds.
+    // The apply of a trade row: writes the key when present, deletes its line otherwise (every
+    // line of it in its section). Never duplicated. Deleting a key that is not in the file (or a
+    // file that does not exist) touches nothing and succeeds.
     WriteResult writeTrade(const QByteArray &relativeFile, const QByteArray &section,
                            const QByteArray &key, bool present, const QByteArray &valueText,
                            QString *error = nullptr) const;
 
-    // One key's new whole line for writeLines (nothing: the key's line is removed), and the line
-    // the key must still have (nothing: the key must be missing).
-    struct LineEdit
-    {
-        QByteArray section, key;
-        std::optional<QByteArray> line;
-        std::optional<QByteArray> expected;
-    };
+    // Whole lines into one game file (a tweak, an undo, a key restore): every change's "before"
+    // is the line the key must still have (nothing: the key must be missing), its "after" the
+    // line written as it stands (nothing: the key's lines are removed); a line that comes back
+    // goes where its change says (LineChange::previous). All in one atomic save after the backup
+    // step; refused, changing nothing, when a key no longer has its "before" line. duplicate:
+    // whether the lines are repeated into the duplication folder (when duplication is on).
+    WriteResult writeLines(const QByteArray &relativeFile, const QList<LineChange> &changes,
+                           QString *error = nullptr, bool duplicate = true) const;
 
-    // The apply of a tweak to one game file: every edit in one atomic save, after the backup step,
-    // each line written as it stands (a new key after the last key of its section), then
-    // duplicated. Refused, changing nothing, when a key no longer has its expected line.
-    WriteResult writeLines(const QByteArray &relativeFile, const QList<LineEdit> &edits,
-                           QString *error = nullptr) const;
+    // A file restore: the game file becomes bytes, whole, with the same hold on the file, backup
+    // step, journal and announcement as every write. check sees the file as it is read for the
+    // write and returns why it must not be replaced (empty: it may), filling *changes with what
+    // the journal records. Never duplicated here.
+    using FileCheck = std::function<QString(const IniDocument &now, QList<LineChange> *changes)>;
+    WriteResult replaceFile(const QByteArray &relativeFile, const QByteArray &bytes,
+                            const FileCheck &check, QString *error = nullptr) const;
 
 private:
+    // Changes a document in memory: fills the changes it made (each with its "before" line) and
+    // returns false with *refusal set when the write must not go on.
+    using Edit = std::function<bool(IniDocument &, QList<LineChange> *written, QString *refusal)>;
+
+    // fromCatalogue: the names come from a catalogue entry (a row or a table cell), which must
+    // name its section.
     bool checkRequest(const QByteArray &relativeFile, const QByteArray &section,
-                      const QByteArray &key, const QByteArray &valueText, QString *error) const;
+                      const QByteArray &key, const QByteArray &valueText, QString *error,
+                      bool fromCatalogue = true) const;
+    // The one edit-and-save of a game file that every write above makes. checkBefore: refuse
+    // when a key's line is not its change's "before" (otherwise "before" is taken from the
+    // file). Nothing changed: nothing is written.
+    WriteResult writeFile(const QByteArray &relativeFile, QList<LineChange> changes,
+                          bool checkBefore, bool duplicate, QString *error) const;
+    WriteResult save(const QByteArray &relativeFile, const Edit &edit, bool duplicate,
+                     QString *error) const;
 
     WriteTarget target_;
+    WriteJournal *journal_ = nullptr;
     HistoryStamp stamp_;
 };

@@ -1,5 +1,6 @@
 #include "gamefiles/SectionResolver.h"
 
+#include "base/Bytes.h"
 #include "gamefiles/GamePath.h"
 #include "profile/DiskPath.h"
 #include "profile/ProfileCache.h"
@@ -11,22 +12,6 @@
 #include <cstring>
 
 namespace {
-
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
-
-QByteArray trimmedBlanks(QByteArrayView text)
-{
-    qsizetype from = 0;
-    qsizetype to = text.size();
-    while (from < to && isBlank(text.at(from)))
-        ++from;
-    while (to > from && isBlank(text.at(to - 1)))
-        --to;
-    return text.sliced(from, to - from).toByteArray();
-}
 
 QByteArray slashed(const QByteArray &path)
 {
@@ -45,99 +30,11 @@ QString text(const QByteArray &cp1251Text)
     return cp1251::toUnicode(cp1251Text);
 }
 
-// One line of a structure scan: a header with its parents, an include line, or nothing.
-std::optional<SectionResolver::Line> parseLine(QByteArrayView line)
-{
-    qsizetype i = 0;
-    while (i < line.size() && isBlank(line.at(i)))
-        ++i;
-    line = line.sliced(i);
-    if (line.startsWith('[')) {
-        const qsizetype close = line.indexOf(']');
-        if (close < 0)
-            return std::nullopt;
-        SectionResolver::Line header;
-        header.name = trimmedBlanks(line.sliced(1, close - 1));
-        QByteArrayView rest = line.sliced(close + 1);
-        const qsizetype comment = rest.indexOf(';');
-        if (comment >= 0)
-            rest = rest.first(comment);
-        const QByteArray after = trimmedBlanks(rest);
-        if (after.startsWith(':')) {
-            for (const QByteArray &parent : after.mid(1).split(',')) {
-                const QByteArray name = trimmedBlanks(parent);
-                if (!name.isEmpty())
-                    header.parents.append(name);
-            }
-        }
-        return header;
-    }
-    static constexpr char Include[] = "#include";
-    if (!line.startsWith(Include))
-        return std::nullopt;
-    const QByteArrayView rest = line.sliced(sizeof Include - 1);
-    const qsizetype open = rest.indexOf('"');
-    if (open < 0 || !trimmedBlanks(rest.first(open)).isEmpty())
-        return std::nullopt;
-    const qsizetype close = rest.indexOf('"', open + 1);
-    if (close < 0)
-        return std::nullopt;
-    SectionResolver::Line include;
-    include.include = true;
-    include.name = rest.sliced(open + 1, close - open - 1).toByteArray();
-    return include;
-}
-
 } // namespace
 
 SectionResolver::SectionResolver(QByteArray gamedataFolder)
     : gamedataFolder_(std::move(gamedataFolder))
 {
-}
-
-std::vector<SectionResolver::Line> SectionResolver::structureOf(const QByteArray &bytes)
-{
-    // Only headers and include lines matter, and they are few among the key lines: the scan
-    // jumps from one "[" or "#" to the next and keeps those that start their line (blanks
-    // before them aside). Lines end in CRLF, LF or CR.
-    std::vector<Line> lines;
-    const char *const text = bytes.constData();
-    const qsizetype size = bytes.size();
-    const auto next = [&](char c, qsizetype from) {
-        const void *found =
-            from < size ? std::memchr(text + from, c, std::size_t(size - from)) : nullptr;
-        return found ? static_cast<const char *>(found) - text : size;
-    };
-    qsizetype bracket = next('[', 0);
-    qsizetype hash = next('#', 0);
-    while (bracket < size || hash < size) {
-        const qsizetype at = std::min(bracket, hash);
-        if (at == bracket)
-            bracket = next('[', at + 1);
-        else
-            hash = next('#', at + 1);
-        qsizetype start = at;
-        while (start > 0 && isBlank(text[start - 1]))
-            --start;
-        const bool lineStart = start == 0 || text[start - 1] == '\n' || text[start - 1] == '\r' ||
-                               (start == 3 && bytes.startsWith("\xEF\xBB\xBF"));
-        if (!lineStart)
-            continue;
-        qsizetype end = at;
-        while (end < size && text[end] != '\n' && text[end] != '\r')
-            ++end;
-        if (std::optional<Line> line = parseLine(QByteArrayView(text + start, end - start))) {
-            if (!line->include)
-                line->folded = cp1251::foldCase(line->name);
-            lines.push_back(std::move(*line));
-        }
-        // A later "[" or "#" on the same line starts no line.
-        if (bracket < end)
-            bracket = next('[', end);
-        if (hash < end)
-            hash = next('#', end);
-    }
-    return lines;
 }
 
 std::optional<QByteArray> SectionResolver::includePath(const QByteArray &includingFile,
@@ -189,7 +86,16 @@ int SectionResolver::fileOf(const QByteArray &relative)
         if (file.exists) {
             file.document = ProfileCache::instance().withDocument(
                 path, [](const IniDocument &document) { return document; });
-            file.lines = structureOf(file.document.bytes());
+            for (const IniDocument::StructureLine &s : file.document.structure()) {
+                Line line;
+                line.include = s.include;
+                line.name = s.name.toByteArray();
+                if (!s.include) {
+                    line.parents = IniDocument::parentsOf(s.parentText);
+                    line.folded = cp1251::foldCase(line.name);
+                }
+                file.lines.push_back(std::move(line));
+            }
         }
     }
     files_.push_back(std::move(file));
@@ -205,6 +111,7 @@ SectionResolver::Tree &SectionResolver::treeOf(const QByteArray &relativeFile)
         return it.value();
     Tree tree;
     tree.root = fileOf(relativeFile);
+    tree.files.append(tree.root);
     // The files as one text: a stack of files being read, each with its next line.
     struct Frame
     {
@@ -254,6 +161,7 @@ SectionResolver::Tree &SectionResolver::treeOf(const QByteArray &relativeFile)
         } else if (!read.contains(included)) {
             reading.insert(included);
             read.insert(included);
+            tree.files.append(included);
             stack.push_back({included, 0});
         }
     }
@@ -267,13 +175,31 @@ QByteArrayList SectionResolver::parentsOf(const QByteArray &relativeFile, const 
     return it == tree.sections.constEnd() ? QByteArrayList() : lineOf(*it).parents;
 }
 
+QByteArrayList SectionResolver::filesOf(const QByteArray &relativeFile)
+{
+    QByteArrayList files;
+    for (const int file : treeOf(relativeFile).files)
+        files.append(files_[std::size_t(file)].relative);
+    return files;
+}
+
+SectionResolver::Place SectionResolver::placeOf(const QByteArray &relativeFile,
+                                                const QByteArray &section)
+{
+    const Tree &tree = treeOf(relativeFile);
+    const auto it = tree.sections.constFind(cp1251::foldCase(base::trimmed(section).toByteArray()));
+    if (it == tree.sections.constEnd())
+        return Place{relativeFile, section, false};
+    return Place{files_[std::size_t(it->file)].relative, lineOf(*it).name, true};
+}
+
 std::optional<SectionResolver::Found> SectionResolver::find(const QByteArray &relativeFile,
                                                             const QByteArray &section,
-                                                            const QByteArray &key)
+                                                            const QByteArray &key, bool parents)
 {
     const Tree &tree = treeOf(relativeFile);
     // Depth first, parents left to right: the stack holds them in reverse.
-    std::vector<QByteArray> stack{section};
+    std::vector<QByteArray> stack{base::trimmed(section).toByteArray()};
     QSet<QByteArray> visited;
     bool own = true;
     while (!stack.empty()) {
@@ -294,14 +220,18 @@ std::optional<SectionResolver::Found> SectionResolver::find(const QByteArray &re
         }
         const File &file = files_[std::size_t(it->file)];
         const Line &header = lineOf(*it);
-        if (const std::optional<QByteArrayView> value = file.document.value(header.name, key)) {
+        if (const std::optional<std::size_t> at = file.document.keyLineOf(header.name, key)) {
+            const IniDocument::KeyLine line = file.document.keyLineAt(*at);
             Found found;
-            found.value = value->toByteArray();
+            found.value = line.value().toByteArray();
+            found.line = line.line.toByteArray();
             found.section = header.name;
             found.file = file.relative;
-            found.inherited = !first || it->file != tree.root;
+            found.inherited = !first;
             return found;
         }
+        if (!parents)
+            break;
         for (auto parent = header.parents.crbegin(); parent != header.parents.crend(); ++parent)
             stack.push_back(*parent);
     }

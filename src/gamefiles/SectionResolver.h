@@ -11,55 +11,65 @@
 
 #include "profile/IniDocument.h"
 
-// The value of a key as the game uses it: game files pull others in with `#include "name.ltx"`
-// lines (the name relative to the including file's folder) and a section inherits every key of
-// its parents (`[wpn_ak74u]:wpn_ak74,wpn_base`).
+// Where a key of a game file stands and which value the game uses: game files pull others in
+// with `#include "name.ltx"` lines (the name relative to the including file's folder) and a
+// section inherits every key of its parents (`[wpn_ak74u]:wpn_ak74,wpn_base`).
 //
-// The rule: the files form one text, each `#include` line replaced by the file it names, in
-// place, transitively; a file already being read (a cycle) or already read once is not read
-// again. A section is its first header of that name in this text (a later one is reported and
-// ignored). A key is looked for in the section itself, then in its parents, left to right, each
-// parent with its own parents before the next parent (depth first); the first one found is used.
+// The rule, the one every reader and writer of the program follows: a file is read as one text,
+// each `#include` line replaced by the file it names, in place, transitively; a file already
+// being read (a cycle) or already read once is not read again. A section is the first header of
+// its name in this text, in whichever file it stands (a later one is reported and ignored); that
+// header's section is the section a catalogue entry, a command or a tweak names, and a write of
+// its keys goes there. A key is looked for in that section, then, when parents are followed, in
+// its parents, left to right, each parent with its own parents before the next one (depth
+// first); the first one found is used.
 //
 // Include names are resolved inside the gamedata folder only: a name that is absolute or whose
 // ".." steps climb out of it, or a symbolic link that leads out, is refused. Files are only read,
-// through the shared parsed copies of profile files, each file once per resolver; walks use
-// explicit stacks and visited sets, so deep or wide include trees and long parent chains need no
-// stack depth. Problems (a missing include, a cycle, a refused name, a section defined twice, a
-// missing parent) are collected, each once.
+// through the shared parsed copies of profile files, each file once per resolver (a resolver
+// serves one walk over the rows, or one command); walks use explicit stacks and visited sets, so
+// deep or wide include trees and long parent chains need no stack depth. Problems (a missing
+// include, a cycle, a refused name, a section defined twice, a missing parent) are collected,
+// each once.
 class SectionResolver
 {
 public:
     explicit SectionResolver(QByteArray gamedataFolder);
 
+    // Where a section stands: its file (relative to the gamedata folder) and its name as the
+    // header spells it. A section the text lacks is placed in the asked file under the asked
+    // name, and found is false.
+    struct Place
+    {
+        QByteArray file, section;
+        bool found = false;
+    };
+    Place placeOf(const QByteArray &relativeFile, const QByteArray &section);
+
     struct Found
     {
         QByteArray value;       // as reads give it
+        QByteArray line;        // the key's whole line, without its ending
         QByteArray section;     // the section that holds the key, as its header spells it
         QByteArray file;        // that section's file, relative to the gamedata folder
-        bool inherited = false; // not in the asked section of the asked file
+        bool inherited = false; // held by a parent, not by the asked section itself
     };
 
-    // The key's effective value for section of relativeFile (the catalogue's spelling); nothing
-    // when neither the section nor any of its parents holds the key.
+    // The key's value for section of relativeFile (the catalogue's spelling); nothing when
+    // neither the section nor (with parents) any of its parents holds it.
     std::optional<Found> find(const QByteArray &relativeFile, const QByteArray &section,
-                              const QByteArray &key);
+                              const QByteArray &key, bool parents = true);
 
     // The parents of section as the file tree of relativeFile defines it (empty when none).
     QByteArrayList parentsOf(const QByteArray &relativeFile, const QByteArray &section);
 
+    // The files whose text makes up relativeFile's (itself first, then what it includes, in
+    // the order read), relative to the gamedata folder: a change to any of them may change the
+    // values read through it.
+    QByteArrayList filesOf(const QByteArray &relativeFile);
+
     // Every problem met so far, once each, in the order met (Windows-1251 names decoded).
     const QStringList &problems() const { return problems_; }
-
-    // The lines that make a file's structure: headers with their parents and include lines.
-    struct Line
-    {
-        bool include = false;
-        QByteArray name;        // the section, or the included name as written
-        QByteArrayList parents; // of a header
-        QByteArray folded;      // a header's name, letters folded
-    };
-    static std::vector<Line> structureOf(const QByteArray &bytes);
 
     // relativeFolder + name with "\" turned into "/" and "." and ".." steps taken; nothing
     // when the name is absolute or climbs out of the gamedata folder.
@@ -67,6 +77,14 @@ public:
                                                  const QByteArray &name);
 
 private:
+    // A header or include line of a file (IniDocument::structure), its names copied.
+    struct Line
+    {
+        bool include = false;
+        QByteArray name;        // the section, or the included name as written
+        QByteArrayList parents; // of a header
+        QByteArray folded;      // a header's name, letters folded
+    };
     struct File
     {
         QByteArray relative;
@@ -83,6 +101,7 @@ private:
     struct Tree
     {
         int root = 0;
+        QList<int> files;                       // in the order read, the root first
         QHash<QByteArray, Definition> sections; // by folded name (shared with the line's)
     };
     const Line &lineOf(const Definition &definition) const

@@ -21,9 +21,6 @@
 
 namespace {
 
-ApplyHistory *activeHistory = nullptr;
-QString lastError;
-
 // Version tag at the start of every line; a line of another tag is not this program's.
 constexpr char Tag[] = "H1";
 
@@ -276,52 +273,32 @@ qint64 ApplyHistory::newGroup()
     return lastGroup_;
 }
 
-ApplyHistory *ApplyHistory::active()
+qint64 ApplyHistory::begin(const HistoryStamp &stamp, const QList<LineChange> &changes,
+                           bool /*duplicated*/, bool *ok, QString * /*error*/)
 {
-    return activeHistory;
+    pending_.insert(++lastTicket_, Pending{stamp, changes});
+    *ok = true;
+    return lastTicket_;
 }
 
-void ApplyHistory::setActive(ApplyHistory *history)
+void ApplyHistory::done(qint64 ticket, bool written, QString *error)
 {
-    activeHistory = history;
-}
-
-void recordWrite(const HistoryStamp &stamp, const QByteArray &file, const QByteArray &section,
-                 const QByteArray &key, const std::optional<QByteArray> &before,
-                 const std::optional<QByteArray> &after)
-{
-    ApplyHistory *history = ApplyHistory::active();
-    if (!history || before == after)
+    const Pending pending = pending_.take(ticket);
+    if (!written)
         return;
-    HistoryRecord r;
-    r.time = QDateTime::currentMSecsSinceEpoch();
-    r.origin = stamp.origin;
-    r.group = stamp.group != 0 ? stamp.group : history->newGroup();
-    r.note = stamp.note;
-    r.file = file;
-    r.section = section;
-    r.key = key;
-    r.before = before;
-    r.after = after;
-    QString error;
-    if (!history->append(r, &error))
-        lastError = error;
-}
-
-QString takeHistoryError()
-{
-    return std::exchange(lastError, QString());
-}
-
-std::optional<QByteArray> keyLineOnDisk(const QString &diskPath, const QByteArray &section,
-                                        const QByteArray &key)
-{
-    QByteArray bytes;
-    if (readRegularFile(nativePath(diskPath), &bytes) != FileRead::Read)
-        return std::nullopt;
-    const IniDocument doc = IniDocument::parse(bytes);
-    const std::optional<std::size_t> at = doc.keyLineOf(section, key);
-    if (!at)
-        return std::nullopt;
-    return doc.keyLineAt(*at).line.toByteArray();
+    const qint64 group = pending.stamp.group != 0 ? pending.stamp.group : newGroup();
+    for (const LineChange &c : pending.changes) {
+        HistoryRecord r;
+        r.time = QDateTime::currentMSecsSinceEpoch();
+        r.origin = pending.stamp.origin;
+        r.group = group;
+        r.note = pending.stamp.note;
+        r.file = c.file;
+        r.section = c.section;
+        r.key = c.key;
+        r.before = c.before;
+        r.after = c.after;
+        if (!append(r, error))
+            return;
+    }
 }

@@ -109,27 +109,27 @@ QStringList changedSince(const QByteArray &gamedataFolder, const QList<HistoryRe
     return changed;
 }
 
-bool undo(const WriteTarget &target, const QList<HistoryRecord> &records, QString *error)
+bool undo(const ParameterWriter &target, const QList<HistoryRecord> &records, QString *error)
 {
     if (records.isEmpty()) {
         if (error)
             *error = QStringLiteral("Отменять нечего.");
         return false;
     }
-    const QStringList changed = changedSince(target.gamedataFolder, records);
+    const QStringList changed = changedSince(target.target().gamedataFolder, records);
     if (!changed.isEmpty()) {
         if (error)
             *error = QStringLiteral("Ничего не отменено: после записи изменились строки\n") +
                      changed.join(QLatin1Char('\n'));
         return false;
     }
-    ParameterWriter writer(target);
-    ApplyHistory *history = ApplyHistory::active();
-    writer.setHistoryStamp({HistoryOrigin::Restore, history ? history->newGroup() : 0, {}});
+    ParameterWriter writer = target;
+    WriteJournal *journal = writer.journal();
+    writer.setHistoryStamp({HistoryOrigin::Restore, journal ? journal->newGroup() : 0, {}});
     for (const FileRecords &f : byFile(records)) {
-        QList<ParameterWriter::LineEdit> edits;
+        QList<LineChange> edits;
         for (const HistoryRecord &r : f.records)
-            edits.append({r.section, r.key, r.before, r.after});
+            edits.append(LineChange{r.file, r.section, r.key, r.after, r.before, {}, false});
         QString why;
         if (!writer.writeLines(f.file, edits, &why)) {
             if (error)

@@ -6,8 +6,8 @@
 
 #include <optional>
 
-#include "history/ApplyHistory.h"
 #include "gamefiles/ParameterWriter.h"
+#include "history/ApplyHistory.h"
 
 // Undoing writes from the apply history: the "before" lines go back into the game files through
 // the same write as a tweak's (backup, duplication), recorded as a restore.
@@ -27,6 +27,7 @@ QStringList changedSince(const QByteArray &gamedataFolder, const QList<HistoryRe
 
 // Undoes the records, newest first, file by file. Refused, changing nothing, when a key's line
 // changed since (the message names every such key); a write failure stops there and says where.
-bool undo(const WriteTarget &target, const QList<HistoryRecord> &records, QString *error = nullptr);
+bool undo(const ParameterWriter &writer, const QList<HistoryRecord> &records,
+          QString *error = nullptr);
 
 } // namespace HistoryUndo

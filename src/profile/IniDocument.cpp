@@ -130,8 +130,10 @@ IniDocument IniDocument::parse(const QByteArray &bytes)
     const qsizetype n = bytes.size();
     std::vector<Section> &sections = scratch<Section>();
     std::vector<ParsedKey> &keys = scratch<ParsedKey>();
+    std::vector<std::uint32_t> &includes = scratch<std::uint32_t>();
     sections.clear();
     keys.clear();
+    includes.clear();
     sections.push_back(Section{});
     std::uint32_t current = 0;
     qsizetype pos = markLength(bytes);
@@ -178,12 +180,16 @@ IniDocument IniDocument::parse(const QByteArray &bytes)
                 keys.push_back(ParsedKey{static_cast<std::uint32_t>(lineStart), current,
                                          foldedHash(trimmed(name))});
                 sections[current].lastKeyStart = static_cast<std::uint32_t>(lineStart);
+            } else if (data[p] == '#' && includeName(QByteArrayView(data + p, end - p))) {
+                includes.push_back(static_cast<std::uint32_t>(lineStart));
             }
         }
         if (current == 0)
             d.implicitSection_ = true;
     }
     d.sections_.assign(sections.begin(), sections.end());
+    d.includes_.assign(includes.begin(), includes.end());
+    releaseIfLarge(includes);
     d.buildIndex();
     releaseIfLarge(sections);
     releaseIfLarge(keys);
@@ -359,9 +365,15 @@ QByteArrayView IniDocument::valueOfLine(QByteArrayView line)
     return unquoted(trimmed(line.sliced(line.indexOf('=') + 1)));
 }
 
+QByteArrayView IniDocument::keyOfLine(QByteArrayView line)
+{
+    const qsizetype eq = line.indexOf('=');
+    return trimmed(eq < 0 ? line : line.first(eq));
+}
+
 QByteArrayView IniDocument::KeyLine::key() const
 {
-    return trimmed(line.first(line.indexOf('=')));
+    return keyOfLine(line);
 }
 
 QByteArrayView IniDocument::KeyLine::value() const
@@ -526,4 +538,125 @@ void IniDocument::applyEdit(qsizetype at, qsizetype length, QByteArrayView text)
     *this = IniDocument();
     out.replace(at, length, text);
     *this = parse(out);
+}
+
+bool IniDocument::putLine(QByteArrayView section, QByteArrayView key, QByteArrayView line,
+                          std::optional<QByteArrayView> after, bool first)
+{
+    if (bytes_.size() > MaxSize || hasLineBreak(line))
+        return false;
+    if (const qsizetype at = findKeyLine(section, key); at >= 0)
+        return replaceLine(at, line);
+    const int s = findSection(section);
+    if (s < 0 || (!after && !first)) {
+        // At the end of its section, or with a new section at the end of the file; the line
+        // then takes the text it was given.
+        const qsizetype eq = line.indexOf('=');
+        if (eq < 0 || !setValue(section, key, line.sliced(eq + 1)))
+            return false;
+        replaceLine(findKeyLine(section, key), line);
+        return true;
+    }
+    // Where the line goes: after the named key line, or before the section's first key line.
+    qsizetype at = -1;
+    for (const KeyRecord &record : keyLines_) {
+        if (record.section != static_cast<std::uint32_t>(s))
+            continue;
+        if (first) {
+            at = record.line;
+            break;
+        }
+        if (view(record.line, lineEndAt(record.line) - record.line) == *after) {
+            at = nextLineAt(record.line);
+            if (lineEndAt(record.line) == at) {
+                // The last line, without a line ending: it gets one, and the line follows.
+                applyEdit(at, 0, endingBytes() + line.toByteArray());
+                return true;
+            }
+            break;
+        }
+    }
+    if (at < 0)
+        return putLine(section, key, line);
+    const QByteArray eol = endingBytes();
+    const bool joins = eol == "\r" && at < bytes_.size() && bytes_[at] == '\n';
+    QByteArray text = line.toByteArray();
+    text += joins ? QByteArray("\r\n") : eol;
+    applyEdit(at, 0, text);
+    return true;
+}
+
+bool IniDocument::isHeaderLine(QByteArrayView line)
+{
+    line = trimmed(line);
+    return line.startsWith('[') && line.indexOf(']') > 0;
+}
+
+std::optional<QByteArrayView> IniDocument::includeName(QByteArrayView line)
+{
+    static constexpr QByteArrayView Include("#include");
+    line = trimmed(line);
+    if (!line.startsWith(Include) || line.contains('='))
+        return std::nullopt;
+    const QByteArrayView rest = line.sliced(Include.size());
+    const qsizetype open = rest.indexOf('"');
+    if (open < 0 || !trimmed(rest.first(open)).isEmpty())
+        return std::nullopt;
+    const qsizetype close = rest.indexOf('"', open + 1);
+    if (close < 0)
+        return std::nullopt;
+    return rest.sliced(open + 1, close - open - 1);
+}
+
+QByteArrayList IniDocument::parentsOf(QByteArrayView parentText)
+{
+    QByteArrayList parents;
+    for (const QByteArray &part : parentText.toByteArray().split(',')) {
+        const QByteArrayView name = trimmed(part);
+        if (!name.isEmpty())
+            parents.append(name.toByteArray());
+    }
+    return parents;
+}
+
+std::vector<IniDocument::StructureLine> IniDocument::structure() const
+{
+    std::vector<StructureLine> lines;
+    if (bytes_.size() > MaxSize)
+        return lines;
+    lines.reserve(sections_.size() - 1 + includes_.size());
+    std::size_t include = 0;
+    const auto addIncludesBefore = [&](qsizetype limit) {
+        for (; include < includes_.size() && includes_[include] < limit; ++include) {
+            const qsizetype start = includes_[include];
+            const QByteArrayView text = view(start, lineEndAt(start) - start);
+            lines.push_back(StructureLine{true, start, *includeName(text), {}});
+        }
+    };
+    for (std::size_t i = 1; i < sections_.size(); ++i) {
+        const Section &section = sections_[i];
+        addIncludesBefore(section.headerStart);
+        // After the "]": ":parent,parent" up to a comment.
+        const qsizetype close = qsizetype(section.nameStart) + section.nameLength;
+        const qsizetype end = lineEndAt(section.headerStart);
+        QByteArrayView rest = view(close, end - close);
+        rest = rest.sliced(rest.indexOf(']') + 1);
+        if (const qsizetype comment = rest.indexOf(';'); comment >= 0)
+            rest = rest.first(comment);
+        rest = trimmed(rest);
+        lines.push_back(StructureLine{false, section.headerStart, sectionName(i),
+                                      rest.startsWith(':') ? rest.sliced(1) : QByteArrayView()});
+    }
+    addIncludesBefore(bytes_.size() + 1);
+    return lines;
+}
+
+QByteArrayView IniDocument::sectionAt(qsizetype offset) const
+{
+    // Sections are in file order; the first is the one before any header.
+    const auto after = std::upper_bound(
+        sections_.begin() + 1, sections_.end(), offset,
+        [](qsizetype at, const Section &section) { return at < qsizetype(section.headerStart); });
+    const std::size_t index = static_cast<std::size_t>(after - sections_.begin()) - 1;
+    return index == 0 ? QByteArrayView() : sectionName(index);
 }

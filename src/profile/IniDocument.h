@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QByteArrayView>
 #include <QString>
 
@@ -91,6 +92,40 @@ public:
     // build the new bytes from these and parse them once.
     std::vector<KeyLine> keyLines(QByteArrayView section) const;
 
+    // The one way a whole key line is put into a file: an existing key's line (the one reads
+    // find) becomes line; a key the section lacks is added after the key line `after` of that
+    // section when the section holds it, before the section's first key line when `first` (it
+    // was the first key line there), else after the section's last key line; a missing section
+    // is added at the end of the file. line must read as that key (checkEntry). Returns false
+    // when the bytes did not change.
+    bool putLine(QByteArrayView section, QByteArrayView key, QByteArrayView line,
+                 std::optional<QByteArrayView> after = std::nullopt, bool first = false);
+
+    // The lines that give a file its structure, in file order: section headers, whose parents
+    // follow the "]" (`[wpn_ak74u]:wpn_ak74,wpn_base`), and `#include "name"` lines (a line that
+    // starts with #include and names a file in double quotes, holding no "=").
+    struct StructureLine
+    {
+        bool include = false;
+        qsizetype start = 0;       // where the line starts in bytes()
+        QByteArrayView name;       // the section's trimmed name, or the included name as written
+        QByteArrayView parentText; // a header's text after "]:" up to a ";", untrimmed
+    };
+    std::vector<StructureLine> structure() const;
+    // The parent names of a header's parent text: split at commas, trimmed, empty ones left out.
+    static QByteArrayList parentsOf(QByteArrayView parentText);
+    // The name of the section a byte lies in: the header before it, the empty name before the
+    // first header.
+    QByteArrayView sectionAt(qsizetype offset) const;
+    // The key of a key line (the trimmed text before its first "="), and its value as reads give
+    // it (blanks trimmed, a matching pair of outer quotes removed).
+    static QByteArrayView keyOfLine(QByteArrayView line);
+    static QByteArrayView valueOfLine(QByteArrayView line);
+    // Whether a line without its ending is a section header ("[" and a "]" after it).
+    static bool isHeaderLine(QByteArrayView line);
+    // Whether a line without its ending is an include line, and the name it includes.
+    static std::optional<QByteArrayView> includeName(QByteArrayView line);
+
     // Offsets are 32-bit: a text longer than MaxSize bytes is held but not read (no key is found
     // and edits change nothing).
     static constexpr qsizetype MaxSize = 0xFFFFFFFF;
@@ -120,7 +155,6 @@ private:
     QByteArrayView keyNameAt(qsizetype line) const;
     qsizetype keyValueStart(qsizetype line) const; // after the first "="
     void buildIndex();
-    static QByteArrayView valueOfLine(QByteArrayView line);
     int findSection(QByteArrayView name) const;
     qsizetype findKeyLine(QByteArrayView section, QByteArrayView key) const;
     QByteArray endingBytes() const;
@@ -139,4 +173,5 @@ private:
         std::uint32_t counts : 1;
     };
     std::vector<KeyRecord> keyLines_;
+    std::vector<std::uint32_t> includes_; // where each include line starts, in file order
 };

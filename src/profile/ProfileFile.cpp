@@ -106,9 +106,10 @@ bool ProfileFile::deleteKey(const QByteArray &section, const QByteArray &key, QS
                   error);
 }
 
-bool ProfileFile::edit(const std::function<bool(IniDocument &)> &edit, QString *error)
+bool ProfileFile::edit(const std::function<bool(IniDocument &)> &edit, QString *error,
+                       const std::function<void()> &beforeSave)
 {
-    return modify(edit, false, error);
+    return modify(edit, false, error, beforeSave);
 }
 
 void ProfileFile::clearCache()
@@ -125,7 +126,7 @@ void ProfileFile::clearCache()
 // a write, which fails on a read-only file even when nothing changes; a deletion that finds nothing
 // to delete succeeds whatever the file's state.
 bool ProfileFile::modify(const std::function<bool(IniDocument &)> &edit, bool mustWrite,
-                         QString *error)
+                         QString *error, const std::function<void()> &beforeSave)
 {
     const QString diskPath = resolveDiskPath(path_);
     const QString target = resolveSymlinks(diskPath);
@@ -181,6 +182,8 @@ bool ProfileFile::modify(const std::function<bool(IniDocument &)> &edit, bool mu
         keep();
         return fail(why);
     }
+    if (changed && beforeSave)
+        beforeSave();
     if (changed && !saveFile(target, document.bytes(), &why, &read))
         return fail(why);
     ProfileCache::instance().store(path_, diskPath, std::move(document));

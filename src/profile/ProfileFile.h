@@ -63,7 +63,11 @@ public:
     // atomically, so the file holds either all edits or none. A missing file starts empty. The
     // caller checks its entries (IniDocument::checkEntry) before. Nothing changed: nothing is
     // written, and the call succeeds.
-    bool edit(const std::function<bool(IniDocument &)> &edit, QString *error = nullptr);
+    // beforeSave, when given, runs once the edit changed the content and before the file is
+    // replaced, while the write still holds the file (the one-time backup of a game file and the
+    // record of the write are made there).
+    bool edit(const std::function<bool(IniDocument &)> &edit, QString *error = nullptr,
+              const std::function<void()> &beforeSave = {});
 
     // The integer rule of readInteger on a text; false when it is not a number.
     static bool parseInteger(QByteArrayView text, int *value);
@@ -72,7 +76,8 @@ public:
     static void clearCache();
 
 private:
-    bool modify(const std::function<bool(IniDocument &)> &edit, bool mustWrite, QString *error);
+    bool modify(const std::function<bool(IniDocument &)> &edit, bool mustWrite, QString *error,
+                const std::function<void()> &beforeSave = {});
 
     QByteArray path_;
 };

@@ -4,19 +4,13 @@
 
 #include "gamefiles/ParameterLookup.h"
 #include "profile/ProfileCache.h"
+#include "session/Session.h"
 #include "table/GridCellStore.h"
 #include "table/TablePage.h"
 #include "textcodec/Cp1251.h"
 
-namespace {
-
-// The default of the current value's read.
-constexpr char Unread[] = "1234567890";
-
-} // namespace
-
-TableApply::TableApply(WriteTarget target, QByteArray pageFilePath)
-    : target_(std::move(target)), pageFilePath_(std::move(pageFilePath))
+TableApply::TableApply(const Session &session, QByteArray pageFilePath)
+    : session_(session), pageFilePath_(std::move(pageFilePath))
 {
 }
 
@@ -43,15 +37,15 @@ QString TableApplyReport::message() const
     return text;
 }
 
-QByteArray TableApply::current(const QByteArray &file, const QByteArray &section,
-                               const QByteArray &param, bool *absent) const
+QByteArray TableApply::current(GameValues &values, const QByteArray &file,
+                               const QByteArray &section, const QByteArray &param, bool *absent,
+                               GameValues::Value *inherited)
 {
-    const QByteArray text =
-        ParameterLookup::lookUp(target_.gamedataFolder, file, section, param, Unread);
-    // Only an absent parameter reads as the default.
-    *absent = text == Unread && !ParameterLookup::isPresent(ParameterLookup::lookUp(
-                                    target_.gamedataFolder, file, section, param));
-    return text;
+    const GameValues::Value value = values.valueOf(file, section, param);
+    *absent = !value.present() || value.inherited;
+    if (inherited)
+        *inherited = value.inherited ? value : GameValues::Value();
+    return *absent ? QByteArray() : *value.value;
 }
 
 bool TableApply::forEachChange(const GridCellStore &values, const GridCellStore &remainders,
@@ -63,6 +57,7 @@ bool TableApply::forEachChange(const GridCellStore &values, const GridCellStore 
         *reason = layout.reason;
         return false;
     }
+    GameValues reader = session_.values();
     // Rows the grid has beyond the page's sub-tabs (a loaded table can bring them) have nowhere
     // to go.
     const int rows = qMin(values.rowCount() - 1, layout.subTabs);
@@ -74,18 +69,15 @@ bool TableApply::forEachChange(const GridCellStore &values, const GridCellStore 
             const TableEntry &entry = row.entries[k - 1];
             const QByteArray text = values.cell(k, j) + remainders.cell(k, j);
             bool absent = false;
-            const QByteArray now = current(entry.file, entry.section, entry.param, &absent);
+            GameValues::Value inherited;
+            const QByteArray now =
+                current(reader, entry.file, entry.section, entry.param, &absent, &inherited);
             // A missing parameter's cell counts as edited unless it still shows the marker the
             // view put there, or the value it inherits (never written unchanged).
             if (absent ? text == TableText::Missing : text == now)
                 continue;
-            ParameterLookup::Effective inherited;
-            if (absent && ParameterLookup::inheritance()) {
-                inherited = ParameterLookup::lookUpEffective(target_.gamedataFolder, entry.file,
-                                                             entry.section, entry.param);
-                if (inherited.inherited && text == inherited.value)
-                    continue;
-            }
+            if (absent && inherited.inherited && text == *inherited.value)
+                continue;
             // The marker the view put behind the empty cell of a missing parameter is no part
             // of what was typed there.
             const bool marked = absent && remainders.cell(k, j) == TableText::Missing;
@@ -97,7 +89,7 @@ bool TableApply::forEachChange(const GridCellStore &values, const GridCellStore 
                                          entry.section,
                                          entry.param,
                                          !absent               ? now
-                                         : inherited.inherited ? inherited.value
+                                         : inherited.inherited ? *inherited.value
                                                                : QByteArray(TableText::Missing),
                                          marked ? values.cell(k, j) : text,
                                          absent,
@@ -132,10 +124,8 @@ QList<TableCellChange> TableApply::changes(const GridCellStore &values,
 TableApplyReport TableApply::apply(const QList<TableCellChange> &confirmed) const
 {
     TableApplyReport report;
-    ParameterWriter writer(target_);
     // One apply is one group of the history: it is undone as a whole.
-    ApplyHistory *history = ApplyHistory::active();
-    writer.setHistoryStamp({HistoryOrigin::Table, history ? history->newGroup() : 0, {}});
+    const HistoryStamp stamp{HistoryOrigin::Table, session_.newGroup(), {}};
     for (const TableCellChange &c : confirmed) {
         auto stop = [&](const QString &reason) {
             report.complete = false;
@@ -152,7 +142,8 @@ TableApplyReport TableApply::apply(const QList<TableCellChange> &confirmed) cons
         // The user confirmed this cell over the value listed then: a file changed since is not
         // overwritten unseen.
         bool absent = false;
-        const QByteArray now = current(c.file, c.section, c.param, &absent);
+        GameValues reader = session_.values();
+        const QByteArray now = current(reader, c.file, c.section, c.param, &absent);
         if (absent != c.absent || (!absent && now != c.oldText)) {
             auto shown = [](bool missing, const QByteArray &text) {
                 return missing
@@ -166,7 +157,7 @@ TableApplyReport TableApply::apply(const QList<TableCellChange> &confirmed) cons
         }
         QString error;
         const WriteResult result =
-            writer.writeParameter(c.file, c.section, c.param, ' ' + c.newText, &error);
+            session_.applyValue(c.file, c.section, c.param, ' ' + c.newText, stamp, &error);
         if (result.gameFileWritten())
             ++report.written;
         if (!result)

@@ -7,9 +7,11 @@
 
 #include <functional>
 
+#include "gamefiles/GameValues.h"
 #include "gamefiles/ParameterWriter.h"
 
 class GridCellStore;
+class Session;
 
 // What an apply of the table did: how many cells it wrote and, when it stopped early, where
 // and why.
@@ -62,7 +64,8 @@ struct TableCellChange
 class TableApply
 {
 public:
-    TableApply(WriteTarget target, QByteArray pageFilePath);
+    // session: whose values the cells are compared with and whose writer writes them.
+    TableApply(const Session &session, QByteArray pageFilePath);
 
     // The cells to write, in the order they are written, read from the files as they are now
     // (entries the catalogue leaves incomplete included: the apply stops at them). When the page
@@ -84,10 +87,12 @@ private:
     bool forEachChange(const GridCellStore &values, const GridCellStore &remainders,
                        const std::function<bool(const TableCellChange &)> &visit,
                        QString *reason) const;
-    // The parameter's current text; *absent when it is missing from its file.
-    QByteArray current(const QByteArray &file, const QByteArray &section, const QByteArray &param,
-                       bool *absent) const;
+    // The parameter's current text; *absent when its section lacks it (*inherited: the value it
+    // inherits then, if any).
+    static QByteArray current(GameValues &values, const QByteArray &file, const QByteArray &section,
+                              const QByteArray &param, bool *absent,
+                              GameValues::Value *inherited = nullptr);
 
-    WriteTarget target_;
+    const Session &session_;
     QByteArray pageFilePath_;
 };

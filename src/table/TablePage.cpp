@@ -22,15 +22,6 @@ using namespace CatalogueFormat;
 
 namespace {
 
-// Reads of one parsed game file, with the rules of ProfileFile's reads.
-QByteArray text(const IniDocument &document, const QByteArray &section, const QByteArray &key,
-                const QByteArray &defaultValue)
-{
-    if (const auto value = document.value(section, key))
-        return value->toByteArray();
-    return defaultValue;
-}
-
 QString tooLarge(const QByteArray &path, const QByteArray &section, int count)
 {
     return CatalogueCount::tooLarge(path, section, count, TableLayout::MaxCount);
@@ -118,8 +109,9 @@ TableLayout TableLayout::read(const QByteArray &pageFilePath)
     return layout;
 }
 
-TablePage::TablePage(QByteArray programFolder, QByteArray gamedataFolder)
-    : programFolder_(std::move(programFolder)), gamedataFolder_(std::move(gamedataFolder))
+TablePage::TablePage(QByteArray programFolder, QByteArray gamedataFolder, bool inheritance)
+    : programFolder_(std::move(programFolder)), gamedataFolder_(std::move(gamedataFolder)),
+      inheritance_(inheritance)
 {
 }
 
@@ -157,25 +149,6 @@ TableLayout TablePage::fill(int page, GridCellStore &values, GridCellStore &rema
     for (int k = 1; k <= m; ++k)
         values.setCell(k, 0, layout.headers[k - 1]);
 
-    // The cells of each game file, so each file is read through one access to its parsed copy.
-    struct Cell
-    {
-        int column, row;
-    };
-    // By the entries' file texts; an empty list stands for no file to read: an entry the
-    // catalogue does not complete, or whose file lies outside the gamedata folder, names no
-    // parameter.
-    QHash<QByteArray, QList<Cell>> byFile;
-    QList<Cell> unnamed;
-    for (int j = 1; j <= n; ++j) {
-        for (int k = 1; k <= m; ++k) {
-            const TableEntry &entry = layout.rows[j - 1].entries[k - 1];
-            if (entry.writable())
-                byFile[entry.file].append({k, j});
-            else
-                unnamed.append({k, j});
-        }
-    }
     auto setValue = [&](int k, int j, const QByteArray &value) {
         if (layout.rows[j - 1].entries[k - 1].full) {
             values.setCell(k, j, value);
@@ -186,40 +159,21 @@ TableLayout TablePage::fill(int page, GridCellStore &values, GridCellStore &rema
         values.setCell(k, j, parts.valuePart);
         remainders.setCell(k, j, parts.commentPart);
     };
-    for (const Cell &cell : unnamed)
-        setValue(cell.column, cell.row, TableText::Missing);
-    // Missing parameters of readable files: looked for through parents and includes once every
-    // file has been read (the resolver reads files through the same parsed copies).
-    QList<Cell> missing;
+    // Every cell reads its parameter as the rows do; one reader reads each file once.
     const ProfileCache::WalkScope walk;
-    for (auto it = byFile.cbegin(); it != byFile.cend(); ++it) {
-        if (gamedataFolder_.isEmpty() || !isInsideGamedata(gamedataFolder_, it.key())) {
-            for (const Cell &cell : it.value())
-                setValue(cell.column, cell.row, TableText::Missing);
-            continue;
+    GameValues reader(gamedataFolder_, inheritance_);
+    for (int j = 1; j <= n; ++j) {
+        for (int k = 1; k <= m; ++k) {
+            const TableEntry &entry = layout.rows[j - 1].entries[k - 1];
+            // An entry the catalogue does not complete names no parameter.
+            const GameValues::Value found =
+                entry.writable() ? reader.valueOf(entry.file, entry.section, entry.param)
+                                 : GameValues::Value();
+            setValue(k, j, found.value.value_or(QByteArray(TableText::Missing)));
+            if (found.inherited && inherited)
+                inherited->insert(cellKey(k, j),
+                                  {*found.value, ParameterLookup::originText(found)});
         }
-        const QByteArray path = ParameterLookup::gameFilePath(gamedataFolder_, it.key());
-        ProfileCache::instance().withDocument(path, [&](const IniDocument &document) {
-            for (const Cell &cell : it.value()) {
-                const TableEntry &entry = layout.rows[cell.row - 1].entries[cell.column - 1];
-                const QByteArray value =
-                    text(document, entry.section, entry.param, TableText::Missing);
-                if (value == TableText::Missing && ParameterLookup::inheritance())
-                    missing.append(cell);
-                setValue(cell.column, cell.row, value);
-            }
-        });
-    }
-    for (const Cell &cell : std::as_const(missing)) {
-        const TableEntry &entry = layout.rows[cell.row - 1].entries[cell.column - 1];
-        const ParameterLookup::Effective found = ParameterLookup::lookUpEffective(
-            gamedataFolder_, entry.file, entry.section, entry.param, TableText::Missing);
-        if (!found.inherited)
-            continue;
-        setValue(cell.column, cell.row, found.value);
-        if (inherited)
-            inherited->insert(cellKey(cell.column, cell.row),
-                              {found.value, ParameterLookup::originText(found)});
     }
     return layout;
 }

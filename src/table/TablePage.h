@@ -73,7 +73,7 @@ struct TableLayout
     static constexpr int MaxCells = 200000; // rows x columns
 };
 
-// A cell that shows a value inherited from a parent section (see ParameterLookup::Effective):
+// A cell that shows a value inherited from a parent section (see GameValues::Value):
 // the text the cell was filled with (value part and remainder) and where it comes from.
 struct InheritedCell
 {
@@ -86,8 +86,9 @@ using InheritedCells = QHash<quint64, InheritedCell>;
 class TablePage
 {
 public:
-    // Folders end in "/" (Windows-1251 text, as the settings hold them).
-    TablePage(QByteArray programFolder, QByteArray gamedataFolder);
+    // Folders end in "/" (Windows-1251 text, as the settings hold them). inheritance: the run's
+    // rule for keys missing from their section (GameValues).
+    TablePage(QByteArray programFolder, QByteArray gamedataFolder, bool inheritance = true);
 
     // Whether the catalogue marks page p as table-capable ("<p>_Tabl" in Pages.ini).
     bool isTableCapable(int page) const;
@@ -116,4 +117,5 @@ public:
 private:
     QByteArray programFolder_;
     QByteArray gamedataFolder_;
+    bool inheritance_ = true;
 };

@@ -4,11 +4,11 @@
 #include <QHash>
 #include <QStringDecoder>
 
-#include "history/ApplyHistory.h"
 #include "gamefiles/GamePath.h"
 #include "gamefiles/ParameterLookup.h"
 #include "profile/DiskPath.h"
 #include "profile/IniDocument.h"
+#include "profile/ProfileCache.h"
 #include "profile/ProfileFile.h"
 #include "textcodec/Cp1251.h"
 
@@ -37,7 +37,7 @@ QList<QByteArray> splitLines(const QByteArray &bytes)
 
 namespace TweakFile {
 
-QByteArray make(const QList<KeyChange> &changes)
+QByteArray make(const QList<LineChange> &changes)
 {
     QByteArray out = cp1251::encode(QStringLiteral(
         "; Твик: изменённые параметры файлов игры.\r\n"
@@ -46,11 +46,11 @@ QByteArray make(const QList<KeyChange> &changes)
     // File by file in the order the files first appear; inside a file, the lines in their order,
     // a section header wherever the section changes.
     QList<QByteArray> files;
-    QHash<QByteArray, QList<const KeyChange *>> byFile;
-    for (const KeyChange &c : changes) {
+    QHash<QByteArray, QList<const LineChange *>> byFile;
+    for (const LineChange &c : changes) {
         // A tweak carries keys: lines that hold none (includes, headers) come back only with
         // their whole file.
-        if (c.kind == KeyChange::Kind::Line)
+        if (!c.isKey())
             continue;
         const QByteArray id = sameFileKey(c.file);
         if (!byFile.contains(id))
@@ -58,19 +58,19 @@ QByteArray make(const QList<KeyChange> &changes)
         byFile[id].append(&c);
     }
     for (const QByteArray &id : files) {
-        const QList<const KeyChange *> &list = byFile[id];
+        const QList<const LineChange *> &list = byFile[id];
         out += Eol;
         out += QByteArray(FileMarker) + ' ' + list.first()->file + Eol;
         const QByteArray *section = nullptr;
-        for (const KeyChange *c : list) {
+        for (const LineChange *c : list) {
             if (!section || !cp1251::equalsIgnoreCase(*section, c->section)) {
                 out += '[' + c->section + ']' + Eol;
                 section = &c->section;
             }
-            if (c->kind == KeyChange::Kind::Removed)
+            if (!c->after)
                 out += QByteArray(RemovalMarker) + ' ' + c->key + Eol;
             else
-                out += c->currentLine + Eol;
+                out += *c->after + Eol;
         }
     }
     return out;
@@ -217,7 +217,13 @@ QList<TweakReviewLine> review(const QByteArray &gamedataFolder, const QList<Twea
             result.append(r);
             continue;
         }
-        r.current = keyLineOnDisk(diskPath, line.section, line.key);
+        r.current = ProfileCache::instance().withDocument(
+            ParameterLookup::gameFilePath(gamedataFolder, line.file),
+            [&](const IniDocument &document) -> std::optional<QByteArray> {
+                if (const auto at = document.keyLineOf(line.section, line.key))
+                    return document.keyLineAt(*at).line.toByteArray();
+                return std::nullopt;
+            });
         using State = TweakReviewLine::State;
         if (!line.line)
             r.state = r.current ? State::Removal : State::Equal;
@@ -230,16 +236,16 @@ QList<TweakReviewLine> review(const QByteArray &gamedataFolder, const QList<Twea
     return result;
 }
 
-TweakApplyReport apply(const WriteTarget &target, const QList<TweakReviewLine> &chosen,
+TweakApplyReport apply(const ParameterWriter &target, const QList<TweakReviewLine> &chosen,
                        const QByteArray &note)
 {
     TweakApplyReport report;
-    ParameterWriter writer(target);
-    ApplyHistory *history = ApplyHistory::active();
-    writer.setHistoryStamp({HistoryOrigin::Tweak, history ? history->newGroup() : 0, note});
+    ParameterWriter writer = target;
+    WriteJournal *journal = writer.journal();
+    writer.setHistoryStamp({HistoryOrigin::Tweak, journal ? journal->newGroup() : 0, note});
     // File by file in the order the files first appear.
     QList<QByteArray> files;
-    QHash<QByteArray, QList<ParameterWriter::LineEdit>> edits;
+    QHash<QByteArray, QList<LineChange>> edits;
     QHash<QByteArray, QByteArray> names;
     for (const TweakReviewLine &r : chosen) {
         if (!r.writes())
@@ -249,7 +255,8 @@ TweakApplyReport apply(const WriteTarget &target, const QList<TweakReviewLine> &
             files.append(id);
             names[id] = r.line.file;
         }
-        edits[id].append({r.line.section, r.line.key, r.line.line, r.current});
+        edits[id].append(
+            LineChange{r.line.file, r.line.section, r.line.key, r.current, r.line.line, {}, false});
     }
     for (const QByteArray &id : files) {
         QString error;

@@ -6,7 +6,7 @@
 
 #include <optional>
 
-#include "changes/ChangeList.h"
+#include "gamefiles/LineChange.h"
 #include "gamefiles/ParameterWriter.h"
 
 // A tweak file: changes to game files in a text a modder can read, pass on and apply elsewhere.
@@ -27,7 +27,7 @@ inline constexpr char RemovalMarker[] = ";-";
 
 // The tweak of the changes, file by file in their order: changed and added keys as their current
 // lines, removed keys as removals.
-QByteArray make(const QList<KeyChange> &changes);
+QByteArray make(const QList<LineChange> &changes);
 
 // One line of a tweak file that asks for something.
 struct Line
@@ -90,7 +90,7 @@ QList<TweakReviewLine> review(const QByteArray &gamedataFolder, const QList<Twea
 // backup, with duplication, each file only while its keys still hold the lines the review found.
 // Stops at the first file that cannot take its lines. The writes are one group of the history;
 // note names the tweak file there.
-TweakApplyReport apply(const WriteTarget &target, const QList<TweakReviewLine> &chosen,
+TweakApplyReport apply(const ParameterWriter &writer, const QList<TweakReviewLine> &chosen,
                        const QByteArray &note);
 
 } // namespace Tweak

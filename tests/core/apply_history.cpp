@@ -6,10 +6,10 @@
 #include <QDir>
 #include <QFile>
 
-#include "history/ApplyHistory.h"
 #include "changes/ChangeList.h"
-#include "history/HistoryUndo.h"
 #include "gamefiles/ParameterWriter.h"
+#include "history/ApplyHistory.h"
+#include "history/HistoryUndo.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -37,15 +37,13 @@ bool sameRecord(const HistoryRecord &a, const HistoryRecord &b)
            a.after == b.after;
 }
 
-// Makes a history the active one for one test.
+// A history for one test, the journal of the test's writers.
 struct ActiveHistory
 {
     explicit ActiveHistory(const QString &path, int limit = ApplyHistory::DefaultLimit)
         : history(path, limit)
     {
-        ApplyHistory::setActive(&history);
     }
-    ~ActiveHistory() { ApplyHistory::setActive(nullptr); }
     ApplyHistory history;
 };
 
@@ -131,7 +129,7 @@ TEST(ApplyHistoryWrites, EveryWriteToAGameFileLeavesOneRecord)
     ActiveHistory active(dir.path("History.log"));
     WriteTarget target;
     target.gamedataFolder = dir.bytePath("gamedata") + '/';
-    ParameterWriter writer(target);
+    ParameterWriter writer(target, &active.history);
 
     ASSERT_TRUE(writer.writeParameter("a.ltx", "s", "x", " 5 ; one"));
     ASSERT_TRUE(writer.writeParameter("a.ltx", "s", "z", " 9"));
@@ -139,9 +137,9 @@ TEST(ApplyHistoryWrites, EveryWriteToAGameFileLeavesOneRecord)
     // An unchanged line is no write worth a record.
     ASSERT_TRUE(writer.writeParameter("a.ltx", "s", "z", " 9"));
     // A restore from the change list is one too.
-    const QList<KeyChange> changes = ChangeList::changesOf(target.gamedataFolder, "a.ltx");
+    const QList<LineChange> changes = ChangeList::changesOf(target.gamedataFolder, "a.ltx");
     ASSERT_EQ(changes.size(), 3);
-    ASSERT_TRUE(ChangeList::restoreKey(target, changes[0]));
+    ASSERT_TRUE(ChangeList::restoreKey(writer, changes[0]));
 
     const QList<HistoryRecord> r = active.history.read().records;
     ASSERT_EQ(r.size(), 4);
@@ -181,7 +179,7 @@ TEST(ApplyHistoryUndo, AGroupIsUndoneWholeOrRefusedNamingTheChangedKey)
     ActiveHistory active(dir.path("History.log"));
     WriteTarget target;
     target.gamedataFolder = dir.bytePath("gamedata") + '/';
-    ParameterWriter writer(target);
+    ParameterWriter writer(target, &active.history);
     writer.setHistoryStamp({HistoryOrigin::Table, active.history.newGroup(), {}});
     ASSERT_TRUE(writer.writeParameter("a.ltx", "s", "x", " 5 ; one"));
     ASSERT_TRUE(writer.writeParameter("a.ltx", "s", "x", " 6 ; one"));
@@ -196,12 +194,12 @@ TEST(ApplyHistoryUndo, AGroupIsUndoneWholeOrRefusedNamingTheChangedKey)
     // Someone changed one key since: nothing is undone, and the message names the key.
     dir.write("gamedata/sub/b.ltx", "[t]\nk=w\n");
     QString error;
-    EXPECT_FALSE(HistoryUndo::undo(target, group, &error));
+    EXPECT_FALSE(HistoryUndo::undo(writer, group, &error));
     EXPECT_TRUE(error.contains(QStringLiteral("sub\\b.ltx [t] k"))) << qPrintable(error);
     EXPECT_EQ(TempDir::read(dir.path("gamedata/a.ltx")), aChanged);
 
     dir.write("gamedata/sub/b.ltx", "[t]\n");
-    ASSERT_TRUE(HistoryUndo::undo(target, group, &error)) << qPrintable(error);
+    ASSERT_TRUE(HistoryUndo::undo(writer, group, &error)) << qPrintable(error);
     EXPECT_EQ(TempDir::read(dir.path("gamedata/a.ltx")), a);
     EXPECT_EQ(TempDir::read(dir.path("gamedata/sub/b.ltx")), "[t]\nk=v\n");
     EXPECT_EQ(TempDir::read(dir.path("gamedata/c.ltx")), "[u]\r\n");
@@ -211,8 +209,8 @@ TEST(ApplyHistoryUndo, AGroupIsUndoneWholeOrRefusedNamingTheChangedKey)
     const QList<HistoryRecord> undoGroup = HistoryUndo::lastGroup(records);
     ASSERT_EQ(undoGroup.size(), 5);
     EXPECT_EQ(undoGroup[0].origin, HistoryOrigin::Restore);
-    ASSERT_TRUE(HistoryUndo::undo(target, undoGroup, &error)) << qPrintable(error);
+    ASSERT_TRUE(HistoryUndo::undo(writer, undoGroup, &error)) << qPrintable(error);
     EXPECT_EQ(TempDir::read(dir.path("gamedata/a.ltx")), aChanged);
     // The same group a second time finds its lines gone.
-    EXPECT_FALSE(HistoryUndo::undo(target, undoGroup, &error));
+    EXPECT_FALSE(HistoryUndo::undo(writer, undoGroup, &error));
 }

@@ -72,6 +72,7 @@ TEST(ExampleCatalogue, WalksWithoutFaultAndEveryEntryFindsItsFile)
     EXPECT_GE(c.entries.size(), 25);
 
     int absent = 0, full = 0, differentCase = 0, inherited = 0, lists = 0;
+    GameValues values(gamedataFolder, true);
     for (const CatalogueEntry &e : c.entries) {
         const QString where = cp1251::toUnicode(e.file + " [" + e.section + "] " + e.param);
         const QByteArray path = ParameterLookup::gameFilePath(gamedataFolder, e.file);
@@ -79,13 +80,10 @@ TEST(ExampleCatalogue, WalksWithoutFaultAndEveryEntryFindsItsFile)
         EXPECT_NE(e.caption, "123456") << where.toStdString();
         EXPECT_NE(e.help, "123456") << where.toStdString();
         EXPECT_TRUE(e.writable()) << where.toStdString();
-        const QByteArray value = ParameterLookup::lookUp(gamedataFolder, e.file, e.section, e.param,
-                                                         ParameterLookup::AbsentMarker);
-        const ParameterLookup::Effective effective =
-            ParameterLookup::lookUpEffective(gamedataFolder, e.file, e.section, e.param);
+        const GameValues::Value effective = values.valueOf(e.file, e.section, e.param);
         inherited += effective.inherited;
-        absent += !ParameterLookup::isPresent(effective.value);
-        lists += ValueDivision::divide(effective.value).valuePart.count(", ") == 3;
+        absent += !effective.present();
+        lists += ValueDivision::divide(effective.value.value_or("")).valuePart.count(", ") == 3;
         full += e.hasFull;
         differentCase += !QFile::exists(cp1251::toUnicode(path).replace('\\', '/'));
     }
@@ -95,7 +93,7 @@ TEST(ExampleCatalogue, WalksWithoutFaultAndEveryEntryFindsItsFile)
     // The arsenal page: keys inherited through parents and includes, lists of four numbers.
     EXPECT_GE(inherited, 6);
     EXPECT_GE(lists, 4);
-    EXPECT_TRUE(ParameterLookup::takeResolverProblems().isEmpty());
+    EXPECT_TRUE(values.takeProblems().isEmpty());
     EXPECT_GE(full, 2);
     EXPECT_GE(differentCase, 1);
 

@@ -13,6 +13,7 @@
 
 #include "changes/ChangeList.h"
 #include "gamefiles/ParameterSearch.h"
+#include "gamefiles/ParameterWriter.h"
 #include "profile/IniDocument.h"
 #include "profile/ProfileFile.h"
 #include "support/TempDir.h"
@@ -42,14 +43,14 @@ protected:
     {
         return TempDir::read(dir.path("gamedata/" + name));
     }
-    QList<KeyChange> list() const
+    QList<LineChange> list() const
     {
         return ChangeList::changes(target.gamedataFolder,
                                    {"config\\plain.ltx", "config\\w.ltx", "CONFIG/W.LTX"});
     }
-    KeyChange change(const QByteArray &key) const
+    LineChange change(const QByteArray &key) const
     {
-        for (const KeyChange &c : list())
+        for (const LineChange &c : list())
             if (c.key == key)
                 return c;
         return {};
@@ -60,7 +61,7 @@ protected:
 
 TEST_F(ChangeListTest, ListsChangedAddedAndRemovedKeysOfFilesWithABackup)
 {
-    using K = KeyChange::Kind;
+    using K = LineChange::Kind;
     struct Row
     {
         K kind;
@@ -71,17 +72,17 @@ TEST_F(ChangeListTest, ListsChangedAddedAndRemovedKeysOfFilesWithABackup)
         {K::Added, "pm", "new", "", "5"},
         {K::Removed, "pm", "old", "1", ""},
     };
-    const QList<KeyChange> changes = list();
+    const QList<LineChange> changes = list();
     ASSERT_EQ(changes.size(), std::size(expected))
         << "no backup: skipped; a file named twice: once";
     for (std::size_t i = 0; i < std::size(expected); ++i) {
         SCOPED_TRACE(i);
-        EXPECT_EQ(changes[i].kind, expected[i].kind);
+        EXPECT_EQ(changes[i].kind(), expected[i].kind);
         EXPECT_EQ(changes[i].file, "config\\w.ltx");
         EXPECT_EQ(changes[i].section, expected[i].section);
         EXPECT_EQ(changes[i].key, expected[i].key);
-        EXPECT_EQ(changes[i].oldValue, expected[i].oldValue);
-        EXPECT_EQ(changes[i].newValue, expected[i].newValue);
+        EXPECT_EQ(ChangeList::oldValue(changes[i]), expected[i].oldValue);
+        EXPECT_EQ(ChangeList::newValue(changes[i]), expected[i].newValue);
     }
     bool hasBackup = true;
     EXPECT_TRUE(
@@ -107,25 +108,27 @@ TEST_F(ChangeListTest, RestoringAKeyPutsBackItsBackupLineAndKeepsEveryOtherByte)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.key.constData());
         QString error;
-        ASSERT_TRUE(ChangeList::restoreKey(target, change(c.key), &error)) << error.toStdString();
+        ASSERT_TRUE(ChangeList::restoreKey(ParameterWriter(target), change(c.key), &error))
+            << error.toStdString();
         EXPECT_EQ(file("config/w.ltx"), c.expected);
     }
     EXPECT_TRUE(list().isEmpty());
     EXPECT_EQ(file("config/w.ltx.bak"), backupBytes) << "the backup stays as it was";
 }
 
-TEST_F(ChangeListTest, RestoreIsRefusedWhenTheKeyChangedMeanwhileAndAFileComesBackWhole)
+TEST_F(ChangeListTest, RestoreIsRefusedWhenTheLineChangedMeanwhileAndAFileComesBackWhole)
 {
-    const KeyChange hit = change("hit");
+    const LineChange hit = change("hit");
     ProfileFile(dir.bytePath("gamedata/config/w.ltx")).writeString("pm", "hit", "2");
     const QByteArray before = file("config/w.ltx");
     QString error;
-    EXPECT_FALSE(ChangeList::restoreKey(target, hit, &error));
+    EXPECT_FALSE(ChangeList::restoreKey(ParameterWriter(target), hit, &error));
     EXPECT_TRUE(error.contains("hit")) << error.toStdString();
     EXPECT_EQ(file("config/w.ltx"), before);
 
-    EXPECT_FALSE(ChangeList::restoreFile(target, "config/plain.ltx", list(), &error));
-    ASSERT_TRUE(ChangeList::restoreFile(target, "config/w.ltx", list(), &error))
+    EXPECT_FALSE(
+        ChangeList::restoreFile(ParameterWriter(target), "config/plain.ltx", list(), &error));
+    ASSERT_TRUE(ChangeList::restoreFile(ParameterWriter(target), "config/w.ltx", list(), &error))
         << error.toStdString();
     EXPECT_EQ(file("config/w.ltx"), file("config/w.ltx.bak"));
     EXPECT_FALSE(QFile::exists(dir.path("gamedata/config/w.ltx.bak.bak"))) << "no new backup";
@@ -150,12 +153,13 @@ TEST_F(ChangeListTest, AFileRestoreIsRefusedWhenTheFileChangedSinceTheListWasSho
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         SetUp();
-        const QList<KeyChange> shown = list();
+        const QList<LineChange> shown = list();
         ProfileFile game(dir.bytePath("gamedata/config/w.ltx"));
         c.meanwhile(game);
         const QByteArray before = file("config/w.ltx");
         QString error;
-        EXPECT_EQ(ChangeList::restoreFile(target, "CONFIG\\w.ltx", shown, &error), c.restored);
+        EXPECT_EQ(ChangeList::restoreFile(ParameterWriter(target), "CONFIG\\w.ltx", shown, &error),
+                  c.restored);
         if (c.restored) {
             EXPECT_EQ(file("config/w.ltx"), file("config/w.ltx.bak"));
         } else {
@@ -170,9 +174,9 @@ TEST_F(ChangeListTest, WithDuplicationTheDuplicateTakesTheRestoredKeys)
     target.duplication = true;
     target.duplicationFolder = dir.bytePath("double") + "/";
     dir.write("double/w.ltx", "[pm]\r\nhit= 0.7\r\nnew=5\r\n");
-    ASSERT_TRUE(ChangeList::restoreKey(target, change("hit")));
+    ASSERT_TRUE(ChangeList::restoreKey(ParameterWriter(target), change("hit")));
     EXPECT_EQ(file("../double/w.ltx"), "[pm]\r\nhit= 0.5 ; \xF3\xF0\xEE\xED\r\nnew=5\r\n");
-    ASSERT_TRUE(ChangeList::restoreFile(target, "config/w.ltx", list()));
+    ASSERT_TRUE(ChangeList::restoreFile(ParameterWriter(target), "config/w.ltx", list()));
     EXPECT_EQ(file("../double/w.ltx"), "[pm]\r\nhit= 0.5 ; \xF3\xF0\xEE\xED\r\nold=1\r\n")
         << "each changed key, as the ordinary writes spell it";
     EXPECT_EQ(file("../double/!FileTable!.table"), "[table]\r\nw.ltx=config/w.ltx\r\n");
@@ -323,34 +327,36 @@ TEST(ChangeListReplay, AgreesWithReadsOnEveryCorpusTextWithOneLineEdited)
             const std::map<Names, QByteArray> before = linesRead(text);
             const std::map<Names, QByteArray> after = linesRead(current);
 
-            std::map<Names, KeyChange> listed;
-            for (const KeyChange &c : ChangeList::changesOf(target.gamedataFolder, "f.ltx")) {
-                if (c.kind == KeyChange::Kind::Line)
+            std::map<Names, LineChange> listed;
+            for (const LineChange &c : ChangeList::changesOf(target.gamedataFolder, "f.ltx")) {
+                if (c.kind() == LineChange::Kind::Line)
                     continue; // lines without a key: tested apart
                 EXPECT_TRUE(
                     listed.try_emplace({cp1251::foldCase(c.section), cp1251::foldCase(c.key)}, c)
                         .second)
                     << "listed twice: [" << c.section.toStdString() << "] " << c.key.toStdString();
             }
-            std::map<Names, KeyChange::Kind> expected;
+            std::map<Names, LineChange::Kind> expected;
             for (const auto &[names, line] : after) {
                 const auto b = before.find(names);
                 if (b == before.end())
-                    expected[names] = KeyChange::Kind::Added;
+                    expected[names] = LineChange::Kind::Added;
                 else if (b->second != line)
-                    expected[names] = KeyChange::Kind::Changed;
+                    expected[names] = LineChange::Kind::Changed;
             }
             for (const auto &[names, line] : before)
                 if (!after.count(names))
-                    expected[names] = KeyChange::Kind::Removed;
+                    expected[names] = LineChange::Kind::Removed;
             ASSERT_EQ(listed.size(), expected.size());
             for (const auto &[names, kind] : expected) {
                 const auto c = listed.find(names);
                 ASSERT_NE(c, listed.end()) << "not listed: [" << names.first.toStdString() << "] "
                                            << names.second.toStdString();
-                EXPECT_EQ(c->second.kind, kind);
-                EXPECT_EQ(c->second.backupLine, before.count(names) ? before.at(names) : "");
-                EXPECT_EQ(c->second.currentLine, after.count(names) ? after.at(names) : "");
+                EXPECT_EQ(c->second.kind(), kind);
+                EXPECT_EQ(c->second.before.value_or(QByteArray()),
+                          before.count(names) ? before.at(names) : "");
+                EXPECT_EQ(c->second.after.value_or(QByteArray()),
+                          after.count(names) ? after.at(names) : "");
             }
 
             // Each restore, on its own, changes the one line of its key: the backup's line takes
@@ -358,15 +364,16 @@ TEST(ChangeListReplay, AgreesWithReadsOnEveryCorpusTextWithOneLineEdited)
             for (const auto &[names, change] : listed) {
                 dir.write("f.ltx", current);
                 QString error;
-                ASSERT_TRUE(ChangeList::restoreKey(target, change, &error)) << error.toStdString();
+                ASSERT_TRUE(ChangeList::restoreKey(ParameterWriter(target), change, &error))
+                    << error.toStdString();
                 std::vector<Line> edit = splitLines(current);
                 const auto index = lineIndexRead(edit);
                 const auto at = index.find(names);
                 std::map<Names, QByteArray> restored;
-                if (change.kind == KeyChange::Kind::Removed) {
+                if (change.kind() == LineChange::Kind::Removed) {
                     restored = after;
                     restored[names] = before.at(names);
-                } else if (change.kind == KeyChange::Kind::Changed) {
+                } else if (change.kind() == LineChange::Kind::Changed) {
                     edit[at->second].text = before.at(names);
                     restored = linesRead(joinLines(edit));
                 } else {
@@ -383,7 +390,7 @@ TEST(ChangeListReplay, AgreesWithReadsOnEveryCorpusTextWithOneLineEdited)
 
 TEST(ChangeListOtherLines, IncludeLinesHeadersAndOtherLinesAreComparedToo)
 {
-    using K = KeyChange::Kind;
+    using K = LineChange::Kind;
     struct Case
     {
         const char *name;
@@ -421,14 +428,14 @@ TEST(ChangeListOtherLines, IncludeLinesHeadersAndOtherLinesAreComparedToo)
         const WriteTarget target{dir.bytePath() + "/", false, {}};
         dir.write("f.ltx.bak", c.backup);
         dir.write("f.ltx", c.current);
-        QList<KeyChange> lines;
-        for (const KeyChange &k : ChangeList::changesOf(target.gamedataFolder, "f.ltx"))
-            if (k.kind == K::Line)
+        QList<LineChange> lines;
+        for (const LineChange &k : ChangeList::changesOf(target.gamedataFolder, "f.ltx"))
+            if (k.kind() == K::Line)
                 lines.append(k);
         ASSERT_EQ(std::size_t(lines.size()), c.lines.size());
         for (std::size_t i = 0; i < c.lines.size(); ++i) {
-            EXPECT_EQ(lines[qsizetype(i)].backupLine, c.lines[i].first);
-            EXPECT_EQ(lines[qsizetype(i)].currentLine, c.lines[i].second);
+            EXPECT_EQ(lines[qsizetype(i)].before.value_or(QByteArray()), c.lines[i].first);
+            EXPECT_EQ(lines[qsizetype(i)].after.value_or(QByteArray()), c.lines[i].second);
             EXPECT_TRUE(lines[qsizetype(i)].key.isEmpty());
         }
         if (lines.isEmpty())
@@ -436,10 +443,11 @@ TEST(ChangeListOtherLines, IncludeLinesHeadersAndOtherLinesAreComparedToo)
         EXPECT_EQ(lines[0].section, c.section);
         // Only the whole file comes back.
         QString error;
-        EXPECT_FALSE(ChangeList::restoreKey(target, lines[0], &error));
+        EXPECT_FALSE(ChangeList::restoreKey(ParameterWriter(target), lines[0], &error));
         EXPECT_EQ(TempDir::read(dir.path("f.ltx")), c.current);
-        ASSERT_TRUE(ChangeList::restoreFile(
-            target, "f.ltx", ChangeList::changesOf(target.gamedataFolder, "f.ltx"), &error))
+        ASSERT_TRUE(ChangeList::restoreFile(ParameterWriter(target), "f.ltx",
+                                            ChangeList::changesOf(target.gamedataFolder, "f.ltx"),
+                                            &error))
             << error.toStdString();
         EXPECT_EQ(TempDir::read(dir.path("f.ltx")), c.backup);
     }

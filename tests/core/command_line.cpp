@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
 
@@ -22,7 +23,9 @@ protected:
     CommandLineRun()
     {
         dir.write("gd/config/creatures/actor.ltx",
-                  "[actor]\r\nwalk = 5 ; \xF8\xE0\xE3\r\nrun = 2\r\n");
+                  "#include \"base.ltx\"\r\n[actor]\r\nwalk = 5 ; \xF8\xE0\xE3\r\nrun = 2\r\n"
+                  "[hero]:actor\r\n");
+        dir.write("gd/config/creatures/base.ltx", "[base]\r\nrun = 3\r\n");
         dir.write("set/Setting.ini", "[Setting]\r\nDouble=0\r\n");
     }
 
@@ -61,27 +64,43 @@ TEST_F(CommandLineRun, EveryCommandGivesItsExitCodeAndOutput)
         const char *err; // part of standard error, or nothing
     };
     const Step steps[] = {
-        {{"--get", file, "actor", "walk"}, 0, "5 ; шаг\n", nullptr},
+        // What a row shows: the value part; the whole line on request.
+        {{"--get", file, "actor", "walk"}, 0, "5\n", nullptr},
+        {{"--get", file, "actor", "walk", "--line"}, 0, "walk = 5 ; шаг\n", nullptr},
         {{"--get", file, "actor", "jump"}, 1, nullptr, "Параметр не найден"},
+        {{"--get", "../outside.ltx", "a", "k"}, 2, nullptr, "за пределы папки gamedata"},
+        // Inherited through the include and the parent, with its origin on standard error.
+        {{"--get", file, "hero", "walk"}, 0, "5\n", "унаследовано из [actor]"},
+        {{"--get", file, "hero", "walk", "--no-inherit"}, 1, nullptr, "Параметр не найден"},
+        {{"--get", file, "base", "run"}, 0, "3\n", nullptr},
+        // A set keeps the comment behind the value, as a row's apply does.
         {{"--set", file, "actor", "walk", "-7"}, 0, nullptr, nullptr},
-        {{"--get", file, "actor", "walk"}, 0, "-7\n", nullptr},
+        {{"--get", file, "actor", "walk", "--line"}, 0, "walk= -7 ; шаг\n", nullptr},
         {{"--set", "../outside.ltx", "a", "k", "1"}, 2, nullptr, "за пределы папки gamedata"},
+        // A name with a typo makes nothing unasked.
+        {{"--set", file, "actr", "walk", "1"}, 1, nullptr, "Раздела [actr] нет"},
+        {{"--set", file, "actor", "wlak", "1"}, 1, nullptr, "Ключа wlak нет"},
         {{"--changes"}, 0, "config\\creatures\\actor.ltx [actor] walk: изменён: walk = 5", nullptr},
         {{"--changes", "config\\other.ltx"}, 1, nullptr, "Изменений нет"},
         {{"--make-tweak", "TWEAK"}, 0, nullptr, "Твик сохранён"},
+        {{"--make-tweak", "TWEAK"}, 2, nullptr, "--force"},
+        {{"--make-tweak", "TWEAK", "--force"}, 0, nullptr, "Твик сохранён"},
         {{"--history"}, 0, "row", nullptr},
         {{"--undo-last"}, 0, nullptr, "Отменено записей: 1"},
         {{"--apply-tweak", "TWEAK", "--dry-run"},
          0,
-         "отличается: walk = 5 ; шаг → walk= -7",
+         "отличается: walk = 5 ; шаг → walk= -7 ; шаг",
          nullptr},
         {{"--apply-tweak", "TWEAK"}, 0, "отличается", "Записано строк: 1, файлов: 1"},
         {{"--apply-tweak", "TWEAK"}, 1, "уже совпадает", "Нечего записывать"},
         {{"--remove-tweak", "TWEAK"}, 0, nullptr, "Твик удалён"},
         {{"--remove-tweak", "OTHER"}, 1, nullptr, "нет записи этого твика"},
+        {{"--set", "config\\none.ltx", "s", "k", "1"}, 1, nullptr, "Файла config\\none.ltx нет"},
+        {{"--set", "config\\none.ltx", "s", "k", "1", "--create"}, 0, nullptr, nullptr},
         {{"--get", file, "actor"}, 64, nullptr, "три аргумента"},
         {{"--bogus"}, 64, nullptr, "Неизвестный параметр: bogus"},
         {{"--get", file, "actor", "walk", "--changes"}, 64, nullptr, "больше одной команды"},
+        {{"--changes", "--line"}, 64, nullptr, "--line относится только к --get"},
         {{}, 64, nullptr, "Не указана команда"},
     };
     for (const Step &step : steps) {
@@ -101,7 +120,8 @@ TEST_F(CommandLineRun, EveryCommandGivesItsExitCodeAndOutput)
         }
     }
     // After the tweak's removal, the file is as the undo left it: the original.
-    EXPECT_EQ(actor(), "[actor]\r\nwalk = 5 ; \xF8\xE0\xE3\r\nrun = 2\r\n");
+    EXPECT_EQ(actor(), "#include \"base.ltx\"\r\n[actor]\r\nwalk = 5 ; \xF8\xE0\xE3\r\nrun = 2\r\n"
+                       "[hero]:actor\r\n");
 }
 
 TEST_F(CommandLineRun, TheGamedataFolderComesFromTheSettingsFileAndHelpNeedsNone)
@@ -123,6 +143,12 @@ TEST_F(CommandLineRun, TheGamedataFolderComesFromTheSettingsFileAndHelpNeedsNone
     for (const char *option : {"--gamedata", "--get", "--set", "--apply-tweak", "--dry-run",
                                "--changes", "--version", "Коды выхода"})
         EXPECT_TRUE(r.out.contains(QString::fromUtf8(option))) << option;
+    // A settings folder that is not there is named, and nothing is made there.
+    r = run({"--settings", dir.path("nowhere"), "--history"}, false);
+    EXPECT_EQ(r.code, 64);
+    EXPECT_TRUE(r.err.contains(dir.path("nowhere"))) << qPrintable(r.err);
+    EXPECT_FALSE(QFileInfo::exists(dir.path("nowhere")));
+
     r = run({"--version"}, false);
     EXPECT_EQ(r.code, 0);
     EXPECT_TRUE(r.out.startsWith("BRANVIK Configurator "));

@@ -14,9 +14,16 @@
 #include "textcodec/Cp1251.h"
 
 using ParameterLookup::AbsentMarker;
-using ParameterLookup::lookUp;
 
 namespace {
+
+// The key's value as every reader of the program reads it (without parents), or the default.
+QByteArray lookUp(const QByteArray &gamedata, const QByteArray &file, const QByteArray &section,
+                  const QByteArray &key, const QByteArray &defaultValue)
+{
+    GameValues values(gamedata, false);
+    return values.valueOf(file, section, key).value.value_or(defaultValue);
+}
 
 QByteArray cp(const char *utf8)
 {

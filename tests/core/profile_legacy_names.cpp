@@ -1,8 +1,8 @@
 // Game files and folders whose names on disk are Windows-1251 bytes, as old unpackers write
 // them: found, read and written under those bytes, with no second UTF-8-named file.
 
-#include "gamefiles/Backup.h"
 #include "changes/ChangeList.h"
+#include "gamefiles/Backup.h"
 #include "gamefiles/GamePath.h"
 #include "gamefiles/ParameterWriter.h"
 #include "profile/DiskPath.h"
@@ -184,10 +184,11 @@ TEST(ProfileLegacyNames, ReadsAndWritesChangeTheFileUnderItsWindows1251Name)
     EXPECT_EQ(listRaw(nativePath(dir.path()) + "/gamedata"), QList<QByteArray>({cp(u"Конфиг")}));
 
     // The change list compares the file with its backup and restores a key under the same bytes.
-    const QList<KeyChange> found = ChangeList::changesOf(gamedata, cp(u"конфиг\\оружие.ltx"));
+    const QList<LineChange> found = ChangeList::changesOf(gamedata, cp(u"конфиг\\оружие.ltx"));
     ASSERT_EQ(found.size(), 2);
     ASSERT_EQ(found.at(0).key, "cost");
-    ASSERT_TRUE(ChangeList::restoreKey(WriteTarget{gamedata, false, {}}, found.at(0)));
+    ASSERT_TRUE(
+        ChangeList::restoreKey(ParameterWriter(WriteTarget{gamedata, false, {}}), found.at(0)));
     EXPECT_EQ(readRaw(file),
               QByteArray("; \xCE\xF0\xF3\xE6\xE8\xE5\r\n[wpn]\r\ncost = 10 ; old\r\nrun=2\r\n"));
 

@@ -65,9 +65,10 @@ TEST(SectionResolver, FindsTheValueThroughParentsAndIncludes)
         {"deep", "own", "1", "wpn_ak74u", "config\\system.ltx", true},
         // Depth first: the left parent's parent comes before the right parent.
         {"both", "k", "leftparent", "leftparent", "config\\system.ltx", true},
-        // The includes come first: their [twice] is the first one read.
-        {"twice", "k", "second", "twice", "config/weapons/w_ak74.ltx", true},
-        {"top", "k", "top", "top", "top.ltx", true},
+        // The includes come first: their [twice] is the first one read, and it is the section
+        // itself, wherever it stands: its keys are its own, not inherited.
+        {"twice", "k", "second", "twice", "config/weapons/w_ak74.ltx", false},
+        {"top", "k", "top", "top", "top.ltx", false},
         {"far", "k", std::nullopt, std::nullopt, std::nullopt, false},
         {"loop", "k", std::nullopt, std::nullopt, std::nullopt, false},
         {"orphan", "k", std::nullopt, std::nullopt, std::nullopt, false},
@@ -157,7 +158,7 @@ TEST(SectionResolver, IncludePathsStayInsideTheGamedataFolder)
     }
 }
 
-TEST(SectionResolver, StructureHoldsHeadersWithParentsAndIncludeLinesOnly)
+TEST(IniDocumentStructure, HoldsHeadersWithParentsAndIncludeLinesOnly)
 {
     struct Case
     {
@@ -177,9 +178,9 @@ TEST(SectionResolver, StructureHoldsHeadersWithParentsAndIncludeLinesOnly)
     for (const Case &c : cases) {
         QByteArrayList names;
         QByteArrayList parents;
-        for (const SectionResolver::Line &line : SectionResolver::structureOf(c.bytes)) {
-            names.append(line.include ? "#" + line.name : line.name);
-            parents = line.parents;
+        for (const IniDocument::StructureLine &line : IniDocument::parse(c.bytes).structure()) {
+            names.append(line.include ? "#" + line.name.toByteArray() : line.name.toByteArray());
+            parents = IniDocument::parentsOf(line.parentText);
         }
         EXPECT_EQ(names, c.names) << c.bytes.toStdString();
         EXPECT_EQ(parents, c.parentsOfLast) << c.bytes.toStdString();

@@ -5,6 +5,7 @@
 #include <QFile>
 
 #include "support/TableCatalogue.h"
+#include "support/TestSession.h"
 #include "table/GridCellStore.h"
 #include "table/TableApply.h"
 #include "table/TablePage.h"
@@ -22,11 +23,13 @@ protected:
         TableCatalogue::SetUp();
         page().fill(1, values, remainders);
     }
+    std::unique_ptr<Session> session(bool duplication = false)
+    {
+        return TestSession{duplication, dir.bytePath("dup") + '/'}.open(dir, gamedataFolder());
+    }
     TableApplyReport apply(bool duplication = false)
     {
-        return TableApply(WriteTarget{gamedataFolder(), duplication, dir.bytePath("dup") + '/'},
-                          pageFile())
-            .apply(values, remainders);
+        return TableApply(*session(duplication), pageFile()).apply(values, remainders);
     }
 };
 
@@ -185,7 +188,8 @@ TEST_F(TableApplyTest, OnlyTheConfirmedCellsAreWrittenWhileTheirFilesHoldTheList
         writeGameFile("config/b.ltx", B);
         page().fill(1, values, remainders);
         values.setCell(1, 1, "0.7, 0.6");
-        const TableApply table(WriteTarget{gamedataFolder(), false, {}}, pageFile());
+        const std::unique_ptr<Session> run = session();
+        const TableApply table(*run, pageFile());
         const QList<TableCellChange> confirmed = table.changes(values, remainders);
         ASSERT_EQ(confirmed.size(), 1) << c.name;
         writeGameFile("config/a.ltx", c.a);
@@ -229,8 +233,7 @@ TEST_F(TableApplyTest, InheritedCellsShowTheirParentsValueAndAreWrittenOnlyWhenE
         if (c.cell)
             values.setCell(1, 3, c.cell);
         const QList<TableCellChange> listed =
-            TableApply(WriteTarget{gamedataFolder(), false, {}}, pageFile())
-                .changes(values, remainders);
+            TableApply(*session(), pageFile()).changes(values, remainders);
         ASSERT_EQ(listed.size(), c.written ? 1 : 0);
         if (c.written) {
             EXPECT_EQ(listed[0].oldText, "9, 8 ; nine");

@@ -8,13 +8,13 @@
 #include <QDir>
 #include <QFile>
 
-#include "history/ApplyHistory.h"
 #include "changes/ChangeList.h"
-#include "history/HistoryUndo.h"
 #include "gamefiles/ParameterWriter.h"
-#include "tweaks/TweakFile.h"
+#include "history/ApplyHistory.h"
+#include "history/HistoryUndo.h"
 #include "support/TempDir.h"
 #include "textcodec/Cp1251.h"
+#include "tweaks/TweakFile.h"
 
 namespace {
 
@@ -46,6 +46,7 @@ protected:
     }
 
     TempDir dir;
+    ApplyHistory *journal = nullptr; // the history of the writes, when a test keeps one
 };
 
 } // namespace
@@ -59,13 +60,13 @@ TEST_F(TweakFiles, MadeFromTheChangesAndAppliedToAFreshCopyGivesTheChangedFiles)
     ASSERT_TRUE(modder.writeTrade("config\\creatures\\actor.ltx", "actor", "jump", false, {}));
     ASSERT_TRUE(modder.writeParameter("config\\weapons\\w_ak.ltx", "ak", "rpm", " 700 ;fast"));
     ASSERT_TRUE(modder.writeParameter("config\\weapons\\w_new.ltx", "new", "x", " 1"));
-    const QList<KeyChange> changes =
+    const QList<LineChange> changes =
         ChangeList::changes(target("modded").gamedataFolder,
                             {"config\\creatures\\actor.ltx", "config\\weapons\\w_ak.ltx",
                              "config\\weapons\\w_new.ltx"});
     // The new file's header is a line outside the keys: the tweak carries the five keys only.
     ASSERT_EQ(std::count_if(changes.begin(), changes.end(),
-                            [](const KeyChange &c) { return c.kind != KeyChange::Kind::Line; }),
+                            [](const LineChange &c) { return c.isKey(); }),
               5);
 
     const QByteArray tweak = TweakFile::make(changes);
@@ -87,7 +88,8 @@ TEST_F(TweakFiles, MadeFromTheChangesAndAppliedToAFreshCopyGivesTheChangedFiles)
 
     review = Tweak::review(target("fresh").gamedataFolder, lines, true);
     EXPECT_EQ(review[4].state, State::Missing);
-    const TweakApplyReport report = Tweak::apply(target("fresh"), review, "t.ltx");
+    const TweakApplyReport report =
+        Tweak::apply(ParameterWriter(target("fresh"), journal), review, "t.ltx");
     EXPECT_TRUE(report.complete) << qPrintable(report.reason);
     EXPECT_EQ(report.written, 5);
     EXPECT_EQ(report.files, 3);
@@ -147,7 +149,8 @@ TEST_F(TweakFiles, AFileChangedAfterTheReviewStopsTheApplyThere)
         Tweak::review(target("fresh").gamedataFolder, TweakFile::parse(tweak), false);
     dir.write("fresh/config/creatures/actor.ltx", ActorOriginal + "[x]\r\n");
     dir.write("fresh/config/creatures/actor.ltx", "[actor]\r\njump = 2\r\n");
-    const TweakApplyReport report = Tweak::apply(target("fresh"), review, {});
+    const TweakApplyReport report =
+        Tweak::apply(ParameterWriter(target("fresh"), journal), review, {});
     EXPECT_FALSE(report.complete);
     EXPECT_EQ(report.file, "config\\creatures\\actor.ltx");
     EXPECT_TRUE(report.reason.contains(QStringLiteral("изменился после проверки")));
@@ -159,21 +162,23 @@ TEST_F(TweakFiles, AFileChangedAfterTheReviewStopsTheApplyThere)
 TEST_F(TweakFiles, RemovingATweakUndoesExactlyItsApply)
 {
     ApplyHistory history(dir.path("History.log"));
-    ApplyHistory::setActive(&history);
+    journal = &history;
     const QByteArray tweak = ";> config\\weapons\\w_ak.ltx\r\n[ak]\r\nammo = 45\r\n;- rpm\r\n"
                              ";> config\\creatures\\actor.ltx\r\n[camera]\r\nnear = 0.1\r\n";
     const QList<TweakReviewLine> review =
         Tweak::review(target("fresh").gamedataFolder, TweakFile::parse(tweak), false);
-    EXPECT_TRUE(Tweak::apply(target("fresh"), review, "mods/near.ltx").complete);
+    EXPECT_TRUE(
+        Tweak::apply(ParameterWriter(target("fresh"), journal), review, "mods/near.ltx").complete);
     // A later row apply of another key stays.
-    ASSERT_TRUE(ParameterWriter(target("fresh"))
+    ASSERT_TRUE(ParameterWriter(target("fresh"), journal)
                     .writeParameter("config\\creatures\\actor.ltx", "actor", "jump", " 4"));
     const QList<HistoryRecord> group =
         HistoryUndo::tweakGroup(history.read().records, "mods/near.ltx");
     ASSERT_EQ(group.size(), 3);
     QString error;
-    EXPECT_TRUE(HistoryUndo::undo(target("fresh"), group, &error)) << qPrintable(error);
-    ApplyHistory::setActive(nullptr);
+    EXPECT_TRUE(HistoryUndo::undo(ParameterWriter(target("fresh"), journal), group, &error))
+        << qPrintable(error);
+    journal = nullptr;
     EXPECT_EQ(bytes("fresh", "config/weapons/w_ak.ltx"), WeaponOriginal);
     QByteArray actor = ActorOriginal;
     actor.replace("jump = 1", "jump= 4");

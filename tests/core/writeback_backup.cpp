@@ -6,8 +6,8 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "gamefiles/Backup.h"
 #include "changes/ChangeList.h"
+#include "gamefiles/Backup.h"
 #include "gamefiles/ParameterWriter.h"
 #include "profile/DiskPath.h"
 #include "profile/SafeFile.h"
@@ -220,8 +220,8 @@ TEST(WritebackBackup, AWriteThatCreatesTheGameFileLeavesAnEmptyBackup)
         ASSERT_TRUE(write("b", " 6"));
         EXPECT_EQ(TempDir::read(dir.path("gamedata/config/new.ltx.bak")), QByteArray());
         QByteArrayList added;
-        for (const KeyChange &k : ChangeList::changesOf(target.gamedataFolder, "config/new.ltx"))
-            if (k.kind == KeyChange::Kind::Added)
+        for (const LineChange &k : ChangeList::changesOf(target.gamedataFolder, "config/new.ltx"))
+            if (k.kind() == LineChange::Kind::Added)
                 added.append(k.key);
         EXPECT_EQ(added, QByteArrayList({"a", "b"}));
     }

@@ -32,6 +32,7 @@
 #include "editor/window/TForm2.h"
 #include "editor/window/TForm6.h"
 #include "editor/window/TabBuilder.h"
+#include "history/window/HistoryWindow.h"
 #include "prefs/window/Preferences.h"
 #include "prefs/window/TStateSaver.h"
 #include "profile/DiskPath.h"
@@ -40,7 +41,6 @@
 #include "table/window/TForm7.h"
 #include "table/window/TableView.h"
 #include "textcodec/Cp1251.h"
-#include "history/window/HistoryWindow.h"
 #include "tweaks/window/TweakWindow.h"
 #include "ui/window/AppInfo.h"
 #include "ui/window/DataSlots.h"
@@ -81,13 +81,15 @@ TForm1::TForm1(const MainWindowOptions &options, QWidget *parent) : QMainWindow(
     const QString folder = options.programFolder.isEmpty() ? QCoreApplication::applicationDirPath()
                                                            : options.programFolder;
     programFolderPath_ = withSlash(QDir::cleanPath(folder));
-    programFolder_ = cp1251::encode(programFolderPath_);
-    settingsFolder_ = programFolderPath_ + "Setting/";
     userFolder_ = options.userFolder.isEmpty()
                       ? QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation)
                       : options.userFolder;
-    settingFolderWritable_ =
+    Session::Options where;
+    where.programFolder = programFolderPath_;
+    where.userFolder = userFolder_;
+    where.writable =
         options.settingFolderWritable ? options.settingFolderWritable : settingFolderWritable;
+    session_ = std::make_unique<Session>(where);
     registryFolder_ =
         options.registryFolder.isEmpty() ? defaultRegistryFolder() : options.registryFolder;
 
@@ -117,12 +119,18 @@ TForm1::TForm1(const MainWindowOptions &options, QWidget *parent) : QMainWindow(
     pictures_ = std::make_unique<PictureViewer>(*this, *Form6);
     help_ = std::make_unique<HelpWindow>(*this, *Form2);
     table_ = std::make_unique<TableView>(*this, *Form7);
-    prefs_ = std::make_unique<Preferences>(*this, settings_, registryFolder_);
+    prefs_ = std::make_unique<Preferences>(*this, session_->settings(), registryFolder_);
     StateSaver1 = prefs_->stateSaver();
     catalogue_ = std::make_unique<CatalogueEditor>(*this, *Form3, *Form4, entryExamples_);
     finder_ = std::make_unique<Finder>(*this, *rows_);
     changes_ = std::make_unique<ChangesWindow>(*this, *rows_);
     history_ = std::make_unique<HistoryWindow>(*this);
+    // Whatever wrote a game file (a row, a table, a tweak, a restore, an undo), the rows that
+    // show its keys, or keys it passes on through includes and parents, show it at once.
+    connect(session_.get(), &Session::filesWritten, this, [this](const QByteArrayList &files) {
+        if (ready_)
+            EditorRows::refreshFiles(*this, files);
+    });
     builder_ = std::make_unique<TabBuilder>(
         *this, *rows_,
         [this](int rows) {
@@ -385,7 +393,7 @@ void TForm1::rowControlsCreated(const QList<QWidget *> &controls)
 
 void TForm1::showMessage(MessageKind kind, const QString &text)
 {
-    if (messageShown(kind, settings_.run().messageLevel))
+    if (messageShown(kind, session_->settings().run().messageLevel))
         dialogs_->message(this, text);
 }
 
@@ -673,7 +681,7 @@ void TForm1::N6Click()
     showMessage(MessageKind::Information,
                 QStringLiteral("Папка с файлами: ") + cp1251::toUnicode(folder));
     QString error;
-    if (!settings_.writeGamedataPath(folder, &error)) {
+    if (!session_->settings().writeGamedataPath(folder, &error)) {
         // Telling the user to restart would be a lie: the folder was not saved.
         showMessage(MessageKind::Error,
                     SettingsFileMissing + (error.isEmpty() ? QString() : "\n" + error));
@@ -700,16 +708,10 @@ void TForm1::showLoadingWindow()
 // from the user's configuration folder (copied there at the first such start).
 void TForm1::locateSettingsFolder()
 {
-    const SettingsLocation where =
-        locateSettings(programFolderPath_, userFolder_, settingFolderWritable_);
-    if (!where.problem.isEmpty())
-        showMessage(MessageKind::Error,
-                    QStringLiteral("Папка программы недоступна для записи, а папку настроек не "
-                                   "удалось скопировать в ") +
-                        userFolder_ + ":\n" + where.problem);
-    programFolder_ = cp1251::encode(where.folder);
-    settingsFolder_ = where.folder + "Setting/";
-    history_->open(settingsFolder_ + "History.log");
+    QString problem;
+    session_->locate(&problem);
+    if (!problem.isEmpty())
+        showMessage(MessageKind::Error, problem);
 }
 
 void TForm1::setEntryExamples()
@@ -724,14 +726,14 @@ void TForm1::setEntryExamples()
 // program must end (the user cancelled, or the settings file cannot be written).
 bool TForm1::settleGamedataFolder()
 {
-    const QByteArray stored = settings_.gamedataPath();
+    const QByteArray stored = session_->settings().gamedataPath();
     if (stored == settingkeys::AbsentGamedataPath)
         return firstStart();
-    gamedataFolder_ = stored;
-    if (!QFileInfo(resolveDiskPath(gamedataFolder_)).isDir())
+    session_->setGamedataFolder(stored);
+    if (!QFileInfo(resolveDiskPath(session_->gamedataFolder())).isDir())
         offerAnotherGamedataFolder();
     // Cancelled: the rows show no values, and the window says why.
-    gamedataMissing_ = !QFileInfo(resolveDiskPath(gamedataFolder_)).isDir();
+    gamedataMissing_ = !QFileInfo(resolveDiskPath(session_->gamedataFolder())).isDir();
     return true;
 }
 
@@ -741,19 +743,20 @@ bool TForm1::settleGamedataFolder()
 void TForm1::offerAnotherGamedataFolder()
 {
     showMessage(MessageKind::Always,
-                QStringLiteral("Папка gamedata не найдена: ") + cp1251::toUnicode(gamedataFolder_) +
+                QStringLiteral("Папка gamedata не найдена: ") +
+                    cp1251::toUnicode(session_->gamedataFolder()) +
                     QStringLiteral("\nУкажите папку с редактируемыми файлами."));
     const QByteArray folder = askGamedataFolder();
     if (folder.isEmpty())
         return;
     QString error;
-    if (!settings_.writeGamedataPath(folder, &error)) {
+    if (!session_->settings().writeGamedataPath(folder, &error)) {
         showMessage(MessageKind::Always, SettingsFileMissing + "\n" + error);
         return;
     }
-    gamedataFolder_ = folder;
-    showMessage(MessageKind::Always,
-                QStringLiteral("Папка с файлами: ") + cp1251::toUnicode(gamedataFolder_));
+    session_->setGamedataFolder(folder);
+    showMessage(MessageKind::Always, QStringLiteral("Папка с файлами: ") +
+                                         cp1251::toUnicode(session_->gamedataFolder()));
 }
 
 bool TForm1::firstStart()
@@ -763,11 +766,11 @@ bool TForm1::firstStart()
     const QByteArray folder = askGamedataFolder();
     if (folder.isEmpty())
         return false;
-    gamedataFolder_ = folder;
-    showMessage(MessageKind::Always,
-                QStringLiteral("Папка с файлами: ") + cp1251::toUnicode(gamedataFolder_));
+    session_->setGamedataFolder(folder);
+    showMessage(MessageKind::Always, QStringLiteral("Папка с файлами: ") +
+                                         cp1251::toUnicode(session_->gamedataFolder()));
     QString error;
-    if (!settings_.writeFirstStart(gamedataFolder_, &error)) {
+    if (!session_->settings().writeFirstStart(session_->gamedataFolder(), &error)) {
         showMessage(MessageKind::Error, SettingsFileMissing + "\n" + error);
         return false;
     }
@@ -776,8 +779,8 @@ bool TForm1::firstStart()
 
 void TForm1::readProgramSettings()
 {
-    settings_.read();
-    if (!settings_.run().versionMatches())
+    session_->settings().read();
+    if (!session_->settings().run().versionMatches())
         showMessage(MessageKind::Always,
                     QStringLiteral("ВНИМАНИЕ! Возможно у вас не совместимая версия файла "
                                    "настроек."));
@@ -787,7 +790,7 @@ void TForm1::readProgramSettings()
 void TForm1::applyWindowSize()
 {
     // Read afresh: the size in the file, not the one read with the settings.
-    const QSize stored = settings_.windowSize();
+    const QSize stored = session_->settings().windowSize();
     // The file holds the whole window's size; Qt sizes the client area.
     const QSize frame = frameGeometry().size() - size();
     resize(qMax(stored.width() - frame.width(), 1), qMax(stored.height() - frame.height(), 1));
@@ -813,7 +816,8 @@ void TForm1::enableEditing(bool catalogueComplete)
 
 QString TForm1::missingFolderText() const
 {
-    return QStringLiteral("Папка gamedata не найдена: ") + cp1251::toUnicode(gamedataFolder_) +
+    return QStringLiteral("Папка gamedata не найдена: ") +
+           cp1251::toUnicode(session_->gamedataFolder()) +
            QStringLiteral(" Значения не загружены. Укажите папку: Файл - Указать папку gamedata.");
 }
 
@@ -871,7 +875,7 @@ void TForm1::FormShow()
     setEntryExamples();
     // Every message up to the reading of the settings is shown: until then the level is 1.
     locateSettingsFolder();
-    settings_.open(programFolder_ + "Setting/Setting.ini");
+    session_->openSettings(false);
     if (!settleGamedataFolder()) {
         exitCode_ = 1;
         close();
@@ -879,7 +883,8 @@ void TForm1::FormShow()
     }
     readProgramSettings();
     showMessage(MessageKind::Information,
-                QStringLiteral("Редактируемая папка: ") + cp1251::toUnicode(gamedataFolder_) +
+                QStringLiteral("Редактируемая папка: ") +
+                    cp1251::toUnicode(session_->gamedataFolder()) +
                     QStringLiteral(" Сейчас будут загружены настройки. Это займет некоторое "
                                    "время. Пожалуйста, дождитесь окончания загрузки."));
     applyWindowSize();
@@ -889,7 +894,7 @@ void TForm1::FormShow()
     if (!built)
         showMessage(MessageKind::Error, CatalogueMessages::WalkFailed + "\n" + error);
     enableEditing(built);
-    EditorRows::reportLookupProblems(*this);
+    EditorRows::reportLookupProblems(*this, std::exchange(lookupProblems_, {}));
     if (gamedataMissing_)
         showMessage(MessageKind::Error, missingFolderText());
     else if (built)
@@ -908,14 +913,14 @@ void TForm1::FormClose()
         clearRegistryKey();
         return;
     }
-    if (settings_.isOpen()) {
+    if (session_->settings().isOpen()) {
         QString error;
         // Only worth saying once the program ran; a failed start has said it already.
-        if (!settings_.writeWindowSize(frameGeometry().size(), &error) && ready_)
+        if (!session_->settings().writeWindowSize(frameGeometry().size(), &error) && ready_)
             showMessage(MessageKind::Error,
                         QStringLiteral("Не удалось сохранить размер окна.\n") + error);
     }
-    settings_.close();
+    session_->settings().close();
     saveComponentState();
 }
 
@@ -926,8 +931,8 @@ bool TForm1::buildAllTabs(QString *error)
     // A tab strip on screen lays out all its tabs again at every tab added: the tabs are built
     // out of sight and laid out once when they appear.
     PageControl1->hide();
-    const CatalogueResult result = CatalogueReader(programFolder_).walk(*builder_);
-    builder_->finish();
+    const CatalogueResult result = CatalogueReader(session_->programFolder()).walk(*builder_);
+    lookupProblems_ = builder_->finish();
     PageControl1->show();
     rowCounter_ = builder_->rowCount();
     catalogue_->attachDragHandlers();

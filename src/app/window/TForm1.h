@@ -9,6 +9,7 @@
 
 #include "app/window/MainWindowOptions.h"
 #include "catalogue/window/CatalogueEditor.h"
+#include "session/Session.h"
 #include "settings/MessageLevel.h"
 #include "settings/ProgramSettings.h"
 #include "settings/SettingsFile.h"
@@ -80,10 +81,11 @@ public:
     QWidget *rowSheet(int index) const override;
     void showMessage(MessageKind kind, const QString &text) override;
     Dialogs &dialogs() const override { return *dialogs_; }
-    const ProgramSettings &settings() const override { return settings_.run(); }
-    const QByteArray &programFolder() const override { return programFolder_; }
-    QString settingsFolder() const override { return settingsFolder_; }
-    const QByteArray &gamedataFolder() const override { return gamedataFolder_; }
+    const ProgramSettings &settings() const override { return session_->settings().run(); }
+    const QByteArray &programFolder() const override { return session_->programFolder(); }
+    QString settingsFolder() const override { return session_->settingsFolder(); }
+    const QByteArray &gamedataFolder() const override { return session_->gamedataFolder(); }
+    Session &session() const override { return *session_; }
     QLabel *statusLine() const override { return Panel1; }
     QPlainTextEdit *pendingText() const override { return TMP; }
     QPlainTextEdit *helpText() const override { return Help; }
@@ -195,6 +197,8 @@ private:
 
     std::unique_ptr<Dialogs> ownDialogs_;
     Dialogs *dialogs_ = nullptr;
+    // Before the subsystems, which use it until they are destroyed.
+    std::unique_ptr<Session> session_;
     std::unique_ptr<RowEditor> rows_;
     std::unique_ptr<PictureViewer> pictures_;
     std::unique_ptr<HelpWindow> help_;
@@ -211,14 +215,10 @@ private:
     QHash<QString, QPointer<QObject>> byName_;
 
     // --- shared state (Windows-1251 texts, folders end in "/")
-    QByteArray programFolder_;
     QString programFolderPath_; // the program's own, as the file system spells it
     QString userFolder_;
-    std::function<bool(const QString &)> settingFolderWritable_;
-    QString settingsFolder_;
-    QByteArray gamedataFolder_;
-    SettingsFile settings_;
     int rowCounter_ = 0;
+    QStringList lookupProblems_; // of the start-up walk, reported once it is complete
     EntryExamples entryExamples_;
 
     bool showHandled_ = false;

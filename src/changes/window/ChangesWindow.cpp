@@ -9,7 +9,9 @@
 #include <QVBoxLayout>
 
 #include "editor/window/ValueBox.h"
+#include "profile/IniDocument.h"
 #include "profile/ProfileCache.h"
+#include "session/Session.h"
 #include "settings/ProgramSettings.h"
 #include "textcodec/Cp1251.h"
 #include "tweaks/window/TweakWindow.h"
@@ -24,22 +26,22 @@ QString u(const QByteArray &text)
     return cp1251::toUnicode(text);
 }
 
-QString kindText(KeyChange::Kind kind)
+QString kindText(LineChange::Kind kind)
 {
     switch (kind) {
-    case KeyChange::Kind::Added:
+    case LineChange::Kind::Added:
         return QStringLiteral("добавлен");
-    case KeyChange::Kind::Removed:
+    case LineChange::Kind::Removed:
         return QStringLiteral("удалён");
-    case KeyChange::Kind::Line:
+    case LineChange::Kind::Line:
         return QStringLiteral("строка вне параметров");
-    case KeyChange::Kind::Changed:
+    case LineChange::Kind::Changed:
         break;
     }
     return QStringLiteral("изменён");
 }
 
-QString keyName(const KeyChange &c)
+QString keyName(const LineChange &c)
 {
     return u(c.file) + QStringLiteral(", [") + u(c.section) + QStringLiteral("] ") + u(c.key);
 }
@@ -50,18 +52,10 @@ const QStringList RestoreAnswers{QStringLiteral("Восстановить"), QSt
 
 ChangesWindow::ChangesWindow(WindowHost &host, RowEditor &rows) : host_(host), rows_(rows) {}
 
-WriteTarget ChangesWindow::target() const
-{
-    const ProgramSettings &s = host_.settings();
-    return WriteTarget{host_.gamedataFolder(), s.duplicationOn(), s.duplicationFolder};
-}
-
 void ChangesWindow::fill(QTreeWidget &list)
 {
-    QByteArrayList files;
-    for (const EditorRow &row : std::as_const(editorRows_))
-        files.append(row.file);
-    changes_ = ChangeList::changes(host_.gamedataFolder(), files);
+    changes_ = ChangeList::changes(host_.gamedataFolder(),
+                                   ChangeList::filesWithBackup(host_.gamedataFolder()));
     list.clear();
     // Whether the row shows an inherited value: its box once built, else the value last read.
     const auto inherits = [this](const EditorRow &row) {
@@ -72,13 +66,13 @@ void ChangesWindow::fill(QTreeWidget &list)
         return data.value.inherited;
     };
     for (int i = 0; i < changes_.size(); ++i) {
-        const KeyChange &c = changes_[i];
+        const LineChange &c = changes_[i];
         QString shownBy;
-        if (c.kind == KeyChange::Kind::Line) {
+        if (!c.isKey()) {
             // A changed header (its parents) changes the keys its section inherits: the rows
             // that show an inherited value of that section.
-            const bool header =
-                c.backupLine.trimmed().startsWith('[') || c.currentLine.trimmed().startsWith('[');
+            const bool header = IniDocument::isHeaderLine(c.before.value_or(QByteArray())) ||
+                                IniDocument::isHeaderLine(c.after.value_or(QByteArray()));
             QStringList keys;
             for (const EditorRow &row : std::as_const(editorRows_))
                 if (header && inherits(row) && EditorRows::shows(row, c.file, c.section, row.key))
@@ -88,24 +82,23 @@ void ChangesWindow::fill(QTreeWidget &list)
                 shownBy = QStringLiteral("унаследованные: ") + keys.join(QStringLiteral(", "));
         }
         for (const EditorRow &row : std::as_const(editorRows_)) {
-            if (c.kind != KeyChange::Kind::Line &&
-                EditorRows::shows(row, c.file, c.section, c.key)) {
+            if (c.isKey() && EditorRows::shows(row, c.file, c.section, c.key)) {
                 shownBy = row.page + QStringLiteral(" › ") + row.subTab + QStringLiteral(" › ") +
                           u(row.caption);
                 break;
             }
         }
         auto *item = new QTreeWidgetItem(
-            &list, {u(c.file), u(c.section), u(c.key), kindText(c.kind),
-                    c.kind == KeyChange::Kind::Added ? QString() : u(c.oldValue),
-                    c.kind == KeyChange::Kind::Removed ? QString() : u(c.newValue), shownBy});
+            &list, {u(c.file), u(c.section), u(c.key), kindText(c.kind()),
+                    c.before ? u(ChangeList::oldValue(c)) : QStringLiteral("(нет)"),
+                    c.after ? u(ChangeList::newValue(c)) : QStringLiteral("(нет)"), shownBy});
         item->setData(0, Qt::UserRole, i);
     }
     if (list.topLevelItemCount() > 0)
         list.setCurrentItem(list.topLevelItem(0));
 }
 
-const KeyChange *ChangesWindow::chosen(const QTreeWidget &list) const
+const LineChange *ChangesWindow::chosen(const QTreeWidget &list) const
 {
     const QTreeWidgetItem *item = list.currentItem();
     if (!item)
@@ -114,19 +107,7 @@ const KeyChange *ChangesWindow::chosen(const QTreeWidget &list) const
     return i >= 0 && i < changes_.size() ? &changes_[i] : nullptr;
 }
 
-void ChangesWindow::refreshRows(const QByteArray &file, const KeyChange *only)
-{
-    const ProfileCache::WalkScope walk; // each file read and resolved once
-    for (const EditorRow &row : std::as_const(editorRows_)) {
-        if (EditorRows::isPending(host_, row.index))
-            continue;
-        if (only ? EditorRows::shows(row, file, only->section, only->key)
-                 : EditorRows::sameFile(row.file, file))
-            EditorRows::refresh(host_, row.index);
-    }
-}
-
-bool ChangesWindow::duplicated(const KeyChange &change) const
+bool ChangesWindow::duplicated(const LineChange &change) const
 {
     // Trade rows are never duplicated: a key only they show stays out of the duplicate too.
     bool shown = false;
@@ -142,41 +123,37 @@ bool ChangesWindow::duplicated(const KeyChange &change) const
 
 void ChangesWindow::restoreKey(QTreeWidget &list)
 {
-    const KeyChange *c = chosen(list);
+    const LineChange *c = chosen(list);
     if (!c)
         return;
-    const KeyChange change = *c;
+    const LineChange change = *c;
     QString text = QStringLiteral("Восстановить параметр из резервной копии?\n") + keyName(change) +
                    QStringLiteral("\n\nСейчас в файле: ") +
-                   (change.kind == KeyChange::Kind::Removed ? QStringLiteral("(нет строки)")
-                                                            : u(change.currentLine)) +
+                   (change.after ? u(*change.after) : QStringLiteral("(нет строки)")) +
                    QStringLiteral("\nСтанет: ") +
-                   (change.kind == KeyChange::Kind::Added ? QStringLiteral("(строка будет удалена)")
-                                                          : u(change.backupLine));
-    WriteTarget to = target();
-    to.duplication = to.duplication && duplicated(change);
-    if (to.duplication)
+                   (change.before ? u(*change.before) : QStringLiteral("(строка будет удалена)"));
+    const bool duplicate = host_.settings().duplicationOn() && duplicated(change);
+    if (duplicate)
         text += QStringLiteral("\nПараметр будет записан и в файл дублирования.");
     if (host_.dialogs().ask(list.window(), text, RestoreAnswers) != 0)
         return;
     QString error;
-    if (!ChangeList::restoreKey(to, change, &error))
+    if (!ChangeList::restoreKey(host_.session().writer(), change, &error, duplicate))
         host_.showMessage(MessageKind::Error,
                           QStringLiteral("Параметр не восстановлен.\n") + error);
-    refreshRows(change.file, &change);
     fill(list);
 }
 
 void ChangesWindow::restoreFile(QTreeWidget &list)
 {
-    const KeyChange *c = chosen(list);
+    const LineChange *c = chosen(list);
     if (!c)
         return;
     const QByteArray file = c->file;
     QString text = QStringLiteral("Заменить файл его резервной копией?\n") + u(file) +
                    QStringLiteral("\n\nВернутся из копии:");
     int listed = 0;
-    for (const KeyChange &k : std::as_const(changes_)) {
+    for (const LineChange &k : std::as_const(changes_)) {
         if (k.file != file)
             continue;
         if (++listed > 20) {
@@ -185,25 +162,23 @@ void ChangesWindow::restoreFile(QTreeWidget &list)
         }
         text += QStringLiteral("\n[") + u(k.section) + QStringLiteral("] ") + u(k.key) +
                 QStringLiteral(": ") +
-                (k.kind == KeyChange::Kind::Added
-                     ? QStringLiteral("строка будет удалена")
-                     : (k.kind == KeyChange::Kind::Removed ? QString() : u(k.newValue) + " → ") +
-                           u(k.oldValue));
+                (!k.before ? QStringLiteral("строка будет удалена")
+                           : (k.after ? u(ChangeList::newValue(k)) + " → " : QString()) +
+                                 u(ChangeList::oldValue(k)));
     }
     if (host_.dialogs().ask(list.window(), text, RestoreAnswers) != 0)
         return;
     QString error;
-    if (!ChangeList::restoreFile(target(), file, changes_, &error,
-                                 [this](const KeyChange &k) { return duplicated(k); }))
+    if (!ChangeList::restoreFile(host_.session().writer(), file, changes_, &error,
+                                 [this](const LineChange &k) { return duplicated(k); }))
         host_.showMessage(MessageKind::Error, QStringLiteral("Файл не восстановлен.\n") + error);
-    refreshRows(file);
     fill(list);
 }
 
 // A tweak of the lines the user selected (more than one), or of every change.
 void ChangesWindow::saveTweak(QTreeWidget &list)
 {
-    QList<KeyChange> chosen;
+    QList<LineChange> chosen;
     for (const QTreeWidgetItem *item : list.selectedItems())
         chosen.append(changes_.value(item->data(0, Qt::UserRole).toInt()));
     TweakWindow::save(host_, list.window(), chosen.size() > 1 ? chosen : changes_);
@@ -255,7 +230,7 @@ void ChangesWindow::ChangesClick()
 
     if (host_.dialogs().exec(&window) != QDialog::Accepted)
         return;
-    const KeyChange *c = chosen(*list);
+    const LineChange *c = chosen(*list);
     if (!c)
         return;
     for (const EditorRow &row : std::as_const(editorRows_)) {
@@ -273,18 +248,19 @@ void ChangesWindow::ChangesClick()
 void ChangesWindow::ReloadClick()
 {
     const ProfileCache::WalkScope walk; // each file read and resolved once
+    GameValues values = host_.session().values();
     QStringList kept;
     for (const EditorRow &row : EditorRows::collect(host_)) {
         if (EditorRows::isPending(host_, row.index))
             kept.append(row.page + QStringLiteral(" › ") + row.subTab + QStringLiteral(" › ") +
                         u(row.caption));
         else
-            EditorRows::refresh(host_, row.index);
+            EditorRows::refresh(host_, values, row.index);
     }
     QString text = QStringLiteral("Значения перечитаны из файлов игры.");
     if (!kept.isEmpty())
         text += QStringLiteral("\nСтроки с неприменёнными изменениями оставлены как есть:\n") +
                 kept.join(QLatin1Char('\n'));
     host_.showMessage(kept.isEmpty() ? MessageKind::Information : MessageKind::Always, text);
-    EditorRows::reportLookupProblems(host_);
+    EditorRows::reportLookupProblems(host_, values.takeProblems());
 }

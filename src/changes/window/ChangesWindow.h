@@ -2,18 +2,19 @@
 
 #include <QList>
 
-#include "editor/window/EditorRows.h"
 #include "changes/ChangeList.h"
+#include "editor/window/EditorRows.h"
+#include "gamefiles/ParameterWriter.h"
 
 class QDialog;
 class QTreeWidget;
 class RowEditor;
 class WindowHost;
 
-// The change list: for every game file of the rows that has a backup, the keys whose value
-// differs from it, with the row that shows each. A line chosen selects its row; a key or a whole
-// file can be restored from the backup after the user has seen what will change. Restored rows
-// show the value again; the reload command reads every row afresh.
+// The change list: for every game file under the gamedata folder that has a backup, the keys
+// whose value differs from it, with the row that shows each. A line chosen selects its row; a key
+// or a whole file can be restored from the backup after the user has seen what will change (the
+// rows of a restored file show it at once); the reload command reads every row afresh.
 class ChangesWindow
 {
 public:
@@ -29,15 +30,12 @@ private:
     void restoreKey(QTreeWidget &list);
     void restoreFile(QTreeWidget &list);
     void saveTweak(QTreeWidget &list);
-    const KeyChange *chosen(const QTreeWidget &list) const;
-    // Shows the values of the rows of the file (of its key, when given) as the file holds them.
-    void refreshRows(const QByteArray &file, const KeyChange *only = nullptr);
-    WriteTarget target() const;
+    const LineChange *chosen(const QTreeWidget &list) const;
     // Whether a restored key goes to the duplicate file too (with duplication on).
-    bool duplicated(const KeyChange &change) const;
+    bool duplicated(const LineChange &change) const;
 
     WindowHost &host_;
     RowEditor &rows_;
     QList<EditorRow> editorRows_;
-    QList<KeyChange> changes_;
+    QList<LineChange> changes_;
 };

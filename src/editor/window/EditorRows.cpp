@@ -1,10 +1,12 @@
 #include "editor/window/EditorRows.h"
 
 #include <QCheckBox>
+#include <QHash>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QSet>
 #include <QSignalBlocker>
 #include <QTabWidget>
 
@@ -12,11 +14,15 @@
 #include "editor/window/ValueBox.h"
 #include "gamefiles/GamePath.h"
 #include "gamefiles/ParameterLookup.h"
+#include "profile/ProfileCache.h"
+#include "session/Session.h"
 #include "textcodec/Cp1251.h"
 #include "ui/window/DataSlots.h"
 #include "ui/window/RowData.h"
 #include "ui/window/RowNames.h"
 #include "ui/window/WindowHost.h"
+
+#include <algorithm>
 
 using RowNames::Part;
 
@@ -119,7 +125,7 @@ bool isPending(const WindowHost &host, int index)
     return apply && apply->isEnabled();
 }
 
-void refresh(WindowHost &host, int index)
+void refresh(WindowHost &host, GameValues &values, int index)
 {
     if (index < 0 || index >= host.rowData().size())
         return;
@@ -128,7 +134,7 @@ void refresh(WindowHost &host, int index)
         return;
     const bool trade = row.trade();
     const ParameterLookup::RowValue value =
-        ParameterLookup::rowValueOf(host.gamedataFolder(), row.entry.file, row.entry.applySection,
+        ParameterLookup::rowValueOf(values, row.entry.file, row.entry.applySection,
                                     row.entry.applyParam, trade, !trade && row.entry.hasFull);
     if (!row.built) {
         row.value = value;
@@ -156,10 +162,39 @@ void refresh(WindowHost &host, int index)
     apply->setEnabled(false);
 }
 
-void reportLookupProblems(WindowHost &host)
+void refreshFiles(WindowHost &host, const QByteArrayList &files)
 {
-    const QString text =
-        ParameterLookup::resolverProblemsText(ParameterLookup::takeResolverProblems());
+    if (files.isEmpty())
+        return;
+    QSet<QByteArray> written;
+    for (const QByteArray &file : files)
+        written.insert(sameFileKey(file));
+    // Rows by their file: each file's include tree is looked at once.
+    QHash<QByteArray, QList<int>> byFile;
+    QHash<QByteArray, QByteArray> spelling;
+    const QList<RowData> &data = host.rowData();
+    for (int i = 0; i < data.size(); ++i) {
+        const QByteArray id = sameFileKey(data[i].entry.file);
+        byFile[id].append(i);
+        spelling.insert(id, data[i].entry.file);
+    }
+    const ProfileCache::WalkScope walk; // each file read and resolved once
+    GameValues values = host.session().values();
+    for (auto it = byFile.cbegin(); it != byFile.cend(); ++it) {
+        const QByteArrayList tree = values.filesOf(spelling.value(it.key()));
+        if (std::none_of(tree.cbegin(), tree.cend(),
+                         [&](const QByteArray &f) { return written.contains(sameFileKey(f)); }))
+            continue;
+        for (const int index : it.value())
+            if (!isPending(host, index))
+                refresh(host, values, index);
+    }
+    reportLookupProblems(host, values.takeProblems());
+}
+
+void reportLookupProblems(WindowHost &host, const QStringList &problems)
+{
+    const QString text = ParameterLookup::resolverProblemsText(host.session().unreported(problems));
     if (text.isEmpty())
         return;
     const QString note =

@@ -1,9 +1,12 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
+class GameValues;
 class RowEditor;
 class WindowHost;
 
@@ -38,13 +41,19 @@ void select(WindowHost &host, RowEditor &rows, int index);
 // Whether the row holds an edit not applied yet.
 bool isPending(const WindowHost &host, int index);
 
-// Reads the row's value from its game file again and shows it, without making the row pending.
-// A row that the catalogue leaves incomplete keeps what it shows.
-void refresh(WindowHost &host, int index);
+// Reads the row's value from its game file again (through values, the reader of this refresh)
+// and shows it, without making the row pending. A row that the catalogue leaves incomplete keeps
+// what it shows.
+void refresh(WindowHost &host, GameValues &values, int index);
 
-// After the rows were read: the problems the includes and parents of the game files gave since
-// the last report (each problem is reported once in a run), in one error message, and a note in
-// the status line. Nothing when there were none.
-void reportLookupProblems(WindowHost &host);
+// After a write changed the game files (relative to the gamedata folder): reads again every row
+// whose value depends on one of them (its own file or a file it includes) and that holds no edit
+// not applied yet, and refreshes the selected row's help, status line and pending text.
+void refreshFiles(WindowHost &host, const QByteArrayList &files);
+
+// After the rows were read: of the problems the includes and parents of the game files gave,
+// those not reported yet in this run, in one error message, and a note in the status line.
+// Nothing when there were none.
+void reportLookupProblems(WindowHost &host, const QStringList &problems);
 
 } // namespace EditorRows

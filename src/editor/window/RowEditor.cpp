@@ -8,8 +8,8 @@
 #include <QRegularExpression>
 
 #include "editor/window/ValueBox.h"
-#include "history/ApplyHistory.h"
 #include "gamefiles/ParameterWriter.h"
+#include "session/Session.h"
 #include "settings/ProgramSettings.h"
 #include "textcodec/Cp1251.h"
 #include "ui/window/DataSlots.h"
@@ -165,13 +165,6 @@ bool RowEditor::valueTextFor(const QString &pending, QByteArray *valueText)
     return true;
 }
 
-ParameterWriter RowEditor::writer() const
-{
-    const ProgramSettings &s = host_.settings();
-    return ParameterWriter(
-        WriteTarget{host_.gamedataFolder(), s.duplicationOn(), s.duplicationFolder});
-}
-
 void RowEditor::reportFailure(const QString &error)
 {
     host_.showMessage(MessageKind::Error,
@@ -194,8 +187,8 @@ void RowEditor::ButClick(QPushButton *apply)
         return;
     QString error;
     const WriteResult result =
-        writer().writeParameter(dataslot::helpKeyword(box), dataslot::hint(apply),
-                                dataslot::helpKeyword(apply), valueText, &error);
+        host_.session().applyValue(dataslot::helpKeyword(box), dataslot::hint(apply),
+                                   dataslot::helpKeyword(apply), valueText, {}, &error);
     finishApply(apply, box, true, result, error);
 }
 
@@ -224,8 +217,8 @@ void RowEditor::finishApply(QPushButton *apply, ValueBox *box, bool present,
         reportFailure(error);
     // The write stays done; an apply the history could not record is said at once, at every
     // level, since an undo from the history will not know it.
-    if (const QString why = takeHistoryError(); !why.isEmpty())
-        host_.showMessage(MessageKind::Always, why);
+    if (!result.historyProblem.isEmpty())
+        host_.showMessage(MessageKind::Always, result.historyProblem);
 }
 
 void RowEditor::ButTradeClick(QPushButton *apply)
@@ -247,7 +240,7 @@ void RowEditor::ButTradeClick(QPushButton *apply)
         return;
     QString error;
     const WriteResult result =
-        writer().writeTrade(dataslot::helpKeyword(box), dataslot::hint(apply),
-                            dataslot::helpKeyword(apply), present, valueText, &error);
+        host_.session().applyTrade(dataslot::helpKeyword(box), dataslot::hint(apply),
+                                   dataslot::helpKeyword(apply), present, valueText, &error);
     finishApply(apply, box, present, result, error);
 }

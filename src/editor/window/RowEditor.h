@@ -5,7 +5,6 @@
 #include <QPushButton>
 #include <QString>
 
-class ParameterWriter;
 class WriteResult;
 class QCheckBox;
 class ValueBox;
@@ -55,7 +54,6 @@ private:
     // Converts the pending text for the game file; false (after a message) when it cannot be
     // written as it stands.
     bool valueTextFor(const QString &pending, QByteArray *valueText);
-    ParameterWriter writer() const;
 
     WindowHost &host_;
     QList<QPointer<QPushButton>> pending_;

@@ -16,6 +16,7 @@
 #include "editor/window/ValueBox.h"
 #include "gamefiles/ParameterLookup.h"
 #include "profile/DiskPath.h"
+#include "session/Session.h"
 #include "settings/ProgramSettings.h"
 #include "textcodec/Cp1251.h"
 #include "ui/window/DataSlots.h"
@@ -106,9 +107,12 @@ void TabBuilder::finishSubTab()
     extent_ = QRect();
 }
 
-void TabBuilder::finish()
+QStringList TabBuilder::finish()
 {
     finishSubTab();
+    // The reader holds every file it read; the rows are read afresh after the walk.
+    const std::unique_ptr<GameValues> values = std::move(values_);
+    return values ? values->takeProblems() : QStringList();
 }
 
 bool TabBuilder::endPage(const CataloguePage &)
@@ -200,9 +204,10 @@ bool TabBuilder::entry(const CatalogueEntry &entry)
     // controls do not exist yet.
     extent_ = extent_.united(RowGeometry::bounds(
         RowGeometry::inSlot(slot.x, slot.y, host_.settings().memoWidth), entry.trade));
-    row.value =
-        ParameterLookup::rowValueOf(host_.gamedataFolder(), entry.file, entry.section, entry.param,
-                                    entry.trade, !entry.trade && entry.hasFull);
+    if (!values_)
+        values_ = std::make_unique<GameValues>(host_.session().values());
+    row.value = ParameterLookup::rowValueOf(*values_, entry.file, entry.section, entry.param,
+                                            entry.trade, !entry.trade && entry.hasFull);
     byNumber_.append(static_cast<int>(data_.size()));
     data_.append(std::move(row));
     ++rowCount_;
@@ -401,11 +406,6 @@ void TabBuilder::addTableButton(const CatalogueEntry &entry)
     QObject::connect(tableButton_, &QPushButton::clicked, host_.window(),
                      [h = &host_, b = tableButton_] { h->ButTablClick(b); });
     showNewControls();
-}
-
-QByteArray TabBuilder::lookUp(const CatalogueEntry &entry) const
-{
-    return ParameterLookup::lookUp(host_.gamedataFolder(), entry.file, entry.section, entry.param);
 }
 
 ValueBox *TabBuilder::createValueBox(const QString &name, const Slot &slot,

@@ -14,6 +14,7 @@
 #include "gamefiles/ParameterLookup.h"
 #include "ui/window/RowData.h"
 
+class GameValues;
 class QPushButton;
 class QTabWidget;
 class QWidget;
@@ -51,8 +52,8 @@ public:
     bool endPage(const CataloguePage &page) override;
 
     // Completes the sub-tab of the walk built last; call after the walk, whether it completed
-    // or not.
-    void finish();
+    // or not. Returns the problems the includes and parents of the game files gave the walk.
+    QStringList finish();
 
     // From now on a sub-tab's rows get their controls when it is first shown; the sub-tabs on
     // screen now get them at once.
@@ -96,7 +97,6 @@ private:
     void buildOrdinaryRow(const RowData &row);
     void buildTradeRow(const RowData &row);
     void addTableButton(const CatalogueEntry &entry);
-    QByteArray lookUp(const CatalogueEntry &entry) const;
     ValueBox *createValueBox(const QString &name, const Slot &slot, const CatalogueEntry &entry,
                              const ParameterLookup::RowValue &value);
     QPushButton *createApplyButton(const QString &name, const Slot &slot,
@@ -117,7 +117,8 @@ private:
     std::unique_ptr<ShowWatcher> watcher_;
     int rowCount_ = 0;
     QList<RowData> data_;
-    QList<int> byNumber_; // running number -> index in data_
+    std::unique_ptr<GameValues> values_; // the reader of the walk's values
+    QList<int> byNumber_;                // running number -> index in data_
     QList<Sheet> sheets_;
     QHash<const QWidget *, int> sheetOf_;
     bool buildOnShow_ = false;

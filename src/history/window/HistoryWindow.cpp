@@ -10,10 +10,9 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "editor/window/EditorRows.h"
 #include "history/ApplyHistory.h"
 #include "history/HistoryUndo.h"
-#include "settings/ProgramSettings.h"
+#include "session/Session.h"
 #include "textcodec/Cp1251.h"
 #include "ui/window/Dialogs.h"
 #include "ui/window/WindowHost.h"
@@ -45,12 +44,6 @@ QString originText(HistoryOrigin origin)
     return QStringLiteral("восстановление");
 }
 
-WriteTarget targetOf(const WindowHost &host)
-{
-    const ProgramSettings &s = host.settings();
-    return WriteTarget{host.gamedataFolder(), s.duplicationOn(), s.duplicationFolder};
-}
-
 const QStringList UndoAnswers{QStringLiteral("Отменить"), QStringLiteral("Не отменять")};
 
 QString describe(const QList<HistoryRecord> &records)
@@ -70,33 +63,12 @@ QString describe(const QList<HistoryRecord> &records)
 
 } // namespace
 
-void refreshShownValues(WindowHost &host)
-{
-    for (const EditorRow &row : EditorRows::collect(host))
-        if (!EditorRows::isPending(host, row.index))
-            EditorRows::refresh(host, row.index);
-}
-
 HistoryWindow::HistoryWindow(WindowHost &host) : host_(host) {}
-
-HistoryWindow::~HistoryWindow()
-{
-    if (ApplyHistory::active() == history_.get())
-        ApplyHistory::setActive(nullptr);
-}
-
-void HistoryWindow::open(const QString &path)
-{
-    history_ = std::make_unique<ApplyHistory>(path);
-    ApplyHistory::setActive(history_.get());
-}
 
 void HistoryWindow::fill(QTreeWidget &list, const QString &filter)
 {
     list.clear();
-    if (!history_)
-        return;
-    const QList<HistoryRecord> records = history_->read().records;
+    const QList<HistoryRecord> records = host_.session().history().read().records;
     for (qsizetype i = records.size() - 1; i >= 0; --i) {
         const HistoryRecord &r = records[i];
         const QStringList columns{
@@ -121,9 +93,9 @@ void HistoryWindow::fill(QTreeWidget &list, const QString &filter)
 void HistoryWindow::undo(QTreeWidget &list, bool wholeGroup)
 {
     const QTreeWidgetItem *item = list.currentItem();
-    if (!history_ || !item)
+    if (!item)
         return;
-    const QList<HistoryRecord> records = history_->read().records;
+    const QList<HistoryRecord> records = host_.session().history().read().records;
     const qsizetype i = item->data(0, Qt::UserRole).value<qsizetype>();
     if (i < 0 || i >= records.size())
         return;
@@ -135,24 +107,19 @@ void HistoryWindow::undo(QTreeWidget &list, bool wholeGroup)
                             UndoAnswers) != 0)
         return;
     QString error;
-    if (!HistoryUndo::undo(targetOf(host_), chosen, &error))
+    if (!HistoryUndo::undo(host_.session().writer(), chosen, &error))
         host_.showMessage(MessageKind::Always, error);
-    refreshShownValues(host_);
     fill(list, QString());
 }
 
 void HistoryWindow::HistoryClick()
 {
-    if (history_) {
-        const int damaged = history_->read().damaged;
-        if (damaged > 0)
-            host_.showMessage(MessageKind::Error,
-                              QStringLiteral("В истории записей %1 повреждённых строк (обрыв при "
-                                             "записи); они пропущены, остальные записи целы.")
-                                  .arg(damaged));
-    }
-    if (const QString why = takeHistoryError(); !why.isEmpty())
-        host_.showMessage(MessageKind::Error, why);
+    const int damaged = host_.session().history().read().damaged;
+    if (damaged > 0)
+        host_.showMessage(MessageKind::Error,
+                          QStringLiteral("В истории записей %1 повреждённых строк (обрыв при "
+                                         "записи); они пропущены, остальные записи целы.")
+                              .arg(damaged));
     QDialog window(host_.window());
     window.setObjectName(QStringLiteral("HistoryWindow"));
     window.setWindowTitle(QStringLiteral("История записей"));
@@ -192,7 +159,7 @@ void HistoryWindow::HistoryClick()
 void HistoryWindow::UndoLastClick()
 {
     const QList<HistoryRecord> group =
-        history_ ? HistoryUndo::lastGroup(history_->read().records) : QList<HistoryRecord>();
+        HistoryUndo::lastGroup(host_.session().history().read().records);
     if (group.isEmpty()) {
         host_.showMessage(MessageKind::Always, QStringLiteral("История записей пуста."));
         return;
@@ -205,7 +172,6 @@ void HistoryWindow::UndoLastClick()
                             UndoAnswers) != 0)
         return;
     QString error;
-    if (!HistoryUndo::undo(targetOf(host_), group, &error))
+    if (!HistoryUndo::undo(host_.session().writer(), group, &error))
         host_.showMessage(MessageKind::Always, error);
-    refreshShownValues(host_);
 }

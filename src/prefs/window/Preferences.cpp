@@ -93,7 +93,6 @@ void Preferences::showSettingsInMenus()
     }
     if (QAction *inheritance = item(InheritanceItem))
         inheritance->setChecked(settings_.stored().inheritanceOn());
-    ParameterLookup::setInheritance(settings_.run().inheritanceOn());
 }
 
 bool Preferences::changeSetting(const char *key, const QByteArray &value)

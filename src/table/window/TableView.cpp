@@ -11,6 +11,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "session/Session.h"
 #include "settings/ProgramSettings.h"
 #include "table/TableApply.h"
 #include "table/TableFormats.h"
@@ -77,7 +78,8 @@ void TableView::ButTablClick(QPushButton *button)
 
 void TableView::open(int page)
 {
-    const TablePage tablePage(host_.programFolder(), host_.gamedataFolder());
+    const TablePage tablePage(host_.programFolder(), host_.gamedataFolder(),
+                              host_.session().inheritance());
     if (!tablePage.isTableCapable(page)) {
         host_.showMessage(MessageKind::Always,
                           QStringLiteral("Эту вкладку невозможно представить в табличном виде!"));
@@ -108,10 +110,7 @@ void TableView::open(int page)
     form_.showFromStart();
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         form_.move(screen->availableGeometry().center() - form_.rect().center());
-    const ProgramSettings &s = host_.settings();
-    const TableApply apply(
-        WriteTarget{host_.gamedataFolder(), s.duplicationOn(), s.duplicationFolder},
-        layout.pageFilePath);
+    const TableApply apply(host_.session(), layout.pageFilePath);
     // Cancelling the review goes back to the grid with its edits. The apply writes the cells
     // the review listed, and no others.
     QList<TableCellChange> confirmed;

@@ -13,11 +13,11 @@
 
 #include "history/ApplyHistory.h"
 #include "history/HistoryUndo.h"
-#include "tweaks/TweakFile.h"
 #include "profile/SafeFile.h"
+#include "session/Session.h"
 #include "settings/ProgramSettings.h"
 #include "textcodec/Cp1251.h"
-#include "history/window/HistoryWindow.h"
+#include "tweaks/TweakFile.h"
 #include "ui/window/Dialogs.h"
 #include "ui/window/WindowHost.h"
 
@@ -28,12 +28,6 @@ const QString Filters = QStringLiteral("Твики (*.ltx *.txt);;Все фай�
 QString u(const QByteArray &text)
 {
     return cp1251::toUnicode(text);
-}
-
-WriteTarget targetOf(const WindowHost &host)
-{
-    const ProgramSettings &s = host.settings();
-    return WriteTarget{host.gamedataFolder(), s.duplicationOn(), s.duplicationFolder};
 }
 
 // What names a tweak file in the history: its absolute path.
@@ -84,7 +78,7 @@ void fillReview(QTreeWidget &list, const QList<TweakReviewLine> &review)
 
 namespace TweakWindow {
 
-void save(WindowHost &host, QWidget *parent, const QList<KeyChange> &changes)
+void save(WindowHost &host, QWidget *parent, const QList<LineChange> &changes)
 {
     if (changes.isEmpty()) {
         host.showMessage(MessageKind::Always, QStringLiteral("Нет изменений для твика."));
@@ -163,8 +157,7 @@ void ApplyTweakClick(WindowHost &host)
         if (item->checkState(0) == Qt::Checked && at >= 0 && at < review.size())
             chosen.append(review[at]);
     }
-    const TweakApplyReport report = Tweak::apply(targetOf(host), chosen, tweakNote(path));
-    refreshShownValues(host);
+    const TweakApplyReport report = Tweak::apply(host.session().writer(), chosen, tweakNote(path));
     host.showMessage(report.complete ? MessageKind::Information : MessageKind::Always,
                      report.message());
 }
@@ -175,10 +168,8 @@ void RemoveTweakClick(WindowHost &host)
                                                      Filters, nullptr);
     if (path.isEmpty())
         return;
-    ApplyHistory *history = ApplyHistory::active();
     const QList<HistoryRecord> group =
-        history ? HistoryUndo::tweakGroup(history->read().records, tweakNote(path))
-                : QList<HistoryRecord>();
+        HistoryUndo::tweakGroup(host.session().history().read().records, tweakNote(path));
     if (group.isEmpty()) {
         host.showMessage(MessageKind::Always,
                          QStringLiteral("В истории записей нет применения этого твика:\n") + path);
@@ -190,11 +181,10 @@ void RemoveTweakClick(WindowHost &host)
                            {QStringLiteral("Удалить твик"), QStringLiteral("Отмена")}) != 0)
         return;
     QString error;
-    if (!HistoryUndo::undo(targetOf(host), group, &error))
+    if (!HistoryUndo::undo(host.session().writer(), group, &error))
         host.showMessage(MessageKind::Always, error);
     else
         host.showMessage(MessageKind::Information, QStringLiteral("Твик удалён."));
-    refreshShownValues(host);
 }
 
 } // namespace TweakWindow

@@ -2,7 +2,7 @@
 
 #include <QList>
 
-#include "changes/ChangeList.h"
+#include "gamefiles/LineChange.h"
 
 class QWidget;
 class WindowHost;
@@ -12,7 +12,7 @@ class WindowHost;
 namespace TweakWindow {
 
 // Asks for a file name and saves the changes there as a tweak file.
-void save(WindowHost &host, QWidget *parent, const QList<KeyChange> &changes);
+void save(WindowHost &host, QWidget *parent, const QList<LineChange> &changes);
 
 // Asks for a tweak file, shows the review and writes the chosen lines with "Записать".
 void ApplyTweakClick(WindowHost &host);

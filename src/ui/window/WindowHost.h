@@ -15,6 +15,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QTabWidget;
 class QWidget;
+class Session;
 struct ProgramSettings;
 struct RowData;
 
@@ -62,6 +63,8 @@ public:
     // in the user's configuration folder when the program's folder cannot be written.
     virtual QString settingsFolder() const = 0;
     virtual const QByteArray &gamedataFolder() const = 0;
+    // The run's core: settings, history, writers and the values of keys under the run's rules.
+    virtual Session &session() const = 0;
     // Writes key := value in section "Setting" of the settings file; a setting that takes effect
     // at once (message level, duplication) changes for the run too. False with a reason naming
     // the file when it could not be written; the run then keeps the value it had.
