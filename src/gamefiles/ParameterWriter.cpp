@@ -2,18 +2,13 @@
 
 #include <utility>
 
-#include <cerrno>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "base/Fail.h"
 #include "gamefiles/Backup.h"
 #include "gamefiles/Duplication.h"
 #include "gamefiles/GamePath.h"
 #include "gamefiles/ParameterLookup.h"
 #include "profile/DiskPath.h"
+#include "profile/FileSystem.h"
 #include "profile/IniDocument.h"
 #include "profile/ProfileFile.h"
 #include "profile/SafeFile.h"
@@ -37,11 +32,9 @@ bool refuse(QString *error, const QString &file, const QString &why)
 // refused there from taking the backup.
 QString whyNotWritable(const QString &diskPath)
 {
-    const QByteArray native = nativePath(resolveSymlinks(diskPath));
-    struct stat st;
+    const QString target = resolveSymlinks(diskPath);
     // A file that cannot be read cannot be edited line by line.
-    if (::stat(native.constData(), &st) == 0 && S_ISREG(st.st_mode) &&
-        ::faccessat(AT_FDCWD, native.constData(), R_OK, AT_EACCESS) != 0)
+    if (fsys::entryAt(target).kind == fsys::Kind::File && !fsys::mayRead(target))
         return QStringLiteral("файл не читается");
     return whyNotSavable(diskPath);
 }
@@ -50,8 +43,8 @@ QString whyNotWritable(const QString &diskPath)
 // pipe would block the read.
 bool isOtherThanFile(const QString &diskPath)
 {
-    struct stat st;
-    return ::stat(nativePath(diskPath).constData(), &st) == 0 && !S_ISREG(st.st_mode);
+    const fsys::Kind kind = fsys::entryAt(diskPath).kind;
+    return kind != fsys::Kind::None && kind != fsys::Kind::File;
 }
 
 // Whether the file holds the key. Two reads with different defaults tell a stored default
@@ -209,8 +202,8 @@ WriteResult ParameterWriter::writeLines(const QByteArray &relativeFile,
         return Outcome::Refused;
     }
     QByteArray bytes;
-    struct stat st;
-    const FileRead read = readRegularFile(nativePath(diskPath), &bytes, &st);
+    FileStamp stamp;
+    const FileRead read = readRegularFile(nativePath(diskPath), &bytes, &stamp);
     if (read != FileRead::Read && read != FileRead::Missing) {
         refuse(error, diskPath, QStringLiteral("файл не читается"));
         return Outcome::Refused;
@@ -240,7 +233,7 @@ WriteResult ParameterWriter::writeLines(const QByteArray &relativeFile,
     }
     ensureBackup(gamePath);
     QString why;
-    const FileStamp expected = created ? FileStamp() : FileStamp::of(st);
+    const FileStamp expected = created ? FileStamp() : stamp;
     if (!saveFile(diskPath, doc.bytes(), &why, &expected)) {
         fail(error, QStringLiteral("Файл %1 не изменён: %2.").arg(diskPath, why));
         return Outcome::Failed;

@@ -4,10 +4,6 @@
 #include "profile/SafeFile.h"
 
 #include <atomic>
-#include <cerrno>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
@@ -15,11 +11,7 @@ namespace {
 // a different stamp at the next read. Anything but a regular file reads as missing.
 bool readFile(const QByteArray &nativePath, QByteArray *bytes, ProfileCache::Stamp *stamp)
 {
-    struct stat st;
-    if (readRegularFile(nativePath, bytes, &st) != FileRead::Read)
-        return false;
-    *stamp = ProfileCache::Stamp::of(st);
-    return true;
+    return readRegularFile(nativePath, bytes, stamp) == FileRead::Read;
 }
 
 } // namespace
@@ -80,17 +72,18 @@ const IniDocument &ProfileCache::current(const QByteArray &path)
     entry.checkedInWalk = currentWalk;
     entry.writesWhenChecked = writes_;
 
-    struct stat st;
-    if (::stat(entry.nativePath.constData(), &st) != 0) {
+    fsys::Entry found = fsys::entryAt(entry.nativePath);
+    if (found.kind == fsys::Kind::None) {
         // Not where it was found before: it may have been created since, in another letter case.
         setDiskPath(entry, path, resolveDiskPath(path));
-        if (::stat(entry.nativePath.constData(), &st) != 0) {
+        found = fsys::entryAt(entry.nativePath);
+        if (found.kind == fsys::Kind::None) {
             entry.stamp = Stamp();
             entry.document = IniDocument();
             return entry.document;
         }
     }
-    if (!(Stamp::of(st) == entry.stamp))
+    if (!(found.stamp == entry.stamp))
         reload(entry);
     return entry.document;
 }
@@ -106,8 +99,7 @@ void ProfileCache::reload(Entry &entry)
     }
     // A folder or a file that cannot be read reads as a missing file; remember its stamp so that it
     // is tried again only once it changes (a chmod changes the change time).
-    struct stat st;
-    entry.stamp = ::stat(entry.nativePath.constData(), &st) == 0 ? Stamp::of(st) : Stamp();
+    entry.stamp = fsys::entryAt(entry.nativePath).stamp;
     entry.document = IniDocument();
 }
 
@@ -120,9 +112,9 @@ void ProfileCache::store(const QByteArray &path, const QString &diskPath, IniDoc
     setDiskPath(entry, path, diskPath);
     entry.checkedInWalk = currentWalk;
     entry.writesWhenChecked = writes_;
-    struct stat st;
-    if (::stat(entry.nativePath.constData(), &st) == 0 && S_ISREG(st.st_mode)) {
-        entry.stamp = Stamp::of(st);
+    const fsys::Entry found = fsys::entryAt(entry.nativePath);
+    if (found.kind == fsys::Kind::File) {
+        entry.stamp = found.stamp;
         entry.document = std::move(document);
     }
     entries_.insert(path, std::move(entry));

@@ -10,8 +10,6 @@
 #include <mutex>
 #include <optional>
 
-#include <sys/stat.h>
-
 // Parsed copies of profile files shared by every handle in the process, keyed by the path as the
 // caller gave it. A copy is valid while the file's size, modification and change times (in
 // nanoseconds) and inode stay the same, so a read costs one stat and a hash lookup; a file
@@ -71,7 +69,7 @@ private:
     struct Entry
     {
         QString diskPath;
-        QByteArray nativePath;
+        NativePath nativePath;
         Stamp stamp;
         IniDocument document;
         quint64 checkedInWalk = 0; // the walk in which the stamp was last checked, 0: none

@@ -10,8 +10,6 @@
 #include <limits>
 #include <optional>
 
-#include <sys/stat.h>
-
 ProfileFile::ProfileFile(QByteArray path) : path_(std::move(path)) {}
 
 QString ProfileFile::diskPath() const
@@ -139,14 +137,14 @@ bool ProfileFile::modify(const std::function<bool(IniDocument &)> &edit, bool mu
 
     QString why;
     QByteArray bytes;
-    struct stat st;
+    FileStamp stamp;
     FileStamp read; // no file
     std::optional<IniDocument> cached = ProfileCache::instance().take(path_);
     bool same = false;
     switch (readRegularFileUnlessSame(native, cached ? cached->bytes() : QByteArrayView(), &same,
-                                      &bytes, &st, &why)) {
+                                      &bytes, &stamp, &why)) {
     case FileRead::Read:
-        read = FileStamp::of(st);
+        read = stamp;
         break;
     case FileRead::Missing:
         break;
