@@ -138,6 +138,9 @@ bool replace(const QString &from, const QString &to, Failure *failure = nullptr)
 bool moveNoReplace(const QString &from, const QString &to, Failure *failure = nullptr);
 bool removeFile(const QString &path);
 
+// The current time as file times count it: nanoseconds since 1970-01-01 UTC.
+qint64 clockNow();
+
 // Sets the modification time (nanoseconds since 1970-01-01 UTC) of the entry at path, links
 // followed.
 bool setModifiedTime(const QString &path, qint64 nanoseconds);
@@ -206,7 +209,7 @@ public:
     {
         Held,
         Busy,        // another writer held it for the whole wait
-        Unavailable, // no lock file can be made there (missing or read-only folder, ...)
+        Unavailable, // no lock file there: a missing, read-only or protected folder
         Unsupported, // the file system takes no locks
     };
 
@@ -220,9 +223,15 @@ public:
     FileLock &operator=(const FileLock &) = delete;
 
     // Locks the file at path (a disk path; the file need not exist), waiting up to wait for
-    // another writer. *outcome says how it went; *reason is set unless the lock is held.
-    static FileLock acquire(const QString &path, Outcome *outcome, QString *reason = nullptr,
-                            std::chrono::milliseconds wait = DefaultWait);
+    // another writer (defaultWait() when not given). *outcome says how it went; *reason is set
+    // unless the lock is held.
+    static FileLock acquire(const QString &path, Outcome *outcome, QString *reason = nullptr);
+    static FileLock acquire(const QString &path, std::chrono::milliseconds wait, Outcome *outcome,
+                            QString *reason = nullptr);
+
+    static std::chrono::milliseconds defaultWait();
+    // Tests only: a shorter wait, so that a lock held too long fails a write quickly.
+    static void setDefaultWaitForTests(std::chrono::milliseconds wait);
 
     bool held() const { return handle_ != -1; }
     // Removes the lock file and lets the lock go (the destructor does it too).

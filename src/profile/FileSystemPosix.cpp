@@ -7,6 +7,7 @@
 #include <QDir>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +20,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace {
@@ -406,6 +408,13 @@ bool removeFile(const QString &path)
     return ::unlink(nativePath(path).constData()) == 0;
 }
 
+qint64 clockNow()
+{
+    timespec now;
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    return nanoseconds(now);
+}
+
 bool setModifiedTime(const QString &path, qint64 ns)
 {
     timespec times[2];
@@ -624,13 +633,45 @@ QString FileLock::lockPathFor(const QString &path)
     return fromNativePath(folder + '.' + native.mid(slash + 1).left(200) + ".lock");
 }
 
-FileLock FileLock::acquire(const QString &path, Outcome *outcome, QString *reason,
-                           std::chrono::milliseconds wait)
+namespace {
+
+std::atomic<qint64> lockWait{FileLock::DefaultWait.count()};
+
+} // namespace
+
+std::chrono::milliseconds FileLock::defaultWait()
+{
+    return std::chrono::milliseconds(lockWait.load());
+}
+
+void FileLock::setDefaultWaitForTests(std::chrono::milliseconds wait)
+{
+    lockWait = wait.count();
+}
+
+FileLock FileLock::acquire(const QString &path, Outcome *outcome, QString *reason)
+{
+    return acquire(path, defaultWait(), outcome, reason);
+}
+
+FileLock FileLock::acquire(const QString &path, std::chrono::milliseconds wait, Outcome *outcome,
+                           QString *reason)
 {
     using namespace std::chrono;
     FileLock lock;
     const QString lockPath = lockPathFor(path);
     const NativePath native = nativePath(lockPath);
+    // A folder that the program may not write (read-only, append-only or immutable) gets no lock
+    // file: root could make one in a read-only folder, and an append-only one would keep it.
+    const qsizetype slash = lockPath.lastIndexOf(QLatin1Char('/'));
+    const QString folder = slash < 0    ? QStringLiteral(".")
+                           : slash == 0 ? QStringLiteral("/")
+                                        : lockPath.left(slash);
+    if (!mayWrite(folder) || isMarkedUnchangeable(folder, true)) {
+        *outcome = Outcome::Unavailable;
+        fail(reason, QStringLiteral("папка недоступна для записи"));
+        return lock;
+    }
     const auto deadline = steady_clock::now() + wait;
     milliseconds pause{1};
     for (;;) {
@@ -674,7 +715,7 @@ FileLock FileLock::acquire(const QString &path, Outcome *outcome, QString *reaso
         if (steady_clock::now() >= deadline) {
             *outcome = Outcome::Busy;
             fail(reason, QStringLiteral("файл занят другой записью дольше %1 с; ничего не записано")
-                             .arg(duration_cast<seconds>(wait).count()));
+                             .arg(QString::number(double(wait.count()) / 1000.0)));
             return lock;
         }
         std::this_thread::sleep_for(pause);

@@ -2,6 +2,7 @@
 
 #include "base/Bytes.h"
 #include "profile/DiskPath.h"
+#include "profile/FileSystem.h"
 #include "profile/IniDocument.h"
 #include "profile/ProfileCache.h"
 #include "profile/SafeFile.h"
@@ -119,7 +120,9 @@ void ProfileFile::clearCache()
 // writes to one file parses it once; otherwise the bytes read are parsed. The copy is taken out of
 // the cache meanwhile and the text edited where it lies, so a large file is held once. The file's
 // identity, taken as it was opened for the read, is checked again just before the new content is
-// renamed over it: an edit by another program in between is kept and the write refused. mustWrite:
+// renamed over it: an edit by another program in between is kept and the write refused. Writers
+// that take the file's lock (every copy of this program, every thread) are held off from the read
+// to the rename instead, so none of them starts from content that another is replacing. mustWrite:
 // a write, which fails on a read-only file even when nothing changes; a deletion that finds nothing
 // to delete succeeds whatever the file's state.
 bool ProfileFile::modify(const std::function<bool(IniDocument &)> &edit, bool mustWrite,
@@ -134,6 +137,15 @@ bool ProfileFile::modify(const std::function<bool(IniDocument &)> &edit, bool mu
                 QStringLiteral("Не удалось записать файл %1: %2.").arg(::shownPath(diskPath), why);
         return false;
     };
+
+    // The lock goes before the read and with the function, after the rename or the failure. A
+    // folder that takes no lock file (missing, read-only, protected) takes no new file either:
+    // the write is refused below, and a deletion that finds nothing changes nothing.
+    fsys::FileLock::Outcome locking;
+    QString lockWhy;
+    fsys::FileLock lock = fsys::FileLock::acquire(target, &locking, &lockWhy);
+    if (locking == fsys::FileLock::Outcome::Busy)
+        return fail(lockWhy);
 
     QString why;
     QByteArray bytes;
@@ -178,6 +190,11 @@ bool ProfileFile::modify(const std::function<bool(IniDocument &)> &edit, bool mu
     if (!why.isEmpty()) {
         keep();
         return fail(why);
+    }
+    // A file system without locks is written as before them, by the identity check alone.
+    if (!lock.held() && locking != fsys::FileLock::Outcome::Unsupported) {
+        keep();
+        return fail(QStringLiteral("файл блокировки не создан (%1)").arg(lockWhy));
     }
     if (changed && !saveFile(target, document.bytes(), &why, &read))
         return fail(why);
