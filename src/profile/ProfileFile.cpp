@@ -152,6 +152,7 @@ bool ProfileFile::modify(const std::function<bool(IniDocument &)> &edit, bool mu
     FileStamp stamp;
     FileStamp read; // no file
     std::optional<IniDocument> cached = ProfileCache::instance().take(path_);
+    const qint64 readAt = fsys::clockNow();
     bool same = false;
     switch (readRegularFileUnlessSame(native, cached ? cached->bytes() : QByteArrayView(), &same,
                                       &bytes, &stamp, &why)) {
@@ -177,7 +178,7 @@ bool ProfileFile::modify(const std::function<bool(IniDocument &)> &edit, bool mu
     // Unchanged, the parsed copy still is the file as read.
     const auto keep = [&] {
         if (!changed && read.exists)
-            ProfileCache::instance().giveBack(path_, diskPath, read, std::move(document));
+            ProfileCache::instance().giveBack(path_, diskPath, read, readAt, std::move(document));
     };
     if (!changed && !mustWrite) {
         keep();
