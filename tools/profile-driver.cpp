@@ -6,10 +6,17 @@
 //   readint  FILE SECTION KEY DEFAULT  -> the integer, in decimal
 //   write    FILE SECTION KEY VALUE    -> ok | fail
 //   delete   FILE SECTION KEY          -> ok | fail
+//   hold     FILE                      -> held | busy | unavailable | unsupported
+//   release                            -> ok
+//
+// hold takes the lock that every write of FILE takes and keeps it until release or the end of
+// the input, so tests can play another copy of the program in the middle of a write.
 //
 // A malformed line prints "error: ..." and the driver carries on.
 
 #include "base/Bytes.h"
+#include "profile/DiskPath.h"
+#include "profile/FileSystem.h"
 #include "profile/ProfileFile.h"
 
 #include <QByteArray>
@@ -19,6 +26,7 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -99,12 +107,18 @@ QByteArray escape(const QByteArray &bytes)
     return out;
 }
 
+std::vector<fsys::FileLock> locks;
+
 QByteArray run(const QByteArray &line)
 {
     const QList<QByteArray> raw = line.split('\t');
     const QByteArray &op = raw.first();
-    const qsizetype expected = op == "delete" ? 4 : 5;
-    if (op != "read" && op != "readint" && op != "write" && op != "delete")
+    if (op == "release") {
+        locks.clear();
+        return "ok";
+    }
+    const qsizetype expected = op == "hold" ? 2 : op == "delete" ? 4 : 5;
+    if (op != "read" && op != "readint" && op != "write" && op != "delete" && op != "hold")
         return "error: unknown operation " + escape(op);
     if (raw.size() != expected)
         return "error: " + op + " takes " + QByteArray::number(expected - 1) + " fields, got " +
@@ -120,6 +134,21 @@ QByteArray run(const QByteArray &line)
         return "error: the path must be absolute";
 
     ProfileFile file(f[1]);
+    if (op == "hold") {
+        fsys::FileLock::Outcome outcome;
+        fsys::FileLock lock = fsys::FileLock::acquire(resolveSymlinks(file.diskPath()), &outcome);
+        switch (outcome) {
+        case fsys::FileLock::Outcome::Held:
+            locks.push_back(std::move(lock));
+            return "held";
+        case fsys::FileLock::Outcome::Busy:
+            return "busy";
+        case fsys::FileLock::Outcome::Unavailable:
+            return "unavailable";
+        case fsys::FileLock::Outcome::Unsupported:
+            return "unsupported";
+        }
+    }
     if (op == "read")
         return escape(file.readString(f[2], f[3], f[4]));
     if (op == "readint") {

@@ -39,13 +39,15 @@ std::optional<QString> newBackupPath(const QByteArray &gameFilePath)
 void ensureBackup(const QByteArray &gameFilePath)
 {
     // A game file that is missing, is not a regular file or cannot be read makes no backup file:
-    // the copy fails before creating anything. A full disk leaves no backup file either.
+    // the copy fails before creating anything. A full disk leaves no backup file either. Of two
+    // programs that back up the file at once, the first copy stays: the second may already hold
+    // the first one's write.
     if (const std::optional<QString> backupPath = newBackupPath(gameFilePath))
-        saveCopy(resolveDiskPath(gameFilePath), *backupPath);
+        saveNewCopy(resolveDiskPath(gameFilePath), *backupPath);
 }
 
 void ensureEmptyBackup(const QByteArray &gameFilePath)
 {
     if (const std::optional<QString> backupPath = newBackupPath(gameFilePath))
-        saveFile(*backupPath, QByteArrayView());
+        saveNewFile(*backupPath, QByteArrayView());
 }

@@ -3,12 +3,6 @@
 #include <algorithm>
 #include <utility>
 
-#include <cerrno>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "base/Bytes.h"
 #include "base/Fail.h"
 #include "gamefiles/Backup.h"
@@ -16,6 +10,7 @@
 #include "gamefiles/GamePath.h"
 #include "gamefiles/ParameterLookup.h"
 #include "profile/DiskPath.h"
+#include "profile/FileSystem.h"
 #include "profile/IniDocument.h"
 #include "profile/ProfileCache.h"
 #include "profile/ProfileFile.h"
@@ -40,11 +35,9 @@ bool refuse(QString *error, const QString &file, const QString &why)
 // refused there from taking the backup.
 QString whyNotWritable(const QString &diskPath)
 {
-    const QByteArray native = nativePath(resolveSymlinks(diskPath));
-    struct stat st;
+    const QString target = resolveSymlinks(diskPath);
     // A file that cannot be read cannot be edited line by line.
-    if (::stat(native.constData(), &st) == 0 && S_ISREG(st.st_mode) &&
-        ::faccessat(AT_FDCWD, native.constData(), R_OK, AT_EACCESS) != 0)
+    if (fsys::entryAt(target).kind == fsys::Kind::File && !fsys::mayRead(target))
         return QStringLiteral("файл не читается");
     return whyNotSavable(diskPath);
 }
@@ -53,8 +46,8 @@ QString whyNotWritable(const QString &diskPath)
 // pipe would block the read.
 bool isOtherThanFile(const QString &diskPath)
 {
-    struct stat st;
-    return ::stat(nativePath(diskPath).constData(), &st) == 0 && !S_ISREG(st.st_mode);
+    const fsys::Kind kind = fsys::entryAt(diskPath).kind;
+    return kind != fsys::Kind::None && kind != fsys::Kind::File;
 }
 
 } // namespace

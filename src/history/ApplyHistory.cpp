@@ -8,14 +8,8 @@
 #include <algorithm>
 #include <utility>
 
-#include <cerrno>
-#include <cstring>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "profile/DiskPath.h"
+#include "profile/FileSystem.h"
 #include "profile/IniDocument.h"
 #include "profile/SafeFile.h"
 
@@ -209,40 +203,15 @@ bool ApplyHistory::append(const HistoryRecord &record, QString *error)
         count_ = static_cast<int>(bytes.count('\n'));
         QDir().mkpath(QFileInfo(path_).absolutePath());
     }
-    const int fd = ::open(native.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) {
+    // A line cut short by a crash gets its line break first, so the new record starts a line of
+    // its own and only the cut one is dropped. Anything but a regular file is refused at once: a
+    // FIFO named so would hold every write for good.
+    QString why;
+    if (!fsys::appendToFile(path_, encode(record), true, &why)) {
         if (error)
-            *error = failure(path_, QString::fromLocal8Bit(std::strerror(errno)));
+            *error = failure(path_, why);
         return false;
     }
-    // A line cut short by a crash gets its line break here, so the new record starts a line of
-    // its own and only the cut one is dropped.
-    QByteArray line = encode(record);
-    struct stat st;
-    if (::fstat(fd, &st) == 0 && st.st_size > 0) {
-        char last = '\n';
-        const int in = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
-        if (in >= 0) {
-            if (::pread(in, &last, 1, st.st_size - 1) == 1 && last != '\n')
-                line.prepend('\n');
-            ::close(in);
-        }
-    }
-    qsizetype done = 0;
-    while (done < line.size()) {
-        const ssize_t n = ::write(fd, line.constData() + done, line.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            const QString why = QString::fromLocal8Bit(std::strerror(errno));
-            ::close(fd);
-            if (error)
-                *error = failure(path_, why);
-            return false;
-        }
-        done += n;
-    }
-    ::close(fd);
     ++count_;
     if (count_ > limit_ + limit_ / 10)
         return compact(error);

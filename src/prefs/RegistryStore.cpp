@@ -3,13 +3,12 @@
 #include <QDir>
 #include <QFile>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <sys/stat.h>
 
 #include "base/Bytes.h"
 #include "base/Fail.h"
+#include "profile/FileSystem.h"
 #include "profile/SafeFile.h"
 #include "textcodec/Cp1251.h"
 
@@ -390,15 +389,15 @@ bool RegistryStore::save(QString *error)
 
 bool RegistryStore::putAside(QString *error)
 {
-    const QByteArray from = QFile::encodeName(filePath());
-    struct stat st;
-    if (::lstat(from.constData(), &st) != 0 && errno == ENOENT) {
+    fsys::Failure missing;
+    if (fsys::entryAt(filePath(), fsys::Links::DoNotFollow, &missing).kind == fsys::Kind::None &&
+        missing.error == fsys::Error::Missing) {
         unusable_ = false; // gone since: nothing to keep
         return true;
     }
     // A name that holds nothing yet: an earlier damaged file is kept too.
     QString aside = filePath() + ".damaged";
-    for (int n = 2; ::lstat(QFile::encodeName(aside).constData(), &st) == 0; ++n)
+    for (int n = 2; fsys::entryAt(aside, fsys::Links::DoNotFollow).kind != fsys::Kind::None; ++n)
         aside = filePath() + ".damaged." + QString::number(n);
     // The rule of every save: a folder without write permission is not written, root included.
     const QString refusal = whyNotSavable(aside);
@@ -409,11 +408,11 @@ bool RegistryStore::putAside(QString *error)
                      refusal;
         return false;
     }
-    if (::rename(from.constData(), QFile::encodeName(aside).constData()) != 0) {
+    if (fsys::Failure failure; !fsys::replace(filePath(), aside, &failure)) {
         if (error)
             *error = filePath() +
                      QStringLiteral(": файл не читается и не может быть сохранён в стороне: ") +
-                     QString::fromLocal8Bit(std::strerror(errno));
+                     failure.reason;
         return false;
     }
     unusable_ = false;

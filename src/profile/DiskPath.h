@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include "profile/FileSystem.h" // nativePath, fromNativePath, shownPath
+
 // From a path as the program's settings and catalogue hold it to the file on disk.
 //
 // Catalogues made on Windows use "\" or "/" and a letter case that may differ from the files on
@@ -11,9 +13,8 @@
 //
 // Disk paths are QStrings that keep every byte of a name: valid UTF-8 is decoded as usual, and
 // each byte that is no part of valid UTF-8 is held as the lone surrogate U+DC00 + byte (never a
-// character of its own in a valid name). nativePath turns such a path back into the very bytes
-// on disk; every system call on a disk path goes through it, never through QFile::encodeName,
-// which would turn the byte into "?" and miss the file.
+// character of its own in a valid name). The file interface (FileSystem.h) turns such a path
+// back into the very bytes on disk (nativePath) for every system call.
 
 // Turns "\" into "/", decodes Windows-1251 and, for each component that does not exist with the
 // exact UTF-8 name, uses the existing directory entry whose name matches it case-insensitively
@@ -26,13 +27,6 @@ QString resolveDiskPath(const QByteArray &cp1251Path);
 
 // The same for a path already in Unicode (a folder chosen in a dialog, say).
 QString resolveDiskPath(const QString &path);
-
-// The bytes of a disk path as the file system spells them.
-QByteArray nativePath(const QString &diskPath);
-// A path as the file system returned it, with every byte kept.
-QString fromNativePath(const QByteArray &native);
-// A disk path for messages: bytes that are no UTF-8 are shown as Windows-1251 text.
-QString shownPath(const QString &diskPath);
 
 // The file a write must replace: symbolic links at the end of the path are followed to their
 // target (which need not exist), so that replacing the file keeps the link.

@@ -1,25 +1,27 @@
 #include "profile/ProfileCache.h"
 
 #include "profile/DiskPath.h"
+#include "profile/FileSystem.h"
 #include "profile/SafeFile.h"
 
 #include <atomic>
-#include <cerrno>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
-// The whole file, with the stamp taken before reading: a change made while reading then shows as
-// a different stamp at the next read. Anything but a regular file reads as missing.
-bool readFile(const QByteArray &nativePath, QByteArray *bytes, ProfileCache::Stamp *stamp)
+// How long after a file's newest time another edit could still leave the stamp as it is: the
+// tick of the file system's times. Whole seconds (FAT counts in two) get two seconds; finer
+// times the kernel clock's tick, with room to spare.
+qint64 tickOf(const FileStamp &stamp)
 {
-    struct stat st;
-    if (readRegularFile(nativePath, bytes, &st) != FileRead::Read)
-        return false;
-    *stamp = ProfileCache::Stamp::of(st);
-    return true;
+    constexpr qint64 second = 1000000000;
+    return stamp.modified % second == 0 || stamp.changed % second == 0 ? 2 * second : second / 10;
+}
+
+// Whether a copy of a file whose bytes were read from checkedAt on can miss an edit that keeps
+// its stamp: the file's times are within a tick of that moment (or after it).
+bool isRacy(const FileStamp &stamp, qint64 checkedAt)
+{
+    return stamp.exists && stamp.newest() > checkedAt - tickOf(stamp);
 }
 
 } // namespace
@@ -80,34 +82,44 @@ const IniDocument &ProfileCache::current(const QByteArray &path)
     entry.checkedInWalk = currentWalk;
     entry.writesWhenChecked = writes_;
 
-    struct stat st;
-    if (::stat(entry.nativePath.constData(), &st) != 0) {
+    fsys::Entry found = fsys::entryAt(entry.nativePath);
+    if (found.kind == fsys::Kind::None) {
         // Not where it was found before: it may have been created since, in another letter case.
         setDiskPath(entry, path, resolveDiskPath(path));
-        if (::stat(entry.nativePath.constData(), &st) != 0) {
+        found = fsys::entryAt(entry.nativePath);
+        if (found.kind == fsys::Kind::None) {
             entry.stamp = Stamp();
+            entry.racy = false;
             entry.document = IniDocument();
             return entry.document;
         }
     }
-    if (!(Stamp::of(st) == entry.stamp))
+    if (!(found.stamp == entry.stamp) || entry.racy)
         reload(entry);
     return entry.document;
 }
 
+// Reads the file, with the stamp taken before reading: a change made while reading then shows as
+// a different stamp at the next read. Bytes equal to the copy's keep it without a parse. Anything
+// but a regular file reads as missing.
 void ProfileCache::reload(Entry &entry)
 {
+    const qint64 checkedAt = fsys::clockNow();
     QByteArray bytes;
     Stamp stamp;
-    if (readFile(entry.nativePath, &bytes, &stamp)) {
+    bool same = false;
+    if (readRegularFileUnlessSame(entry.nativePath, entry.document.bytes(), &same, &bytes,
+                                  &stamp) == FileRead::Read) {
         entry.stamp = stamp;
-        entry.document = IniDocument::parse(bytes);
+        entry.racy = isRacy(stamp, checkedAt);
+        if (!same)
+            entry.document = IniDocument::parse(bytes);
         return;
     }
+    entry.racy = false;
     // A folder or a file that cannot be read reads as a missing file; remember its stamp so that it
     // is tried again only once it changes (a chmod changes the change time).
-    struct stat st;
-    entry.stamp = ::stat(entry.nativePath.constData(), &st) == 0 ? Stamp::of(st) : Stamp();
+    entry.stamp = fsys::entryAt(entry.nativePath).stamp;
     entry.document = IniDocument();
 }
 
@@ -120,9 +132,13 @@ void ProfileCache::store(const QByteArray &path, const QString &diskPath, IniDoc
     setDiskPath(entry, path, diskPath);
     entry.checkedInWalk = currentWalk;
     entry.writesWhenChecked = writes_;
-    struct stat st;
-    if (::stat(entry.nativePath.constData(), &st) == 0 && S_ISREG(st.st_mode)) {
-        entry.stamp = Stamp::of(st);
+    // Stamped after the rename: its times are those of the write or of an edit since, which
+    // keeps the copy racy until a comparison shows which.
+    const qint64 checkedAt = fsys::clockNow();
+    const fsys::Entry found = fsys::entryAt(entry.nativePath);
+    if (found.kind == fsys::Kind::File) {
+        entry.stamp = found.stamp;
+        entry.racy = isRacy(found.stamp, checkedAt);
         entry.document = std::move(document);
     }
     entries_.insert(path, std::move(entry));
@@ -140,12 +156,13 @@ std::optional<IniDocument> ProfileCache::take(const QByteArray &path)
 }
 
 void ProfileCache::giveBack(const QByteArray &path, const QString &diskPath, const Stamp &stamp,
-                            IniDocument document)
+                            qint64 readAt, IniDocument document)
 {
     std::lock_guard lock(mutex_);
     Entry entry;
     setDiskPath(entry, path, diskPath);
     entry.stamp = stamp; // checked at the next read
+    entry.racy = isRacy(stamp, readAt);
     entry.document = std::move(document);
     entries_.insert(path, std::move(entry));
 }

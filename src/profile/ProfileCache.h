@@ -10,13 +10,17 @@
 #include <mutex>
 #include <optional>
 
-#include <sys/stat.h>
-
 // Parsed copies of profile files shared by every handle in the process, keyed by the path as the
 // caller gave it. A copy is valid while the file's size, modification and change times (in
 // nanoseconds) and inode stay the same, so a read costs one stat and a hash lookup; a file
 // replaced or edited by another program is read again. The resolved disk path is kept with the
 // copy and looked up again only when the file is not found there.
+//
+// A stamp does not tell an edit made within the same tick of the file system's clock (a second,
+// two on FAT) from the content read, when the size stays too. A copy read while its file's times
+// were that recent is "racy": each later use compares the file's bytes with it again (re-parsing
+// when they differ) until a comparison is made a safe tick after those times; from then on its
+// stamp alone is trusted again. So only a file changed moments ago costs a read per use.
 //
 // A walk over many keys (the catalogue walk with its lookups) opens a WalkScope: within it each
 // file is checked once, at its first read, and later reads trust the copy, so a file that another
@@ -58,9 +62,10 @@ public:
     // same-size edit within one tick keeps the stamp, and a write from the older copy would undo
     // that edit. Taken, not copied, so a large file is not held twice.
     std::optional<IniDocument> take(const QByteArray &path);
-    // Gives back a copy taken and left unchanged; stamp: the file as it was read.
+    // Gives back a copy taken and left unchanged; stamp: the file as it was read, readAt: when
+    // the read began (fsys::clockNow).
     void giveBack(const QByteArray &path, const QString &diskPath, const Stamp &stamp,
-                  IniDocument document);
+                  qint64 readAt, IniDocument document);
 
     // Records the content the program has just written, so the next read needs no parse.
     void store(const QByteArray &path, const QString &diskPath, IniDocument document);
@@ -71,11 +76,12 @@ private:
     struct Entry
     {
         QString diskPath;
-        QByteArray nativePath;
+        NativePath nativePath;
         Stamp stamp;
         IniDocument document;
         quint64 checkedInWalk = 0; // the walk in which the stamp was last checked, 0: none
         quint64 writesWhenChecked = 0;
+        bool racy = false; // the stamp alone cannot be trusted yet: see above
     };
 
     static void setDiskPath(Entry &entry, const QByteArray &path, const QString &diskPath);

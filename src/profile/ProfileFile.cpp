@@ -2,6 +2,7 @@
 
 #include "base/Bytes.h"
 #include "profile/DiskPath.h"
+#include "profile/FileSystem.h"
 #include "profile/IniDocument.h"
 #include "profile/ProfileCache.h"
 #include "profile/SafeFile.h"
@@ -9,8 +10,6 @@
 
 #include <limits>
 #include <optional>
-
-#include <sys/stat.h>
 
 ProfileFile::ProfileFile(QByteArray path) : path_(std::move(path)) {}
 
@@ -122,7 +121,9 @@ void ProfileFile::clearCache()
 // writes to one file parses it once; otherwise the bytes read are parsed. The copy is taken out of
 // the cache meanwhile and the text edited where it lies, so a large file is held once. The file's
 // identity, taken as it was opened for the read, is checked again just before the new content is
-// renamed over it: an edit by another program in between is kept and the write refused. mustWrite:
+// renamed over it: an edit by another program in between is kept and the write refused. Writers
+// that take the file's lock (every copy of this program, every thread) are held off from the read
+// to the rename instead, so none of them starts from content that another is replacing. mustWrite:
 // a write, which fails on a read-only file even when nothing changes; a deletion that finds nothing
 // to delete succeeds whatever the file's state.
 bool ProfileFile::modify(const std::function<bool(IniDocument &)> &edit, bool mustWrite,
@@ -138,16 +139,26 @@ bool ProfileFile::modify(const std::function<bool(IniDocument &)> &edit, bool mu
         return false;
     };
 
+    // The lock goes before the read and with the function, after the rename or the failure. A
+    // folder that takes no lock file (missing, read-only, protected) takes no new file either:
+    // the write is refused below, and a deletion that finds nothing changes nothing.
+    fsys::FileLock::Outcome locking;
+    QString lockWhy;
+    fsys::FileLock lock = fsys::FileLock::acquire(target, &locking, &lockWhy);
+    if (locking == fsys::FileLock::Outcome::Busy)
+        return fail(lockWhy);
+
     QString why;
     QByteArray bytes;
-    struct stat st;
+    FileStamp stamp;
     FileStamp read; // no file
     std::optional<IniDocument> cached = ProfileCache::instance().take(path_);
+    const qint64 readAt = fsys::clockNow();
     bool same = false;
     switch (readRegularFileUnlessSame(native, cached ? cached->bytes() : QByteArrayView(), &same,
-                                      &bytes, &st, &why)) {
+                                      &bytes, &stamp, &why)) {
     case FileRead::Read:
-        read = FileStamp::of(st);
+        read = stamp;
         break;
     case FileRead::Missing:
         break;
@@ -168,7 +179,7 @@ bool ProfileFile::modify(const std::function<bool(IniDocument &)> &edit, bool mu
     // Unchanged, the parsed copy still is the file as read.
     const auto keep = [&] {
         if (!changed && read.exists)
-            ProfileCache::instance().giveBack(path_, diskPath, read, std::move(document));
+            ProfileCache::instance().giveBack(path_, diskPath, read, readAt, std::move(document));
     };
     if (!changed && !mustWrite) {
         keep();
@@ -181,6 +192,11 @@ bool ProfileFile::modify(const std::function<bool(IniDocument &)> &edit, bool mu
     if (!why.isEmpty()) {
         keep();
         return fail(why);
+    }
+    // A file system without locks is written as before them, by the identity check alone.
+    if (!lock.held() && locking != fsys::FileLock::Outcome::Unsupported) {
+        keep();
+        return fail(QStringLiteral("файл блокировки не создан (%1)").arg(lockWhy));
     }
     if (changed && beforeSave)
         beforeSave();

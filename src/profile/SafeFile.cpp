@@ -1,24 +1,17 @@
 #include "profile/SafeFile.h"
 
 #include "profile/DiskPath.h"
+#include "profile/FileSystem.h"
 
 #include <QRandomGenerator>
 
 #include <QSet>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <functional>
 #include <mutex>
-
-#include <dirent.h>
-
-#include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
 
 namespace {
 
@@ -30,40 +23,6 @@ std::function<void(const QByteArray &)> &beforeRenameHook()
     return hook;
 }
 
-bool sameTime(const timespec &a, const timespec &b)
-{
-    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
-}
-
-QString reasonFor(int error)
-{
-    switch (error) {
-    case ENOSPC:
-        return QStringLiteral("на диске нет места");
-    case EDQUOT:
-        return QStringLiteral("превышена дисковая квота");
-    case EROFS:
-        return QStringLiteral("файловая система доступна только для чтения");
-    case EACCES:
-    case EPERM:
-        return QStringLiteral("доступ запрещён");
-    case EIO:
-        return QStringLiteral("ошибка ввода-вывода");
-    case EFBIG:
-        return QStringLiteral("файл слишком велик");
-    case ENAMETOOLONG:
-        return QStringLiteral("слишком длинное имя файла");
-    default:
-        return qt_error_string(error);
-    }
-}
-
-QString notRegularReason(const struct stat &st)
-{
-    return S_ISDIR(st.st_mode) ? QStringLiteral("по этому пути находится папка")
-                               : QStringLiteral("это не обычный файл");
-}
-
 bool fail(QString *reason, const QString &text)
 {
     if (reason)
@@ -71,67 +30,31 @@ bool fail(QString *reason, const QString &text)
     return false;
 }
 
-QByteArray folderOf(const QByteArray &nativePath)
+QString folderOf(const QString &path)
 {
-    const qsizetype slash = nativePath.lastIndexOf('/');
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
     if (slash < 0)
-        return QByteArrayLiteral(".");
+        return QStringLiteral(".");
     if (slash == 0)
-        return QByteArrayLiteral("/");
-    return nativePath.left(slash);
+        return QStringLiteral("/");
+    return path.left(slash);
 }
 
-// Opens a regular file for reading without ever waiting: the status is checked before the open,
-// so a device or FIFO is never opened, and again on the descriptor in case the entry was swapped
-// in between (O_NONBLOCK keeps that open from waiting for a FIFO's writer; regular files ignore
-// it). Returns the descriptor, or -1 with *outcome saying why.
-int openRegular(const QByteArray &nativePath, struct stat *st, FileRead *outcome, QString *reason)
+QString notRegularReason(fsys::Kind kind)
 {
-    const auto refuse = [&](FileRead why, const QString &text) {
-        *outcome = why;
-        if (reason)
-            *reason = text;
-        return -1;
-    };
-    const auto refuseErrno = [&](int error) {
-        return refuse(error == ENOENT || error == ENOTDIR ? FileRead::Missing : FileRead::Failed,
-                      reasonFor(error));
-    };
-
-    if (::stat(nativePath.constData(), st) != 0)
-        return refuseErrno(errno);
-    if (!S_ISREG(st->st_mode))
-        return refuse(FileRead::NotRegular, notRegularReason(*st));
-    int fd;
-    do
-        fd = ::open(nativePath.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    while (fd < 0 && errno == EINTR);
-    if (fd < 0)
-        return refuseErrno(errno);
-    if (::fstat(fd, st) != 0) {
-        const int error = errno;
-        ::close(fd);
-        return refuseErrno(error);
-    }
-    if (!S_ISREG(st->st_mode)) {
-        ::close(fd);
-        return refuse(FileRead::NotRegular, notRegularReason(*st));
-    }
-    *outcome = FileRead::Read;
-    return fd;
+    return kind == fsys::Kind::Folder ? QStringLiteral("по этому пути находится папка")
+                                      : QStringLiteral("это не обычный файл");
 }
 
-// Reads fd to its end in chunks handed to sink; false on a read error or when sink refuses.
-bool readChunks(int fd, const std::function<bool(const char *, qsizetype)> &sink, QString *reason)
+// Reads file to its end in chunks handed to sink; false on a read error or when sink refuses.
+bool readChunks(fsys::File &file, const std::function<bool(const char *, qsizetype)> &sink,
+                QString *reason)
 {
     char buffer[chunkSize];
     for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return fail(reason, reasonFor(errno));
-        }
+        const qint64 n = file.read(buffer, sizeof buffer, reason);
+        if (n < 0)
+            return false;
         if (n == 0)
             return true;
         if (!sink(buffer, n))
@@ -139,38 +62,12 @@ bool readChunks(int fd, const std::function<bool(const char *, qsizetype)> &sink
     }
 }
 
-bool writeAll(int fd, const char *data, qsizetype size, QString *reason)
+// How a save treats a file that is at the target when its content is complete.
+enum class Existing
 {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, static_cast<size_t>(size));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return fail(reason, reasonFor(errno));
-        }
-        if (n == 0) // never for a regular file; do not spin if it happens
-            return fail(reason, reasonFor(EIO));
-        data += n;
-        size -= n;
-    }
-    return true;
-}
-
-// Append-only and immutable entries (chattr +a, +i) refuse the rename and, in a folder, the
-// removal of the temporary file, so they are refused before anything is created. File systems
-// without these flags answer the query with an error: nothing is marked there.
-bool isMarkedUnchangeable(const QByteArray &nativePath, bool folder)
-{
-    const int fd = ::open(nativePath.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY |
-                                                      (folder ? O_DIRECTORY : 0));
-    if (fd < 0)
-        return false;
-    int flags = 0;
-    const bool marked = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
-                        (flags & (FS_APPEND_FL | FS_IMMUTABLE_FL)) != 0;
-    ::close(fd);
-    return marked;
-}
+    Replace,
+    Keep, // the save is dropped: the file is made once
+};
 
 // A temporary file beside the target, removed again unless it was renamed over the target.
 class TemporaryFile
@@ -181,83 +78,82 @@ public:
     TemporaryFile &operator=(const TemporaryFile &) = delete;
     ~TemporaryFile()
     {
-        if (fd_ >= 0)
-            ::close(fd_);
+        file_ = fsys::File();
         if (!path_.isEmpty())
-            ::unlink(path_.constData());
+            fsys::removeFile(path_);
     }
 
-    int fd() const { return fd_; }
+    fsys::File &file() { return file_; }
 
     // A hidden name that the game's own file names cannot take: "." + name + ".tmp-" + six
     // random letters or digits, the name cut so that the whole stays a valid file name.
-    bool create(const QByteArray &folder, const QByteArray &name, mode_t mode, QString *reason)
+    bool create(const QString &folder, const QString &name, bool ownerOnly, QString *reason)
     {
         static constexpr char letters[] =
             "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-        const QByteArray stem =
-            (folder == "/" ? QByteArray() : folder) + "/." + name.left(200) + ".tmp-";
+        const QByteArray cut = nativePath(name).left(200);
+        const QString stem = (folder == QLatin1String("/") ? QString() : folder) +
+                             QStringLiteral("/.") + fromNativePath(cut) + QStringLiteral(".tmp-");
         for (int attempt = 0; attempt < 100; ++attempt) {
-            QByteArray candidate = stem;
+            QString candidate = stem;
             for (int i = 0; i < 6; ++i)
-                candidate += letters[QRandomGenerator::global()->bounded(int(sizeof letters - 1))];
-            const int fd =
-                ::open(candidate.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-            if (fd >= 0) {
-                fd_ = fd;
+                candidate += QLatin1Char(
+                    letters[QRandomGenerator::global()->bounded(int(sizeof letters - 1))]);
+            fsys::Failure failure;
+            file_ = fsys::File::createNew(candidate, ownerOnly, &failure);
+            if (file_.isOpen()) {
                 path_ = candidate;
                 return true;
             }
-            if (errno != EEXIST && errno != EINTR)
-                return fail(reason, reasonFor(errno));
+            if (failure.error != fsys::Error::Exists)
+                return fail(reason, failure.reason);
         }
-        return fail(reason, reasonFor(EEXIST));
+        return fail(reason, QStringLiteral("не удалось создать временный файл"));
     }
 
     // Flushes the data to the disk, closes the file and renames it over target; every step is
     // checked, since a full disk may show only at the flush. With expected, the target must
     // still be that file right before the rename: what another program wrote since the caller
     // read it stays, and the save is refused. The window left is the rename itself.
-    bool commit(const QByteArray &target, const FileStamp *expected, QString *reason)
+    bool commit(const QString &target, const FileStamp *expected, Existing existing,
+                QString *reason)
     {
-        if (::fsync(fd_) != 0 && errno != EINVAL) // EINVAL: a file system that cannot sync
-            return fail(reason, reasonFor(errno));
-        const int fd = fd_;
-        fd_ = -1;
-        if (::close(fd) != 0 && errno != EINTR)
-            return fail(reason, reasonFor(errno));
+        if (!file_.flushToDisk(reason) || !file_.close(reason))
+            return false;
         if (beforeRenameHook())
-            beforeRenameHook()(target);
+            beforeRenameHook()(nativePath(target));
         if (expected) {
-            struct stat st;
-            const FileStamp now =
-                ::stat(target.constData(), &st) == 0 ? FileStamp::of(st) : FileStamp();
+            const FileStamp now = fsys::entryAt(target).stamp;
             if (!(now == *expected))
                 return fail(reason, QStringLiteral("файл изменён другой программой во время "
                                                    "записи; запись отменена, изменения той "
                                                    "программы сохранены"));
         }
-        if (::rename(path_.constData(), target.constData()) != 0)
-            return fail(reason, reasonFor(errno));
+        fsys::Failure failure;
+        if (existing == Existing::Keep ? !fsys::moveNoReplace(path_, target, &failure)
+                                       : !fsys::replace(path_, target, &failure))
+            return fail(reason, failure.error == fsys::Error::Exists
+                                    ? QStringLiteral("файл уже есть")
+                                    : failure.reason);
         path_.clear();
         return true;
     }
 
 private:
-    int fd_ = -1;
-    QByteArray path_;
+    fsys::File file_;
+    QString path_;
 };
 
 // Whether name is one of the temporary file names that TemporaryFile::create makes.
-bool isTemporaryName(QByteArrayView name)
+bool isTemporaryName(const QString &name)
 {
-    static constexpr QByteArrayView marker = ".tmp-";
+    static const QString marker = QStringLiteral(".tmp-");
     constexpr qsizetype suffix = 5 + 6; // marker and six letters or digits
-    if (name.size() < 1 + 1 + suffix || name.front() != '.' ||
-        name.sliced(name.size() - suffix, marker.size()) != marker)
+    if (name.size() < 1 + 1 + suffix || name.front() != QLatin1Char('.') ||
+        QStringView(name).sliced(name.size() - suffix, marker.size()) != marker)
         return false;
-    return std::all_of(name.end() - 6, name.end(), [](char c) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    return std::all_of(name.end() - 6, name.end(), [](QChar c) {
+        return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9');
     });
 }
 
@@ -266,84 +162,58 @@ bool isTemporaryName(QByteArrayView name)
 // program's own name pattern that are regular files untouched for some minutes (a save in
 // progress, by this or another running copy of the program, keeps writing its file); anything
 // else stays.
-void removeStaleTemporaries(const QByteArray &folder)
+void removeStaleTemporaries(const QString &folder)
 {
-    constexpr time_t staleAfter = 5 * 60;
+    constexpr qint64 staleAfter = 5 * 60;
     static std::mutex mutex;
-    static QSet<QByteArray> done;
+    static QSet<QString> done;
     {
         std::lock_guard lock(mutex);
         if (done.contains(folder))
             return;
         done.insert(folder);
     }
-    DIR *dir = ::opendir(folder.constData());
-    if (!dir)
-        return;
-    const time_t now = ::time(nullptr);
-    while (const dirent *entry = ::readdir(dir)) {
-        if (!isTemporaryName(QByteArrayView(entry->d_name)))
-            continue;
-        struct stat st;
-        if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-            S_ISREG(st.st_mode) && st.st_mtime < now - staleAfter)
-            ::unlinkat(::dirfd(dir), entry->d_name, 0);
-    }
-    ::closedir(dir);
+    const qint64 now = ::time(nullptr);
+    QStringList stale;
+    fsys::listFolder(folder, [&](const QString &name) {
+        if (!isTemporaryName(name))
+            return;
+        const QString path = folder + QLatin1Char('/') + name;
+        const fsys::Entry entry = fsys::entryAt(path, fsys::Links::DoNotFollow);
+        if (entry.kind == fsys::Kind::File && entry.stamp.modified / 1000000000 < now - staleAfter)
+            stale.append(path);
+    });
+    for (const QString &path : stale)
+        fsys::removeFile(path);
 }
 
 // The common path of every save: checks, temporary file, the content from produce, commit.
-bool replaceFile(const QString &path, const std::function<bool(int fd, QString *reason)> &produce,
-                 QString *reason, const FileStamp *expected = nullptr)
+bool replaceFile(const QString &path,
+                 const std::function<bool(fsys::File &file, QString *reason)> &produce,
+                 QString *reason, const FileStamp *expected = nullptr,
+                 Existing existing = Existing::Replace)
 {
     const QString refusal = whyNotSavable(path);
     if (!refusal.isEmpty())
         return fail(reason, refusal);
-    const QByteArray target = nativePath(resolveSymlinks(path));
-    const QByteArray folder = folderOf(target);
+    const QString target = resolveSymlinks(path);
+    const QString folder = folderOf(target);
     removeStaleTemporaries(folder);
-    struct stat st;
-    const bool exists = ::stat(target.constData(), &st) == 0;
+    const bool exists = fsys::entryAt(target).kind != fsys::Kind::None;
 
     TemporaryFile temp;
-    const QByteArray name = target.mid(target.lastIndexOf('/') + 1);
-    // An existing file's mode is set once the file is ours; a new one follows the umask.
-    if (!temp.create(folder, name, exists ? 0600 : 0666, reason))
+    const QString name = target.mid(target.lastIndexOf(QLatin1Char('/')) + 1);
+    // An existing file's access is given once the file is ours; a new one follows the umask.
+    if (!temp.create(folder, name, exists, reason))
         return false;
-    if (exists) {
-        // Keeps the owner when root saves someone else's file; best effort, as is the mode on
-        // file systems that cannot hold it.
-        if ((st.st_uid != ::geteuid() || st.st_gid != ::getegid()) &&
-            ::fchown(temp.fd(), st.st_uid, st.st_gid) != 0) {
-        }
-        if (::fchmod(temp.fd(), st.st_mode & 07777) != 0) {
-        }
-    }
-    if (!produce(temp.fd(), reason))
+    if (exists)
+        temp.file().takeAccessOf(target);
+    if (!produce(temp.file(), reason))
         return false;
-    return temp.commit(target, expected, reason);
+    return temp.commit(target, expected, existing, reason);
 }
 
 } // namespace
-
-FileStamp FileStamp::of(const struct stat &st)
-{
-    FileStamp s;
-    s.exists = S_ISREG(st.st_mode);
-    s.device = st.st_dev;
-    s.inode = st.st_ino;
-    s.size = st.st_size;
-    s.modified = st.st_mtim;
-    s.changed = st.st_ctim;
-    return s;
-}
-
-bool FileStamp::operator==(const FileStamp &other) const
-{
-    return exists == other.exists && device == other.device && inode == other.inode &&
-           size == other.size && sameTime(modified, other.modified) &&
-           sameTime(changed, other.changed);
-}
 
 void setBeforeRenameHook(std::function<void(const QByteArray &target)> hook)
 {
@@ -352,46 +222,45 @@ void setBeforeRenameHook(std::function<void(const QByteArray &target)> hook)
 
 QString whyNotSavable(const QString &path)
 {
-    const QString targetPath = resolveSymlinks(path);
-    const QByteArray target = nativePath(targetPath);
+    const QString target = resolveSymlinks(path);
 
-    struct stat st;
-    const bool exists = ::stat(target.constData(), &st) == 0;
-    const int statError = exists ? 0 : errno;
-    if (exists && !S_ISREG(st.st_mode))
-        return notRegularReason(st);
-    if (!exists && statError != ENOENT)
-        return statError == ENOTDIR ? QStringLiteral("папка не найдена") : reasonFor(statError);
+    fsys::Failure failure;
+    const fsys::Entry entry = fsys::entryAt(target, fsys::Links::Follow, &failure);
+    const bool exists = entry.kind != fsys::Kind::None;
+    if (exists && entry.kind != fsys::Kind::File)
+        return notRegularReason(entry.kind);
+    if (!exists && failure.error != fsys::Error::Missing)
+        return failure.error == fsys::Error::NoFolder ? QStringLiteral("папка не найдена")
+                                                      : failure.reason;
 
-    const QByteArray folder = folderOf(target);
-    struct stat folderStat;
-    if (::stat(folder.constData(), &folderStat) != 0 || !S_ISDIR(folderStat.st_mode))
-        return QStringLiteral("папка %1 не найдена").arg(shownPath(fromNativePath(folder)));
-    if (exists && !mayWrite(targetPath))
+    const QString folder = folderOf(target);
+    if (fsys::entryAt(folder).kind != fsys::Kind::Folder)
+        return QStringLiteral("папка %1 не найдена").arg(shownPath(folder));
+    if (exists && !fsys::mayWrite(target))
         return QStringLiteral("файл только для чтения");
-    if (!mayWrite(fromNativePath(folder)))
+    if (!fsys::mayWrite(folder))
         return QStringLiteral("папка только для чтения");
-    if (isMarkedUnchangeable(folder, true))
+    if (fsys::isMarkedUnchangeable(folder, true))
         return QStringLiteral("папка защищена от изменений (атрибут a или i)");
-    if (exists && isMarkedUnchangeable(target, false))
+    if (exists && fsys::isMarkedUnchangeable(target, false))
         return QStringLiteral("файл защищён от изменений (атрибут a или i)");
     return QString();
 }
 
-FileRead readRegularFileUnlessSame(const QByteArray &nativePath, QByteArrayView known, bool *same,
-                                   QByteArray *bytes, struct stat *st, QString *reason)
+FileRead readRegularFileUnlessSame(const NativePath &nativePath, QByteArrayView known, bool *same,
+                                   QByteArray *bytes, FileStamp *stamp, QString *reason)
 {
     *same = false;
-    struct stat local;
-    struct stat *status = st ? st : &local;
+    FileStamp local;
+    FileStamp *status = stamp ? stamp : &local;
     FileRead outcome;
-    const int fd = openRegular(nativePath, status, &outcome, reason);
-    if (fd < 0)
+    fsys::File file = fsys::File::openRegular(nativePath, status, &outcome, reason);
+    if (!file.isOpen())
         return outcome;
     QByteArray data;
     qsizetype matched = 0; // bytes read so far, all equal to known's; -1 once one differs
     const bool ok = readChunks(
-        fd,
+        file,
         [&](const char *chunk, qsizetype size) {
             if (matched >= 0) {
                 if (size <= known.size() - matched &&
@@ -399,7 +268,7 @@ FileRead readRegularFileUnlessSame(const QByteArray &nativePath, QByteArrayView 
                     matched += size;
                     return true;
                 }
-                data.reserve(static_cast<qsizetype>(std::min<off_t>(status->st_size, 64 << 20)));
+                data.reserve(static_cast<qsizetype>(std::min<qint64>(status->size, 64 << 20)));
                 data.append(known.first(matched));
                 matched = -1;
             }
@@ -407,7 +276,6 @@ FileRead readRegularFileUnlessSame(const QByteArray &nativePath, QByteArrayView 
             return true;
         },
         reason);
-    ::close(fd);
     if (!ok)
         return FileRead::Failed;
     if (matched == known.size())
@@ -418,47 +286,73 @@ FileRead readRegularFileUnlessSame(const QByteArray &nativePath, QByteArrayView 
     return FileRead::Read;
 }
 
-FileRead readRegularFile(const QByteArray &nativePath, QByteArray *bytes, struct stat *st,
+FileRead readRegularFile(const NativePath &nativePath, QByteArray *bytes, FileStamp *stamp,
                          QString *reason)
 {
     // Nothing known to compare with: every byte read is kept.
     bool same = false;
-    return readRegularFileUnlessSame(nativePath, {}, &same, bytes, st, reason);
+    return readRegularFileUnlessSame(nativePath, {}, &same, bytes, stamp, reason);
+}
+
+FileRead readRegularFile(const QString &diskPath, QByteArray *bytes, FileStamp *stamp,
+                         QString *reason)
+{
+    return readRegularFile(nativePath(diskPath), bytes, stamp, reason);
 }
 
 bool saveFile(const QString &path, QByteArrayView bytes, QString *reason, const FileStamp *expected)
 {
     return replaceFile(
-        path, [&](int fd, QString *why) { return writeAll(fd, bytes.data(), bytes.size(), why); },
-        reason, expected);
+        path, [&](fsys::File &file, QString *why) { return file.write(bytes, why); }, reason,
+        expected);
 }
 
-bool saveCopy(const QString &source, const QString &destination, QString *reason,
-              bool *sourceUnreadable)
+bool saveNewFile(const QString &path, QByteArrayView bytes, QString *reason)
+{
+    return replaceFile(
+        path, [&](fsys::File &file, QString *why) { return file.write(bytes, why); }, reason,
+        nullptr, Existing::Keep);
+}
+
+namespace {
+
+bool copyFile(const QString &source, const QString &destination, QString *reason,
+              bool *sourceUnreadable, Existing existing)
 {
     if (sourceUnreadable)
         *sourceUnreadable = false;
-    struct stat st;
+    FileStamp stamp;
     FileRead outcome;
     QString why;
-    const int in = openRegular(nativePath(source), &st, &outcome, &why);
-    if (in < 0) {
+    fsys::File in = fsys::File::openRegular(nativePath(source), &stamp, &outcome, &why);
+    if (!in.isOpen()) {
         if (sourceUnreadable)
             *sourceUnreadable = true;
         return fail(reason,
                     QStringLiteral("исходный файл %1 не читается: %2").arg(shownPath(source), why));
     }
-    const bool ok = replaceFile(
+    return replaceFile(
         destination,
-        [&](int out, QString *writeWhy) {
+        [&](fsys::File &out, QString *writeWhy) {
             return readChunks(
                 in,
                 [&](const char *chunk, qsizetype size) {
-                    return writeAll(out, chunk, size, writeWhy);
+                    return out.write(QByteArrayView(chunk, size), writeWhy);
                 },
                 writeWhy);
         },
-        reason);
-    ::close(in);
-    return ok;
+        reason, nullptr, existing);
+}
+
+} // namespace
+
+bool saveCopy(const QString &source, const QString &destination, QString *reason,
+              bool *sourceUnreadable)
+{
+    return copyFile(source, destination, reason, sourceUnreadable, Existing::Replace);
+}
+
+bool saveNewCopy(const QString &source, const QString &destination, QString *reason)
+{
+    return copyFile(source, destination, reason, nullptr, Existing::Keep);
 }

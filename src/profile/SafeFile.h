@@ -6,7 +6,7 @@
 
 #include <functional>
 
-#include <sys/stat.h>
+#include "profile/FileSystem.h"
 
 // Whole-file reads and atomic saves: the one way the program reads a file whole and the one way
 // it replaces or creates a file on disk (profile writes, backups, file copies).
@@ -25,43 +25,20 @@
 // Failures return false and a short reason in Russian (without a final full stop) for the
 // caller's message.
 
-// Identity of a file's content as far as the file system tells it: device, inode, size,
-// modification and change times (in nanoseconds). File systems with coarse times (1 second, FAT's
-// 2) can keep all of it through another program's same-size edit within one tick, so an unchanged
-// identity does not prove unchanged bytes; a changed one proves a change.
-struct FileStamp
-{
-    bool exists = false; // a regular file
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    timespec modified{};
-    timespec changed{};
-
-    static FileStamp of(const struct stat &st);
-    bool operator==(const FileStamp &other) const;
-};
-
-// What reading a whole file found.
-enum class FileRead
-{
-    Read,       // the bytes are there
-    Missing,    // nothing at the path (or a folder on the way is missing)
-    NotRegular, // a folder, FIFO, device or socket
-    Failed,     // there, but cannot be opened or read
-};
-
-// Reads the regular file at nativePath (a path as the file system spells it). *st, when given,
-// receives the file's status taken before reading. *reason is set on Failed and NotRegular.
-FileRead readRegularFile(const QByteArray &nativePath, QByteArray *bytes, struct stat *st = nullptr,
+// Reads the regular file at nativePath (a path as the file system spells it, see FileSystem.h).
+// *stamp, when given, receives the file's identity taken before reading. *reason is set on
+// Failed and NotRegular.
+FileRead readRegularFile(const NativePath &nativePath, QByteArray *bytes,
+                         FileStamp *stamp = nullptr, QString *reason = nullptr);
+FileRead readRegularFile(const QString &diskPath, QByteArray *bytes, FileStamp *stamp = nullptr,
                          QString *reason = nullptr);
 
 // readRegularFile for a file whose bytes may be known already: the file is compared with known
 // as it is read, and when it holds exactly those bytes *same becomes true and *bytes stays empty,
 // so a large file is never held twice. Otherwise *bytes receives the file as readRegularFile
 // reads it.
-FileRead readRegularFileUnlessSame(const QByteArray &nativePath, QByteArrayView known, bool *same,
-                                   QByteArray *bytes, struct stat *st = nullptr,
+FileRead readRegularFileUnlessSame(const NativePath &nativePath, QByteArrayView known, bool *same,
+                                   QByteArray *bytes, FileStamp *stamp = nullptr,
                                    QString *reason = nullptr);
 
 // Why a save to path would be refused before anything is written (the refusals of saveFile
@@ -83,6 +60,12 @@ bool saveFile(const QString &path, QByteArrayView bytes, QString *reason = nullp
 // anything is created; *sourceUnreadable, when given, then becomes true.
 bool saveCopy(const QString &source, const QString &destination, QString *reason = nullptr,
               bool *sourceUnreadable = nullptr);
+
+// saveFile and saveCopy for a file made once (a backup): the new file takes the name only while
+// nothing else has it, so of two copies made at once the first stays whole and the second is
+// dropped (false, with the reason that the file exists).
+bool saveNewFile(const QString &path, QByteArrayView bytes, QString *reason = nullptr);
+bool saveNewCopy(const QString &source, const QString &destination, QString *reason = nullptr);
 
 // Tests only: called with the target's native path just before every rename over it (after the
 // temporary file is complete and flushed), so a test can play another program writing then.

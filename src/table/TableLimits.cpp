@@ -1,10 +1,9 @@
 #include "table/TableLimits.h"
 
+#include "profile/FileSystem.h"
 #include "profile/SafeFile.h"
 
 #include <QFile>
-
-#include <sys/stat.h>
 
 namespace tablelimits {
 
@@ -19,8 +18,8 @@ QString cellName(int column, int row)
 bool readInputFile(const QString &path, QByteArray *bytes, QString *error)
 {
     const QByteArray native = QFile::encodeName(path);
-    struct stat st;
-    if (::stat(native.constData(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > kMaxFileBytes) {
+    if (const fsys::Entry entry = fsys::entryAt(native);
+        entry.kind == fsys::Kind::File && entry.stamp.size > kMaxFileBytes) {
         *error = QStringLiteral("файл больше %1 МБ").arg(kMaxFileBytes / (1024 * 1024));
         return false;
     }
