@@ -10,6 +10,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "base/Plural.h"
 #include "editor/window/EditorRows.h"
 #include "history/ApplyHistory.h"
 #include "history/HistoryUndo.h"
@@ -147,9 +148,10 @@ void HistoryWindow::HistoryClick()
         const int damaged = history_->read().damaged;
         if (damaged > 0)
             host_.showMessage(MessageKind::Error,
-                              QStringLiteral("В истории записей %1 повреждённых строк (обрыв при "
-                                             "записи); они пропущены, остальные записи целы.")
-                                  .arg(damaged));
+                              QStringLiteral("В истории записей пропущено: %1 (обрыв при "
+                                             "записи); остальные записи целы.")
+                                  .arg(base::counted(damaged, "повреждённая строка",
+                                                     "повреждённые строки", "повреждённых строк")));
     }
     if (const QString why = takeHistoryError(); !why.isEmpty())
         host_.showMessage(MessageKind::Error, why);
