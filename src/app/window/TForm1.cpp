@@ -187,7 +187,7 @@ void TForm1::createMenus()
     N7 = addItem(prefs, "N7", QStringLiteral("&Цвет окна"), QKeySequence("F2"));
     N14 = addItem(prefs, "N14", QStringLiteral("Очистить &реестр от параметров программы"));
     N14->setCheckable(true);
-    N18 = addItem(prefs, "N18", QStringLiteral("Включить\\отключить вкладки"), QKeySequence("F3"));
+    N18 = addItem(prefs, "N18", QStringLiteral("Включить\\отключить в&кладки"), QKeySequence("F3"));
     N19 = addItem(prefs, "N19", QStringLiteral("&Заменять запятые точками"), QKeySequence("F4"));
     N19->setCheckable(true);
 
@@ -250,9 +250,9 @@ void TForm1::createMenus()
 
     // Tweak files and the apply history.
     QAction *applyTweak = addItem(file, "NApplyTweak", QStringLiteral("Применить &твик"));
-    QAction *removeTweak = addItem(file, "NRemoveTweak", QStringLiteral("&Удалить твик"));
+    QAction *removeTweak = addItem(file, "NRemoveTweak", QStringLiteral("Удалить тви&к"));
     file->insertActions(file->actions().value(2), {applyTweak, removeTweak});
-    QAction *history = addItem(view, "NHistory", QStringLiteral("&История записей"));
+    QAction *history = addItem(view, "NHistory", QStringLiteral("История &записей"));
     QAction *undoLast = addItem(view, "NUndoLast", QStringLiteral("&Отменить последнюю запись"),
                                 QKeySequence("Ctrl+Z"));
     connect(applyTweak, &QAction::triggered, this, [this] { TweakWindow::ApplyTweakClick(*this); });
@@ -264,7 +264,7 @@ void TForm1::createMenus()
     // Values inherited through includes and parents: a view option kept in the settings file.
     view->addSeparator();
     QAction *inheritance = addItem(view, "NInheritance",
-                                   QStringLiteral("Наследование значений (#include и родители)"));
+                                   QStringLiteral("Н&аследование значений (#include и родители)"));
     inheritance->setCheckable(true);
     inheritance->setChecked(true);
     connect(inheritance, &QAction::triggered, this, [this] { prefs_->InheritanceClick(); });
@@ -273,11 +273,11 @@ void TForm1::createMenus()
     PopupMenuAdd = new QMenu(this);
     PopupMenuAdd->setObjectName("PopupMenuAdd");
     addComponent(PopupMenuAdd);
-    N9 = addItem(PopupMenuAdd, "N9", QStringLiteral("Свойства"), QKeySequence("Alt+Backspace"));
+    N9 = addItem(PopupMenuAdd, "N9", QStringLiteral("&Свойства"), QKeySequence("Alt+Backspace"));
     PopupMenuAdd->addSeparator();
-    N11 = addItem(PopupMenuAdd, "N11", QStringLiteral("Добавить"), QKeySequence("Ctrl+Insert"));
+    N11 = addItem(PopupMenuAdd, "N11", QStringLiteral("&Добавить"), QKeySequence("Ctrl+Insert"));
     PopupMenuAdd->addSeparator();
-    N13 = addItem(PopupMenuAdd, "N13", QStringLiteral("Удалить"), QKeySequence("Ctrl+Delete"));
+    N13 = addItem(PopupMenuAdd, "N13", QStringLiteral("&Удалить"), QKeySequence("Ctrl+Delete"));
     // Their shortcuts work from the whole window, not only while the menu is open.
     addActions({N9, N11, N13});
     connect(N9, &QAction::triggered, this, &TForm1::N9Click);
