@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "base/Fail.h"
-#include "history/ApplyHistory.h"
 #include "gamefiles/Duplication.h"
 #include "gamefiles/GamePath.h"
 #include "gamefiles/ParameterLookup.h"
+#include "history/ApplyHistory.h"
 #include "profile/DiskPath.h"
 #include "profile/IniDocument.h"
 #include "profile/ProfileFile.h"
@@ -32,6 +32,13 @@ bool readFile(const QString &diskPath, QByteArray *bytes)
 QString fileText(const QByteArray &path)
 {
     return cp1251::toUnicode(path);
+}
+
+// A game file in a message, as the disk spells it (one separator, "/"), rather than the gamedata
+// folder joined with the catalogue's "\" spelling.
+QString gameFileText(const QByteArray &path)
+{
+    return shownPath(ProfileFile(path).diskPath());
 }
 
 using base::fail;
@@ -332,12 +339,13 @@ bool restoreKey(const WriteTarget &target, const KeyChange &change, QString *err
     const QString diskPath = ProfileFile(path).diskPath();
     QByteArray bytes;
     if (!readFile(diskPath, &bytes) && change.kind != KeyChange::Kind::Removed)
-        return fail(error, fileText(path) + QStringLiteral("\nФайл не читается"));
+        return fail(error, gameFileText(path) + QStringLiteral("\nФайл не читается"));
 
     const QString changedMeanwhile =
-        fileText(path) + QStringLiteral("\nПараметр %1 в разделе [%2] изменился после "
-                                        "составления списка; обновите список")
-                             .arg(cp1251::toUnicode(change.key), cp1251::toUnicode(change.section));
+        gameFileText(path) +
+        QStringLiteral("\nПараметр %1 в разделе [%2] изменился после "
+                       "составления списка; обновите список")
+            .arg(cp1251::toUnicode(change.key), cp1251::toUnicode(change.section));
     IniDocument doc = IniDocument::parse(bytes);
     const std::optional<std::size_t> at = doc.keyLineOf(change.section, change.key);
     if (change.kind == KeyChange::Kind::Removed
@@ -355,7 +363,7 @@ bool restoreKey(const WriteTarget &target, const KeyChange &change, QString *err
         const QByteArray value = valueTextOf(change.backupLine);
         const QString why = IniDocument::checkEntry(change.section, change.key, value);
         if (!why.isEmpty())
-            return fail(error, fileText(path) + QLatin1Char('\n') + why);
+            return fail(error, gameFileText(path) + QLatin1Char('\n') + why);
         doc.setValue(change.section, change.key, value);
         if (const std::optional<std::size_t> added = doc.keyLineOf(change.section, change.key))
             doc.replaceLine(doc.keyLineAt(*added).start, change.backupLine);
@@ -363,7 +371,7 @@ bool restoreKey(const WriteTarget &target, const KeyChange &change, QString *err
     bytes = doc.bytes();
     QString reason;
     if (!saveFile(diskPath, bytes, &reason))
-        return fail(error, fileText(path) + QLatin1Char('\n') + reason);
+        return fail(error, gameFileText(path) + QLatin1Char('\n') + reason);
     recordRestore(change, 0);
     return restoreDuplicate(target, change, error);
 }
@@ -378,7 +386,7 @@ bool restoreFile(const WriteTarget &target, const QByteArray &relativeFile,
     bool hasBackup = false;
     const QList<KeyChange> keys = changesOf(target.gamedataFolder, relativeFile, &hasBackup);
     if (!hasBackup)
-        return fail(error, fileText(path) + QStringLiteral("\nНет резервной копии (.bak)"));
+        return fail(error, gameFileText(path) + QStringLiteral("\nНет резервной копии (.bak)"));
     // What the user agreed to bring back: the key restore refuses a changed line, and so does this.
     QList<KeyChange> agreed;
     const QByteArray id = sameFileKey(relativeFile);
@@ -390,12 +398,12 @@ bool restoreFile(const WriteTarget &target, const QByteArray &relativeFile,
                a.backupLine == b.backupLine && a.currentLine == b.currentLine;
     };
     if (!std::equal(keys.begin(), keys.end(), agreed.begin(), agreed.end(), sameChange))
-        return fail(error,
-                    fileText(path) + QStringLiteral("\nФайл изменился после составления списка; "
-                                                    "обновите список"));
+        return fail(error, gameFileText(path) +
+                               QStringLiteral("\nФайл изменился после составления списка; "
+                                              "обновите список"));
     QString reason;
     if (!saveCopy(ProfileFile(path + ".bak").diskPath(), ProfileFile(path).diskPath(), &reason))
-        return fail(error, fileText(path) + QLatin1Char('\n') + reason);
+        return fail(error, gameFileText(path) + QLatin1Char('\n') + reason);
     const qint64 group = restoreGroup();
     for (const KeyChange &c : keys)
         recordRestore(c, group);

@@ -32,6 +32,8 @@
 #include "editor/window/TForm2.h"
 #include "editor/window/TForm6.h"
 #include "editor/window/TabBuilder.h"
+#include "gamefiles/GamePath.h"
+#include "history/window/HistoryWindow.h"
 #include "prefs/window/Preferences.h"
 #include "prefs/window/TStateSaver.h"
 #include "profile/DiskPath.h"
@@ -40,12 +42,12 @@
 #include "table/window/TForm7.h"
 #include "table/window/TableView.h"
 #include "textcodec/Cp1251.h"
-#include "history/window/HistoryWindow.h"
 #include "tweaks/window/TweakWindow.h"
 #include "ui/window/AppInfo.h"
 #include "ui/window/DataSlots.h"
 #include "ui/window/Dialogs.h"
 #include "ui/window/RowNames.h"
+#include "ui/window/StatusLine.h"
 
 namespace {
 
@@ -291,11 +293,11 @@ void TForm1::createControls()
     central->setObjectName("Client");
     setCentralWidget(central);
 
-    Panel1 = new QLabel(QStringLiteral("ВНИМАНИЕ! У вас должны быть распакованы gamedata-файлы "
-                                       "игры! Для начала выберите пункт Файл-Указать папку ..."),
-                        central);
+    Panel1 = new StatusLine(QStringLiteral("ВНИМАНИЕ! У вас должны быть распакованы gamedata-"
+                                           "файлы игры! Для начала выберите пункт Файл-Указать "
+                                           "папку ..."),
+                            central);
     Panel1->setObjectName("Panel1");
-    Panel1->setAlignment(Qt::AlignCenter);
     Panel1->setFrameShape(QFrame::Panel);
     Panel1->setFrameShadow(QFrame::Raised);
     Panel1->setAutoFillBackground(true);
