@@ -15,6 +15,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QSet>
 #include <QStandardPaths>
 #include <QTabWidget>
 
@@ -88,6 +89,9 @@ TForm1::TForm1(const MainWindowOptions &options, QWidget *parent) : QMainWindow(
     userFolder_ = options.userFolder.isEmpty()
                       ? QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation)
                       : options.userFolder;
+    dataFolder_ = options.dataFolder.isEmpty()
+                      ? QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)
+                      : options.dataFolder;
     settingFolderWritable_ =
         options.settingFolderWritable ? options.settingFolderWritable : settingFolderWritable;
     registryFolder_ =
@@ -776,6 +780,112 @@ bool TForm1::firstStart()
     return true;
 }
 
+void TForm1::checkGamedataWritable()
+{
+    if (gamedataMissing_)
+        return;
+    const QString folder = resolveDiskPath(gamedataFolder_);
+    QString problem;
+    if (!mayWrite(folder)) {
+        problem = QStringLiteral("Папка gamedata недоступна для записи: ") + shownPath(folder);
+    } else {
+        int count = 0;
+        const QStringList files = readOnlyRowFiles(3, &count);
+        if (count == 0)
+            return;
+        problem = QStringLiteral("Файлы игры недоступны для записи (%1): %2")
+                      .arg(count)
+                      .arg(files.join(QStringLiteral(", ")) +
+                           (count > files.size() ? QStringLiteral(", …") : QString()));
+    }
+    // Only the bundled example is copied: a game folder of the user's may be large, and the
+    // game reads it where it is.
+    const QString example = programFolderPath_ + QStringLiteral("example-gamedata");
+    const bool isExample = isFolder(example) && realDiskPath(folder) == realDiskPath(example);
+    if (isExample && offerExampleCopy(problem))
+        return;
+    Panel1->setText(Panel1->text() +
+                    QStringLiteral(" Файлы игры только для чтения: значения не запишутся."));
+    if (!isExample)
+        showMessage(MessageKind::Always,
+                    problem + QStringLiteral("\nЗначения показываются, но записать их не "
+                                             "получится. Разрешите запись или выберите другую "
+                                             "папку: Файл - Указать папку gamedata."));
+}
+
+QStringList TForm1::readOnlyRowFiles(int shown, int *count) const
+{
+    QStringList files;
+    QSet<QByteArray> seen;
+    *count = 0;
+    for (const RowData &row : rowData()) {
+        const QByteArray &file = row.entry.file;
+        if (file.isEmpty() || seen.contains(sameFileKey(file)))
+            continue;
+        seen.insert(sameFileKey(file));
+        if (!isInsideGamedata(gamedataFolder_, file))
+            continue;
+        const QString path = resolveDiskPath(gamedataFolder_ + file);
+        // A file the catalogue names but the game lacks is created by the first write.
+        if (!targetExists(path) || mayWrite(path))
+            continue;
+        if (++*count <= shown)
+            files.append(shownPath(path));
+    }
+    return files;
+}
+
+bool TForm1::offerExampleCopy(const QString &problem)
+{
+    const QString copy = QDir::cleanPath(dataFolder_) + QStringLiteral("/example-gamedata");
+    const bool copied = isFolder(copy);
+    const int answer = dialogs_->ask(
+        this,
+        problem +
+            QStringLiteral("\nЭто пример, поставленный вместе с программой: его значения "
+                           "видны, но не запишутся.\n\n") +
+            (copied ? QStringLiteral("Копия примера уже есть в папке %1. Работать с ней?")
+                    : QStringLiteral("Скопировать пример в папку %1 и работать с копией?"))
+                .arg(copy),
+        {copied ? QStringLiteral("Работать с копией") : QStringLiteral("Скопировать"),
+         QStringLiteral("Оставить как есть")});
+    if (answer != 0)
+        return false;
+    QString error;
+    QByteArray folder;
+    if (!cp1251::fromUnicode(copy + '/', &folder)) {
+        showMessage(MessageKind::Always,
+                    QStringLiteral("Пример не скопирован: имя папки %1 нельзя сохранить в файле "
+                                   "настроек.")
+                        .arg(copy));
+        return false;
+    }
+    if (!copied && !copySettingFolder(resolveDiskPath(gamedataFolder_), copy, &error)) {
+        showMessage(MessageKind::Always,
+                    QStringLiteral("Пример не скопирован в %1:\n").arg(copy) + error);
+        return false;
+    }
+    gamedataFolder_ = folder;
+    // A fresh copy holds the example's bytes, which the rows show; one made at an earlier start
+    // may hold the user's edits since.
+    if (copied)
+        for (int i = 0; i < rowData().size(); ++i)
+            EditorRows::refresh(*this, i);
+    if (!settings_.writeGamedataPath(folder, &error)) {
+        showMessage(MessageKind::Always,
+                    QStringLiteral("Программа работает с копией примера %1, но файл настроек не "
+                                   "записан, и при следующем запуске снова откроется пример.\n")
+                            .arg(copy) +
+                        error);
+        return true;
+    }
+    showMessage(MessageKind::Information,
+                (copied ? QStringLiteral("Редактируемая папка: %1")
+                        : QStringLiteral("Пример скопирован. Редактируемая папка: %1"))
+                    .arg(copy));
+    return true;
+}
+
 void TForm1::readProgramSettings()
 {
     settings_.read();
@@ -891,6 +1001,7 @@ void TForm1::FormShow()
     if (!built)
         showMessage(MessageKind::Error, CatalogueMessages::WalkFailed + "\n" + error);
     enableEditing(built);
+    checkGamedataWritable();
     EditorRows::reportLookupProblems(*this);
     if (gamedataMissing_)
         showMessage(MessageKind::Error, missingFolderText());
