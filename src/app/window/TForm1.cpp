@@ -97,7 +97,8 @@ TForm1::TForm1(const MainWindowOptions &options, QWidget *parent) : QMainWindow(
     registryFolder_ =
         options.registryFolder.isEmpty() ? defaultRegistryFolder() : options.registryFolder;
 
-    setWindowTitle(QStringLiteral("B.R.A.N.V.I.K. Duskmere CONFIGURATOR от Quenby v 0.12"));
+    setWindowTitle(
+        QStringLiteral("B.R.A.N.V.I.K. Duskmere CONFIGURATOR от Quenby v " BRANVIK_VERSION));
     setWindowIcon(programIcon());
     setMinimumSize(130, 50);
     QPalette pal = palette();
