@@ -10,7 +10,9 @@ function(check_install root prefix)
             share/icons/hicolor/64x64/apps/branvik-configurator.png
             share/icons/hicolor/256x256/apps/branvik-configurator.png
             share/metainfo/org.branvik.configurator.metainfo.xml
-            share/doc/branvik-configurator/README.md share/doc/branvik-configurator/CHANGES.md)
+            share/doc/branvik-configurator/README.md share/doc/branvik-configurator/CHANGES.md
+            share/doc/branvik-configurator/copyright share/doc/branvik-configurator/changelog.gz
+            share/man/man1/branvik-configurator.1.gz)
     if(NOT EXISTS "${root}${prefix}/${f}")
       message(FATAL_ERROR "not installed: ${root}${prefix}/${f}")
     endif()

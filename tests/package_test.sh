@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The Debian package, tried as a user would meet it: builds it with CPack from a finished build
-# folder, installs it into this machine with dpkg, validates the installed desktop entry and
-# AppStream description, starts the installed program offscreen as a user who cannot write the
+# folder, checks it with lintian (any error or warning fails), installs it into this machine with
+# dpkg, checks that the package, the program, its AppStream release, its change log and
+# CHANGES.md name the same version, validates the installed desktop entry and AppStream
+# description, starts the installed program offscreen as a user who cannot write the
 # program's folder (so its settings must go to that user's own configuration folder), and
 # removes the package again, checking that none of its files is left. The package is removed and
 # the throwaway user deleted even when a check fails.
@@ -61,13 +63,24 @@ for f in ./usr/bin/branvik-configurator ./usr/lib/branvik-configurator/branvik-c
          ./usr/share/icons/hicolor/256x256/apps/branvik-configurator.png \
          ./usr/share/metainfo/org.branvik.configurator.metainfo.xml \
          ./usr/share/doc/branvik-configurator/README.md \
-         ./usr/share/doc/branvik-configurator/CHANGES.md; do
+         ./usr/share/doc/branvik-configurator/CHANGES.md \
+         ./usr/share/doc/branvik-configurator/copyright \
+         ./usr/share/doc/branvik-configurator/changelog.gz \
+         ./usr/share/man/man1/branvik-configurator.1.gz; do
   grep -q " $f\( ->\|$\)" <<<"$contents" || fail "the package lacks $f"
 done
 ! grep -q profile-driver <<<"$contents" || fail "the package holds the test tool profile-driver"
 depends="$(dpkg-deb -f "$deb" Depends)"
 grep -q libqt6widgets6 <<<"$depends" || fail "computed dependencies lack Qt Widgets: $depends"
 echo "   $(basename "$deb"), depends on: $depends"
+
+echo "== Package test: lintian"
+# No tag is overridden: the package is made to pass as it is.
+if ! lintian --fail-on error,warning "$deb" >"$work/lintian.log" 2>&1; then
+  cat "$work/lintian.log"
+  fail "lintian reports errors or warnings"
+fi
+grep -E '^[EW]: ' "$work/lintian.log" && fail "lintian reports errors or warnings"
 
 echo "== Package test: installing it"
 files_before="$work/files-before"
@@ -83,6 +96,25 @@ grep -qx "Exec=\"$program\"" /usr/share/applications/branvik-configurator.deskto
 appstreamcli validate --no-net /usr/share/metainfo/org.branvik.configurator.metainfo.xml ||
   fail "appstreamcli validate"
 [ -x "$program" ] || fail "$program is not executable"
+
+# One version everywhere: CMake's project version is what the package, --version, the AppStream
+# release, the package's change log and the newest released heading of CHANGES.md say.
+version="$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' "$build/CPackConfig.cmake")"
+[ -n "$version" ] || fail "no CPACK_PACKAGE_VERSION in $build/CPackConfig.cmake"
+doc=/usr/share/doc/$pkg
+declare -A said=(
+  [package]="$(dpkg-query -W -f='${Version}' "$pkg")"
+  [--version]="$(env -i "$program" --version | sed -n 's/^BRANVIK Configurator //p')"
+  [AppStream]="$(sed -n 's/.*<release version="\([^"]*\)".*/\1/p' \
+                   /usr/share/metainfo/org.branvik.configurator.metainfo.xml | head -n 1)"
+  [changelog]="$(zcat "$doc/changelog.gz" | head -n 1 | sed -n 's/^[^ ]* (\([^)]*\)).*/\1/p')"
+  [CHANGES.md]="$(sed -n 's/^## \([0-9][^ ]*\) (.*$/\1/p' "$doc/CHANGES.md" | head -n 1)"
+)
+for where in "${!said[@]}"; do
+  [ "${said[$where]}" = "$version" ] ||
+    fail "$where says version '${said[$where]}', the project is $version"
+done
+echo "   version $version in the package, --version, AppStream, changelog.gz and CHANGES.md"
 
 echo "== Package test: starting it as a user who cannot write $program_dir"
 if ! id -u "$user" >/dev/null 2>&1; then

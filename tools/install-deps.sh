@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the build and the tests need, if any is missing (dpkg-dev,
-# desktop-file-utils and appstream for the package test: dpkg-shlibdeps and the validators).
+# desktop-file-utils, appstream and lintian for the package test: dpkg-shlibdeps and the
+# validators).
 set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config clang-format
   qt6-base-dev qt6-base-dev-tools libqt6test6 qt6-translations-l10n
   libgtest-dev libgmock-dev libbenchmark-dev libgsf-1-dev
-  dpkg-dev desktop-file-utils appstream
+  dpkg-dev desktop-file-utils appstream lintian
 )
 
 missing=()

@@ -36,6 +36,13 @@ QString fileText(const QByteArray &path)
     return cp1251::toUnicode(path);
 }
 
+// A game file in a message, as the disk spells it (one separator, "/"), rather than the gamedata
+// folder joined with the catalogue's "\" spelling.
+QString gameFileText(const QByteArray &path)
+{
+    return shownPath(ProfileFile(path).diskPath());
+}
+
 using base::fail;
 
 // The text after the first "=" of a whole key line.
@@ -362,7 +369,7 @@ bool restoreFile(const ParameterWriter &writer, const QByteArray &relativeFile,
     const QByteArray path = gamePath(gamedataFolder, relativeFile);
     QByteArray backup;
     if (!readFile(ProfileFile(path + ".bak").diskPath(), &backup))
-        return fail(error, fileText(path) + QStringLiteral("\nНет резервной копии (.bak)"));
+        return fail(error, gameFileText(path) + QStringLiteral("\nНет резервной копии (.bak)"));
     // What the user agreed to bring back: the key restore refuses a changed line, and so does this.
     QList<LineChange> agreed;
     const QByteArray id = sameFileKey(relativeFile);

@@ -1,5 +1,8 @@
 #include "table/SpreadsheetImport.h"
 
+#include <QFile>
+#include <QFileInfo>
+
 #include "table/BiffReader.h"
 #include "table/GridCellStore.h"
 #include "table/TableFormats.h"
@@ -115,8 +118,9 @@ bool readSpreadsheet(QByteArrayView file, SheetCells *sheet, QString *error)
 QString storeSheet(const SheetCells &sheet, GridCellStore &grid)
 {
     using namespace tablelimits;
-    // Two rows below the sheet, as far as the savers take a grid: a sheet using its last row
-    // must not come back as a grid that neither format can save.
+    // Up to two rows below the sheet, as far as the savers take a grid (a sheet using its last
+    // row must not come back as a grid that neither format can save): they show what the grid
+    // keeps there.
     const int columns = sheet.columns;
     const qint64 wanted = qint64(sheet.rows) + 2;
     const int rows = int(qMin(wanted, qMin<qint64>(kMaxRows, kMaxCells / qMax(1, columns))));
@@ -130,7 +134,18 @@ QString storeSheet(const SheetCells &sheet, GridCellStore &grid)
         }
     }
     grid.setColumnCount(columns);
-    grid.setRowCount(rows);
+    // Rows at the end that are empty in every column are no rows of the table: a workbook's
+    // used range often ends in such rows, and the two rows below the sheet mostly are.
+    int shown = rows;
+    auto emptyRow = [&](int r) {
+        for (int c = 0; c < columns; ++c)
+            if (!grid.cell(c, r).isEmpty())
+                return false;
+        return true;
+    };
+    while (shown > 1 && emptyRow(shown - 1))
+        --shown;
+    grid.setRowCount(shown);
     if (sheetRows < sheet.rows)
         return QStringLiteral("Строки листа с %1 по %2 не загружены: в таблице не больше %3 "
                               "строк и %4 ячеек.")
@@ -138,14 +153,31 @@ QString storeSheet(const SheetCells &sheet, GridCellStore &grid)
             .arg(sheet.rows)
             .arg(kMaxRows)
             .arg(kMaxCells);
-    if (rows < wanted)
-        return QStringLiteral("Лист доходит до строки %1, поэтому под ним добавлено пустых строк: "
-                              "%2 из 2 (в таблице не больше %3 строк и %4 ячеек).")
-            .arg(sheet.rows)
-            .arg(rows - sheet.rows)
-            .arg(kMaxRows)
-            .arg(kMaxCells);
     return QString();
+}
+
+bool isSpreadsheetFile(const QString &path, bool otherwise)
+{
+    QByteArray head;
+    QFile file(path);
+    // Only a regular file is opened: a pipe would block the read.
+    if (QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly))
+        head = file.read(8);
+    // A compound file (.xls of a spreadsheet program), the bare record stream the spreadsheet
+    // save writes (a BOF record of any BIFF version, little-endian), or a zipped workbook, which
+    // the import refuses with the hint to save it as .xls.
+    const auto byte = [&](int i) { return i < head.size() ? quint8(head[i]) : -1; };
+    if (head.startsWith(QByteArrayView(kCompoundMagic, 8)) || head.startsWith("PK\x03\x04"))
+        return true;
+    if (byte(0) == 0x09 &&
+        (byte(1) == 0x00 || byte(1) == 0x02 || byte(1) == 0x04 || byte(1) == 0x08) &&
+        byte(2) >= 4 && byte(2) <= 20 && byte(3) == 0x00)
+        return true;
+    if (path.endsWith(QLatin1String(".xls"), Qt::CaseInsensitive))
+        return true;
+    if (path.endsWith(QLatin1String(".tsv"), Qt::CaseInsensitive))
+        return false;
+    return otherwise;
 }
 
 bool importSpreadsheet(const QString &path, GridCellStore &grid, QString *error, QString *notice)

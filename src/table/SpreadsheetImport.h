@@ -17,8 +17,8 @@ bool readSpreadsheet(QByteArrayView file, SheetCells *sheet, QString *error);
 
 // Stores a sheet into the value grid: every cell of the rectangle from A1 to the last used cell,
 // row by row, at (column − 1, row − 1), empty cells as empty texts; then the grid has the
-// rectangle's column count and two rows more than the rectangle. Cells outside the rectangle
-// keep their texts. The grid stays within what the savers take (kMaxRows rows, kMaxCells cells,
-// TableLimits.h): a sheet reaching its last row gets fewer rows below it. Returns what was left
-// out, in Russian, or an empty text.
+// rectangle's column count and up to two rows more than the rectangle, less the rows at the end
+// that are empty in every column. Cells outside the rectangle keep their texts. The grid stays
+// within what the savers take (kMaxRows rows, kMaxCells cells, TableLimits.h). Returns what was
+// left out, in Russian, or an empty text.
 QString storeSheet(const SheetCells &sheet, GridCellStore &grid);

@@ -1,5 +1,6 @@
 #include "table/SpreadsheetWriter.h"
 
+#include "base/Plural.h"
 #include "table/GridCellStore.h"
 #include "table/TableFormats.h"
 #include "table/TableLimits.h"
@@ -43,10 +44,10 @@ bool spreadsheetBytes(const GridCellStore &grid, QByteArray *bytes, QString *err
         for (int r = 0; r < rows; ++r) {
             const QByteArray text = grid.cell(c, r);
             if (text.size() > kMaxLabelBytes) {
-                *error = QStringLiteral("в ячейке %1 %2 байт, в ячейку Excel-файла входит "
+                *error = QStringLiteral("в ячейке %1 %2, в ячейку Excel-файла входит "
                                         "не больше %3")
                              .arg(cellName(c, r))
-                             .arg(text.size())
+                             .arg(base::counted(text.size(), "байт", "байта", "байт"))
                              .arg(kMaxLabelBytes);
                 return false;
             }

@@ -1,6 +1,7 @@
 #include "table/TableFile.h"
 
 #include "base/Bytes.h"
+#include "base/Plural.h"
 #include "table/GridCellStore.h"
 #include "table/TableFormats.h"
 #include "table/TableLimits.h"
@@ -83,11 +84,17 @@ bool parseCount(QByteArrayView line, int lineNumber, int *count, QString *error)
 QString checkLimits(qint64 columns, qint64 rows)
 {
     if (columns > kMaxColumns)
-        return QStringLiteral("в таблице %1 столбцов, больше %2").arg(columns).arg(kMaxColumns);
+        return QStringLiteral("в таблице %1, больше %2")
+            .arg(base::counted(columns, "столбец", "столбца", "столбцов"))
+            .arg(kMaxColumns);
     if (rows > kMaxRows)
-        return QStringLiteral("в таблице %1 строк, больше %2").arg(rows).arg(kMaxRows);
+        return QStringLiteral("в таблице %1, больше %2")
+            .arg(base::counted(rows, "строка", "строки", "строк"))
+            .arg(kMaxRows);
     if (columns * rows > kMaxCells)
-        return QStringLiteral("в таблице %1 ячеек, больше %2").arg(columns * rows).arg(kMaxCells);
+        return QStringLiteral("в таблице %1, больше %2")
+            .arg(base::counted(columns * rows, "ячейка", "ячейки", "ячеек"))
+            .arg(kMaxCells);
     return QString();
 }
 

@@ -22,3 +22,9 @@ bool saveSpreadsheet(const QString &path, const GridCellStore &grid, QString *er
 // On success *notice (when given) says what of the sheet was left out, or is empty.
 bool importSpreadsheet(const QString &path, GridCellStore &grid, QString *error,
                        QString *notice = nullptr);
+
+// Whether the file at path is read by importSpreadsheet rather than loadTableFile: by its first
+// bytes (a compound file, a spreadsheet record stream, a zipped workbook), else by its suffix
+// (".xls", ".tsv"), else otherwise (the file type chosen in the dialog). A name typed under
+// the other file type is read by what the file is.
+bool isSpreadsheetFile(const QString &path, bool otherwise);

@@ -7,6 +7,7 @@
 
 #include <utility>
 
+#include "base/Plural.h"
 #include "catalogue/CatalogueFormat.h"
 #include "catalogue/PageFile.h"
 #include "gamefiles/GamePath.h"
@@ -71,10 +72,12 @@ void readLayout(const PageFile &page, TableLayout &layout)
     }
     if (qint64(layout.subTabs) * layout.entries > TableLayout::MaxCells) {
         layout.status = TableLayout::Status::TooLarge;
-        layout.reason = QStringLiteral("%1: %2 x %3 ячеек - больше %4.")
+        const qint64 cells = qint64(layout.subTabs) * layout.entries;
+        layout.reason = QStringLiteral("%1: %2 x %3 = %4 - больше %5.")
                             .arg(cp1251::toUnicode(layout.pageFilePath))
                             .arg(layout.subTabs)
                             .arg(layout.entries)
+                            .arg(base::counted(cells, "ячейка", "ячейки", "ячеек"))
                             .arg(TableLayout::MaxCells);
         return;
     }

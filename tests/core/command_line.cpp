@@ -153,3 +153,25 @@ TEST_F(CommandLineRun, TheGamedataFolderComesFromTheSettingsFileAndHelpNeedsNone
     EXPECT_EQ(r.code, 0);
     EXPECT_TRUE(r.out.startsWith("BRANVIK Configurator "));
 }
+
+// Without arguments the program opens its window; without a display it says where to turn and
+// ends with the wrong-arguments code instead of aborting. A platform that needs no display
+// server is no reason to stop (the window tests run on one).
+TEST(ProgramWithoutDisplay, SaysSoAndEndsWithCode64)
+{
+    for (const QStringList &environment :
+         {QStringList{}, QStringList{"QT_QPA_PLATFORM=xcb"}, QStringList{"DISPLAY="}}) {
+        QProcessEnvironment env; // nothing else: no DISPLAY, no WAYLAND_DISPLAY
+        for (const QString &variable : environment)
+            env.insert(variable.section('=', 0, 0), variable.section('=', 1));
+        QProcess process;
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(BRANVIK_PROGRAM), {});
+        ASSERT_TRUE(process.waitForFinished(20000)) << environment.join(' ').toStdString();
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << "no abort";
+        EXPECT_EQ(process.exitCode(), 64);
+        const QString err = QString::fromUtf8(process.readAllStandardError());
+        EXPECT_TRUE(err.contains(QStringLiteral("Нет дисплея"))) << err.toStdString();
+        EXPECT_TRUE(err.contains("--help")) << err.toStdString();
+    }
+}

@@ -13,6 +13,7 @@
 #include "textcodec/Cp1251.h"
 
 #include <QDir>
+#include <QFile>
 
 #pragma push_macro("signals")
 #undef signals
@@ -151,7 +152,9 @@ void expectSheet(const SheetCells &sheet, const Expected &e, const char *name)
 
 } // namespace
 
-TEST(SpreadsheetImport, OwnFileComesBackWithTwoMoreRowsAndOtherCellsKept)
+// The grid takes the sheet and at most two rows below it, as far as they hold texts the grid
+// keeps; rows at the end that are empty in every column are dropped.
+TEST(SpreadsheetImport, OwnFileComesBackWithTheKeptRowsBelowItAndOtherCellsKept)
 {
     GridCellStore saved;
     saved.setColumnCount(3);
@@ -167,7 +170,7 @@ TEST(SpreadsheetImport, OwnFileComesBackWithTwoMoreRowsAndOtherCellsKept)
     grid.setCell(0, 2, "kept: below the sheet");
     grid.setCell(3, 0, "kept: right of the sheet");
     ASSERT_TRUE(importSpreadsheet(dir.path("t.xls"), grid, &error)) << error;
-    EXPECT_EQ(grid.rowCount(), 4);
+    EXPECT_EQ(grid.rowCount(), 3) << "the sheet's two rows and the kept one below";
     EXPECT_EQ(grid.columnCount(), 3);
     EXPECT_EQ(grid.cell(0, 0), w("Имя"));
     EXPECT_EQ(grid.cell(1, 0), "");
@@ -177,7 +180,7 @@ TEST(SpreadsheetImport, OwnFileComesBackWithTwoMoreRowsAndOtherCellsKept)
 
     // A file saved earlier keeps loading: the committed one holds 3 × 2 cells.
     ASSERT_TRUE(importSpreadsheet(BRANVIK_TEST_DATA "/xls/own-grid.xls", grid, &error)) << error;
-    EXPECT_EQ(grid.rowCount(), 4);
+    EXPECT_EQ(grid.rowCount(), 3);
     EXPECT_EQ(grid.columnCount(), 3);
     EXPECT_EQ(grid.cell(0, 0), w("Имя"));
     EXPECT_EQ(grid.cell(1, 1), "0.5");
@@ -190,7 +193,7 @@ TEST(SpreadsheetImport, WorkbookSavedByASpreadsheetProgram)
     GridCellStore grid;
     QString error;
     ASSERT_TRUE(importSpreadsheet(BRANVIK_TEST_DATA "/xls/sample.xls", grid, &error)) << error;
-    EXPECT_EQ(grid.rowCount(), 5 + 2);
+    EXPECT_EQ(grid.rowCount(), 5) << "no empty rows after the sheet's";
     EXPECT_EQ(grid.columnCount(), 5);
     const QList<const char *> expected = {
         "Имя",      "Цена",  "Вес",   "Итого",  "Тип",          //
@@ -459,7 +462,7 @@ TEST(SpreadsheetImport, SavedFuzzFindingsReadSafely)
 }
 
 // A sheet that uses its last row (or the most cells) imports into a grid the saves still take:
-// the rows below it are cut, and the import says so.
+// rows beyond the limits are cut, and the import says so.
 TEST(SpreadsheetImport, ASheetAtTheLimitsImportsIntoAGridThatSavesAgain)
 {
     struct Case
@@ -469,22 +472,33 @@ TEST(SpreadsheetImport, ASheetAtTheLimitsImportsIntoAGridThatSavesAgain)
         bool leftOut;
     };
     const Case cases[] = {
-        {2, 65533, 65536, false}, // two rows below: exactly the limit
-        {2, 65534, 65536, true},
-        {2, 65535, 65536, true},   // the sheet's last row
-        {100, 41942, 41943, true}, // the cell limit: no row below
+        {2, 65533, 65534, false}, // the empty rows below are dropped
+        {2, 65534, 65535, false},
+        {2, 65535, 65536, false},   // the sheet's last row
+        {100, 41942, 41943, false}, // the cell limit, reached
+        // Beyond the cell limit (no file reads so; a sheet made here): the last row is left out.
+        {100, 41943, 41943, true},
     };
     for (const Case &c : cases) {
         const QByteArray stream =
             bof(0, 0x0010) + rec(0x0204, cell(c.lastRow, c.columns - 1) + le16(4) + "last") + kEof;
         SheetCells sheet;
         QString error;
-        ASSERT_TRUE(readSpreadsheet(stream, &sheet, &error)) << error;
+        if (c.leftOut) {
+            sheet.rows = c.lastRow + 1;
+            sheet.columns = c.columns;
+            sheet.texts.insert(SheetCells::key(c.columns - 1, c.lastRow), "last");
+            sheet.texts.insert(SheetCells::key(0, c.lastRow - 1), "kept");
+        } else {
+            ASSERT_TRUE(readSpreadsheet(stream, &sheet, &error)) << error;
+        }
         GridCellStore grid;
         const QString notice = storeSheet(sheet, grid);
         EXPECT_EQ(grid.rowCount(), c.gridRows) << c.lastRow;
         EXPECT_EQ(grid.columnCount(), c.columns) << c.lastRow;
-        EXPECT_EQ(grid.cell(c.columns - 1, c.lastRow), "last") << "every sheet cell arrives";
+        if (!c.leftOut) {
+            EXPECT_EQ(grid.cell(c.columns - 1, c.lastRow), "last") << "every sheet cell arrives";
+        }
         EXPECT_EQ(!notice.isEmpty(), c.leftOut) << notice;
         EXPECT_LE(qint64(grid.rowCount()) * grid.columnCount(), tablelimits::kMaxCells);
         if (c.columns == 2) {
@@ -493,4 +507,36 @@ TEST(SpreadsheetImport, ASheetAtTheLimitsImportsIntoAGridThatSavesAgain)
             EXPECT_TRUE(tableFileBytes(grid, &bytes, &error)) << error;
         }
     }
+}
+
+// A load reads a file by what its first bytes say, then by its suffix, then as the dialog's
+// file type says.
+TEST(SpreadsheetImport, AFileIsReadAsWhatItIs)
+{
+    TempDir dir;
+    GridCellStore grid;
+    grid.setCell(0, 0, "a");
+    QString error;
+    ASSERT_TRUE(saveSpreadsheet(dir.path("own"), grid, &error)) << error;
+    QFile::copy(BRANVIK_TEST_DATA "/xls/sample.xls", dir.path("compound.tsv"));
+    ASSERT_TRUE(saveTableFile(dir.path("table.xls"), grid, &error)) << error;
+    dir.write("zipped", QByteArray("PK\x03\x04rest of a workbook"));
+    dir.write("empty", QByteArray());
+    struct Case
+    {
+        const char *file;
+        bool otherwise, spreadsheet;
+    };
+    const Case cases[] = {
+        {"own", false, true},          // the spreadsheet save's record stream
+        {"compound.tsv", false, true}, // a compound file whatever its name
+        {"zipped", false, true},       // refused by the import, with the hint to save as .xls
+        {"table.xls", true, true},     // no spreadsheet by content: the suffix decides
+        {"missing.TSV", true, false},  {"missing.xls", false, true},
+        {"empty", true, true}, // nothing to tell: the file type chosen
+        {"empty", false, false},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(isSpreadsheetFile(dir.path(c.file), c.otherwise), c.spreadsheet)
+            << c.file << ' ' << c.otherwise;
 }

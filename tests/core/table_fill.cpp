@@ -104,7 +104,7 @@ TEST_F(TableFill, HostileCountsAreRefusedBeforeAnyCellIsWritten)
              Case{"[Pages]\nKol-vo=1\n1=A\n[A]\nKol-vo=10001\n",
                   "Empty.ini: [A] Kol-vo=10001 - больше 10000."},
              Case{"[Pages]\nKol-vo=1000\n1=A\n[A]\nKol-vo=1000\n",
-                  "Empty.ini: 1000 x 1000 ячеек - больше 200000."},
+                  "Empty.ini: 1000 x 1000 = 1000000 ячеек - больше 200000."},
          }) {
         const char *pageFile = c.pageFile;
         writeSetting("Empty.ini", pageFile);

@@ -176,6 +176,8 @@ TEST_F(Catalogue, AddAppendsToTheSelectedSubTabWithOrWithoutACount)
             EXPECT_EQ(w.Form3->Button1->text(), "ДОБАВИТЬ");
             EXPECT_EQ(w.Form3->Edit3->text(), "ПРИМЕР: camera_height_factor");
             w.Form3->Edit1->setText("config\\b.ltx");
+            w.Form3->Edit2->setText("s");
+            w.Form3->Edit3->setText("height");
             w.Form3->Edit5->setText("Новый");
             w.Form3->Edit6->setText(" с пробелом");
         };
@@ -183,7 +185,7 @@ TEST_F(Catalogue, AddAppendsToTheSelectedSubTabWithOrWithoutACount)
         w.N11->trigger();
         EXPECT_EQ(actor(c.number + "_File"), "config\\b.ltx");
         EXPECT_EQ(u(actor(c.number + "_Caption")), "Новый");
-        EXPECT_EQ(u(actor(c.number + "_Param")), "ПРИМЕР: camera_height_factor");
+        EXPECT_EQ(u(actor(c.number + "_Param")), "height");
         EXPECT_EQ(u(actor(c.number + "_Help")), " с пробелом");
         EXPECT_TRUE(actorPage().contains(c.number + "_Caption=" + cp1251::encode("Новый") + "\r\n"))
             << "written plain";
@@ -206,6 +208,48 @@ TEST_F(Catalogue, AddAppendsToTheSelectedSubTabWithOrWithoutACount)
         f.window->close();
         f.window.reset();
     }
+}
+
+// The add dialog offers examples as help; a field still holding one is named and the dialog
+// comes back with what was typed, so no entry points at "ПРИМЕР: config\\...".
+TEST_F(Catalogue, AddRefusesAFieldThatStillHoldsItsExample)
+{
+    TForm1 &w = start("Warning=2\n");
+    select("Name_2");
+    int shown = 0;
+    f.dialogs.whileOpen = [&](QDialog *) {
+        if (++shown == 1) {
+            EXPECT_TRUE(w.Form3->Edit1->text().startsWith("ПРИМЕР:"));
+            w.Form3->Edit1->setText("config\\b.ltx");
+            w.Form3->Edit2->setText("s");
+            w.Form3->Edit3->setText("  пример: key"); // in another case, after blanks
+            w.Form3->Edit5->setText("Новый");
+            w.Form3->Edit6->setText("Справка");
+        } else {
+            EXPECT_EQ(w.Form3->Edit5->text(), "Новый") << "typed texts stay";
+            w.Form3->Edit3->setText("height");
+        }
+    };
+    f.dialogs.dialogResults.enqueue(QDialog::Accepted);
+    f.dialogs.dialogResults.enqueue(QDialog::Accepted);
+    w.N11->trigger();
+    EXPECT_EQ(shown, 2);
+    ASSERT_EQ(f.dialogs.messages.size(), 1) << "the refusal, at every level";
+    EXPECT_TRUE(f.dialogs.messages[0].contains("«Параметр»"))
+        << f.dialogs.messages[0].toStdString();
+    EXPECT_EQ(actor("5_Param"), "height");
+    EXPECT_EQ(actor("5_File"), "config\\b.ltx");
+
+    // Refused, then cancelled: nothing written.
+    const QByteArray added = actorPage();
+    f.dialogs.messages.clear();
+    f.dialogs.whileOpen = [&](QDialog *) { w.Form3->Edit1->setText("ПРИМЕР: config\\a.ltx"); };
+    f.dialogs.dialogResults.enqueue(QDialog::Accepted);
+    w.N11->trigger();
+    EXPECT_EQ(actorPage(), added);
+    ASSERT_EQ(f.dialogs.messages.size(), 1);
+    EXPECT_TRUE(f.dialogs.messages[0].contains("«Файл (относительно gamedata)»"));
+    f.dialogs.whileOpen = nullptr;
 }
 
 TEST_F(Catalogue, DeleteMovesTheFollowersUpAndHidesTheRow)
@@ -234,7 +278,10 @@ TEST_F(Catalogue, DeleteMovesTheFollowersUpAndHidesTheRow)
         select(c.row);
         f.writeSetting("Actor.ini", c.page);
         f.dialogs.whileOpen = [&](QDialog *) {
-            EXPECT_EQ(w.Form4->Label1->text(), "Вы хотите удалить параметр?");
+            // The question names the entry; the game file is not touched.
+            const QString caption = c.row == "Name_1" ? "«Два»" : "«Четыре»";
+            EXPECT_EQ(w.Form4->Label1->text(), "Удалить параметр " + caption + " из набора?");
+            EXPECT_EQ(w.Form4->Label2->text(), "Файл игры не изменится.");
         };
         f.dialogs.dialogResults.enqueue(QDialog::Accepted);
         w.N13->trigger();
@@ -444,7 +491,14 @@ TEST_F(Catalogue, EachCommandIsOneSave)
     };
     const Step steps[] = {
         {"properties", w.N9, [&] { w.Form3->Edit3->setText("changed"); }},
-        {"add", w.N11, [] {}},
+        {"add", w.N11,
+         [&] {
+             w.Form3->Edit1->setText("config\\a.ltx");
+             w.Form3->Edit2->setText("s");
+             w.Form3->Edit3->setText("added");
+             w.Form3->Edit5->setText("Новый");
+             w.Form3->Edit6->setText("");
+         }},
         {"delete", w.N13, [] {}},
         {"page list", w.N18,
          [&] { w.Form3->findChild<QCheckBox *>("NAME_CHBOX_1")->setChecked(false); }},
@@ -460,7 +514,7 @@ TEST_F(Catalogue, EachCommandIsOneSave)
     EXPECT_EQ(actor("1_Param"), "one");
     EXPECT_EQ(actor("2_Param"), "three") << "entry 2 deleted after its change";
     EXPECT_EQ(actor("5_Param"), "absent");
-    EXPECT_EQ(u(actor("4_Param")), "ПРИМЕР: camera_height_factor") << "the added entry";
+    EXPECT_EQ(actor("4_Param"), "added") << "the added entry";
     EXPECT_EQ(actor("Kol-vo"), "4");
     EXPECT_EQ(read("Pages.ini", "Global Pages", "1_Enabled"), "false");
 }

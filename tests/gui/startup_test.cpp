@@ -5,8 +5,10 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTabWidget>
+#include <QTest>
 #include <gtest/gtest.h>
 
+#include "editor/window/ValueBox.h"
 #include "profile/ProfileFile.h"
 #include "support/WindowFixture.h"
 
@@ -206,15 +208,15 @@ TEST_F(Startup, MainMenuHasEveryItemWithItsShortcut)
         {"N21", "В форме &таблицы", "F5"},
         {"N7", "&Цвет окна", "F2"},
         {"N14", "Очистить &реестр от параметров программы", ""},
-        {"N18", "Включить\\отключить вкладки", "F3"},
+        {"N18", "Включить\\отключить в&кладки", "F3"},
         {"N19", "&Заменять запятые точками", "F4"},
         {"N24", "Выводить &все сообщения", ""},
         {"N27", "&Включить при следующей загрузке", ""},
         {"N32", "Выбрать &папку", ""},
         {"N8", "&Помощь", "F1"},
-        {"N9", "Свойства", "Alt+Backspace"},
-        {"N11", "Добавить", "Ctrl+Ins"},
-        {"N13", "Удалить", "Ctrl+Del"},
+        {"N9", "&Свойства", "Alt+Backspace"},
+        {"N11", "&Добавить", "Ctrl+Ins"},
+        {"N13", "&Удалить", "Ctrl+Del"},
     };
     for (const Item &item : items) {
         auto *a = qobject_cast<QAction *>(w.findComponent(item.name));
@@ -256,6 +258,79 @@ TEST_F(Startup, AGamedataFolderThatHasGoneIsOfferedForChoosing)
         EXPECT_TRUE(w.isReady()) << c.name;
         EXPECT_EQ(w.Panel1->text().startsWith("Папка gamedata не найдена"), !c.choose)
             << c.name << ": " << w.Panel1->text();
+    }
+}
+
+// A gamedata folder the program cannot write is said at once, before any edit. The example
+// beside the program (installed in a system folder) is offered as a copy in the user's data
+// folder, which the program then uses; another folder, or read-only game files, are named.
+TEST_F(Startup, AReadOnlyGamedataFolderIsSaidAtOnceAndTheExampleIsOfferedAsACopy)
+{
+    struct Case
+    {
+        const char *name;
+        bool example;    // the folder beside the program
+        bool fileOnly;   // the folder may be written, the row's file not
+        int answer;      // to the offer of a copy
+        bool copyBefore; // a copy made at an earlier start, edited since
+        bool usesCopy;
+    };
+    const Case cases[] = {
+        {"example, copied", true, false, 0, false, true},
+        {"example, kept", true, false, 1, false, false},
+        {"example, earlier copy", true, false, 0, true, true},
+        {"another folder", false, false, -1, false, false},
+        {"a read-only file", false, true, -1, false, false},
+    };
+    const auto readOnly = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup |
+                          QFile::ReadOther | QFile::ExeOther;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        WindowFixture g;
+        g.writeSetting("Pages.ini", "[Global Pages]\nKol-vo=1\n1=Актёр\n1_file=Actor\n"
+                                    "1_Enabled=true\n");
+        g.writeSetting("Actor.ini", "[Pages]\nKol-vo=1\n1=Основное\n[Основное]\nKol-vo=1\n"
+                                    "1_Caption=Высота\n1_File=config\\a.ltx\n1_Section=s\n"
+                                    "1_Param=k\n");
+        const QString relative = c.example ? "program/example-gamedata" : "gamedata";
+        const QString folder = g.dir.path(relative);
+        g.dir.write(relative + "/config/a.ltx", "[s]\r\nk = 1\r\n");
+        const QString copy = g.dir.path("data/example-gamedata");
+        if (c.copyBefore)
+            g.dir.write("data/example-gamedata/config/a.ltx", "[s]\r\nk = 7\r\n");
+        g.writeSetting("Setting.ini", QStringLiteral("[Setting]\nGamedata_Path=") + folder +
+                                          "/\nВерсия=0.6\nWarning=2\n");
+        const QString locked = c.fileOnly ? folder + "/config/a.ltx" : folder;
+        ASSERT_TRUE(QFile::setPermissions(locked, c.fileOnly ? QFile::ReadOwner : readOnly));
+        if (c.answer >= 0)
+            g.dialogs.answers.enqueue(c.answer);
+        TForm1 &w = g.start();
+
+        EXPECT_EQ(g.dialogs.questions.size(), c.example ? 1 : 0);
+        const QString said = c.example ? g.dialogs.questions.value(0) : g.dialogs.messages.value(0);
+        EXPECT_TRUE(said.contains(c.fileOnly ? "Файлы игры недоступны для записи (1): " + folder +
+                                                   "/config/a.ltx"
+                                             : "Папка gamedata недоступна для записи: " + folder))
+            << said;
+        if (c.example)
+            EXPECT_TRUE(said.contains(copy)) << said;
+        else
+            EXPECT_EQ(g.dialogs.messages.size(), 1) << "said at every message level";
+        EXPECT_EQ(w.gamedataFolder(), cp1251::encode((c.usesCopy ? copy : folder) + "/"));
+        EXPECT_EQ(settingValue(g, "Gamedata_Path"), w.gamedataFolder());
+        EXPECT_EQ(w.Panel1->text().contains("только для чтения"), !c.usesCopy) << w.Panel1->text();
+        EXPECT_EQ(QFileInfo::exists(copy), c.usesCopy);
+        if (c.usesCopy) {
+            auto *box = qobject_cast<ValueBox *>(w.findComponent("Name_0"));
+            ASSERT_NE(box, nullptr);
+            EXPECT_EQ(box->text(), c.copyBefore ? "7" : "1") << "the copy's value";
+            box->editor()->setPlainText("5");
+            QTest::keyClick(box->editor(), Qt::Key_Return);
+            EXPECT_EQ(TempDir::read(copy + "/config/a.ltx"), "[s]\r\nk= 5\r\n");
+            EXPECT_EQ(TempDir::read(folder + "/config/a.ltx"), "[s]\r\nk = 1\r\n");
+            EXPECT_TRUE(g.dialogs.messages.isEmpty()) << g.dialogs.messages.join('|');
+        }
+        QFile::setPermissions(locked, readOnly | QFile::WriteOwner);
     }
 }
 

@@ -1,5 +1,6 @@
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QFontMetrics>
 #include <QKeySequence>
 #include <QLineEdit>
@@ -261,7 +262,8 @@ TEST_F(Table, SaveAndLoadTakeTheFormatFromTheChosenFileType)
         {&TForm7::Button3, "/t/a", table, "table /t/a.tsv"},
         {&TForm7::Button3, "/t/b.tsv", sheet, "sheet /t/b.tsv.xls"},
         {&TForm7::Button3, "/t/c.xls", table, "table /t/c.xls.tsv"},
-        {&TForm7::Button4, "/t/d.xls", table, "load /t/d.xls"},
+        // A file that is not there is read by its suffix, whatever the file type.
+        {&TForm7::Button4, "/t/d.tsv", sheet, "load /t/d.tsv"},
     };
     whileOpen(
         [&](TForm7 &t) {
@@ -288,7 +290,7 @@ TEST_F(Table, SaveAndLoadTakeTheFormatFromTheChosenFileType)
                            "Выберите файл для сохранения", "Выберите файл для загрузки",
                            "Выберите файл для загрузки"}));
     EXPECT_EQ(f.dialogs.fileFilters.value(0), table + ";;" + sheet);
-    EXPECT_EQ(f.dialogs.offeredFilters, QStringList({table, table, sheet, table, table}))
+    EXPECT_EQ(f.dialogs.offeredFilters, QStringList({table, table, sheet, table, sheet}))
         << "each dialog offers the file type chosen last in it";
     EXPECT_EQ(f.dialogs.messages,
               QStringList({Wait, "Данные сохранены!", "Данные сохранены!", "Данные сохранены!",
@@ -365,6 +367,39 @@ TEST(TableGrid, EachColumnIsAsWideAsItsWidestShapedTextPlusFive)
     }
 }
 
+// A long caption widens its column only so far; it ends in "…" and its tool tip holds it whole.
+// Values are never cut: a wide one widens its column.
+TEST(TableGrid, ALongCaptionGetsACappedColumnAndItsWholeTextInTheToolTip)
+{
+    const QString longCaption = QString("Очень длинное название параметра ").repeated(20);
+    const QByteArray wideValue = QByteArray("0.55, 0.55, 0.6, 0.65, ").repeated(10);
+    TForm7 t;
+    t.beginChange();
+    t.values().setColumnCount(4);
+    t.values().setRowCount(2);
+    t.values().setCell(0, 1, cp1251::encode(QStringLiteral("ПМ")));
+    t.values().setCell(1, 0, cp1251::encode(longCaption));
+    t.values().setCell(1, 1, "0.5");
+    t.values().setCell(2, 0, cp1251::encode(QStringLiteral("Урон")));
+    t.values().setCell(2, 1, "100");
+    t.values().setCell(3, 0, cp1251::encode(longCaption));
+    t.values().setCell(3, 1, wideValue);
+    t.endChange();
+    t.fitColumns();
+    const QFontMetrics m(t.SG->font());
+    EXPECT_EQ(t.SG->columnWidth(1), 160 + 5) << "capped";
+    EXPECT_EQ(t.SG->columnWidth(2),
+              qMax(m.horizontalAdvance("Урон"), m.horizontalAdvance("100")) + 5);
+    EXPECT_EQ(t.SG->columnWidth(3), m.horizontalAdvance(QString::fromLatin1(wideValue)) + 5);
+    const QAbstractItemModel *model = t.SG->model();
+    EXPECT_EQ(model->index(0, 1).data(Qt::ToolTipRole).toString(), longCaption);
+    EXPECT_EQ(model->index(1, 0).data(Qt::ToolTipRole).toString(), "ПМ");
+    EXPECT_FALSE(model->index(1, 1).data(Qt::ToolTipRole).isValid()) << "a value has none";
+    for (const char *overlay : {"FixedRow", "FixedColumn", "FixedCorner"})
+        EXPECT_EQ(t.SG->findChild<QTableView *>(overlay)->textElideMode(), Qt::ElideRight)
+            << overlay;
+}
+
 TEST(TableGrid, TheHeaderRowAndColumnStayInViewWhileTheCellsScroll)
 {
     TForm7 t;
@@ -415,7 +450,7 @@ TEST(TableGrid, TheHeaderRowAndColumnStayInViewWhileTheCellsScroll)
 }
 
 // The grid saved as a table file and as a spreadsheet file, edited, and loaded back: the saved
-// texts return; a spreadsheet brings two rows more than it holds.
+// texts return, and no empty rows come with them.
 TEST_F(Table, AGridSavedInEitherFormatLoadsBack)
 {
     TForm1 &w = start("Warning=2\n");
@@ -425,7 +460,7 @@ TEST_F(Table, AGridSavedInEitherFormatLoadsBack)
         QString filter, suffix;
         int rowsAfterLoad;
     };
-    const Format formats[] = {{"TableSave (*.tsv)", ".tsv", 3}, {"Excel Table (*.xls)", ".xls", 5}};
+    const Format formats[] = {{"TableSave (*.tsv)", ".tsv", 3}, {"Excel Table (*.xls)", ".xls", 3}};
     whileOpen([&](TForm7 &t) {
         for (const Format &format : formats) {
             const QString path = f.dir.path("saved");
@@ -447,6 +482,52 @@ TEST_F(Table, AGridSavedInEitherFormatLoadsBack)
     EXPECT_EQ(f.dialogs.messages, QStringList({Wait, "Данные сохранены!", "Данные загружены!",
                                                "Данные сохранены!", "Данные загружены!"}));
     EXPECT_EQ(gameFile(), Weapons) << "cancelled: nothing written";
+}
+
+// A load reads a file as what its first bytes say it is, whatever file type the dialog had
+// selected and whatever its name; a workbook's empty rows at the end do not arrive.
+TEST_F(Table, ALoadReadsTheFileAsWhatItIs)
+{
+    TForm1 &w = start("Warning=2\n");
+    click("Name_0");
+    const QString table = "TableSave (*.tsv)", sheet = "Excel Table (*.xls)";
+    QFile::copy(BRANVIK_TEST_DATA "/xls/own-grid.xls", f.dir.path("own.tsv"));
+    QFile::copy(BRANVIK_TEST_DATA "/xls/sample.xls", f.dir.path("mod.xls"));
+    QFile::copy(BRANVIK_TEST_DATA "/xls/sample.xls", f.dir.path("workbook"));
+    struct Case
+    {
+        const char *file;
+        QString filter;
+        int column, row;
+        QString text; // of that cell after the load
+        int rows;
+    };
+    const Case cases[] = {
+        // A table file under the other file type.
+        {"saved.tsv", sheet, 0, 2, "АК", 3},
+        // The editor's own spreadsheet save (3 × 2) named as a table file; the row below it
+        // keeps the grid's texts.
+        {"own.tsv", table, 2, 0, "abc", 3},
+        // Saved by a spreadsheet program: its five rows, none of the empty ones after them.
+        {"mod.xls", table, 0, 1, "Нож", 5},
+        {"workbook", table, 4, 4, "Ёлка №1 «ёж»", 5},
+    };
+    whileOpen([&](TForm7 &t) {
+        f.dialogs.saveFiles.enqueue(f.dir.path("saved"));
+        f.dialogs.selectedFilters.enqueue(table);
+        t.Button3->click();
+        for (const Case &c : cases) {
+            f.dialogs.openFiles.enqueue(f.dir.path(c.file));
+            f.dialogs.selectedFilters.enqueue(c.filter);
+            t.Button4->click();
+            EXPECT_EQ(cell(t.SG, c.column, c.row), c.text) << c.file;
+            EXPECT_EQ(t.SG->model()->rowCount(), c.rows) << c.file;
+        }
+    });
+    w.N21->trigger();
+    EXPECT_EQ(f.dialogs.messages,
+              QStringList({Wait, Saved, "Данные загружены!", "Данные загружены!",
+                           "Данные загружены!", "Данные загружены!"}));
 }
 
 TEST_F(Table, ApplyListsTheCellsToWriteAndCancellingTheReviewReturnsToTheGrid)

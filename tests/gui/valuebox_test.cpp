@@ -1,6 +1,9 @@
 #include <QMenu>
+#include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolTip>
 #include <gtest/gtest.h>
 
 #include "editor/window/ValueBox.h"
@@ -52,4 +55,47 @@ TEST(ValueBox, EditorFillsTheBoxAndFollowsItsState)
     EXPECT_EQ(clicks.count(), 1) << "the right button selects the row before its menu opens";
     QTest::mouseClick(box->editor()->viewport(), Qt::LeftButton);
     EXPECT_EQ(clicks.count(), 2);
+}
+
+// A value wider than its box shows from its beginning and whole in the tool tip; after Enter or
+// leaving the box it shows its beginning again, never only a later part of it.
+TEST(ValueBox, AValueThatDoesNotFitShowsItsBeginningAndIsWholeInTheToolTip)
+{
+    QWidget page;
+    auto *box = new ValueBox(&page);
+    box->setGeometry(8, 8, 100, 21);
+    const QString list = QStringLiteral("0.55, 0.55, 0.6, 0.65, 180");
+    box->setText(list);
+    page.show();
+    QPlainTextEdit *editor = box->editor();
+    QScrollBar *sideways = editor->horizontalScrollBar();
+    EXPECT_EQ(editor->lineWrapMode(), QPlainTextEdit::NoWrap) << "one line, never wrapped";
+    EXPECT_EQ(editor->blockCount(), 1);
+    EXPECT_EQ(sideways->value(), 0);
+    EXPECT_GT(sideways->maximum(), 0) << "the value is wider than the box";
+
+    auto toolTip = [&] {
+        QHelpEvent help(QEvent::ToolTip, QPoint(5, 5),
+                        editor->viewport()->mapToGlobal(QPoint(5, 5)));
+        QCoreApplication::sendEvent(editor->viewport(), &help);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    EXPECT_EQ(toolTip(), list);
+
+    editor->setFocus();
+    editor->moveCursor(QTextCursor::End);
+    QTest::keyClicks(editor, "0");
+    EXPECT_GT(sideways->value(), 0) << "the cursor is kept in view while typing";
+    QTest::keyClick(editor, Qt::Key_Return);
+    EXPECT_EQ(sideways->value(), 0) << "after Enter the value shows from its beginning";
+    QTest::keyClicks(editor, "1");
+    EXPECT_EQ(box->text(), list + "01") << "the cursor stayed at the end";
+    sideways->setValue(sideways->maximum());
+    QFocusEvent leave(QEvent::FocusOut, Qt::TabFocusReason); // the offscreen window has no focus
+    QCoreApplication::sendEvent(editor, &leave);
+    EXPECT_EQ(sideways->value(), 0) << "and after the box is left";
+
+    box->setText("0.5");
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(toolTip().isEmpty()) << "a value that fits has no tool tip";
 }

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -121,6 +122,40 @@ TEST_F(Viewer, WindowFitsThePictureWithTheButtonCentredBelowIt)
         EXPECT_EQ(w.Form6->Image1->geometry(), QRect(c.picture, c.size));
         EXPECT_EQ(w.Form6->Button1->geometry(), QRect(c.button, QSize(70, 27)));
         EXPECT_FALSE(w.Form6->Image1->isVisibleTo(w.Form6)) << "hidden again once closed";
+    }
+    EXPECT_TRUE(f.dialogs.messages.isEmpty()) << f.dialogs.messages.join("|").toStdString();
+}
+
+// A picture larger than the screen is scaled down, its proportions kept, so the window and its
+// button stay on the screen; one that fits keeps its size (the test above).
+TEST_F(Viewer, APictureLargerThanTheScreenIsScaledDownToFitIt)
+{
+    TForm1 &w = f.start();
+    const QScreen *screen = w.screen();
+    ASSERT_NE(screen, nullptr);
+    const QSize room = screen->availableGeometry().size();
+    const QSize fits = TForm6::largestPicture(room);
+    const struct
+    {
+        const char *file;
+        QSize size;
+    } cases[] = {
+        {"wide.png", {room.width() * 3, 100}},
+        {"tall.bmp", {120, room.height() * 4}},
+        {"both.jpg", {room.width() * 2, room.height() * 2}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.file);
+        savePicture(c.file, c.size);
+        setImage(c.file);
+        const Shown shown = click();
+        const QSize expected = c.size.scaled(fits, Qt::KeepAspectRatio);
+        EXPECT_EQ(shown.picture.size(), expected);
+        EXPECT_TRUE(shown.picture.width() == fits.width() ||
+                    shown.picture.height() == fits.height())
+            << "as large as fits";
+        EXPECT_LE(w.Form6->width(), room.width());
+        EXPECT_LE(w.Form6->height(), room.height());
     }
     EXPECT_TRUE(f.dialogs.messages.isEmpty()) << f.dialogs.messages.join("|").toStdString();
 }

@@ -56,6 +56,7 @@ public:
         options.programFolder = programFolder();
         options.registryFolder = dir.path("registry");
         options.userFolder = dir.path("user");
+        options.dataFolder = dir.path("data");
         options.dialogs = &dialogs;
         window = std::make_unique<TForm1>(options);
         return *window;

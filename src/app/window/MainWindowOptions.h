@@ -18,6 +18,10 @@ struct MainWindowOptions
     // empty means the application's configuration folder
     // ("$XDG_CONFIG_HOME/BRANVIK Configurator").
     QString userFolder;
+    // The user's data folder, where a copy of the bundled example game folder goes when the
+    // example cannot be written; empty means the application's data folder
+    // ("$XDG_DATA_HOME/BRANVIK Configurator").
+    QString dataFolder;
     // Whether Setting.ini can be written in a "Setting" folder; null means the real check.
     std::function<bool(const QString &settingFolder)> settingFolderWritable;
     // Messages and dialogs; null means the real Qt dialogs. Not owned.

@@ -15,6 +15,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QSet>
 #include <QStandardPaths>
 #include <QTabWidget>
 
@@ -32,10 +33,12 @@
 #include "editor/window/TForm2.h"
 #include "editor/window/TForm6.h"
 #include "editor/window/TabBuilder.h"
+#include "gamefiles/GamePath.h"
 #include "history/window/HistoryWindow.h"
 #include "prefs/window/Preferences.h"
 #include "prefs/window/TStateSaver.h"
 #include "profile/DiskPath.h"
+#include "profile/ProfileCache.h"
 #include "profile/ProfileFile.h"
 #include "settings/SettingsLocation.h"
 #include "table/window/TForm7.h"
@@ -46,6 +49,7 @@
 #include "ui/window/DataSlots.h"
 #include "ui/window/Dialogs.h"
 #include "ui/window/RowNames.h"
+#include "ui/window/StatusLine.h"
 
 namespace {
 
@@ -84,6 +88,9 @@ TForm1::TForm1(const MainWindowOptions &options, QWidget *parent) : QMainWindow(
     userFolder_ = options.userFolder.isEmpty()
                       ? QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation)
                       : options.userFolder;
+    dataFolder_ = options.dataFolder.isEmpty()
+                      ? QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)
+                      : options.dataFolder;
     Session::Options where;
     where.programFolder = programFolderPath_;
     where.userFolder = userFolder_;
@@ -93,7 +100,8 @@ TForm1::TForm1(const MainWindowOptions &options, QWidget *parent) : QMainWindow(
     registryFolder_ =
         options.registryFolder.isEmpty() ? defaultRegistryFolder() : options.registryFolder;
 
-    setWindowTitle(QStringLiteral("B.R.A.N.V.I.K. Duskmere CONFIGURATOR от Quenby v 0.12"));
+    setWindowTitle(
+        QStringLiteral("B.R.A.N.V.I.K. Duskmere CONFIGURATOR от Quenby v " BRANVIK_VERSION));
     setWindowIcon(programIcon());
     setMinimumSize(130, 50);
     QPalette pal = palette();
@@ -195,7 +203,7 @@ void TForm1::createMenus()
     N7 = addItem(prefs, "N7", QStringLiteral("&Цвет окна"), QKeySequence("F2"));
     N14 = addItem(prefs, "N14", QStringLiteral("Очистить &реестр от параметров программы"));
     N14->setCheckable(true);
-    N18 = addItem(prefs, "N18", QStringLiteral("Включить\\отключить вкладки"), QKeySequence("F3"));
+    N18 = addItem(prefs, "N18", QStringLiteral("Включить\\отключить в&кладки"), QKeySequence("F3"));
     N19 = addItem(prefs, "N19", QStringLiteral("&Заменять запятые точками"), QKeySequence("F4"));
     N19->setCheckable(true);
 
@@ -258,9 +266,9 @@ void TForm1::createMenus()
 
     // Tweak files and the apply history.
     QAction *applyTweak = addItem(file, "NApplyTweak", QStringLiteral("Применить &твик"));
-    QAction *removeTweak = addItem(file, "NRemoveTweak", QStringLiteral("&Удалить твик"));
+    QAction *removeTweak = addItem(file, "NRemoveTweak", QStringLiteral("Удалить тви&к"));
     file->insertActions(file->actions().value(2), {applyTweak, removeTweak});
-    QAction *history = addItem(view, "NHistory", QStringLiteral("&История записей"));
+    QAction *history = addItem(view, "NHistory", QStringLiteral("История &записей"));
     QAction *undoLast = addItem(view, "NUndoLast", QStringLiteral("&Отменить последнюю запись"),
                                 QKeySequence("Ctrl+Z"));
     connect(applyTweak, &QAction::triggered, this, [this] { TweakWindow::ApplyTweakClick(*this); });
@@ -272,7 +280,7 @@ void TForm1::createMenus()
     // Values inherited through includes and parents: a view option kept in the settings file.
     view->addSeparator();
     QAction *inheritance = addItem(view, "NInheritance",
-                                   QStringLiteral("Наследование значений (#include и родители)"));
+                                   QStringLiteral("Н&аследование значений (#include и родители)"));
     inheritance->setCheckable(true);
     inheritance->setChecked(true);
     connect(inheritance, &QAction::triggered, this, [this] { prefs_->InheritanceClick(); });
@@ -281,11 +289,11 @@ void TForm1::createMenus()
     PopupMenuAdd = new QMenu(this);
     PopupMenuAdd->setObjectName("PopupMenuAdd");
     addComponent(PopupMenuAdd);
-    N9 = addItem(PopupMenuAdd, "N9", QStringLiteral("Свойства"), QKeySequence("Alt+Backspace"));
+    N9 = addItem(PopupMenuAdd, "N9", QStringLiteral("&Свойства"), QKeySequence("Alt+Backspace"));
     PopupMenuAdd->addSeparator();
-    N11 = addItem(PopupMenuAdd, "N11", QStringLiteral("Добавить"), QKeySequence("Ctrl+Insert"));
+    N11 = addItem(PopupMenuAdd, "N11", QStringLiteral("&Добавить"), QKeySequence("Ctrl+Insert"));
     PopupMenuAdd->addSeparator();
-    N13 = addItem(PopupMenuAdd, "N13", QStringLiteral("Удалить"), QKeySequence("Ctrl+Delete"));
+    N13 = addItem(PopupMenuAdd, "N13", QStringLiteral("&Удалить"), QKeySequence("Ctrl+Delete"));
     // Their shortcuts work from the whole window, not only while the menu is open.
     addActions({N9, N11, N13});
     connect(N9, &QAction::triggered, this, &TForm1::N9Click);
@@ -299,11 +307,11 @@ void TForm1::createControls()
     central->setObjectName("Client");
     setCentralWidget(central);
 
-    Panel1 = new QLabel(QStringLiteral("ВНИМАНИЕ! У вас должны быть распакованы gamedata-файлы "
-                                       "игры! Для начала выберите пункт Файл-Указать папку ..."),
-                        central);
+    Panel1 = new StatusLine(QStringLiteral("ВНИМАНИЕ! У вас должны быть распакованы gamedata-"
+                                           "файлы игры! Для начала выберите пункт Файл-Указать "
+                                           "папку ..."),
+                            central);
     Panel1->setObjectName("Panel1");
-    Panel1->setAlignment(Qt::AlignCenter);
     Panel1->setFrameShape(QFrame::Panel);
     Panel1->setFrameShadow(QFrame::Raised);
     Panel1->setAutoFillBackground(true);
@@ -777,6 +785,115 @@ bool TForm1::firstStart()
     return true;
 }
 
+void TForm1::checkGamedataWritable()
+{
+    if (gamedataMissing_)
+        return;
+    const QString folder = resolveDiskPath(session_->gamedataFolder());
+    QString problem;
+    if (!mayWrite(folder)) {
+        problem = QStringLiteral("Папка gamedata недоступна для записи: ") + shownPath(folder);
+    } else {
+        int count = 0;
+        const QStringList files = readOnlyRowFiles(3, &count);
+        if (count == 0)
+            return;
+        problem = QStringLiteral("Файлы игры недоступны для записи (%1): %2")
+                      .arg(count)
+                      .arg(files.join(QStringLiteral(", ")) +
+                           (count > files.size() ? QStringLiteral(", …") : QString()));
+    }
+    // Only the bundled example is copied: a game folder of the user's may be large, and the
+    // game reads it where it is.
+    const QString example = programFolderPath_ + QStringLiteral("example-gamedata");
+    const bool isExample = isFolder(example) && realDiskPath(folder) == realDiskPath(example);
+    if (isExample && offerExampleCopy(problem))
+        return;
+    Panel1->setText(Panel1->text() +
+                    QStringLiteral(" Файлы игры только для чтения: значения не запишутся."));
+    if (!isExample)
+        showMessage(MessageKind::Always,
+                    problem + QStringLiteral("\nЗначения показываются, но записать их не "
+                                             "получится. Разрешите запись или выберите другую "
+                                             "папку: Файл - Указать папку gamedata."));
+}
+
+QStringList TForm1::readOnlyRowFiles(int shown, int *count) const
+{
+    QStringList files;
+    QSet<QByteArray> seen;
+    *count = 0;
+    for (const RowData &row : rowData()) {
+        const QByteArray &file = row.entry.file;
+        if (file.isEmpty() || seen.contains(sameFileKey(file)))
+            continue;
+        seen.insert(sameFileKey(file));
+        if (!isInsideGamedata(session_->gamedataFolder(), file))
+            continue;
+        const QString path = resolveDiskPath(session_->gamedataFolder() + file);
+        // A file the catalogue names but the game lacks is created by the first write.
+        if (!targetExists(path) || mayWrite(path))
+            continue;
+        if (++*count <= shown)
+            files.append(shownPath(path));
+    }
+    return files;
+}
+
+bool TForm1::offerExampleCopy(const QString &problem)
+{
+    const QString copy = QDir::cleanPath(dataFolder_) + QStringLiteral("/example-gamedata");
+    const bool copied = isFolder(copy);
+    const int answer = dialogs_->ask(
+        this,
+        problem +
+            QStringLiteral("\nЭто пример, поставленный вместе с программой: его значения "
+                           "видны, но не запишутся.\n\n") +
+            (copied ? QStringLiteral("Копия примера уже есть в папке %1. Работать с ней?")
+                    : QStringLiteral("Скопировать пример в папку %1 и работать с копией?"))
+                .arg(copy),
+        {copied ? QStringLiteral("Работать с копией") : QStringLiteral("Скопировать"),
+         QStringLiteral("Оставить как есть")});
+    if (answer != 0)
+        return false;
+    QString error;
+    QByteArray folder;
+    if (!cp1251::fromUnicode(copy + '/', &folder)) {
+        showMessage(MessageKind::Always,
+                    QStringLiteral("Пример не скопирован: имя папки %1 нельзя сохранить в файле "
+                                   "настроек.")
+                        .arg(copy));
+        return false;
+    }
+    if (!copied && !copySettingFolder(resolveDiskPath(session_->gamedataFolder()), copy, &error)) {
+        showMessage(MessageKind::Always,
+                    QStringLiteral("Пример не скопирован в %1:\n").arg(copy) + error);
+        return false;
+    }
+    session_->setGamedataFolder(folder);
+    // A fresh copy holds the example's bytes, which the rows show; one made at an earlier start
+    // may hold the user's edits since.
+    if (copied) {
+        const ProfileCache::WalkScope walk; // each file read and resolved once
+        GameValues values = session_->values();
+        for (int i = 0; i < rowData().size(); ++i)
+            EditorRows::refresh(*this, values, i);
+    }
+    if (!session_->settings().writeGamedataPath(folder, &error)) {
+        showMessage(MessageKind::Always,
+                    QStringLiteral("Программа работает с копией примера %1, но файл настроек не "
+                                   "записан, и при следующем запуске снова откроется пример.\n")
+                            .arg(copy) +
+                        error);
+        return true;
+    }
+    showMessage(MessageKind::Information,
+                (copied ? QStringLiteral("Редактируемая папка: %1")
+                        : QStringLiteral("Пример скопирован. Редактируемая папка: %1"))
+                    .arg(copy));
+    return true;
+}
+
 void TForm1::readProgramSettings()
 {
     session_->settings().read();
@@ -894,6 +1011,7 @@ void TForm1::FormShow()
     if (!built)
         showMessage(MessageKind::Error, CatalogueMessages::WalkFailed + "\n" + error);
     enableEditing(built);
+    checkGamedataWritable();
     EditorRows::reportLookupProblems(*this, std::exchange(lookupProblems_, {}));
     if (gamedataMissing_)
         showMessage(MessageKind::Error, missingFolderText());

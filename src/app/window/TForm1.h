@@ -174,6 +174,13 @@ private:
     void offerAnotherGamedataFolder();
     // Asks for the gamedata folder; empty when cancelled (or unusable, after a message).
     QByteArray askGamedataFolder();
+    // Says at once when the gamedata folder, or a game file of the rows, cannot be written, and
+    // offers to work on a copy when it is the example beside the program.
+    void checkGamedataWritable();
+    // The game files of the rows that exist and cannot be written: the first few, and how many.
+    QStringList readOnlyRowFiles(int shown, int *count) const;
+    // True when the program works on the copy from now on.
+    bool offerExampleCopy(const QString &problem);
     void readProgramSettings();
     void applyWindowSize();
     void enableEditing(bool catalogueComplete);
@@ -217,6 +224,7 @@ private:
     // --- shared state (Windows-1251 texts, folders end in "/")
     QString programFolderPath_; // the program's own, as the file system spells it
     QString userFolder_;
+    QString dataFolder_; // the user's data folder (a copy of the example game folder)
     int rowCounter_ = 0;
     QStringList lookupProblems_; // of the start-up walk, reported once it is complete
     EntryExamples entryExamples_;

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QFontMetrics>
 #include <QHash>
 #include <QLabel>
 #include <QLineEdit>
@@ -228,7 +229,19 @@ void CatalogueEditor::N11Click()
         form3_.Edit3->setText(cp1251::toUnicode(examples_.key));
         form3_.Edit5->setText(cp1251::toUnicode(examples_.caption));
         form3_.Edit6->setText(cp1251::toUnicode(examples_.help));
-        accepted = host_.dialogs().exec(&form3_) == QDialog::Accepted;
+        // The fields start with examples, kept as help for what to type; an entry added with
+        // an example left in would point at a made-up file or key, or show the example as its
+        // caption. Such a field is named, and the dialog shows again with what was typed.
+        for (;;) {
+            accepted = host_.dialogs().exec(&form3_) == QDialog::Accepted;
+            const QString field = accepted ? fieldWithExample() : QString();
+            if (field.isEmpty())
+                break;
+            host_.showMessage(MessageKind::Always,
+                              QStringLiteral("Параметр не добавлен: в поле «%1» остался образец "
+                                             "«ПРИМЕР: …». Замените его своим текстом.")
+                                  .arg(field));
+        }
     }
     // The fields are offered again next time, also after a cancel.
     examples_ = {cp1251::encode(form3_.Edit1->text()), cp1251::encode(form3_.Edit2->text()),
@@ -258,13 +271,16 @@ void CatalogueEditor::N13Click()
     // Nothing to ask about without a row that can be deleted.
     if (!target())
         return;
-    form4_.Label1->setText(QStringLiteral("Вы хотите удалить параметр?"));
-    if (host_.dialogs().exec(&form4_) != QDialog::Accepted)
-        return;
     std::optional<Target> t = target();
     if (!t)
         return;
     const int number = dataslot::tag(item("N9"));
+    askDeletion(*t, number);
+    if (host_.dialogs().exec(&form4_) != QDialog::Accepted)
+        return;
+    t = target();
+    if (!t)
+        return;
     CatalogueEdit::Deletion deletion;
     QString error;
     if (!CatalogueEdit::deleteEntry(t->pageFile, t->section, number, &deletion, &error)) {
@@ -278,6 +294,36 @@ void CatalogueEditor::N13Click()
     host_.showMessage(MessageKind::Always,
                       QStringLiteral("Данные удалены! После удаления всех нужных данных "
                                      "перезапустите программу для обновление позиций!"));
+}
+
+QString CatalogueEditor::fieldWithExample() const
+{
+    const QLineEdit *fields[5] = {form3_.Edit1, form3_.Edit2, form3_.Edit3, form3_.Edit5,
+                                  form3_.Edit6};
+    const QLabel *titles[5] = {form3_.Label1, form3_.Label2, form3_.Label3, form3_.Label6,
+                               form3_.Label7};
+    for (int i = 0; i < 5; ++i) {
+        if (fields[i]->text().trimmed().startsWith(QStringLiteral("ПРИМЕР:"), Qt::CaseInsensitive))
+            return titles[i]->text();
+    }
+    return QString();
+}
+
+void CatalogueEditor::askDeletion(const Target &t, int number)
+{
+    // The question names the entry by its caption (its key when it has none), so a row selected
+    // long ago is not deleted by mistake; the game file keeps its line whatever the answer.
+    QByteArray name = t.content.text(t.section, numberedKey(number, CaptionSuffix)).value_or("");
+    if (name.trimmed().isEmpty())
+        name = t.content.text(t.section, numberedKey(number, ParamSuffix)).value_or("");
+    const QString shown = name.trimmed().isEmpty()
+                              ? QStringLiteral("№ %1").arg(number)
+                              : QStringLiteral("«%1»").arg(cp1251::toUnicode(name.trimmed()));
+    const QString question = QStringLiteral("Удалить параметр %1 из набора?").arg(shown);
+    const QFontMetrics metrics(form4_.Label1->font());
+    form4_.Label1->setText(metrics.elidedText(question, Qt::ElideMiddle, form4_.Label1->width()));
+    form4_.Label1->setToolTip(question);
+    form4_.Label2->setText(QStringLiteral("Файл игры не изменится."));
 }
 
 void CatalogueEditor::hideDeletedRow(const Target &t, int number)

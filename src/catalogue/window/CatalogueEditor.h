@@ -66,6 +66,11 @@ private:
     // Texts of the dialog's fields as Windows-1251; false (after a message) when one cannot be
     // held.
     bool fieldTexts(QByteArray (&out)[5]);
+    // The title of the first field of the add dialog that still starts with its example, or an
+    // empty text.
+    QString fieldWithExample() const;
+    // Puts the question about deleting the entry into the confirmation window.
+    void askDeletion(const Target &t, int number);
     void hideDeletedRow(const Target &t, int number);
     void renumberRowsAfter(const Target &t, int number);
     QAction *item(const char *name) const;

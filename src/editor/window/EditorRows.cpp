@@ -1,5 +1,6 @@
 #include "editor/window/EditorRows.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QHash>
 #include <QLabel>
@@ -153,13 +154,20 @@ void refresh(WindowHost &host, GameValues &values, int index)
     box->setEnabled(value.enabled);
     box->setAbsent(!value.present);
     box->setInherited(cp1251::toUnicode(value.origin));
+    QString pending = box->text();
     if (trade) {
         if (auto *check = host.find<QCheckBox>(RowNames::sibling(name, Part::TradeCheck)))
             check->setChecked(value.checked);
     } else if (auto *comment = host.find<QLabel>(RowNames::sibling(name, Part::Comment))) {
         comment->setText(cp1251::toUnicode(value.commentPart));
+        pending += comment->text();
     }
     apply->setEnabled(false);
+    // The selected row's line of what an apply would write follows what the file holds now
+    // (after a restore, an undo or a reload), never an older value.
+    const auto *selection = host.find<QAction>(QStringLiteral("N9"));
+    if (selection && dataslot::hint(selection) == name.toLatin1())
+        RowEditor::showPendingText(host.pendingText(), pending);
 }
 
 void refreshFiles(WindowHost &host, const QByteArrayList &files)

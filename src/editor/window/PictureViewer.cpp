@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include "base/Plural.h"
 #include "catalogue/CatalogueFormat.h"
 #include "editor/window/TForm6.h"
 #include "gamefiles/GamePath.h"
@@ -84,9 +85,9 @@ bool PictureViewer::loadPicture(const QString &diskPath, QImage *image, QString 
     const QSize size = reader.size();
     const qint64 limit = qint64(QImageReader::allocationLimit()) * 1024 * 1024;
     if (size.isValid() && limit > 0 && qint64(size.width()) * size.height() * 4 > limit) {
-        *error = QStringLiteral("картинка слишком велика (%1 × %2 точек).")
+        *error = QStringLiteral("картинка слишком велика (%1 × %2).")
                      .arg(size.width())
-                     .arg(size.height());
+                     .arg(base::counted(size.height(), "точка", "точки", "точек"));
         return false;
     }
     if (reader.read(image))

@@ -26,13 +26,17 @@ const QString WriteFailed = QStringLiteral("Except");
 
 RowEditor::RowEditor(WindowHost &host) : host_(host) {}
 
-void RowEditor::showPending(const QString &text)
+void RowEditor::showPendingText(QPlainTextEdit *line, const QString &text)
 {
     // The line is one row high: of a long text it shows the beginning, so typing in a long
     // value does not lay the whole value out a second time at every keystroke.
     constexpr qsizetype Shown = 4096;
-    host_.pendingText()->setPlainText(text.size() > Shown ? text.left(Shown) + QChar(0x2026)
-                                                          : text);
+    line->setPlainText(text.size() > Shown ? text.left(Shown) + QChar(0x2026) : text);
+}
+
+void RowEditor::showPending(const QString &text)
+{
+    showPendingText(host_.pendingText(), text);
 }
 
 void RowEditor::selectRow(ValueBox *box, const QString &applyName, const QString &labelName,

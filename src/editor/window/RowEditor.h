@@ -7,6 +7,7 @@
 
 class WriteResult;
 class QCheckBox;
+class QPlainTextEdit;
 class ValueBox;
 class WindowHost;
 
@@ -33,6 +34,9 @@ public:
     int pendingCount();
     // Applies every pending row; returns how many are still pending (failed or refused).
     int applyAll();
+
+    // Shows the text the next apply of the selected row writes in the pending-text line.
+    static void showPendingText(QPlainTextEdit *line, const QString &text);
 
 private:
     void markPending(QPushButton *apply);

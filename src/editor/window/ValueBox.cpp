@@ -5,6 +5,8 @@
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScrollBar>
+#include <QToolTip>
 
 namespace {
 
@@ -16,11 +18,11 @@ public:
     {
         setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        setLineWrapMode(QPlainTextEdit::WidgetWidth);
-        // Lines break anywhere: breaking at blanks where it can (Qt's default) costs time
-        // growing with the square of a value without blanks, at every keystroke. The box shows
-        // one line; the break only decides where it ends.
-        setWordWrapMode(QTextOption::WrapAnywhere);
+        // One line, never wrapped: a box one row high would show a wrapped value cut in the
+        // middle, or only its last part once the cursor went there. A value too long for the box
+        // shows its beginning (the text scrolls sideways while the cursor moves in it) and is
+        // whole in the tool tip. Without breaks, typing in a long value costs linear time too.
+        setLineWrapMode(QPlainTextEdit::NoWrap);
         // Tab and Shift+Tab go through the rows; a tab character would end up in the game file.
         setTabChangesFocus(true);
         // Rows are one line high (21 pixels); the default margins would hide the text.
@@ -50,9 +52,34 @@ protected:
         if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
             event->accept();
             emit box_->applyRequested();
+            showFromStart();
             return;
         }
         QPlainTextEdit::keyPressEvent(event);
+    }
+
+    void focusOutEvent(QFocusEvent *event) override
+    {
+        QPlainTextEdit::focusOutEvent(event);
+        showFromStart();
+    }
+
+    bool viewportEvent(QEvent *event) override
+    {
+        // A value wider than the box is shown whole in the tool tip; one that fits needs none.
+        if (event->type() == QEvent::ToolTip) {
+            const auto *help = static_cast<QHelpEvent *>(event);
+            constexpr qsizetype Shown = 1000;
+            const QString text = toPlainText();
+            if (horizontalScrollBar()->maximum() > 0)
+                QToolTip::showText(help->globalPos(),
+                                   text.size() > Shown ? text.left(Shown) + QChar(0x2026) : text,
+                                   viewport());
+            else
+                QToolTip::hideText();
+            return true;
+        }
+        return QPlainTextEdit::viewportEvent(event);
     }
 
     void mousePressEvent(QMouseEvent *event) override
@@ -80,6 +107,10 @@ protected:
     }
 
 private:
+    // Back to the value's beginning, the cursor left where it is: the next key brings it into
+    // view again.
+    void showFromStart() { horizontalScrollBar()->setValue(0); }
+
     ValueBox *box_;
 };
 

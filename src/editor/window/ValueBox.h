@@ -5,10 +5,11 @@
 #include <QPointer>
 #include <QWidget>
 
-// The value box of an editor row: a multi-line text box (word wrap, no scroll bars, Tab moves
-// to the next control) that reports what selects its row: a click with the left or right
-// button, or entering it with Tab or Shift+Tab. Enter asks to apply the row instead of putting
-// a line break into the value, which no game file line can hold.
+// The value box of an editor row: a one-line text box (no wrapping, no scroll bars, the whole
+// value in the tool tip when it does not fit, Tab moves to the next control) that reports what
+// selects its row: a click with the left or right button, or entering it with Tab or Shift+Tab.
+// Enter asks to apply the row instead of putting a line break into the value, which no game file
+// line can hold.
 //
 // A catalogue has thousands of rows, most of them on sub-tabs the user never opens, and Qt's
 // multi-line editor costs several times more to create than the rest of a row. The box

@@ -10,6 +10,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "base/Plural.h"
 #include "history/ApplyHistory.h"
 #include "history/HistoryUndo.h"
 #include "session/Session.h"
@@ -117,9 +118,10 @@ void HistoryWindow::HistoryClick()
     const int damaged = host_.session().history().read().damaged;
     if (damaged > 0)
         host_.showMessage(MessageKind::Error,
-                          QStringLiteral("В истории записей %1 повреждённых строк (обрыв при "
-                                         "записи); они пропущены, остальные записи целы.")
-                              .arg(damaged));
+                          QStringLiteral("В истории записей пропущено: %1 (обрыв при "
+                                         "записи); остальные записи целы.")
+                              .arg(base::counted(damaged, "повреждённая строка",
+                                                 "повреждённые строки", "повреждённых строк")));
     QDialog window(host_.window());
     window.setObjectName(QStringLiteral("HistoryWindow"));
     window.setWindowTitle(QStringLiteral("История записей"));

@@ -42,6 +42,9 @@ QVariant GridModel::data(const QModelIndex &index, int role) const
     case Qt::ToolTipRole:
         if (const Inherited *cell = inheritedAt(index))
             return cell->note;
+        // Captions and sub-tab names may be cut to their column's width: shown whole here.
+        if (isFixed(index) && (index.row() > 0 || index.column() > 0))
+            return cp1251::toUnicode(store_.cell(index.column(), index.row()));
         return {};
     default:
         return {};

@@ -54,7 +54,8 @@ QTableView *GridView::createOverlay(const char *name)
     view->setEditTriggers(NoEditTriggers);
     // Only the grid scrolls them; selecting a cell must not.
     view->setAutoScroll(false);
-    view->setTextElideMode(Qt::ElideNone);
+    // A caption or sub-tab name wider than its column ends in "…" (its tool tip shows it whole).
+    view->setTextElideMode(Qt::ElideRight);
     view->setWordWrap(false);
     // The wheel scrolls the grid, which the overlays follow; edges are dragged to resize.
     view->viewport()->installEventFilter(this);

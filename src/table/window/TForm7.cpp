@@ -21,6 +21,12 @@ constexpr int RowHeight = 20;
 // Grids start with the five rows and columns of an empty grid.
 constexpr int InitialCount = 5;
 
+// A parameter's caption (row 0) widens its column up to this; a longer one ends in "…" and its
+// tool tip shows it whole, so one long caption does not push the values beside it out of view.
+constexpr int CaptionWidthCap = 160;
+// Of a caption, the characters measured: more never fit the cap.
+constexpr int CaptionMeasured = 200;
+
 } // namespace
 
 TForm7::~TForm7()
@@ -135,7 +141,9 @@ void TForm7::fitColumns()
     std::vector<Text> texts;
     for (int c = 0; c < values_.columnCount(); ++c) {
         texts.clear();
-        for (int r = 0; r < values_.rowCount(); ++r) {
+        // Row 0 of a parameter's column is its caption, measured apart.
+        const int firstRow = c > 0 ? 1 : 0;
+        for (int r = firstRow; r < values_.rowCount(); ++r) {
             QByteArray bytes = values_.cell(c, r);
             int estimate = 0;
             for (const char b : std::as_const(bytes))
@@ -149,6 +157,10 @@ void TForm7::fitColumns()
             if (text.estimate + text.bytes.size() + Margin < widest)
                 continue;
             widest = qMax(widest, metrics.horizontalAdvance(cp1251::toUnicode(text.bytes)));
+        }
+        if (firstRow > 0) {
+            const QString caption = cp1251::toUnicode(values_.cell(c, 0).left(CaptionMeasured));
+            widest = qMax(widest, qMin(CaptionWidthCap, metrics.horizontalAdvance(caption)));
         }
         SG->setColumnWidth(c, widest + 5);
     }

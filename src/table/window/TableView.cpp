@@ -257,15 +257,16 @@ void TableView::load()
     if (name.isEmpty())
         return;
     openFilter_ = filter;
-    const bool spreadsheet = filter == SpreadsheetFilter;
     // A name typed without the file type's suffix finds the file a save of that name wrote.
     QString path = name;
     if (!QFileInfo::exists(path)) {
-        const QString suffixed =
-            withSuffix(name, spreadsheet ? QStringLiteral(".xls") : QStringLiteral(".tsv"));
+        const QString suffixed = withSuffix(
+            name, filter == SpreadsheetFilter ? QStringLiteral(".xls") : QStringLiteral(".tsv"));
         if (QFileInfo::exists(suffixed))
             path = suffixed;
     }
+    // What the file is decides the reader, whatever file type the dialog had selected.
+    const bool spreadsheet = isSpreadsheetFile(path, filter == SpreadsheetFilter);
     QString error;
     QString notice;
     form_.beginChange();
