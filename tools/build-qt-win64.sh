@@ -114,6 +114,13 @@ EOF
   touch "$src/.unpacked"
 fi
 
+# 6.4.2's windows plugin takes the DirectWrite font database whenever DirectWrite 3 is there,
+# but QtGui builds that database only together with Direct2D, which is off here.
+integration=$src/src/plugins/platforms/windows/qwindowsintegration.cpp
+if grep -q '^#if QT_CONFIG(directwrite3)$' "$integration"; then
+  sed -i 's/^#if QT_CONFIG(directwrite3)$/#if QT_CONFIG(directwrite3) \&\& QT_CONFIG(direct2d)/' "$integration"
+fi
+
 build=$work/build
 configure_args=(
   -G Ninja
