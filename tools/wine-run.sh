@@ -84,7 +84,8 @@ for name in $(compgen -e); do
     *) continue ;;
   esac
   case $name in
-    QT_PLUGIN_PATH|QT_QPA_PLATFORM_PLUGIN_PATH|QT_QPA_FONTDIR) continue ;;
+    QT_PLUGIN_PATH|QT_QPA_PLATFORM_PLUGIN_PATH) continue ;;
+    QT_QPA_FONTDIR) export WINEQT_QPA_FONTDIR="Z:${QT_QPA_FONTDIR//\//\\}"; continue ;;
     QT_QPA_PLATFORM)
       case ${QT_QPA_PLATFORM%%:*} in
         windows|offscreen|minimal) ;;
@@ -94,6 +95,10 @@ for name in $(compgen -e); do
   esac
   export "WINE$name=${!name}"
 done
+# The offscreen platform reads font files from a folder, by default one the Qt tree lacks.
+if [ -z "${WINEQT_QPA_FONTDIR:-}" ] && [ -d /usr/share/fonts/truetype/dejavu ]; then
+  export WINEQT_QPA_FONTDIR='Z:\usr\share\fonts\truetype\dejavu'
+fi
 # Without a console window Qt would send its messages to the debugger channel only.
 export WINEQT_FORCE_STDERR_LOGGING=${WINEQT_FORCE_STDERR_LOGGING:-1}
 
