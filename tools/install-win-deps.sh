@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages for the Windows build, if any is missing: the MinGW-w64
-# cross compiler (posix threads variant), Wine and Xvfb to run the result, NSIS and zip to
+# cross compiler (posix threads variant), Wine, Xvfb and fonts to run the result, NSIS and zip to
 # package it, and what tools/build-qt-win64.sh needs to build Qt (dpkg-dev for dpkg-source, the
 # Linux Qt as host Qt: moc, rcc, uic).
 set -euo pipefail
 
 packages=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  wine wine64 xvfb xauth nsis zip
+  wine wine64 xvfb xauth fonts-dejavu-core nsis zip
   cmake ninja-build perl python3 dpkg-dev qt6-base-dev qt6-base-dev-tools
 )
 

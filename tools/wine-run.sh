@@ -10,8 +10,10 @@
 # offscreen platform: DISPLAY is used when set, otherwise an Xvfb started by an earlier run is
 # reused, or one is started and left running for the next runs.
 #
-# The exit code is the program's (Wine passes on its low 8 bits); 124 when the time limit
-# (default 300 s, or $WINE_RUN_TIMEOUT) ran out. Qt's messages go to stderr.
+# QT_* variables reach the program (Wine itself would drop them); Qt's messages go to stderr.
+# The exit code is the program's, cut to its low 8 bits as Wine passes it on (a crash with an
+# access violation, 0xC0000005, ends with 5); 124 when the time limit (default 300 s, or
+# $WINE_RUN_TIMEOUT) ran out.
 set -euo pipefail
 
 repo_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
