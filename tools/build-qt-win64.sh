@@ -109,7 +109,8 @@ EOF
   # Unpacking applies Debian's patches (security fixes among them), as in the Linux Qt. apt has
   # checked the files against the signed index already.
   dpkg-source --no-check -x "$work/download/qt6-base_$deb_version.dsc" "$src" >&2
-  rm -rf "$work/download" "$apt_dir"
+  # dpkg-source leaves a copy of the upstream tarball beside the unpacked tree.
+  rm -rf "$work/download" "$apt_dir" "$work"/qt6-base_*.tar.*
   trap - EXIT
   touch "$src/.unpacked"
 fi
