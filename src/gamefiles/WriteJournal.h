@@ -23,6 +23,8 @@ struct HistoryStamp
     HistoryOrigin origin = HistoryOrigin::Row;
     qint64 group = 0;
     QByteArray note;
+    // A tweak apply: the tweak's identity, a hash of its normalised lines (its path may change).
+    QByteArray tweak;
 };
 
 // Where the writes to game files are recorded (the apply history). The writer calls begin while
