@@ -187,7 +187,7 @@ ParameterWriter restoring(const ParameterWriter &writer)
 {
     ParameterWriter restore = writer;
     WriteJournal *journal = writer.journal();
-    restore.setHistoryStamp({HistoryOrigin::Restore, journal ? journal->newGroup() : 0, {}});
+    restore.setHistoryStamp({HistoryOrigin::Restore, journal ? journal->newGroup() : 0, {}, {}});
     return restore;
 }
 

@@ -125,7 +125,7 @@ bool undo(const ParameterWriter &target, const QList<HistoryRecord> &records, QS
     }
     ParameterWriter writer = target;
     WriteJournal *journal = writer.journal();
-    writer.setHistoryStamp({HistoryOrigin::Restore, journal ? journal->newGroup() : 0, {}});
+    writer.setHistoryStamp({HistoryOrigin::Restore, journal ? journal->newGroup() : 0, {}, {}});
     for (const FileRecords &f : byFile(records)) {
         QList<LineChange> edits;
         for (const HistoryRecord &r : f.records)

@@ -125,7 +125,7 @@ TableApplyReport TableApply::apply(const QList<TableCellChange> &confirmed) cons
 {
     TableApplyReport report;
     // One apply is one group of the history: it is undone as a whole.
-    const HistoryStamp stamp{HistoryOrigin::Table, session_.newGroup(), {}};
+    const HistoryStamp stamp{HistoryOrigin::Table, session_.newGroup(), {}, {}};
     for (const TableCellChange &c : confirmed) {
         auto stop = [&](const QString &reason) {
             report.complete = false;

@@ -242,7 +242,7 @@ TweakApplyReport apply(const ParameterWriter &target, const QList<TweakReviewLin
     TweakApplyReport report;
     ParameterWriter writer = target;
     WriteJournal *journal = writer.journal();
-    writer.setHistoryStamp({HistoryOrigin::Tweak, journal ? journal->newGroup() : 0, note});
+    writer.setHistoryStamp({HistoryOrigin::Tweak, journal ? journal->newGroup() : 0, note, {}});
     // File by file in the order the files first appear.
     QList<QByteArray> files;
     QHash<QByteArray, QList<LineChange>> edits;
