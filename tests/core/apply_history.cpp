@@ -159,7 +159,7 @@ TEST(ApplyHistoryWrites, EveryWriteToAGameFileLeavesOneRecord)
     EXPECT_EQ(r[0].origin, HistoryOrigin::Row);
 
     // A writer stamped for one apply puts its writes into one group.
-    writer.setHistoryStamp({HistoryOrigin::Table, 77, {}});
+    writer.setHistoryStamp({HistoryOrigin::Table, 77, {}, {}});
     ASSERT_TRUE(writer.writeParameter("a.ltx", "s", "x", " 6"));
     ASSERT_TRUE(writer.writeParameter("b.ltx", "s", "x", " 6"));
     const QList<HistoryRecord> more = active.history.read().records;
@@ -180,7 +180,7 @@ TEST(ApplyHistoryUndo, AGroupIsUndoneWholeOrRefusedNamingTheChangedKey)
     WriteTarget target;
     target.gamedataFolder = dir.bytePath("gamedata") + '/';
     ParameterWriter writer(target, &active.history);
-    writer.setHistoryStamp({HistoryOrigin::Table, active.history.newGroup(), {}});
+    writer.setHistoryStamp({HistoryOrigin::Table, active.history.newGroup(), {}, {}});
     ASSERT_TRUE(writer.writeParameter("a.ltx", "s", "x", " 5 ; one"));
     ASSERT_TRUE(writer.writeParameter("a.ltx", "s", "x", " 6 ; one"));
     ASSERT_TRUE(writer.writeParameter("a.ltx", "s", "new", " 1"));
