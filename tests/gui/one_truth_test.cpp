@@ -4,6 +4,8 @@
 
 #include <QAction>
 #include <QFile>
+#include <QLabel>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QPushButton>
@@ -75,6 +77,7 @@ protected:
     }
     void apply(std::size_t i, const QString &text)
     {
+        QTest::mouseClick(row(i)->editor()->viewport(), Qt::LeftButton);
         row(i)->editor()->selectAll();
         QTest::keyClicks(row(i)->editor(), text);
         QTest::mouseClick(qobject_cast<QPushButton *>(
@@ -150,6 +153,8 @@ TEST_F(OneTruth, AWriteLandsWhereTheSectionStandsAndEveryDependentRowShowsIt)
     EXPECT_TRUE(game("config/system.ltx").contains("[child]:twice\r\nk= third\r\n"));
     EXPECT_EQ(game("config/inc.ltx"), WindowFixture::ini("[twice]\nk = second\n"));
     EXPECT_EQ(row(2)->inheritedFrom(), "") << "now its own value";
+    EXPECT_FALSE(f.window->Help->toPlainText().contains("унаследовано")) << "nor says the help";
+    EXPECT_FALSE(f.window->Panel1->text().contains("унаследовано"));
 
     // Another program edits the file; the next write into it shows that edit in every row of
     // the file, and a child section shows its parent's new value at once.

@@ -163,11 +163,14 @@ void refresh(WindowHost &host, GameValues &values, int index)
         pending += comment->text();
     }
     apply->setEnabled(false);
-    // The selected row's line of what an apply would write follows what the file holds now
-    // (after a restore, an undo or a reload), never an older value.
+    // The selected row's help, status line and line of what an apply would write follow what
+    // the file holds now (after a write, a restore, an undo or a reload), never an older value
+    // or origin.
     const auto *selection = host.find<QAction>(QStringLiteral("N9"));
-    if (selection && dataslot::hint(selection) == name.toLatin1())
+    if (selection && dataslot::hint(selection) == name.toLatin1()) {
+        RowEditor::showRowDetails(host, box, applyName(name, trade));
         RowEditor::showPendingText(host.pendingText(), pending);
+    }
 }
 
 void refreshFiles(WindowHost &host, const QByteArrayList &files)

@@ -53,11 +53,17 @@ void RowEditor::selectRow(ValueBox *box, const QString &applyName, const QString
     dataslot::setHint(remove, labelName.toLatin1());
     dataslot::setTag(add, dataslot::tag(apply));
     dataslot::setTag(remove, dataslot::tag(label));
-    const QString origin = box->inheritedFrom();
-    host_.helpText()->setPlainText(cp1251::toUnicode(dataslot::hint(box)) +
-                                   (origin.isEmpty() ? QString() : QLatin1Char('\n') + origin));
+    showRowDetails(host_, box, applyName);
     showPending(pendingTextOf(box, commentName));
-    host_.statusLine()->setText(
+}
+
+void RowEditor::showRowDetails(WindowHost &host, ValueBox *box, const QString &applyName)
+{
+    const QObject *apply = host.findComponent(applyName);
+    const QString origin = box->inheritedFrom();
+    host.helpText()->setPlainText(cp1251::toUnicode(dataslot::hint(box)) +
+                                  (origin.isEmpty() ? QString() : QLatin1Char('\n') + origin));
+    host.statusLine()->setText(
         QStringLiteral("Файл: ") + cp1251::toUnicode(dataslot::helpKeyword(box)) +
         QStringLiteral(" Секция: ") + cp1251::toUnicode(dataslot::hint(apply)) +
         QStringLiteral(" Параметр: ") + cp1251::toUnicode(dataslot::helpKeyword(apply)) +
@@ -214,6 +220,10 @@ void RowEditor::finishApply(QPushButton *apply, ValueBox *box, bool present,
     if (result.gameFileWritten()) {
         apply->setEnabled(false);
         box->setAbsent(!present);
+        // The selected row's value is its own now: its help and status line say so.
+        const auto *selection = host_.find<QAction>(QStringLiteral("N9"));
+        if (selection && dataslot::hint(selection) == box->objectName().toLatin1())
+            showRowDetails(host_, box, apply->objectName());
     }
     // A failed or refused row stays pending, so it does not look applied; a row written to
     // its game file but not duplicated is applied, and the message says what is missing.

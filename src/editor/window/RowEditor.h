@@ -35,6 +35,9 @@ public:
     // Applies every pending row; returns how many are still pending (failed or refused).
     int applyAll();
 
+    // Shows the row's help text (with where an inherited value comes from) and its file, section
+    // and key in the status line.
+    static void showRowDetails(WindowHost &host, ValueBox *box, const QString &applyName);
     // Shows the text the next apply of the selected row writes in the pending-text line.
     static void showPendingText(QPlainTextEdit *line, const QString &text);
 
