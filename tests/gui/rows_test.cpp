@@ -526,3 +526,31 @@ TEST_F(Rows, AHistoryThatCannotBeAppendedIsReportedAtOnceAndTheWriteStays)
     EXPECT_TRUE(f.dialogs.messages[0].contains(f.settingPath("History.log")))
         << f.dialogs.messages[0].toStdString();
 }
+
+TEST_F(Rows, IncludeProblemsOfARowsFileAreReportedAtStartEvenWhenNoRowInherits)
+{
+    struct Case
+    {
+        const char *name;
+        QByteArray include;
+        const char *reported;
+    };
+    const Case cases[] = {
+        {"missing", "#include \"gone.ltx\"\n", "config/gone.ltx не найден"},
+        {"cycle", "#include \"actor.ltx\"\n#include \"loop.ltx\"\n", "по кругу"},
+        {"outside", "#include \"../../outside.ltx\"\n", "ведёт за папку gamedata"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        f.dir.write("gamedata/config/loop.ltx", "#include \"actor.ltx\"\n");
+        f.dir.write("gamedata/config/actor.ltx",
+                    c.include + WindowFixture::ini("[actor]\nheight = 0.85\n"));
+        f.writeSettings("Warning=1\n");
+        f.window.reset();
+        f.dialogs.messages.clear();
+        f.start();
+        EXPECT_EQ(f.dialogs.messages.filter(QString::fromUtf8(c.reported)).size(), 1)
+            << f.dialogs.messages.join("\n").toStdString();
+        EXPECT_EQ(box("Name_0")->text(), "0.85");
+    }
+}
