@@ -3,6 +3,7 @@
 // stands, and every row that depends on a written file shows the new value at once.
 
 #include <QAction>
+#include <QDialog>
 #include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -10,6 +11,7 @@
 #include <QProcessEnvironment>
 #include <QPushButton>
 #include <QTest>
+#include <QTreeWidget>
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -93,18 +95,19 @@ protected:
         int code;
         QString out, err;
     };
-    Got get(const Entry &e) const
+    Got run(const QStringList &args) const
     {
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove("DISPLAY");
         process.setProcessEnvironment(env);
-        process.start(QStringLiteral(BRANVIK_PROGRAM), {"--settings", f.settingPath(""), "--get",
-                                                        "config\\system.ltx", e.section, e.key});
+        process.start(QStringLiteral(BRANVIK_PROGRAM),
+                      QStringList{"--settings", f.settingPath("")} + args);
         process.waitForFinished(20000);
         return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()).trimmed(),
                 QString::fromUtf8(process.readAllStandardError()).trimmed()};
     }
+    Got get(const Entry &e) const { return run({"--get", "config\\system.ltx", e.section, e.key}); }
 };
 
 } // namespace
@@ -170,4 +173,28 @@ TEST_F(OneTruth, AWriteLandsWhereTheSectionStandsAndEveryDependentRowShowsIt)
     f.window->findChild<QAction *>("NReload")->trigger();
     for (const auto &[i, text] : {std::pair{0, "2222"}, {2, "third"}, {3, "0.7"}, {6, "0.7"}})
         EXPECT_EQ(row(std::size_t(i))->text(), text) << i;
+}
+
+TEST_F(OneTruth, TheChangeListIsTheSameInTheWindowAndOnTheCommandLine)
+{
+    // A file no row shows, with a backup, and one a row write backs up.
+    f.writeGameFile("config/other.ltx", "[o]\nx = 2\n");
+    f.writeGameFile("config/other.ltx.bak", "[o]\nx = 1\ny = 0\n");
+    apply(0, "1111");
+    QStringList window;
+    f.dialogs.whileOpen = [&](QDialog *d) {
+        auto *list = d->findChild<QTreeWidget *>("ChangesList");
+        for (int i = 0; i < list->topLevelItemCount(); ++i) {
+            const QTreeWidgetItem *item = list->topLevelItem(i);
+            window << item->text(0) + " [" + item->text(1) + "] " + item->text(2);
+        }
+    };
+    f.window->findChild<QAction *>("NChanges")->trigger();
+    const Got got = run({"--changes"});
+    ASSERT_EQ(got.code, 0) << got.err.toStdString();
+    QStringList line;
+    for (const QString &l : got.out.split('\n'))
+        line << l.section(':', 0, 0);
+    EXPECT_EQ(window, line);
+    EXPECT_EQ(window.size(), 3) << window.join('\n').toStdString();
 }
