@@ -849,24 +849,31 @@ ApplyHistory::Settled ApplyHistory::settle(const QByteArray &gamedataFolder)
     forEachLineBackward(native, [&](QByteArrayView text) {
         if (text.endsWith('\r'))
             text.chop(1);
+        // Every line passed counts towards the next mark: a history of old lines alone is read
+        // whole once, not by every command.
+        ++scanned;
         if (!text.startsWith("H2\t"))
             return true; // an old line (always a write made) or a damaged one
+        // The first six fields; the last may run to the line's end (a mark's check sum).
         qsizetype at = 3;
         QByteArrayView fields[6];
+        int count = 0;
         for (QByteArrayView &f : fields) {
             const qsizetype tab = text.indexOf('\t', at);
+            f = text.sliced(at, (tab < 0 ? text.size() : tab) - at);
+            ++count;
             if (tab < 0)
-                return true;
-            f = text.sliced(at, tab - at);
+                break;
             at = tab + 1;
         }
+        if (count < 6)
+            return true;
         // fields: number, kind, time, group, then write and state (w, d) or a number (s).
         const qint64 number = fields[0].toLongLong();
         if (newest == 0)
             newest = number;
         if (number <= horizon)
             return false;
-        ++scanned;
         if (fields[1] == "w" && fields[5] == "p") {
             const qint64 write = fields[4].toLongLong();
             if (!finished.contains(write))

@@ -193,6 +193,40 @@ TEST(ApplyHistoryFile, OldLinesAndWindowsLineEndingsReadFully)
     EXPECT_FALSE(TempDir::read(path).contains("H1\t"));
 }
 
+// A large history of old lines is read whole by one settling, not by every command: once the
+// settling has passed them, it leaves a mark that the next one stops at.
+TEST(ApplyHistoryFile, SettlingAnOldHistoryLeavesAMarkForTheNextCommand)
+{
+    TempDir dir;
+    dir.write("gd/a.ltx", "[s]\nk = 1\n");
+    const QByteArray gamedata = dir.bytePath("gd") + '/';
+    QByteArray bytes;
+    for (int i = 0; i < 100; ++i)
+        bytes += oldLine("H1\t1700000000000\trow\t" + QByteArray::number(100 + i) +
+                         "\t\ta.ltx\ts\told" + QByteArray::number(i) + "\t=k=1\t=k=2");
+    const QString path = dir.write("History.log", bytes);
+    const auto marks = [&] {
+        int n = 0;
+        for (const QByteArray &line : TempDir::read(path).split('\n'))
+            n += line.split('\t').value(2) == "s" && line.startsWith("H2\t");
+        return n;
+    };
+    for (int run = 0; run < 2; ++run) {
+        ApplyHistory history(path);
+        history.settle(gamedata);
+        WriteTarget target;
+        target.gamedataFolder = gamedata;
+        ASSERT_TRUE(ParameterWriter(target, &history)
+                        .writeParameter("a.ltx", "s", "k", " " + QByteArray::number(run)));
+    }
+    ApplyHistory(path).settle(gamedata);
+    EXPECT_EQ(marks(), 1);
+    // Nothing new to settle: the next settling stops at the mark and adds none.
+    const QByteArray before = TempDir::read(path);
+    ApplyHistory(path).settle(gamedata);
+    EXPECT_EQ(TempDir::read(path), before);
+}
+
 TEST(ApplyHistoryFile, OldestGroupsAreDroppedWholePastTheBound)
 {
     TempDir dir;
