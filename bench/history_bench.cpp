@@ -1,6 +1,6 @@
-// The apply history's costs: one append (every write to a game file pays it), the first append
-// of a run (which counts the file), and reading a full history (the history window's opening).
-// Start-up reads nothing of it.
+// The apply history's costs: one append (every write to a game file pays two: its intent and its
+// outcome), the first append of a run, reading a full history (the history window's opening),
+// and what a command pays on a 100 MB history (its settling at start and its write's records).
 #include "gamefiles/ParameterWriter.h"
 #include "history/ApplyHistory.h"
 
@@ -18,28 +18,29 @@ QString benchFolder()
     return chosen.isEmpty() ? QDir::currentPath() : QString::fromLocal8Bit(chosen);
 }
 
-HistoryRecord record(int i)
+// A record whose lines are padded to about lineBytes.
+HistoryRecord record(int i, int lineBytes = 0)
 {
     HistoryRecord r;
     r.time = 1700000000000 + i;
-    r.group = i;
-    r.file = "config\\creatures\\actor.ltx";
-    r.section = "actor";
-    r.key = "walk_accel_" + QByteArray::number(i);
-    r.before = "walk_accel = 5 ; \xF3\xF1\xEA\xEE\xF0\xE5\xED\xE8\xE5";
-    r.after = "walk_accel= 7 ; \xF3\xF1\xEA\xEE\xF0\xE5\xED\xE8\xE5";
+    r.stamp.group = i;
+    r.change.file = "config\\creatures\\actor.ltx";
+    r.change.section = "actor";
+    r.change.key = "walk_accel_" + QByteArray::number(i);
+    r.change.before = "walk_accel = 5 ; \xF3\xF1\xEA\xEE\xF0\xE5\xED\xE8\xE5";
+    r.change.after = "walk_accel= 7 ; \xF3\xF1\xEA\xEE\xF0\xE5\xED\xE8\xE5" +
+                     QByteArray(std::max(0, lineBytes - 200), 'x');
     return r;
 }
 
-QString fullHistory(const QTemporaryDir &dir)
+QString fullHistory(const QTemporaryDir &dir, int records = ApplyHistory::DefaultLimit,
+                    int lineBytes = 0)
 {
     const QString path = dir.path() + "/History.log";
-    QByteArray bytes;
-    for (int i = 0; i < ApplyHistory::DefaultLimit; ++i)
-        bytes += ApplyHistory::encode(record(i));
     QFile file(path);
     if (file.open(QIODevice::WriteOnly))
-        file.write(bytes);
+        for (int i = 0; i < records; ++i)
+            file.write(ApplyHistory::encode(record(i, lineBytes)));
     return path;
 }
 
@@ -90,6 +91,44 @@ void BM_WriteParameter(benchmark::State &state)
             state.SkipWithError("write failed");
 }
 BENCHMARK(BM_WriteParameter)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// What one command (a --set) pays for the history when it holds 100 MB within its bound (10,000
+// records of 10 kB): settling at start, then the write's intent and outcome in a new run.
+void BM_CommandOn100MBHistory(benchmark::State &state)
+{
+    QTemporaryDir dir(benchFolder() + "/branvik-bench-XXXXXX");
+    const QString path = fullHistory(dir, ApplyHistory::DefaultLimit, 10000);
+    QDir().mkpath(dir.path() + "/gamedata");
+    WriteTarget target;
+    target.gamedataFolder = QFile::encodeName(dir.path()) + "/gamedata/";
+    int value = 0;
+    for (auto _ : state) {
+        ApplyHistory history(path);
+        history.settle(target.gamedataFolder);
+        const ParameterWriter writer(target, &history);
+        if (!writer.writeParameter("a.ltx", "s", "k", " " + QByteArray::number(++value)))
+            state.SkipWithError("write failed");
+    }
+}
+BENCHMARK(BM_CommandOn100MBHistory)->Unit(benchmark::kMillisecond);
+
+// The same without the settling: the write's records alone.
+void BM_WriteOn100MBHistory(benchmark::State &state)
+{
+    QTemporaryDir dir(benchFolder() + "/branvik-bench-XXXXXX");
+    const QString path = fullHistory(dir, ApplyHistory::DefaultLimit, 10000);
+    QDir().mkpath(dir.path() + "/gamedata");
+    WriteTarget target;
+    target.gamedataFolder = QFile::encodeName(dir.path()) + "/gamedata/";
+    int value = 0;
+    for (auto _ : state) {
+        ApplyHistory history(path);
+        const ParameterWriter writer(target, &history);
+        if (!writer.writeParameter("a.ltx", "s", "k", " " + QByteArray::number(++value)))
+            state.SkipWithError("write failed");
+    }
+}
+BENCHMARK(BM_WriteOn100MBHistory)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

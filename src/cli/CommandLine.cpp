@@ -14,6 +14,7 @@
 #include "gamefiles/GamePath.h"
 #include "gamefiles/ParameterLookup.h"
 #include "history/ApplyHistory.h"
+#include "history/HistoryText.h"
 #include "history/HistoryUndo.h"
 #include "profile/DiskPath.h"
 #include "profile/SafeFile.h"
@@ -117,6 +118,8 @@ private:
     int history();
     int undoLast();
     int redo();
+    // Says what became of an undo or redo and gives its exit code.
+    int step(const HistoryUndo::Result &result);
     // Undoes the group (newest first), or says why not; done: the closing line's text.
     int undo(const QList<HistoryRecord> &group, const QString &done);
 
@@ -153,10 +156,10 @@ QString changeText(const LineChange &c)
            lineText(c.after);
 }
 
-// What names a tweak file in the history: its absolute path.
+// What names a tweak file in the history: its absolute path (UTF-8, any name kept).
 QByteArray tweakNote(const QString &path)
 {
-    return cp1251::encode(QFileInfo(path).absoluteFilePath());
+    return QFileInfo(path).absoluteFilePath().toUtf8();
 }
 
 int Run::main(const QStringList &arguments, const QString &programFolder)
@@ -277,6 +280,10 @@ int Run::main(const QStringList &arguments, const QString &programFolder)
         complain(QStringLiteral("Папка gamedata не найдена: ") + u(session_->gamedataFolder()));
         return Failed;
     }
+
+    // A write a crash left unfinished is settled before any command looks at the files.
+    for (const QString &problem : session_->settleHistory())
+        complain(problem);
 
     const QStringList args = operands + parser.positionalArguments();
     if (parser.isSet(getOpt))
@@ -402,7 +409,7 @@ int Run::applyTweak(const QString &path, bool dryRun, bool create)
 int Run::removeTweak(const QString &path)
 {
     const ApplyHistory::Contents contents = session_->history().read();
-    const QList<HistoryRecord> group = HistoryUndo::tweakGroup(contents.records, tweakNote(path));
+    const QList<HistoryRecord> group = HistoryUndo::tweakGroup(contents, tweakNote(path));
     if (group.isEmpty()) {
         complain(QStringLiteral("В истории нет записи этого твика: ") + path);
         return NothingFound;
@@ -466,38 +473,47 @@ int Run::changes(const QStringList &names)
 
 int Run::history()
 {
-    const ApplyHistory::Contents contents = session_->history().read();
-    if (contents.damaged > 0)
-        complain(
-            QStringLiteral("Повреждённых записей истории пропущено: %1.").arg(contents.damaged));
-    for (auto it = contents.records.crbegin(); it != contents.records.crend(); ++it)
-        print(QStringLiteral("%1 %2 #%3 %4 [%5] %6: %7 → %8")
-                  .arg(QDateTime::fromMSecsSinceEpoch(it->time).toString(Qt::ISODate),
-                       QString::fromLatin1(originName(it->origin)))
-                  .arg(it->group)
-                  .arg(u(it->file), u(it->section), u(it->key), lineText(it->before),
-                       lineText(it->after)));
-    if (contents.records.isEmpty()) {
+    // Newest first, as the file is read from its end: a large history starts printing at once.
+    bool any = false;
+    int damaged = 0;
+    session_->history().readNewestFirst(
+        [&](const HistoryRecord &record, bool undone) {
+            any = true;
+            print(HistoryText::record(record, undone));
+            return true;
+        },
+        &damaged);
+    if (damaged > 0)
+        complain(QStringLiteral("Пропущено повреждённых записей истории: %1.").arg(damaged));
+    if (!any) {
         complain(QStringLiteral("История пуста."));
         return NothingFound;
     }
     return Done;
 }
 
+int Run::step(const HistoryUndo::Result &result)
+{
+    complain(result.message);
+    switch (result.outcome) {
+    case HistoryUndo::Result::Outcome::Done:
+        return Done;
+    case HistoryUndo::Result::Outcome::Nothing:
+        return NothingFound;
+    case HistoryUndo::Result::Outcome::Failed:
+        break;
+    }
+    return Failed;
+}
+
 int Run::undoLast()
 {
-    const QList<HistoryRecord> group = HistoryUndo::lastGroup(session_->history().read().records);
-    if (group.isEmpty()) {
-        complain(QStringLiteral("История пуста: отменять нечего."));
-        return NothingFound;
-    }
-    return undo(group, QStringLiteral("Отменено записей: %1.").arg(group.size()));
+    return step(HistoryUndo::undoLast(session_->history(), session_->writer()));
 }
 
 int Run::redo()
 {
-    complain(QStringLiteral("Возвращать нечего."));
-    return NothingFound;
+    return step(HistoryUndo::redoLast(session_->history(), session_->writer()));
 }
 
 int Run::undo(const QList<HistoryRecord> &group, const QString &done)

@@ -169,6 +169,9 @@ public:
     bool isOpen() const { return handle_ != -1; }
     // Up to size bytes; 0 at the end, -1 on failure.
     qint64 read(char *buffer, qint64 size, QString *reason);
+    // Up to size bytes from offset on, leaving the position of read as it is (the apply history
+    // reads its last lines so, never the whole file); 0 at the end, -1 on failure.
+    qint64 readAt(qint64 offset, char *buffer, qint64 size, QString *reason);
     // Writes all of bytes, or fails.
     bool write(QByteArrayView bytes, QString *reason);
     // Puts what was written on the disk; a full disk may show only here.

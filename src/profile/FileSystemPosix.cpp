@@ -503,6 +503,20 @@ qint64 File::read(char *buffer, qint64 size, QString *reason)
     }
 }
 
+qint64 File::readAt(qint64 offset, char *buffer, qint64 size, QString *reason)
+{
+    for (;;) {
+        const ssize_t n = ::pread(static_cast<int>(handle_), buffer, static_cast<size_t>(size),
+                                  static_cast<off_t>(offset));
+        if (n >= 0)
+            return n;
+        if (errno != EINTR) {
+            fail(reason, errno);
+            return -1;
+        }
+    }
+}
+
 namespace {
 
 bool writeAll(int fd, const char *data, qsizetype size, QString *reason)

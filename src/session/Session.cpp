@@ -40,6 +40,10 @@ public:
             emit session_.filesWritten({file});
     }
     qint64 newGroup() override { return session_.history_->newGroup(); }
+    void endGroup(const HistoryStamp &stamp, bool whole, QString *error) override
+    {
+        session_.history_->endGroup(stamp, whole, error);
+    }
 
 private:
     const Session &session_;
@@ -98,6 +102,11 @@ void Session::openSettings(bool read)
         settings_.read();
 }
 
+QStringList Session::settleHistory()
+{
+    return history_->settle(gamedataFolder_).problems;
+}
+
 WriteTarget Session::target() const
 {
     const ProgramSettings &s = settings_.run();
@@ -142,11 +151,12 @@ WriteResult Session::applyValue(const QByteArray &relativeFile, const QByteArray
 
 WriteResult Session::applyTrade(const QByteArray &relativeFile, const QByteArray &section,
                                 const QByteArray &key, bool present, const QByteArray &valueText,
-                                QString *error) const
+                                QString *error, const QByteArray &caption) const
 {
     GameValues reader = values();
     const SectionResolver::Place place = reader.ownValueOf(relativeFile, section, key).place;
-    return writer().writeTrade(place.file, place.section, key, present, valueText, error);
+    return writer({HistoryOrigin::Trade, 0, caption})
+        .writeTrade(place.file, place.section, key, present, valueText, error);
 }
 
 QStringList Session::unreported(const QStringList &problems)

@@ -66,6 +66,10 @@ public:
     void setGamedataFolder(const QByteArray &folder) { gamedataFolder_ = folder; }
 
     ApplyHistory &history() const { return *history_; }
+    // Settles the writes a crash left unfinished in the history (ApplyHistory::settle) against
+    // the gamedata folder; called once the folder is known, before the first command or edit.
+    // Returns what could not be settled cleanly, for the user (Russian).
+    QStringList settleHistory();
     // Where writes go: the gamedata folder and the run's duplication settings.
     WriteTarget target() const;
     // A writer of this run: its writes are recorded in the history under stamp and announced
@@ -83,13 +87,14 @@ public:
     // The apply of an ordinary row or a table cell: the key of section in relativeFile (the
     // catalogue's spelling) gets valueText after its "=", in the place GameValues finds for it
     // (the section's own file when an include holds it). trade: a trade row's apply (its own
-    // section only, never duplicated; present false deletes the key).
+    // section only, never duplicated; present false deletes the key), recorded with the row's
+    // caption (UTF-8) when given.
     WriteResult applyValue(const QByteArray &relativeFile, const QByteArray &section,
                            const QByteArray &key, const QByteArray &valueText,
                            const HistoryStamp &stamp = {}, QString *error = nullptr) const;
     WriteResult applyTrade(const QByteArray &relativeFile, const QByteArray &section,
                            const QByteArray &key, bool present, const QByteArray &valueText,
-                           QString *error = nullptr) const;
+                           QString *error = nullptr, const QByteArray &caption = {}) const;
 
     // Of problems met reading includes and parents, those not reported yet in this run (each
     // problem is reported once).

@@ -9,8 +9,8 @@
 #include "table/TablePage.h"
 #include "textcodec/Cp1251.h"
 
-TableApply::TableApply(const Session &session, QByteArray pageFilePath)
-    : session_(session), pageFilePath_(std::move(pageFilePath))
+TableApply::TableApply(const Session &session, QByteArray pageFilePath, QByteArray caption)
+    : session_(session), pageFilePath_(std::move(pageFilePath)), caption_(std::move(caption))
 {
 }
 
@@ -125,7 +125,7 @@ TableApplyReport TableApply::apply(const QList<TableCellChange> &confirmed) cons
 {
     TableApplyReport report;
     // One apply is one group of the history: it is undone as a whole.
-    const HistoryStamp stamp{HistoryOrigin::Table, session_.newGroup(), {}, {}};
+    const HistoryStamp stamp{HistoryOrigin::Table, session_.newGroup(), caption_};
     for (const TableCellChange &c : confirmed) {
         auto stop = [&](const QString &reason) {
             report.complete = false;

@@ -65,7 +65,8 @@ class TableApply
 {
 public:
     // session: whose values the cells are compared with and whose writer writes them.
-    TableApply(const Session &session, QByteArray pageFilePath);
+    // caption: the page's caption (UTF-8), which names the apply in the history.
+    TableApply(const Session &session, QByteArray pageFilePath, QByteArray caption = {});
 
     // The cells to write, in the order they are written, read from the files as they are now
     // (entries the catalogue leaves incomplete included: the apply stops at them). When the page
@@ -95,4 +96,5 @@ private:
 
     const Session &session_;
     QByteArray pageFilePath_;
+    QByteArray caption_;
 };

@@ -125,6 +125,12 @@ bool TablePage::isTableCapable(int page) const
            MissingTable;
 }
 
+QByteArray TablePage::caption(int page) const
+{
+    return ProfileFile(indexPath(programFolder_))
+        .readString(GlobalPagesSection, numberedKey(page), QByteArray());
+}
+
 QByteArray TablePage::pageFilePath(int page) const
 {
     return CataloguePages::pageFile(programFolder_, page, TableText::MissingPageFile).path;

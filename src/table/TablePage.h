@@ -92,6 +92,8 @@ public:
 
     // Whether the catalogue marks page p as table-capable ("<p>_Tabl" in Pages.ini).
     bool isTableCapable(int page) const;
+    // The caption of page p ("<p>" in Pages.ini).
+    QByteArray caption(int page) const;
     // The page file of page p ("<p>_file" in Pages.ini; a page without it has none). Empty when
     // the catalogue names a file outside its folder: the table then has no rows.
     QByteArray pageFilePath(int page) const;

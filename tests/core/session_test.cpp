@@ -82,7 +82,7 @@ TEST(SessionWrites, AWriteIsRecordedAndAnnouncedOnce)
     EXPECT_EQ(written.at(0), QByteArrayList{"config/b.ltx"});
     const QList<HistoryRecord> records = session.history().read().records;
     ASSERT_EQ(records.size(), 1);
-    EXPECT_EQ(records[0].file, "config/b.ltx");
+    EXPECT_EQ(records[0].change.file, "config/b.ltx");
 
     // The same value again changes nothing: no record, no announcement.
     ASSERT_TRUE(session.applyValue("config\\a.ltx", "far", "k", " 3 ; note"));

@@ -172,8 +172,7 @@ TEST_F(TweakFiles, RemovingATweakUndoesExactlyItsApply)
     // A later row apply of another key stays.
     ASSERT_TRUE(ParameterWriter(target("fresh"), journal)
                     .writeParameter("config\\creatures\\actor.ltx", "actor", "jump", " 4"));
-    const QList<HistoryRecord> group =
-        HistoryUndo::tweakGroup(history.read().records, "mods/near.ltx");
+    const QList<HistoryRecord> group = HistoryUndo::tweakGroup(history.read(), "mods/near.ltx");
     ASSERT_EQ(group.size(), 3);
     QString error;
     EXPECT_TRUE(HistoryUndo::undo(ParameterWriter(target("fresh"), journal), group, &error))
@@ -183,5 +182,5 @@ TEST_F(TweakFiles, RemovingATweakUndoesExactlyItsApply)
     QByteArray actor = ActorOriginal;
     actor.replace("jump = 1", "jump= 4");
     EXPECT_EQ(bytes("fresh", "config/creatures/actor.ltx"), actor);
-    EXPECT_TRUE(HistoryUndo::tweakGroup(history.read().records, "other.ltx").isEmpty());
+    EXPECT_TRUE(HistoryUndo::tweakGroup(history.read(), "other.ltx").isEmpty());
 }

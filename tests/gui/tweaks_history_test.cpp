@@ -1,8 +1,9 @@
 // Tweak files and the apply history from the windows: a tweak saved from the change list,
-// reviewed and written on fresh game files, removed; a row apply undone from the history window
-// and with Ctrl+Z.
+// reviewed and written on fresh game files, removed; row applies undone from the history window
+// and with Ctrl+Z, redone with Ctrl+Y; Ctrl+Z in a value box.
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -90,20 +91,24 @@ TEST_F(TweaksAndHistory, ATweakIsSavedReviewedWrittenAndRemoved)
     EXPECT_EQ(gameFile(), ActorFile);
 }
 
-TEST_F(TweaksAndHistory, HistoryWindowUndoesAGroupAndCtrlZTheLastOneUnlessChangedSince)
+TEST_F(TweaksAndHistory, HistoryWindowUndoesAGroupCtrlZStepsBackAndCtrlYRedoes)
 {
     start();
     apply("Name_0", "0.95");
     apply("Name_1", "2");
     const QByteArray afterFirst = WindowFixture::ini("[actor]\nheight= 0.95 ; рост\nspeed = 1,5\n");
+    const QByteArray afterBoth = gameFile();
 
-    // The window lists the newest first and undoes the chosen record's group.
-    QStringList keys;
+    // The window lists the newest first, names each group by what made it, and undoes the
+    // chosen record's group.
+    QStringList keys, groups;
     f.dialogs.answers.enqueue(0);
     f.dialogs.whileOpen = [&](QDialog *d) {
         auto *list = d->findChild<QTreeWidget *>("HistoryList");
-        for (int i = 0; i < list->topLevelItemCount(); ++i)
+        for (int i = 0; i < list->topLevelItemCount(); ++i) {
             keys << list->topLevelItem(i)->text(5);
+            groups << list->topLevelItem(i)->text(1);
+        }
         d->findChild<QLineEdit *>("HistoryFilter")->setText("speed");
         ASSERT_EQ(list->topLevelItemCount(), 1);
         list->setCurrentItem(list->topLevelItem(0));
@@ -111,16 +116,58 @@ TEST_F(TweaksAndHistory, HistoryWindowUndoesAGroupAndCtrlZTheLastOneUnlessChange
     };
     trigger("NHistory");
     EXPECT_EQ(keys, (QStringList{"speed", "height"}));
+    ASSERT_EQ(groups.size(), 2);
+    EXPECT_TRUE(groups[1].endsWith(QStringLiteral("строка: Рост"))) << groups[1].toStdString();
     EXPECT_EQ(gameFile(), afterFirst);
 
-    // Ctrl+Z: the last group is now the undo itself; another program changed its key since.
+    // Ctrl+Z: the last group not yet undone is the height's; another program changed its key
+    // since, so nothing is undone and the message names the key.
     f.dialogs.whileOpen = nullptr;
-    f.dir.write("gamedata/config/actor.ltx",
-                WindowFixture::ini("[actor]\nheight= 0.95 ; рост\nspeed = 3\n"));
+    const QByteArray changed = WindowFixture::ini("[actor]\nheight = 3\nspeed = 1,5\n");
+    f.dir.write("gamedata/config/actor.ltx", changed);
     f.dialogs.answers.enqueue(0);
     trigger("NUndoLast");
     ASSERT_FALSE(f.dialogs.messages.isEmpty());
-    EXPECT_TRUE(f.dialogs.messages.last().contains("[actor] speed"))
+    EXPECT_TRUE(f.dialogs.messages.last().contains("[actor] height"))
         << f.dialogs.messages.last().toStdString();
-    EXPECT_EQ(gameFile(), WindowFixture::ini("[actor]\nheight= 0.95 ; рост\nspeed = 3\n"));
+    EXPECT_EQ(gameFile(), changed);
+
+    // Put back, Ctrl+Z steps back to the original; Ctrl+Y makes the two undos' writes again,
+    // the last undo first.
+    f.dir.write("gamedata/config/actor.ltx", afterFirst);
+    f.dialogs.answers.enqueue(0);
+    trigger("NUndoLast");
+    EXPECT_EQ(gameFile(), ActorFile);
+    f.dialogs.answers.enqueue(0);
+    trigger("NRedo");
+    EXPECT_EQ(gameFile(), afterFirst);
+    f.dialogs.answers.enqueue(0);
+    trigger("NRedo");
+    EXPECT_EQ(gameFile(), afterBoth);
+    EXPECT_TRUE(f.dialogs.questions.last().startsWith(QStringLiteral("Вернуть отменённую")))
+        << f.dialogs.questions.last().toStdString();
+}
+
+// In a value box, Ctrl+Z is the box's own: it takes back the typing, and the history is left
+// alone; elsewhere in the window it undoes the last write.
+TEST_F(TweaksAndHistory, CtrlZInAValueBoxIsTheBoxsOwn)
+{
+    QApplication::setActiveWindow(&start());
+    apply("Name_0", "0.95");
+    const QByteArray applied = gameFile();
+    auto *box = qobject_cast<ValueBox *>(f.window->findComponent("Name_1"));
+    box->editor()->setFocus();
+    const QString before = box->editor()->toPlainText();
+    QTest::keyClicks(box->editor(), "9");
+    QTest::keyClick(box->editor(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(box->editor()->toPlainText(), before);
+    EXPECT_TRUE(f.dialogs.questions.isEmpty()) << f.dialogs.questions.join('\n').toStdString();
+    EXPECT_EQ(gameFile(), applied);
+
+    f.dialogs.answers.enqueue(0);
+    QWidget *button = qobject_cast<QWidget *>(f.window->findComponent("Name_1_"));
+    button->setFocus();
+    QTest::keyClick(button, Qt::Key_Z, Qt::ControlModifier);
+    ASSERT_EQ(f.dialogs.questions.size(), 1);
+    EXPECT_EQ(gameFile(), ActorFile);
 }

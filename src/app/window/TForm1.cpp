@@ -269,13 +269,18 @@ void TForm1::createMenus()
     QAction *removeTweak = addItem(file, "NRemoveTweak", QStringLiteral("Удалить тви&к"));
     file->insertActions(file->actions().value(2), {applyTweak, removeTweak});
     QAction *history = addItem(view, "NHistory", QStringLiteral("История &записей"));
+    // Window-wide shortcuts: a value box with the focus keeps Ctrl+Z for its own text (it claims
+    // the key before the window's shortcut sees it).
     QAction *undoLast = addItem(view, "NUndoLast", QStringLiteral("&Отменить последнюю запись"),
                                 QKeySequence("Ctrl+Z"));
+    QAction *redo = addItem(view, "NRedo", QStringLiteral("&Вернуть отменённую запись"),
+                            QKeySequence("Ctrl+Y"));
     connect(applyTweak, &QAction::triggered, this, [this] { TweakWindow::ApplyTweakClick(*this); });
     connect(removeTweak, &QAction::triggered, this,
             [this] { TweakWindow::RemoveTweakClick(*this); });
     connect(history, &QAction::triggered, this, [this] { history_->HistoryClick(); });
     connect(undoLast, &QAction::triggered, this, [this] { history_->UndoLastClick(); });
+    connect(redo, &QAction::triggered, this, [this] { history_->RedoClick(); });
 
     // Values inherited through includes and parents: a view option kept in the settings file.
     view->addSeparator();
@@ -1012,6 +1017,7 @@ void TForm1::FormShow()
         showMessage(MessageKind::Error, CatalogueMessages::WalkFailed + "\n" + error);
     enableEditing(built);
     checkGamedataWritable();
+    history_->settle();
     EditorRows::reportLookupProblems(*this, std::exchange(lookupProblems_, {}));
     if (gamedataMissing_)
         showMessage(MessageKind::Error, missingFolderText());

@@ -195,10 +195,13 @@ void RowEditor::ButClick(QPushButton *apply)
         return; // refused: the row stays pending
     if (!rowIsComplete(apply))
         return;
+    // The history names the write by the row's caption.
+    const auto *caption = host_.find<QLabel>(RowNames::sibling(box->objectName(), Part::Caption));
+    const HistoryStamp stamp{HistoryOrigin::Row, 0, caption ? caption->text().toUtf8() : ""};
     QString error;
     const WriteResult result =
         host_.session().applyValue(dataslot::helpKeyword(box), dataslot::hint(apply),
-                                   dataslot::helpKeyword(apply), valueText, {}, &error);
+                                   dataslot::helpKeyword(apply), valueText, stamp, &error);
     finishApply(apply, box, true, result, error);
 }
 

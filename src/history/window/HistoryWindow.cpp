@@ -1,6 +1,5 @@
 #include "history/window/HistoryWindow.h"
 
-#include <QDateTime>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QHeaderView>
@@ -12,6 +11,7 @@
 
 #include "base/Plural.h"
 #include "history/ApplyHistory.h"
+#include "history/HistoryText.h"
 #include "history/HistoryUndo.h"
 #include "session/Session.h"
 #include "textcodec/Cp1251.h"
@@ -25,67 +25,77 @@ QString u(const QByteArray &text)
     return cp1251::toUnicode(text);
 }
 
-QString lineText(const std::optional<QByteArray> &line)
-{
-    return line ? u(*line) : QStringLiteral("(нет)");
-}
-
-QString originText(HistoryOrigin origin)
-{
-    switch (origin) {
-    case HistoryOrigin::Row:
-        return QStringLiteral("строка");
-    case HistoryOrigin::Table:
-        return QStringLiteral("таблица");
-    case HistoryOrigin::Tweak:
-        return QStringLiteral("твик");
-    case HistoryOrigin::Restore:
-        break;
-    }
-    return QStringLiteral("восстановление");
-}
-
 const QStringList UndoAnswers{QStringLiteral("Отменить"), QStringLiteral("Не отменять")};
+const QStringList RedoAnswers{QStringLiteral("Вернуть"), QStringLiteral("Не возвращать")};
 
+// The lines a step puts back: from what the file holds now to what comes.
 QString describe(const QList<HistoryRecord> &records)
 {
     QString text;
     int listed = 0;
-    for (const HistoryRecord &r : records) {
+    for (auto it = records.crbegin(); it != records.crend(); ++it) {
         if (++listed > 20) {
             text += QStringLiteral("\n...");
             break;
         }
+        const LineChange &c = it->change;
         text += QStringLiteral("\n%1 [%2] %3: %4 → %5")
-                    .arg(u(r.file), u(r.section), u(r.key), lineText(r.after), lineText(r.before));
+                    .arg(u(c.file), u(c.section), u(c.key), HistoryText::line(c.after),
+                         HistoryText::line(c.before));
     }
     return text;
 }
+
+enum Column
+{
+    Time,
+    Group,
+    Tweak,
+    File,
+    Section,
+    Key,
+    Before,
+    After,
+    State,
+};
 
 } // namespace
 
 HistoryWindow::HistoryWindow(WindowHost &host) : host_(host) {}
 
+void HistoryWindow::settle()
+{
+    for (const QString &problem : host_.session().settleHistory())
+        host_.showMessage(MessageKind::Always, problem);
+}
+
 void HistoryWindow::fill(QTreeWidget &list, const QString &filter)
 {
     list.clear();
-    const QList<HistoryRecord> records = host_.session().history().read().records;
+    const ApplyHistory::Contents contents = host_.session().history().read();
+    const HistoryUndo::Timeline timeline = HistoryUndo::timeline(contents);
+    const QList<HistoryRecord> &records = contents.records;
     for (qsizetype i = records.size() - 1; i >= 0; --i) {
         const HistoryRecord &r = records[i];
+        const LineChange &c = r.change;
+        const QString tweak = HistoryText::tweak(r.stamp);
         const QStringList columns{
-            QDateTime::fromMSecsSinceEpoch(r.time).toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")),
-            originText(r.origin),
-            QString::number(r.group),
-            u(r.file),
-            u(r.section),
-            u(r.key),
-            lineText(r.before),
-            lineText(r.after)};
+            HistoryText::time(r.time),
+            HistoryText::group(r.stamp, &c),
+            tweak,
+            u(c.file),
+            u(c.section),
+            u(c.key),
+            HistoryText::line(c.before),
+            HistoryText::line(c.after),
+            HistoryText::state(r.state, timeline.undone.contains(r.stamp.group))};
         if (!filter.isEmpty() && !columns.join('\n').contains(filter, Qt::CaseInsensitive) &&
-            !u(r.note).contains(filter, Qt::CaseInsensitive))
+            !QString::fromUtf8(r.stamp.note).contains(filter, Qt::CaseInsensitive))
             continue;
         auto *item = new QTreeWidgetItem(&list, columns);
         item->setData(0, Qt::UserRole, QVariant::fromValue(i));
+        if (!tweak.isEmpty())
+            item->setToolTip(Tweak, QString::fromUtf8(r.stamp.note));
     }
     if (list.topLevelItemCount() > 0)
         list.setCurrentItem(list.topLevelItem(0));
@@ -96,25 +106,35 @@ void HistoryWindow::undo(QTreeWidget &list, bool wholeGroup)
     const QTreeWidgetItem *item = list.currentItem();
     if (!item)
         return;
-    const QList<HistoryRecord> records = host_.session().history().read().records;
+    settle();
+    const ApplyHistory::Contents contents = host_.session().history().read();
+    const QList<HistoryRecord> &records = contents.records;
     const qsizetype i = item->data(0, Qt::UserRole).value<qsizetype>();
     if (i < 0 || i >= records.size())
         return;
+    const qint64 group = records[i].stamp.group;
+    if (HistoryUndo::timeline(contents).undone.contains(group)) {
+        host_.showMessage(MessageKind::Always,
+                          QStringLiteral("Эта группа уже отменена. Вернуть её: Вид → «Вернуть "
+                                         "отменённую запись» (Ctrl+Y)."));
+        return;
+    }
     const QList<HistoryRecord> chosen =
-        wholeGroup ? HistoryUndo::group(records, records[i].group) : QList{records[i]};
+        wholeGroup ? HistoryUndo::group(records, group) : QList{records[i]};
     if (host_.dialogs().ask(list.window(),
                             QStringLiteral("Вернуть прежние строки (стало → было)?") +
                                 describe(chosen),
                             UndoAnswers) != 0)
         return;
     QString error;
-    if (!HistoryUndo::undo(host_.session().writer(), chosen, &error))
+    if (!HistoryUndo::undo(host_.session().writer(), chosen, &error, wholeGroup))
         host_.showMessage(MessageKind::Always, error);
     fill(list, QString());
 }
 
 void HistoryWindow::HistoryClick()
 {
+    settle();
     const int damaged = host_.session().history().read().damaged;
     if (damaged > 0)
         host_.showMessage(MessageKind::Error,
@@ -125,7 +145,7 @@ void HistoryWindow::HistoryClick()
     QDialog window(host_.window());
     window.setObjectName(QStringLiteral("HistoryWindow"));
     window.setWindowTitle(QStringLiteral("История записей"));
-    window.resize(900, 460);
+    window.resize(1000, 460);
     auto *layout = new QVBoxLayout(&window);
     auto *filter = new QLineEdit(&window);
     filter->setObjectName(QStringLiteral("HistoryFilter"));
@@ -133,10 +153,10 @@ void HistoryWindow::HistoryClick()
     auto *list = new QTreeWidget(&window);
     list->setObjectName(QStringLiteral("HistoryList"));
     list->setRootIsDecorated(false);
-    list->setHeaderLabels({QStringLiteral("Время"), QStringLiteral("Что"), QStringLiteral("Группа"),
-                           QStringLiteral("Файл"), QStringLiteral("Секция"),
+    list->setHeaderLabels({QStringLiteral("Время"), QStringLiteral("Группа"),
+                           QStringLiteral("Твик"), QStringLiteral("Файл"), QStringLiteral("Секция"),
                            QStringLiteral("Параметр"), QStringLiteral("Было"),
-                           QStringLiteral("Стало")});
+                           QStringLiteral("Стало"), QStringLiteral("Состояние")});
     auto *buttons = new QDialogButtonBox(&window);
     QPushButton *one =
         buttons->addButton(QStringLiteral("Отменить запись"), QDialogButtonBox::ActionRole);
@@ -158,22 +178,48 @@ void HistoryWindow::HistoryClick()
     host_.dialogs().exec(&window);
 }
 
-void HistoryWindow::UndoLastClick()
+void HistoryWindow::step(bool redo)
 {
-    const QList<HistoryRecord> group =
-        HistoryUndo::lastGroup(host_.session().history().read().records);
-    if (group.isEmpty()) {
-        host_.showMessage(MessageKind::Always, QStringLiteral("История записей пуста."));
+    settle();
+    const ApplyHistory::Contents contents = host_.session().history().read();
+    const HistoryUndo::Step next =
+        redo ? HistoryUndo::nextRedo(contents) : HistoryUndo::nextUndo(contents);
+    if (next.empty()) {
+        host_.showMessage(MessageKind::Always,
+                          redo ? QStringLiteral("Возвращать нечего: отменённых записей нет.")
+                          : contents.records.isEmpty()
+                              ? QStringLiteral("История записей пуста.")
+                              : QStringLiteral("Отменять нечего: все записи уже отменены."));
         return;
     }
-    if (host_.dialogs().ask(host_.window(),
-                            QStringLiteral("Отменить последнюю запись (%1, строк: %2)?")
-                                    .arg(originText(group.first().origin))
-                                    .arg(group.size()) +
-                                describe(group),
-                            UndoAnswers) != 0)
+    const QString what = HistoryText::group(
+        next.source, next.records.isEmpty() ? nullptr : &next.records.first().change);
+    const QString count = base::counted(next.records.size(), "строка", "строки", "строк");
+    const QString question =
+        (redo ? QStringLiteral("Вернуть отменённую запись (%1, %2)?")
+         : next.group != 0 ? QStringLiteral("Завершить прерванную отмену записи (%1, %2)?")
+                           : QStringLiteral("Отменить последнюю запись (%1, %2)?"))
+            .arg(what, count);
+    if (host_.dialogs().ask(host_.window(), question + describe(next.records),
+                            redo ? RedoAnswers : UndoAnswers) != 0)
         return;
-    QString error;
-    if (!HistoryUndo::undo(host_.session().writer(), group, &error))
-        host_.showMessage(MessageKind::Always, error);
+    const HistoryUndo::Result result =
+        redo ? HistoryUndo::redoLast(host_.session().history(), host_.session().writer(),
+                                     next.target)
+             : HistoryUndo::undoLast(host_.session().history(), host_.session().writer(),
+                                     next.target);
+    host_.showMessage(result.outcome == HistoryUndo::Result::Outcome::Done
+                          ? MessageKind::Information
+                          : MessageKind::Always,
+                      result.message);
+}
+
+void HistoryWindow::UndoLastClick()
+{
+    step(false);
+}
+
+void HistoryWindow::RedoClick()
+{
+    step(true);
 }

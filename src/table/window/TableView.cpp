@@ -110,7 +110,8 @@ void TableView::open(int page)
     form_.showFromStart();
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         form_.move(screen->availableGeometry().center() - form_.rect().center());
-    const TableApply apply(host_.session(), layout.pageFilePath);
+    const TableApply apply(host_.session(), layout.pageFilePath,
+                           cp1251::toUnicode(tablePage.caption(page)).toUtf8());
     // Cancelling the review goes back to the grid with its edits. The apply writes the cells
     // the review listed, and no others.
     QList<TableCellChange> confirmed;

@@ -33,7 +33,7 @@ QString u(const QByteArray &text)
 // What names a tweak file in the history: its absolute path.
 QByteArray tweakNote(const QString &path)
 {
-    return cp1251::encode(QFileInfo(path).absoluteFilePath());
+    return QFileInfo(path).absoluteFilePath().toUtf8();
 }
 
 QColor stateColour(TweakReviewLine::State state)
@@ -169,7 +169,7 @@ void RemoveTweakClick(WindowHost &host)
     if (path.isEmpty())
         return;
     const QList<HistoryRecord> group =
-        HistoryUndo::tweakGroup(host.session().history().read().records, tweakNote(path));
+        HistoryUndo::tweakGroup(host.session().history().read(), tweakNote(path));
     if (group.isEmpty()) {
         host.showMessage(MessageKind::Always,
                          QStringLiteral("В истории записей нет применения этого твика:\n") + path);
