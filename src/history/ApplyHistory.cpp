@@ -130,6 +130,9 @@ QByteArray ApplyHistory::encode(const HistoryRecord &r)
           escaped(r.note), escaped(r.file), escaped(r.section), escaped(r.key), lineField(r.before),
           lineField(r.after)})
         line += '\t' + field;
+    // A tweak's identity follows as an eleventh field, only where there is one.
+    if (!r.tweak.isEmpty())
+        line += '\t' + escaped(r.tweak);
     line += '\t' + QByteArray::number(checkSum(line), 16).rightJustified(16, '0') + '\n';
     return line;
 }
@@ -147,7 +150,7 @@ std::optional<HistoryRecord> ApplyHistory::decode(QByteArrayView text)
     if (!ok || sum != checkSum(QByteArrayView(line).first(lastTab)))
         return std::nullopt;
     const QList<QByteArray> f = line.left(lastTab).split('\t');
-    if (f.size() != 10 || f[0] != Tag)
+    if ((f.size() != 10 && f.size() != 11) || f[0] != Tag)
         return std::nullopt;
     HistoryRecord r;
     r.time = f[1].toLongLong(&ok);
@@ -164,6 +167,12 @@ std::optional<HistoryRecord> ApplyHistory::decode(QByteArrayView text)
                                     section = unescaped(f[6]), key = unescaped(f[7]);
     if (!note || !file || !section || !key || !lineOf(f[8], &r.before) || !lineOf(f[9], &r.after))
         return std::nullopt;
+    if (f.size() == 11) {
+        const std::optional<QByteArray> tweak = unescaped(f[10]);
+        if (!tweak)
+            return std::nullopt;
+        r.tweak = *tweak;
+    }
     r.note = *note;
     r.file = *file;
     r.section = *section;
@@ -262,6 +271,7 @@ void ApplyHistory::done(qint64 ticket, bool written, QString *error)
         r.origin = pending.stamp.origin;
         r.group = group;
         r.note = pending.stamp.note;
+        r.tweak = pending.stamp.tweak;
         r.file = c.file;
         r.section = c.section;
         r.key = c.key;

@@ -20,7 +20,8 @@ struct HistoryRecord
     HistoryOrigin origin = HistoryOrigin::Row;
     qint64 group = 0;
     QByteArray note;
-    QByteArray file; // relative to the gamedata folder, as the writer was given it
+    QByteArray tweak; // a tweak apply: the tweak's identity (HistoryStamp::tweak)
+    QByteArray file;  // relative to the gamedata folder, as the writer was given it
     QByteArray section, key;
     std::optional<QByteArray> before, after;
 };
