@@ -66,12 +66,18 @@ QList<HistoryRecord> lastGroup(const QList<HistoryRecord> &records)
     return records.isEmpty() ? QList<HistoryRecord>() : group(records, records.last().group);
 }
 
-QList<HistoryRecord> tweakGroup(const QList<HistoryRecord> &records, const QByteArray &note)
+QList<qint64> tweakGroups(const QList<HistoryRecord> &records, const QByteArray &tweak,
+                          const QByteArray &legacyNote)
 {
-    for (auto it = records.crbegin(); it != records.crend(); ++it)
-        if (it->origin == HistoryOrigin::Tweak && it->note == note)
-            return group(records, it->group);
-    return {};
+    QList<qint64> groups;
+    for (auto it = records.crbegin(); it != records.crend(); ++it) {
+        if (it->origin != HistoryOrigin::Tweak || groups.contains(it->group))
+            continue;
+        if (it->tweak.isEmpty() ? !legacyNote.isEmpty() && it->note == legacyNote
+                                : it->tweak == tweak)
+            groups.append(it->group);
+    }
+    return groups;
 }
 
 QStringList changedSince(const QByteArray &gamedataFolder, const QList<HistoryRecord> &records)

@@ -19,8 +19,11 @@ QList<HistoryRecord> group(const QList<HistoryRecord> &records, qint64 group);
 // The newest group, or an empty list for an empty history.
 QList<HistoryRecord> lastGroup(const QList<HistoryRecord> &records);
 
-// The newest group that applied the tweak file named note.
-QList<HistoryRecord> tweakGroup(const QList<HistoryRecord> &records, const QByteArray &note);
+// The groups that applied the tweak of that identity (HistoryStamp::tweak), newest first. A
+// group recorded before tweaks were known by their content has no identity: legacyNote, when
+// given, finds it by the note it has instead.
+QList<qint64> tweakGroups(const QList<HistoryRecord> &records, const QByteArray &tweak,
+                          const QByteArray &legacyNote = {});
 
 // The keys whose lines are no longer the records' "after" lines, one text a key (Russian).
 QStringList changedSince(const QByteArray &gamedataFolder, const QList<HistoryRecord> &records);
