@@ -51,11 +51,13 @@ public:
     int ask(QWidget *, const QString &, const QStringList &) override { return -1; }
     bool openUrl(const QUrl &) override { return false; }
     QString chooseFolder(QWidget *, const QString &) override { return {}; }
-    QString openFileName(QWidget *, const QString &, const QString &, QString *) override
+    QString openFileName(QWidget *, const QString &, const QString &, QString *,
+                         const QString & = {}) override
     {
         return {};
     }
-    QString saveFileName(QWidget *, const QString &, const QString &, QString *) override
+    QString saveFileName(QWidget *, const QString &, const QString &, QString *,
+                         const QString & = {}) override
     {
         return {};
     }

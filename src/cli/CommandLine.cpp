@@ -22,7 +22,9 @@
 #include "settings/ProgramSettings.h"
 #include "settings/SettingsFile.h"
 #include "textcodec/Cp1251.h"
+#include "tweaks/TweakApply.h"
 #include "tweaks/TweakFile.h"
+#include "tweaks/TweakReview.h"
 
 namespace CommandLine {
 namespace {
@@ -111,6 +113,7 @@ private:
 
     int get(const QStringList &args, bool inherit, bool wholeLine);
     int set(const QStringList &args, bool create);
+    bool readTweak(const QString &path, QList<TweakLine> *lines);
     int applyTweak(const QString &path, bool dryRun, bool create);
     int removeTweak(const QString &path);
     int makeTweak(const QString &path, const QStringList &files, bool force);
@@ -154,12 +157,6 @@ QString changeText(const LineChange &c)
     }
     return where + QStringLiteral("изменён: ") + lineText(c.before) + QStringLiteral(" → ") +
            lineText(c.after);
-}
-
-// What names a tweak file in the history: its absolute path (UTF-8, any name kept).
-QByteArray tweakNote(const QString &path)
-{
-    return QFileInfo(path).absoluteFilePath().toUtf8();
 }
 
 int Run::main(const QStringList &arguments, const QString &programFolder)
@@ -374,15 +371,26 @@ int Run::set(const QStringList &args, bool create)
     return Done;
 }
 
-int Run::applyTweak(const QString &path, bool dryRun, bool create)
+// The lines of the tweak file at path; false after saying why there are none.
+bool Run::readTweak(const QString &path, QList<TweakLine> *lines)
 {
     QByteArray bytes;
-    if (readRegularFile(QFile::encodeName(path), &bytes) != FileRead::Read) {
-        complain(QStringLiteral("Файл твика не читается: ") + path);
-        return Failed;
+    QString why;
+    if (readRegularFile(QFile::encodeName(path), &bytes, nullptr, &why) != FileRead::Read) {
+        complain(QStringLiteral("Файл твика не читается: %1%2")
+                     .arg(path, why.isEmpty() ? QString() : QStringLiteral(" (") + why + ')'));
+        return false;
     }
-    const QList<TweakReviewLine> review =
-        Tweak::review(session_->gamedataFolder(), TweakFile::parse(bytes), create);
+    *lines = TweakFile::parse(bytes);
+    return true;
+}
+
+int Run::applyTweak(const QString &path, bool dryRun, bool create)
+{
+    QList<TweakLine> lines;
+    if (!readTweak(path, &lines))
+        return Failed;
+    const QList<TweakReviewLine> review = Tweak::review(session_->gamedataFolder(), lines, create);
     int writes = 0, blocked = 0;
     for (const TweakReviewLine &r : review) {
         print(r.text());
@@ -401,17 +409,24 @@ int Run::applyTweak(const QString &path, bool dryRun, bool create)
     }
     if (dryRun)
         return Done;
-    const TweakApplyReport report = Tweak::apply(session_->writer(), review, tweakNote(path));
+    const TweakApplyReport report =
+        Tweak::apply(session_->writer(), &session_->history(), review, Tweak::note(path),
+                     TweakFile::identity(lines), create);
     complain(report.message());
     return report.complete ? Done : Failed;
 }
 
 int Run::removeTweak(const QString &path)
 {
-    const ApplyHistory::Contents contents = session_->history().read();
-    const QList<HistoryRecord> group = HistoryUndo::tweakGroup(contents, tweakNote(path));
+    QList<TweakLine> lines;
+    if (!readTweak(path, &lines))
+        return Failed;
+    // Known by its content, wherever the file lies now.
+    const QList<HistoryRecord> group =
+        Tweak::appliedGroup(session_->gamedataFolder(), session_->history().read(),
+                            TweakFile::identity(lines), Tweak::note(path));
     if (group.isEmpty()) {
-        complain(QStringLiteral("В истории нет записи этого твика: ") + path);
+        complain(QStringLiteral("Этот твик не применён: %1").arg(path));
         return NothingFound;
     }
     return undo(group, QStringLiteral("Твик удалён: восстановлено строк: %1.").arg(group.size()));
@@ -435,16 +450,20 @@ int Run::makeTweak(const QString &path, const QStringList &names, bool force)
     const QList<LineChange> list = ChangeList::changes(
         session_->gamedataFolder(),
         files.isEmpty() ? ChangeList::filesWithBackup(session_->gamedataFolder()) : files);
-    if (list.isEmpty()) {
-        complain(QStringLiteral("Изменений нет: твик не сохранён."));
+    const TweakFile::Made made = TweakFile::make(list);
+    if (!made.leftOut.isEmpty())
+        complain(TweakFile::leftOutText(made.leftOut));
+    if (made.lines == 0) {
+        complain(list.isEmpty() ? QStringLiteral("Изменений нет: твик не сохранён.")
+                                : QStringLiteral("Изменений ключей нет: твик не сохранён."));
         return NothingFound;
     }
     QString why;
-    if (!saveFile(path, TweakFile::make(list), &why)) {
+    if (!saveFile(path, made.bytes, &why)) {
         complain(QStringLiteral("Твик не сохранён в %1: %2.").arg(path, why));
         return Failed;
     }
-    complain(QStringLiteral("Твик сохранён: %1 (строк: %2).").arg(path).arg(list.size()));
+    complain(QStringLiteral("Твик сохранён: %1 (строк: %2).").arg(path).arg(made.lines));
     return Done;
 }
 

@@ -17,11 +17,15 @@ namespace Duplication {
 inline constexpr char FileTableName[] = "!FileTable!.table";
 inline constexpr char FileTableSection[] = "table";
 
-// Repeats the key's new state into the duplicate file (the value text written after "=", or the
-// key's line deleted when there is none), then records the relative file under the duplicate's
-// bare name in the file table. Does nothing, and succeeds, when duplication is off. Fails, with a
-// reason that starts in lower case, when no duplication folder is set or a write fails; what was
-// written before the failure stays written.
+// Repeats the keys' new states into the duplicate file (the value text written after "=", or the
+// key's line deleted when a change has no line after), all in one save, then records the
+// relative file under the duplicate's bare name in the file table. Does nothing, and succeeds,
+// when duplication is off. Fails, with a reason that starts in lower case, when no duplication
+// folder is set or a write fails; the duplicate file takes all of the changes or none, and the
+// file table is written after it.
+bool repeat(const WriteTarget &target, const QByteArray &relativeFile,
+            const QList<LineChange> &changes, QString *why);
+// The same for one key (valueText: the text after "=", nothing: the key's line is deleted).
 bool repeat(const WriteTarget &target, const QByteArray &relativeFile, const QByteArray &section,
             const QByteArray &key, const std::optional<QByteArray> &valueText, QString *why);
 

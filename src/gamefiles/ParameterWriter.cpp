@@ -60,15 +60,15 @@ ParameterWriter::ParameterWriter(WriteTarget target, WriteJournal *journal)
 // Refusals on the request's text alone; nothing on disk is looked at.
 bool ParameterWriter::checkRequest(const QByteArray &relativeFile, const QByteArray &section,
                                    const QByteArray &key, const QByteArray &valueText,
-                                   QString *error, bool fromCatalogue) const
+                                   QString *error, bool fromCatalogue, bool checkFile) const
 {
     const QString file = cp1251::toUnicode(relativeFile);
     // Line breaks in the value, section or key are the profile layer's refusal (checkEntry
     // below); a file name with one names no file anyone meant.
-    if (relativeFile.contains('\n') || relativeFile.contains('\r'))
+    if (checkFile && (relativeFile.contains('\n') || relativeFile.contains('\r')))
         return refuse(error, file, QStringLiteral("имя файла содержит перевод строки"));
     // An entry without these would write into a file, section or key of no one's choosing.
-    if (relativeFile.isEmpty())
+    if (checkFile && relativeFile.isEmpty())
         return fail(error, QStringLiteral("Ничего не записано: в каталоге не указан файл."));
     // Keys before the first header have the section of no name: a tweak or a restore may name
     // it, a catalogue entry without a section names nothing.
@@ -83,6 +83,8 @@ bool ParameterWriter::checkRequest(const QByteArray &relativeFile, const QByteAr
     const QString problem = IniDocument::checkEntry(section, unnamedLine ? "_" : key, valueText);
     if (!problem.isEmpty())
         return refuse(error, file, problem);
+    if (!checkFile)
+        return true;
     // Relative paths alone would land in whatever folder happens to be current.
     if (target_.gamedataFolder.isEmpty())
         return refuse(error, file, QStringLiteral("папка gamedata не указана"));
@@ -121,16 +123,20 @@ WriteResult ParameterWriter::writeLines(const QByteArray &relativeFile,
 {
     if (changes.isEmpty())
         return Outcome::Written;
+    // The file is checked once (a large tweak or undo pays for its path once), each line after.
+    bool fileChecked = false;
     for (const LineChange &c : changes) {
+        // A key is what reads take as the key: blanks are spaces and tabs only.
         if (c.after &&
             (!c.after->contains('=') ||
-             !cp1251::equalsIgnoreCase(IniDocument::keyOfLine(*c.after), c.key.trimmed()))) {
+             !cp1251::equalsIgnoreCase(IniDocument::keyOfLine(*c.after), base::trimmed(c.key)))) {
             refuse(error, cp1251::toUnicode(relativeFile), QStringLiteral("строка не того ключа"));
             return Outcome::Refused;
         }
         const QByteArray value = c.after ? c.after->mid(c.after->indexOf('=') + 1) : QByteArray();
-        if (!checkRequest(relativeFile, c.section, c.key, value, error, false))
+        if (!checkRequest(relativeFile, c.section, c.key, value, error, false, !fileChecked))
             return Outcome::Refused;
+        fileChecked = true;
     }
     return writeFile(relativeFile, changes, true, duplicate, error);
 }
@@ -154,40 +160,36 @@ WriteResult ParameterWriter::writeFile(const QByteArray &relativeFile, QList<Lin
                 return Outcome::Written;
         }
     }
+    // All lines in one pass over the file (IniDocument::putLines), each checked as it is made.
     const auto edit = [&](IniDocument &document, QList<LineChange> *written, QString *refusal) {
-        for (LineChange c : changes) {
-            const std::optional<std::size_t> at = document.keyLineOf(c.section, c.key);
-            const std::optional<QByteArray> now =
-                at ? std::optional(document.keyLineAt(*at).line.toByteArray()) : std::nullopt;
-            if (checkBefore && now != c.before) {
+        std::vector<IniDocument::LineEdit> edits;
+        edits.reserve(static_cast<std::size_t>(changes.size()));
+        for (const LineChange &c : changes)
+            edits.push_back({c.section, c.key, c.after, c.previous, c.first, {}});
+        qsizetype next = 0;
+        const auto prepare = [&](IniDocument::LineEdit &e) {
+            const LineChange &c = changes[next++];
+            if (checkBefore && e.before != c.before) {
                 *refusal = QStringLiteral("параметр %1 в разделе [%2] изменился после проверки")
                                .arg(cp1251::toUnicode(c.key), cp1251::toUnicode(c.section));
                 return false;
             }
-            c.before = now;
             // A row's value that the line holds already (after its "=") leaves the line as it
             // is, whatever the spelling of its key.
-            if (!checkBefore && now && c.after &&
-                now->mid(now->indexOf('=') + 1) == c.after->mid(c.after->indexOf('=') + 1))
-                c.after = now;
-            if (c.after) {
-                const std::optional<QByteArrayView> after =
-                    c.previous ? std::optional<QByteArrayView>(*c.previous) : std::nullopt;
-                document.putLine(c.section, c.key, *c.after, after, c.first);
-            } else if (at) {
-                // Where the line stood, so that an undo puts it back there.
-                const IniDocument::KeyLine removed = document.keyLineAt(*at);
-                c.previous.reset();
-                c.first = true;
-                if (*at > 0) {
-                    const IniDocument::KeyLine line = document.keyLineAt(*at - 1);
-                    if (line.section.data() == removed.section.data()) {
-                        c.previous = line.line.toByteArray();
-                        c.first = false;
-                    }
-                }
-                document.removeKey(c.section, c.key);
-            }
+            if (!checkBefore && e.before && e.line &&
+                e.before->mid(e.before->indexOf('=') + 1) == e.line->mid(e.line->indexOf('=') + 1))
+                e.line = e.before;
+            return true;
+        };
+        if (!document.putLines(edits, prepare))
+            return false;
+        for (qsizetype i = 0; i < changes.size(); ++i) {
+            const IniDocument::LineEdit &e = edits[static_cast<std::size_t>(i)];
+            LineChange c = changes[i];
+            c.before = e.before;
+            c.after = e.line;
+            c.previous = e.previous;
+            c.first = e.first;
             if (c.changes())
                 written->append(c);
         }
@@ -273,18 +275,13 @@ WriteResult ParameterWriter::save(const QByteArray &relativeFile, const Edit &ed
     result.historyProblem = historyProblem;
     if (!duplicate)
         return result;
-    for (const LineChange &c : std::as_const(written)) {
-        const std::optional<QByteArray> value =
-            c.after ? std::optional(c.after->mid(c.after->indexOf('=') + 1)) : std::nullopt;
-        if (!Duplication::repeat(target_, relativeFile, c.section, c.key, value, &why)) {
-            base::fail(error,
-                       QStringLiteral("Значение записано в файл игры, но не продублировано: ") +
-                           why);
-            WriteResult partly(Outcome::NotDuplicated);
-            partly.changes = written;
-            partly.historyProblem = historyProblem;
-            return partly;
-        }
+    if (!Duplication::repeat(target_, relativeFile, written, &why)) {
+        base::fail(error,
+                   QStringLiteral("Значение записано в файл игры, но не продублировано: ") + why);
+        WriteResult partly(Outcome::NotDuplicated);
+        partly.changes = written;
+        partly.historyProblem = historyProblem;
+        return partly;
     }
     return result;
 }

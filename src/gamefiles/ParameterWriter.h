@@ -120,10 +120,10 @@ private:
     using Edit = std::function<bool(IniDocument &, QList<LineChange> *written, QString *refusal)>;
 
     // fromCatalogue: the names come from a catalogue entry (a row or a table cell), which must
-    // name its section.
+    // name its section. checkFile: the file's checks too (false: they were made for this write).
     bool checkRequest(const QByteArray &relativeFile, const QByteArray &section,
                       const QByteArray &key, const QByteArray &valueText, QString *error,
-                      bool fromCatalogue = true) const;
+                      bool fromCatalogue = true, bool checkFile = true) const;
     // The one edit-and-save of a game file that every write above makes. checkBefore: refuse
     // when a key's line is not its change's "before" (otherwise "before" is taken from the
     // file). Nothing changed: nothing is written.

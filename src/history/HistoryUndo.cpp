@@ -255,19 +255,6 @@ QList<HistoryRecord> lastGroup(const ApplyHistory::Contents &contents)
     return nextUndo(contents).records;
 }
 
-QList<HistoryRecord> tweakGroup(const ApplyHistory::Contents &contents, const QByteArray &tweak)
-{
-    const Timeline t = timeline(contents);
-    for (auto it = contents.records.crbegin(); it != contents.records.crend(); ++it) {
-        const HistoryStamp &s = it->stamp;
-        if (s.origin != HistoryOrigin::Tweak || t.undone.contains(s.group))
-            continue;
-        if (s.tweak == tweak || (s.tweak.isEmpty() && s.note == tweak))
-            return group(contents.records, s.group);
-    }
-    return {};
-}
-
 QStringList changedSince(const QByteArray &gamedataFolder, const QList<HistoryRecord> &records)
 {
     QStringList changed;

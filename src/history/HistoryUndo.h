@@ -53,10 +53,6 @@ Step nextRedo(const ApplyHistory::Contents &contents);
 // The records the next undo takes back (empty when nothing is left to undo).
 QList<HistoryRecord> lastGroup(const ApplyHistory::Contents &contents);
 
-// The newest group, not undone, that applied the tweak known by tweak (its identity; for
-// records of older runs, which have none, the note naming its path).
-QList<HistoryRecord> tweakGroup(const ApplyHistory::Contents &contents, const QByteArray &tweak);
-
 // The keys whose lines are neither the records' "after" lines nor their "before" lines, one
 // text a key (Russian).
 QStringList changedSince(const QByteArray &gamedataFolder, const QList<HistoryRecord> &records);

@@ -3,8 +3,12 @@
 #include "base/Bytes.h"
 #include "textcodec/Cp1251.h"
 
+#include <QHash>
+#include <QSet>
+
 #include <algorithm>
 #include <cstring>
+#include <map>
 
 namespace {
 
@@ -405,9 +409,13 @@ bool IniDocument::replaceLine(qsizetype start, QByteArrayView text)
     const qsizetype n = bytes_.size();
     if (n > MaxSize || start < 0 || start >= n || hasLineBreak(text))
         return false;
-    // A line starts at the text's start or after an ending, never between the CR and LF of one.
-    if (start > 0 && ((bytes_[start - 1] != '\r' && bytes_[start - 1] != '\n') ||
-                      (bytes_[start - 1] == '\r' && bytes_[start] == '\n')))
+    // A line starts at the text's start (after its byte-order mark) or after an ending, never
+    // between the CR and LF of one.
+    const qsizetype mark = markLength(bytes_);
+    if (start < mark)
+        return false;
+    if (start > mark && ((bytes_[start - 1] != '\r' && bytes_[start - 1] != '\n') ||
+                         (bytes_[start - 1] == '\r' && bytes_[start] == '\n')))
         return false;
     const qsizetype end = lineEndAt(start);
     if (view(start, end - start) == text)
@@ -659,4 +667,323 @@ QByteArrayView IniDocument::sectionAt(qsizetype offset) const
         [](qsizetype at, const Section &section) { return at < qsizetype(section.headerStart); });
     const std::size_t index = static_cast<std::size_t>(after - sections_.begin()) - 1;
     return index == 0 ? QByteArrayView() : sectionName(index);
+}
+
+std::vector<IniDocument::Line> IniDocument::lines() const
+{
+    std::vector<Line> result;
+    const qsizetype n = bytes_.size();
+    if (n > MaxSize)
+        return result;
+    std::size_t section = 0;    // the section the lines are in
+    std::size_t nextHeader = 1; // the next section's index in sections_
+    std::size_t nextKey = 0;
+    std::size_t nextInclude = 0;
+    for (qsizetype pos = markLength(bytes_); pos < n;) {
+        Line line;
+        line.start = pos;
+        line.text = view(pos, lineEndAt(pos) - pos);
+        if (nextHeader < sections_.size() && sections_[nextHeader].headerStart == pos) {
+            line.kind = Line::Kind::Header;
+            section = nextHeader++;
+        } else if (nextKey < keyLines_.size() && keyLines_[nextKey].line == pos) {
+            line.kind = Line::Kind::Key;
+            ++nextKey;
+        } else if (nextInclude < includes_.size() && includes_[nextInclude] == pos) {
+            line.kind = Line::Kind::Include;
+            ++nextInclude;
+        } else {
+            const QByteArrayView text = trimmed(line.text);
+            line.kind = text.isEmpty()        ? Line::Kind::Blank
+                        : text.front() == ';' ? Line::Kind::Comment
+                                              : Line::Kind::Other;
+        }
+        line.section = sectionName(section);
+        result.push_back(line);
+        pos = nextLineAt(pos);
+    }
+    return result;
+}
+
+bool IniDocument::putLines(std::vector<LineEdit> &edits, const PrepareEdit &prepare)
+{
+    std::vector<LineEdit> work = edits;
+    std::size_t prepared = 0;
+    switch (putLinesAtOnce(work, prepare, &prepared)) {
+    case Batch::Done:
+        break;
+    case Batch::Stopped:
+        return false;
+    case Batch::OneByOne:
+        if (!putLinesOneByOne(work, prepare, prepared))
+            return false;
+        break;
+    }
+    edits = std::move(work);
+    return true;
+}
+
+bool IniDocument::putLinesOneByOne(std::vector<LineEdit> &edits, const PrepareEdit &prepare,
+                                   std::size_t prepared)
+{
+    IniDocument document = *this;
+    for (std::size_t i = 0; i < edits.size(); ++i) {
+        LineEdit &e = edits[i];
+        const std::optional<std::size_t> at = document.keyLineOf(e.section, e.key);
+        e.before = at ? std::optional(document.keyLineAt(*at).line.toByteArray()) : std::nullopt;
+        if (i >= prepared && prepare && !prepare(e))
+            return false;
+        if (e.line) {
+            const std::optional<QByteArrayView> after =
+                e.previous ? std::optional<QByteArrayView>(*e.previous) : std::nullopt;
+            document.putLine(e.section, e.key, *e.line, after, e.first);
+        } else if (at) {
+            const KeyLine removed = document.keyLineAt(*at);
+            e.previous.reset();
+            e.first = true;
+            if (*at > 0) {
+                const KeyLine line = document.keyLineAt(*at - 1);
+                if (line.section.data() == removed.section.data()) {
+                    e.previous = line.line.toByteArray();
+                    e.first = false;
+                }
+            }
+            document.removeKey(e.section, e.key);
+        }
+    }
+    *this = std::move(document);
+    return true;
+}
+
+// The edits are worked out against the text as parsed, which each edit but a key's own leaves
+// where it was: a changed or removed key line is spliced at its place, a key its section lacks
+// follows the section's last key line (or its header), and sections that are missing follow
+// the text's end in the order the edits name them. Whatever depends on the order of the edits in
+// other ways is left to putLinesOneByOne.
+IniDocument::Batch IniDocument::putLinesAtOnce(std::vector<LineEdit> &edits,
+                                               const PrepareEdit &prepare, std::size_t *prepared)
+{
+    *prepared = 0;
+    const qsizetype n = bytes_.size();
+    if (n > MaxSize || edits.size() < 2)
+        return Batch::OneByOne;
+    const char *data = bytes_.constData();
+    // A lone CR ending a line would meet the lines put after it (see removeKey and setValue).
+    for (const char *p = data; (p = static_cast<const char *>(
+                                    std::memchr(p, '\r', static_cast<std::size_t>(data + n - p))));
+         ++p) {
+        if (p + 1 == data + n || p[1] != '\n')
+            return Batch::OneByOne;
+    }
+    // Each key once: a key's second edit would see its first.
+    QSet<QByteArray> keys;
+    for (const LineEdit &e : edits) {
+        const QByteArray name =
+            cp1251::foldCase(trimmed(e.section)) + '\0' + cp1251::foldCase(trimmed(e.key));
+        if (keys.contains(name))
+            return Batch::OneByOne;
+        keys.insert(name);
+    }
+
+    enum : char
+    {
+        Kept,
+        Replaced,
+        Removed
+    };
+    const std::size_t count = keyLines_.size();
+    std::vector<char> state(count, Kept);
+    std::vector<QByteArray> replacement(count);
+    // The nearest key line at or before an index that is not removed (-1: none): removed lines
+    // point to the one before them.
+    std::vector<qsizetype> link(count);
+    for (std::size_t i = 0; i < count; ++i)
+        link[i] = static_cast<qsizetype>(i);
+    const auto kept = [&](qsizetype i) {
+        qsizetype root = i;
+        while (root >= 0 && state[static_cast<std::size_t>(root)] == Removed)
+            root = link[static_cast<std::size_t>(root)];
+        while (i >= 0 && state[static_cast<std::size_t>(i)] == Removed) {
+            const qsizetype next = link[static_cast<std::size_t>(i)];
+            link[static_cast<std::size_t>(i)] = root;
+            i = next;
+        }
+        return root;
+    };
+    const auto indexOf = [&](qsizetype start) {
+        return static_cast<std::size_t>(
+            std::lower_bound(keyLines_.begin(), keyLines_.end(), start,
+                             [](const KeyRecord &r, qsizetype at) { return r.line < at; }) -
+            keyLines_.begin());
+    };
+    // Lines put after a key line (by index) or after a section's header (by section); sections
+    // that are missing, in the order they are first named.
+    std::map<std::size_t, std::vector<QByteArray>> afterKey, afterHeader;
+    struct NewSection
+    {
+        QByteArray name;
+        std::vector<QByteArray> lines;
+    };
+    std::vector<NewSection> newSections;
+    QHash<QByteArray, std::size_t> newSectionIndex;
+    bool firstLineRemoved = false;
+
+    for (LineEdit &e : edits) {
+        const qsizetype line = findKeyLine(e.section, e.key);
+        const std::size_t index = line >= 0 ? indexOf(line) : 0;
+        e.before = line >= 0 ? std::optional(view(line, lineEndAt(line) - line).toByteArray())
+                             : std::nullopt;
+        ++*prepared;
+        if (prepare && !prepare(e))
+            return Batch::Stopped;
+        if (e.line) {
+            if (hasLineBreak(*e.line))
+                continue;
+            if (line >= 0) {
+                state[index] = Replaced;
+                replacement[index] = *e.line;
+                continue;
+            }
+            if (!e.line->contains('='))
+                continue;
+            const int s = findSection(e.section);
+            if (s < 0) {
+                const QByteArray name = cp1251::foldCase(trimmed(e.section));
+                auto it = newSectionIndex.find(name);
+                if (it == newSectionIndex.end()) {
+                    it = newSectionIndex.insert(name, newSections.size());
+                    newSections.push_back({e.section, {}});
+                } else if (e.previous || e.first) {
+                    // The section's first line was put by an edit before: the place depends on it.
+                    return Batch::OneByOne;
+                }
+                newSections[*it].lines.push_back(*e.line);
+                continue;
+            }
+            // A place given by another line depends on the lines put before.
+            if (e.previous || e.first)
+                return Batch::OneByOne;
+            const Section &section = sections_[static_cast<std::size_t>(s)];
+            if (section.lastKeyStart == None) {
+                afterHeader[static_cast<std::size_t>(s)].push_back(*e.line);
+                continue;
+            }
+            std::size_t last = indexOf(section.lastKeyStart);
+            if (state[last] == Removed) {
+                // The section's last key line was removed by an edit before: the line follows
+                // the key line that is last now, when that one is plainly of the same section.
+                const qsizetype now = kept(static_cast<qsizetype>(last));
+                if (now < 0 ||
+                    keyLines_[static_cast<std::size_t>(now)].section != keyLines_[last].section)
+                    return Batch::OneByOne;
+                // Lines put after the removed ones stand where those were, this one after them.
+                if (const auto put = afterKey.upper_bound(static_cast<std::size_t>(now));
+                    put != afterKey.end() && put->first <= last)
+                    return Batch::OneByOne;
+                last = static_cast<std::size_t>(now);
+            }
+            afterKey[last].push_back(*e.line);
+        } else if (line >= 0) {
+            // The last line without an ending gives its ending to the line before.
+            if (lineEndAt(line) == n)
+                return Batch::OneByOne;
+            firstLineRemoved = firstLineRemoved || line == markLength(bytes_);
+            e.previous.reset();
+            e.first = true;
+            if (const qsizetype before = kept(static_cast<qsizetype>(index) - 1);
+                before >= 0 &&
+                keyLines_[static_cast<std::size_t>(before)].section == keyLines_[index].section) {
+                const std::size_t b = static_cast<std::size_t>(before);
+                const qsizetype start = keyLines_[b].line;
+                e.previous = state[b] == Replaced
+                                 ? replacement[b]
+                                 : view(start, lineEndAt(start) - start).toByteArray();
+                e.first = false;
+            }
+            state[index] = Removed;
+            link[index] = static_cast<qsizetype>(index) - 1;
+        }
+    }
+    // The first line's ending is the one new lines take.
+    const bool adds = !afterKey.empty() || !afterHeader.empty() || !newSections.empty();
+    if (firstLineRemoved && adds)
+        return Batch::OneByOne;
+
+    const QByteArray eol = endingBytes();
+    // The lines put after the line starting at start, in order.
+    const auto linesAfter = [&](QByteArray &out, qsizetype start,
+                                const std::vector<QByteArray> &lines) {
+        const bool lastWithoutEnding = start != None && lineEndAt(start) == n;
+        for (const QByteArray &text : lines) {
+            if (lastWithoutEnding)
+                out.append(eol);
+            out.append(text);
+            if (!lastWithoutEnding)
+                out.append(eol);
+        }
+    };
+    struct Insert
+    {
+        qsizetype at;
+        qsizetype after; // the line they follow (None: the text's start)
+        const std::vector<QByteArray> *lines;
+    };
+    std::vector<Insert> inserts;
+    for (const auto &[index, lines] : afterKey) {
+        const qsizetype start = keyLines_[index].line;
+        inserts.push_back({nextLineAt(start), start, &lines});
+    }
+    for (const auto &[s, lines] : afterHeader) {
+        const std::uint32_t header = sections_[s].headerStart;
+        if (header == None)
+            inserts.push_back({markLength(bytes_), None, &lines});
+        else
+            inserts.push_back({nextLineAt(header), header, &lines});
+    }
+    std::sort(inserts.begin(), inserts.end(),
+              [](const Insert &a, const Insert &b) { return a.at < b.at; });
+
+    QByteArray out;
+    out.reserve(n + n / 8);
+    qsizetype copied = 0; // bytes of the text up to here are in out
+    std::size_t nextInsert = 0;
+    const auto copyUpTo = [&](qsizetype at) {
+        for (; nextInsert < inserts.size() && inserts[nextInsert].at <= at; ++nextInsert) {
+            const Insert &insert = inserts[nextInsert];
+            out.append(data + copied, insert.at - copied);
+            copied = insert.at;
+            linesAfter(out, insert.after, *insert.lines);
+        }
+        out.append(data + copied, at - copied);
+        copied = at;
+    };
+    for (std::size_t i = 0; i < count; ++i) {
+        if (state[i] == Kept)
+            continue;
+        const qsizetype start = keyLines_[i].line;
+        copyUpTo(start);
+        if (state[i] == Replaced) {
+            out.append(replacement[i]);
+            copied = lineEndAt(start);
+        } else {
+            copied = nextLineAt(start);
+        }
+    }
+    copyUpTo(n);
+    const bool finalEnding = n == markLength(bytes_) || bytes_.endsWith('\n');
+    for (const NewSection &section : newSections) {
+        if (!finalEnding)
+            out.append(eol);
+        out.append('[').append(section.name).append(']').append(eol);
+        for (std::size_t i = 0; i < section.lines.size(); ++i) {
+            if (!finalEnding && i > 0)
+                out.append(eol);
+            out.append(section.lines[i]);
+            if (finalEnding)
+                out.append(eol);
+        }
+    }
+    *this = IniDocument();
+    *this = parse(out);
+    return Batch::Done;
 }

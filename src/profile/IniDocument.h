@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -101,6 +102,51 @@ public:
     bool putLine(QByteArrayView section, QByteArrayView key, QByteArrayView line,
                  std::optional<QByteArrayView> after = std::nullopt, bool first = false);
 
+    // Many key lines changed at once. One edit, in the terms of putLine and removeKey: the key's
+    // line becomes line (nothing: the key's line is removed); a key its section lacks goes where
+    // putLine puts it (after the key line previous, or before the first key line when first).
+    // putLines fills in before, the key's line as the edit found it (nothing: missing), and for a
+    // line it removes where that line stood: previous, the key line right before it in its
+    // section, or first when there was none.
+    struct LineEdit
+    {
+        QByteArray section, key;
+        std::optional<QByteArray> line;
+        std::optional<QByteArray> previous;
+        bool first = false;
+        std::optional<QByteArray> before;
+    };
+    // Makes the edits in their order, with the result putLine and removeKey give one after
+    // another, but parses the text once at the end (a large tweak or undo costs one pass). Where
+    // that cannot be worked out at once (a key edited twice, a line put after a given line, a
+    // file with lone CR endings, and a few more), the edits are made one by one. prepare, when
+    // given, sees each edit once, in order, with before filled in just before it is made; it may
+    // change the edit's line, and stops the whole batch by returning false: the document then
+    // stays as it was and putLines returns false.
+    using PrepareEdit = std::function<bool(LineEdit &)>;
+    bool putLines(std::vector<LineEdit> &edits, const PrepareEdit &prepare = {});
+
+    // Every line of the text in file order, as reads take it: what it is, where it starts, its
+    // text without its ending, and the section it lies in (a header: the section it opens). A
+    // line holding "[" but no "]" is no header; a key line's key is what keyOfLine gives.
+    struct Line
+    {
+        enum class Kind
+        {
+            Blank,   // nothing but blanks
+            Comment, // its first non-blank character is ";"
+            Header,
+            Key,
+            Include,
+            Other, // any other text: no reading takes anything from it
+        };
+        Kind kind = Kind::Other;
+        qsizetype start = 0;
+        QByteArrayView text;
+        QByteArrayView section;
+    };
+    std::vector<Line> lines() const;
+
     // The lines that give a file its structure, in file order: section headers, whose parents
     // follow the "]" (`[wpn_ak74u]:wpn_ak74,wpn_base`), and `#include "name"` lines (a line that
     // starts with #include and names a file in double quotes, holding no "=").
@@ -160,6 +206,19 @@ private:
     QByteArray endingBytes() const;
     // Bytes [at, at + length) become text; the document is parsed again.
     void applyEdit(qsizetype at, qsizetype length, QByteArrayView text);
+    // putLines one edit after another (the first `prepared` edits were prepared already), and
+    // all at once (handing over to one by one after *prepared edits when that cannot be worked
+    // out at once; the document is unchanged then).
+    enum class Batch
+    {
+        Done,
+        Stopped,
+        OneByOne
+    };
+    bool putLinesOneByOne(std::vector<LineEdit> &edits, const PrepareEdit &prepare,
+                          std::size_t prepared);
+    Batch putLinesAtOnce(std::vector<LineEdit> &edits, const PrepareEdit &prepare,
+                         std::size_t *prepared);
 
     QByteArray bytes_;
     std::vector<Section> sections_; // in file order; the first is the one before any header

@@ -1,15 +1,15 @@
 #include "tweaks/TweakFile.h"
 
-#include <QFileInfo>
+#include <QCryptographicHash>
 #include <QHash>
+#include <QSet>
 #include <QStringDecoder>
 
+#include <algorithm>
+
+#include "base/Bytes.h"
 #include "gamefiles/GamePath.h"
-#include "gamefiles/ParameterLookup.h"
-#include "profile/DiskPath.h"
 #include "profile/IniDocument.h"
-#include "profile/ProfileCache.h"
-#include "profile/ProfileFile.h"
 #include "textcodec/Cp1251.h"
 
 namespace {
@@ -21,25 +21,55 @@ QString u(const QByteArray &text)
     return cp1251::toUnicode(text);
 }
 
-// The lines of a tweak file, without their endings (LF or CRLF). A lone CR stays in its line.
-QList<QByteArray> splitLines(const QByteArray &bytes)
+QString lineText(const std::optional<QByteArray> &line)
 {
-    QList<QByteArray> lines = bytes.split('\n');
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    for (QByteArray &line : lines)
-        if (line.endsWith('\r'))
-            line.chop(1);
-    return lines;
+    return line ? u(*line) : QStringLiteral("(нет)");
+}
+
+// Why a key change cannot travel in a tweak (empty: it can): its names must read back from the
+// tweak as they are.
+QString whyNotCarried(const LineChange &c)
+{
+    if (!c.isKey())
+        return QStringLiteral("строка без ключа переносится только вместе со всем файлом");
+    const QByteArray value = c.after ? c.after->mid(c.after->indexOf('=') + 1) : QByteArray();
+    return IniDocument::checkEntry(c.section, c.key, value);
+}
+
+// The text of a UTF-8 tweak in Windows-1251, line breaks kept where they are. A line that is no
+// valid UTF-8 or holds a character Windows-1251 lacks gets "?" for such characters, and where
+// it starts in the text is noted in *unreadable.
+QByteArray fromUtf8(QByteArrayView bytes, QSet<qsizetype> *unreadable)
+{
+    QByteArray out;
+    out.reserve(bytes.size());
+    for (qsizetype pos = 0;;) {
+        qsizetype end = pos;
+        while (end < bytes.size() && bytes[end] != '\r' && bytes[end] != '\n')
+            ++end;
+        QStringDecoder decoder(QStringDecoder::Utf8);
+        const QString unicode = decoder(bytes.sliced(pos, end - pos));
+        QByteArray text;
+        if (decoder.hasError() || !cp1251::fromUnicode(unicode, &text)) {
+            unreadable->insert(out.size());
+            text = cp1251::encode(unicode);
+        }
+        out += text;
+        if (end == bytes.size())
+            return out;
+        out += bytes[end];
+        pos = end + 1;
+    }
 }
 
 } // namespace
 
 namespace TweakFile {
 
-QByteArray make(const QList<LineChange> &changes)
+Made make(const QList<LineChange> &changes)
 {
-    QByteArray out = cp1251::encode(QStringLiteral(
+    Made made;
+    made.bytes = cp1251::encode(QStringLiteral(
         "; Твик: изменённые параметры файлов игры.\r\n"
         "; \";> файл\" - файл от папки gamedata, \"[раздел]\" - раздел,\r\n"
         "; \"ключ = значение\" - новая строка ключа, \";- ключ\" - ключ удаляется.\r\n"));
@@ -48,15 +78,16 @@ QByteArray make(const QList<LineChange> &changes)
     QList<QByteArray> files;
     QHash<QByteArray, QList<const LineChange *>> byFile;
     for (const LineChange &c : changes) {
-        // A tweak carries keys: lines that hold none (includes, headers) come back only with
-        // their whole file.
-        if (!c.isKey())
+        if (!whyNotCarried(c).isEmpty()) {
+            made.leftOut.append(c);
             continue;
+        }
         const QByteArray id = sameFileKey(c.file);
         if (!byFile.contains(id))
             files.append(id);
         byFile[id].append(&c);
     }
+    QByteArray &out = made.bytes;
     for (const QByteArray &id : files) {
         const QList<const LineChange *> &list = byFile[id];
         out += Eol;
@@ -71,208 +102,128 @@ QByteArray make(const QList<LineChange> &changes)
                 out += QByteArray(RemovalMarker) + ' ' + c->key + Eol;
             else
                 out += *c->after + Eol;
+            ++made.lines;
         }
     }
-    return out;
+    return made;
 }
 
-QList<Line> parse(const QByteArray &bytes)
+QString leftOutText(const QList<LineChange> &leftOut)
 {
-    QList<Line> result;
+    if (leftOut.isEmpty())
+        return {};
+    QStringList lines{QStringLiteral("Не вошли в твик:")};
+    for (const LineChange &c : leftOut) {
+        const QString where =
+            c.isKey() ? QStringLiteral("%1 [%2] %3").arg(u(c.file), u(c.section), u(c.key))
+                      : QStringLiteral("%1 [%2]").arg(u(c.file), u(c.section));
+        lines.append(QStringLiteral("%1: %2 → %3 (%4)")
+                         .arg(where, lineText(c.before), lineText(c.after), whyNotCarried(c)));
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+QList<TweakLine> parse(const QByteArray &bytes)
+{
+    QSet<qsizetype> unreadable;
     const bool utf8 = bytes.startsWith("\xEF\xBB\xBF");
+    const IniDocument document =
+        IniDocument::parse(utf8 ? fromUtf8(QByteArrayView(bytes).sliced(3), &unreadable) : bytes);
+    const QString notCp1251 = QStringLiteral("текст не представим в кодировке Windows-1251");
+
+    QList<TweakLine> result;
     QByteArray file, section;
     bool inSection = false;
+    // Why every line below a marker or header cannot apply (its own text could not be read).
+    QString fileProblem, sectionProblem;
     int number = 0;
-    for (QByteArray text : splitLines(utf8 ? bytes.mid(3) : bytes)) {
+    using Kind = IniDocument::Line::Kind;
+    for (const IniDocument::Line &l : document.lines()) {
         ++number;
-        QString problem;
-        if (utf8) {
-            QStringDecoder decoder(QStringDecoder::Utf8);
-            const QString unicode = decoder(text);
-            if (decoder.hasError() || !cp1251::fromUnicode(unicode, &text))
-                problem = QStringLiteral("текст не представим в кодировке Windows-1251");
-        }
-        if (problem.isEmpty() && text.contains('\r'))
-            problem = QStringLiteral("в строке перевод строки");
-        const QByteArray trimmed = text.trimmed();
-        if (trimmed.isEmpty())
-            continue;
-        if (trimmed.startsWith(FileMarker)) {
-            file = trimmed.mid(2).trimmed();
-            inSection = false;
-            section.clear();
-            continue;
-        }
-        Line line;
+        const QByteArrayView text = base::trimmed(l.text);
+        const QString own = unreadable.contains(l.start) ? notCp1251 : QString();
+        TweakLine line;
         line.number = number;
-        line.file = file;
-        if (trimmed.startsWith(RemovalMarker)) {
-            line.key = trimmed.mid(2).trimmed();
-        } else if (trimmed.startsWith(';')) {
+        LineChange &c = line.change;
+        switch (l.kind) {
+        case Kind::Blank:
             continue;
-        } else if (trimmed.startsWith('[')) {
-            const qsizetype close = trimmed.indexOf(']');
-            section = close < 0 ? trimmed.mid(1).trimmed() : trimmed.mid(1, close - 1).trimmed();
+        case Kind::Header:
+            section = l.section.toByteArray();
             inSection = true;
+            sectionProblem =
+                own.isEmpty() ? QString() : QStringLiteral("заголовок раздела: ") + own;
             continue;
-        } else if (!text.contains('=')) {
-            line.problem = QStringLiteral("строка без \"=\"");
-            line.line = text;
-        } else {
-            line.key = text.left(text.indexOf('=')).trimmed();
-            line.line = text;
+        case Kind::Comment:
+            if (text.startsWith(FileMarker)) {
+                file = base::trimmed(text.sliced(2)).toByteArray();
+                inSection = false;
+                section.clear();
+                sectionProblem.clear();
+                fileProblem = own.isEmpty() ? QString() : QStringLiteral("имя файла: ") + own;
+                continue;
+            }
+            if (!text.startsWith(RemovalMarker))
+                continue;
+            c.key = base::trimmed(text.sliced(2)).toByteArray();
+            break;
+        case Kind::Key:
+            c.key = IniDocument::keyOfLine(l.text).toByteArray();
+            c.after = l.text.toByteArray();
+            break;
+        case Kind::Include:
+        case Kind::Other:
+            c.after = l.text.toByteArray();
+            c.keyLine = false;
+            line.problem = l.kind == Kind::Include
+                               ? QStringLiteral("строку #include твик не переносит")
+                               : QStringLiteral("строка без «=» и не заголовок раздела");
+            break;
         }
-        line.section = section;
-        if (!problem.isEmpty())
-            line.problem = problem;
-        else if (line.problem.isEmpty() && file.isEmpty())
-            line.problem = QStringLiteral("перед строкой не назван файл (\";> файл\")");
-        else if (line.problem.isEmpty() && (!inSection || section.isEmpty()))
-            line.problem = QStringLiteral("перед строкой не назван раздел");
-        else if (line.problem.isEmpty() && line.key.isEmpty())
-            line.problem = QStringLiteral("не указан ключ");
-        else if (line.problem.isEmpty()) {
-            const QByteArray value = line.line ? line.line->mid(line.line->indexOf('=') + 1) : "";
-            line.problem = IniDocument::checkEntry(section, line.key, value);
+        c.file = file;
+        c.section = section;
+        if (!own.isEmpty())
+            line.problem = own;
+        else if (!fileProblem.isEmpty())
+            line.problem = fileProblem;
+        else if (!sectionProblem.isEmpty())
+            line.problem = sectionProblem;
+        if (line.problem.isEmpty()) {
+            if (file.isEmpty())
+                line.problem = QStringLiteral("перед строкой не назван файл (\";> файл\")");
+            else if (!inSection)
+                line.problem = QStringLiteral("перед строкой не назван раздел");
+            else if (c.key.isEmpty())
+                line.problem = QStringLiteral("не указан ключ");
+            else
+                line.problem = IniDocument::checkEntry(
+                    section, c.key, c.after ? c.after->mid(c.after->indexOf('=') + 1) : "");
         }
         result.append(line);
     }
     return result;
 }
 
+QByteArray identity(const QList<TweakLine> &lines)
+{
+    QByteArrayList items;
+    items.reserve(lines.size());
+    for (const TweakLine &l : lines) {
+        const LineChange &c = l.change;
+        QByteArray item = sameFileKey(c.file);
+        for (const QByteArray &part :
+             {cp1251::foldCase(base::trimmed(c.section)), cp1251::foldCase(c.key),
+              c.after ? '=' + *c.after : QByteArray("-")})
+            item += '\n' + QByteArray::number(part.size()) + ':' + part;
+        items.append(item);
+    }
+    std::sort(items.begin(), items.end());
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    for (const QByteArray &item : std::as_const(items)) {
+        hash.addData(QByteArray::number(item.size()) + ':');
+        hash.addData(item);
+    }
+    return hash.result().toHex();
+}
+
 } // namespace TweakFile
-
-QString TweakReviewLine::stateText() const
-{
-    switch (state) {
-    case State::Equal:
-        return QStringLiteral("уже совпадает");
-    case State::Differs:
-        return QStringLiteral("отличается");
-    case State::Missing:
-        return QStringLiteral("нет в файле, будет добавлен");
-    case State::Removal:
-        return QStringLiteral("будет удалён");
-    case State::Blocked:
-        break;
-    }
-    return QStringLiteral("не применяется: ") + reason;
-}
-
-QString TweakReviewLine::text() const
-{
-    QString out = QStringLiteral("%1: %2 [%3] %4: ")
-                      .arg(line.number)
-                      .arg(u(line.file), u(line.section), u(line.key));
-    out += stateText();
-    if (state == State::Differs || state == State::Removal)
-        out += QStringLiteral(": ") + u(current.value_or(QByteArray()));
-    if (state == State::Differs)
-        out += QStringLiteral(" → ") + u(line.line.value_or(QByteArray()));
-    if (state == State::Missing)
-        out += QStringLiteral(": ") + u(line.line.value_or(QByteArray()));
-    return out;
-}
-
-QString TweakApplyReport::message() const
-{
-    const QString done = QStringLiteral("Записано строк: %1, файлов: %2.").arg(written).arg(files);
-    if (complete)
-        return done;
-    return QStringLiteral("Запись твика остановлена на файле %1:\n%2\n").arg(u(file), reason) +
-           done;
-}
-
-namespace Tweak {
-
-QList<TweakReviewLine> review(const QByteArray &gamedataFolder, const QList<TweakFile::Line> &lines,
-                              bool allowCreate)
-{
-    QList<TweakReviewLine> result;
-    for (const TweakFile::Line &line : lines) {
-        TweakReviewLine r;
-        r.line = line;
-        if (!line.problem.isEmpty()) {
-            r.reason = line.problem;
-            result.append(r);
-            continue;
-        }
-        if (gamedataFolder.isEmpty() || !isInsideGamedata(gamedataFolder, line.file)) {
-            r.reason = QStringLiteral("файл вне папки gamedata");
-            result.append(r);
-            continue;
-        }
-        const QString diskPath =
-            ProfileFile(ParameterLookup::gameFilePath(gamedataFolder, line.file)).diskPath();
-        if (!targetExists(diskPath) || isFolder(diskPath)) {
-            if (!line.line) {
-                r.state = TweakReviewLine::State::Equal;
-            } else if (entryExists(diskPath)) {
-                r.reason = QStringLiteral("на месте файла папка или иной объект");
-            } else if (!allowCreate) {
-                r.reason = QStringLiteral("файла нет, а создавать его не разрешено");
-            } else {
-                r.state = TweakReviewLine::State::Missing;
-            }
-            result.append(r);
-            continue;
-        }
-        r.current = ProfileCache::instance().withDocument(
-            ParameterLookup::gameFilePath(gamedataFolder, line.file),
-            [&](const IniDocument &document) -> std::optional<QByteArray> {
-                if (const auto at = document.keyLineOf(line.section, line.key))
-                    return document.keyLineAt(*at).line.toByteArray();
-                return std::nullopt;
-            });
-        using State = TweakReviewLine::State;
-        if (!line.line)
-            r.state = r.current ? State::Removal : State::Equal;
-        else if (!r.current)
-            r.state = State::Missing;
-        else
-            r.state = *r.current == *line.line ? State::Equal : State::Differs;
-        result.append(r);
-    }
-    return result;
-}
-
-TweakApplyReport apply(const ParameterWriter &target, const QList<TweakReviewLine> &chosen,
-                       const QByteArray &note)
-{
-    TweakApplyReport report;
-    ParameterWriter writer = target;
-    WriteJournal *journal = writer.journal();
-    writer.setHistoryStamp({HistoryOrigin::Tweak, journal ? journal->newGroup() : 0, note, {}});
-    // File by file in the order the files first appear.
-    QList<QByteArray> files;
-    QHash<QByteArray, QList<LineChange>> edits;
-    QHash<QByteArray, QByteArray> names;
-    for (const TweakReviewLine &r : chosen) {
-        if (!r.writes())
-            continue;
-        const QByteArray id = sameFileKey(r.line.file);
-        if (!edits.contains(id)) {
-            files.append(id);
-            names[id] = r.line.file;
-        }
-        edits[id].append(
-            LineChange{r.line.file, r.line.section, r.line.key, r.current, r.line.line, {}, false});
-    }
-    for (const QByteArray &id : files) {
-        QString error;
-        const WriteResult result = writer.writeLines(names[id], edits[id], &error);
-        if (result.gameFileWritten()) {
-            report.written += static_cast<int>(edits[id].size());
-            ++report.files;
-        }
-        if (!result) {
-            report.complete = false;
-            report.file = names[id];
-            report.reason = error;
-            return report;
-        }
-    }
-    return report;
-}
-
-} // namespace Tweak

@@ -4,93 +4,60 @@
 #include <QList>
 #include <QString>
 
-#include <optional>
-
 #include "gamefiles/LineChange.h"
-#include "gamefiles/ParameterWriter.h"
 
 // A tweak file: changes to game files in a text a modder can read, pass on and apply elsewhere.
-// Windows-1251, lines ending in CRLF, laid out like a game file:
+// Windows-1251, lines ending in CRLF, laid out like a game file and read by the game files' own
+// parser (IniDocument), with two markers of its own in comment lines:
 //
 //   ;> config\creatures\actor.ltx      the game file the lines below go to (from gamedata)
-//   [actor]                            the section of the key lines below
+//   [actor]                            the section of the key lines below ("[]": the lines
+//                                      before the file's first header)
 //   walk_accel = 7 ; comment           the key's whole new line, written as it stands
 //   ;- run_coef                        the key's line is removed
 //
-// Every other line starting with ";" is a comment, blank lines are ignored. A file that starts
-// with a UTF-8 byte-order mark is read as UTF-8 (a tweak saved by a modern editor); its lines
-// must then hold only characters that Windows-1251 has.
+// Every other line starting with ";" is a comment, blank lines are ignored. A key is what the
+// game files' reading takes as the key (blanks are spaces and tabs only); a "[" without "]" is
+// no header. A file that starts with a UTF-8 byte-order mark is read as UTF-8 (a tweak saved by
+// a modern editor); its lines must then hold only characters that Windows-1251 has.
+
+// One line of a tweak file that asks for something: the change it asks for (file, section, key;
+// after: the key's whole new line, nothing: the key's line is removed; before is left to the
+// review) and where it stands in the tweak.
+struct TweakLine
+{
+    int number = 0; // 1-based, in the tweak file
+    LineChange change;
+    QString problem; // why the line can never apply (empty: it can)
+};
+
 namespace TweakFile {
 
 inline constexpr char FileMarker[] = ";>";
 inline constexpr char RemovalMarker[] = ";-";
 
 // The tweak of the changes, file by file in their order: changed and added keys as their current
-// lines, removed keys as removals.
-QByteArray make(const QList<LineChange> &changes);
-
-// One line of a tweak file that asks for something.
-struct Line
+// lines, removed keys as removals. A tweak carries keys only: the changes of lines that hold no
+// key (#include lines, headers with their parents, comments) and of keys that could not be read
+// back from it are left out.
+struct Made
 {
-    int number = 0; // 1-based, in the tweak file
-    QByteArray file, section, key;
-    std::optional<QByteArray> line; // the key's new whole line; nothing: the key is removed
-    QString problem;                // why the line can never apply (empty: it can)
+    QByteArray bytes;
+    int lines = 0; // the key lines the tweak carries
+    QList<LineChange> leftOut;
 };
+Made make(const QList<LineChange> &changes);
+
+// The warning that names every change left out of a tweak, one a line (empty: none).
+QString leftOutText(const QList<LineChange> &leftOut);
 
 // Every line that asks for something, in file order, those that cannot apply included.
-QList<Line> parse(const QByteArray &bytes);
+QList<TweakLine> parse(const QByteArray &bytes);
+
+// What a tweak is known by in the apply history, wherever its file lies: the SHA-256 (in hex) of
+// its lines that ask for something (file, section, key and the new line or the removal, with the
+// letter case of names and the spelling of paths folded), in sorted order, so that line endings,
+// comments, blank lines, the encoding and the order of the lines do not change it.
+QByteArray identity(const QList<TweakLine> &lines);
 
 } // namespace TweakFile
-
-// A tweak line held against the game files as they are now.
-struct TweakReviewLine
-{
-    enum class State
-    {
-        Equal,   // the file already holds the line (or lacks the removed key)
-        Differs, // the key's line differs: it is replaced
-        Missing, // the key is missing: it is added (the file created when allowed)
-        Removal, // the key's line is removed
-        Blocked, // cannot apply: reason says why
-    };
-    TweakFile::Line line;
-    State state = State::Blocked;
-    std::optional<QByteArray> current; // the key's line in the game file now
-    QString reason;
-
-    bool writes() const
-    {
-        return state == State::Differs || state == State::Missing || state == State::Removal;
-    }
-    // The state as the review shows it (Russian).
-    QString stateText() const;
-    // One line of text for the command line: state, file, section, key, old and new line.
-    QString text() const;
-};
-
-// What an apply of a tweak did.
-struct TweakApplyReport
-{
-    int written = 0; // lines written
-    int files = 0;   // game files changed
-    bool complete = true;
-    QByteArray file; // where the apply stopped
-    QString reason;
-    QString message() const;
-};
-
-namespace Tweak {
-
-// The review of every line. allowCreate: a missing game file may be created by the apply.
-QList<TweakReviewLine> review(const QByteArray &gamedataFolder, const QList<TweakFile::Line> &lines,
-                              bool allowCreate);
-
-// Writes the chosen review lines that write, file by file, each file in one atomic save after its
-// backup, with duplication, each file only while its keys still hold the lines the review found.
-// Stops at the first file that cannot take its lines. The writes are one group of the history;
-// note names the tweak file there.
-TweakApplyReport apply(const ParameterWriter &writer, const QList<TweakReviewLine> &chosen,
-                       const QByteArray &note);
-
-} // namespace Tweak

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -100,7 +103,9 @@ TEST_F(CommandLineRun, EveryCommandGivesItsExitCodeAndOutput)
         {{"--apply-tweak", "TWEAK"}, 0, "отличается", "Записано строк: 1, файлов: 1"},
         {{"--apply-tweak", "TWEAK"}, 1, "уже совпадает", "Нечего записывать"},
         {{"--remove-tweak", "TWEAK"}, 0, nullptr, "Твик удалён"},
-        {{"--remove-tweak", "OTHER"}, 1, nullptr, "нет записи этого твика"},
+        {{"--remove-tweak", "TWEAK"}, 1, nullptr, "Этот твик не применён"},
+        {{"--remove-tweak", "OTHER"}, 1, nullptr, "Этот твик не применён"},
+        {{"--remove-tweak", "MISSING"}, 2, nullptr, "Файл твика не читается"},
         {{"--set", "config\\none.ltx", "s", "k", "1"}, 1, nullptr, "Файла config\\none.ltx нет"},
         {{"--set", "config\\none.ltx", "s", "k", "1", "--create"}, 0, nullptr, nullptr},
         {{"--get", file, "actor"}, 64, nullptr, "три аргумента"},
@@ -109,10 +114,12 @@ TEST_F(CommandLineRun, EveryCommandGivesItsExitCodeAndOutput)
         {{"--changes", "--line"}, 64, nullptr, "--line относится только к --get"},
         {{}, 64, nullptr, "Не указана команда"},
     };
+    dir.write("other.ltx", ";> config\\creatures\\actor.ltx\r\n[actor]\r\nrun = 9\r\n");
     for (const Step &step : steps) {
         QStringList args = step.args;
         args.replaceInStrings("TWEAK", dir.path("tweak.ltx"));
         args.replaceInStrings("OTHER", dir.path("other.ltx"));
+        args.replaceInStrings("MISSING", dir.path("missing.ltx"));
         const Result r = run(args);
         const QString what = args.join(' ');
         EXPECT_EQ(r.code, step.code) << qPrintable(what) << "\n" << qPrintable(r.err);
@@ -128,6 +135,69 @@ TEST_F(CommandLineRun, EveryCommandGivesItsExitCodeAndOutput)
     // After the tweak's removal, the file is as the undo left it: the original.
     EXPECT_EQ(actor(), "#include \"base.ltx\"\r\n[actor]\r\nwalk = 5 ; \xF8\xE0\xE3\r\nrun = 2\r\n"
                        "[hero]:actor\r\n");
+}
+
+// A tweak is written whole or not at all, and removed by its content wherever its file lies.
+TEST_F(CommandLineRun, ATweakIsWrittenWholeOrNotAtAllAndKnownByItsContent)
+{
+    const QByteArray base = TempDir::read(dir.path("gd/config/creatures/base.ltx"));
+    const QByteArray tweak = ";> config\\creatures\\actor.ltx\r\n[actor]\r\nrun = 4\r\n"
+                             ";> config\\creatures\\base.ltx\r\n[base]\r\nrun = 5\r\n"
+                             ";> config\\new\\made.ltx\r\n[made]\r\nk = 1\r\n";
+    dir.write("tweak.ltx", tweak);
+    dir.write("moved/tweak.ltx", "; moved here\n" + QByteArray(tweak).replace("\r\n", "\n"));
+    const QString baseFile = dir.path("gd/config/creatures/base.ltx");
+    const QFile::Permissions writable = QFileInfo(baseFile).permissions();
+    const auto readOnly = [&] { QFile::setPermissions(baseFile, QFile::ReadOwner); };
+    const auto makeWritable = [&] { QFile::setPermissions(baseFile, writable); };
+    const struct
+    {
+        std::function<void()> before;
+        QStringList args;
+        int code;
+        const char *out, *err;
+    } steps[] = {
+        {readOnly,
+         {"--apply-tweak", "TWEAK", "--create", "--dry-run"},
+         2,
+         "только для чтения",
+         "нельзя применить: 1"},
+        {{}, {"--apply-tweak", "TWEAK", "--create"}, 2, nullptr, "Твик не записан"},
+        {makeWritable,
+         {"--apply-tweak", "TWEAK", "--dry-run"},
+         2,
+         "создавать его не разрешено",
+         nullptr},
+        {{}, {"--apply-tweak", "TWEAK", "--create", "--dry-run"}, 0, "будут созданы", nullptr},
+        {{}, {"--apply-tweak", "TWEAK", "--create"}, 0, nullptr, "Записано строк: 3, файлов: 3"},
+        {{}, {"--remove-tweak", "MOVED"}, 0, nullptr, "Твик удалён"},
+        {{}, {"--remove-tweak", "TWEAK"}, 1, nullptr, "Этот твик не применён"},
+    };
+    const QByteArray actorBefore = actor();
+    for (const auto &step : steps) {
+        if (step.before)
+            step.before();
+        QStringList args = step.args;
+        args.replaceInStrings("TWEAK", dir.path("tweak.ltx"));
+        args.replaceInStrings("MOVED", dir.path("moved/tweak.ltx"));
+        const Result r = run(args);
+        const QString what = args.join(' ');
+        EXPECT_EQ(r.code, step.code) << qPrintable(what) << "\n" << qPrintable(r.err);
+        if (step.out) {
+            EXPECT_TRUE(r.out.contains(QString::fromUtf8(step.out))) << qPrintable(what) << "\n"
+                                                                     << qPrintable(r.out);
+        }
+        if (step.err) {
+            EXPECT_TRUE(r.err.contains(QString::fromUtf8(step.err))) << qPrintable(what) << "\n"
+                                                                     << qPrintable(r.err);
+        }
+        if (step.code != 0) {
+            EXPECT_EQ(actor(), actorBefore) << qPrintable(what);
+            EXPECT_EQ(TempDir::read(baseFile), base) << qPrintable(what);
+        }
+    }
+    EXPECT_EQ(actor(), actorBefore);
+    EXPECT_EQ(TempDir::read(baseFile), base);
 }
 
 TEST_F(CommandLineRun, TheGamedataFolderComesFromTheSettingsFileAndHelpNeedsNone)

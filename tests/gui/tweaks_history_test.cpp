@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -62,14 +63,16 @@ TEST_F(TweaksAndHistory, ATweakIsSavedReviewedWrittenAndRemoved)
     const QByteArray changed = gameFile();
     ASSERT_NE(changed, ActorFile);
 
-    // Saved from the change list: every change.
-    const QString tweak = f.dir.path("height.ltx");
-    f.dialogs.saveFiles.enqueue(tweak);
+    // Saved from the change list: every change; a name typed without a suffix gets ".ltx".
+    const QString tweak = f.dir.path("tweaks/height.ltx");
+    QDir().mkpath(f.dir.path("tweaks"));
+    f.dialogs.saveFiles.enqueue(f.dir.path("tweaks/height"));
     f.dialogs.whileOpen = [](QDialog *d) { d->findChild<QPushButton *>("SaveTweak")->click(); };
     f.window->ChangesClick();
     ASSERT_TRUE(TempDir::read(tweak).contains("height= 0.95 ; "));
 
     // Fresh game files: the review shows the line as differing, ticked; "Записать" writes it.
+    // The dialog opens where the tweak was saved.
     f.dir.write("gamedata/config/actor.ltx", ActorFile);
     QStringList states;
     f.dialogs.openFiles.enqueue(tweak);
@@ -81,14 +84,22 @@ TEST_F(TweaksAndHistory, ATweakIsSavedReviewedWrittenAndRemoved)
                    << (list->topLevelItem(i)->checkState(0) == Qt::Checked ? "x" : "-");
     };
     trigger("NApplyTweak");
+    EXPECT_EQ(f.dialogs.fileFolders.last(), f.dir.path("tweaks"));
     EXPECT_EQ(states, (QStringList{"отличается", "x"}));
     EXPECT_EQ(gameFile(), changed);
 
-    // Removed: the line it replaced comes back.
-    f.dialogs.openFiles.enqueue(tweak);
+    // Removed through a copy elsewhere, with other line endings: the line it replaced comes
+    // back. Removed again, it is not applied.
+    const QString moved = f.dir.write("moved/copy.ltx", TempDir::read(tweak).replace("\r\n", "\n"));
+    f.dialogs.openFiles.enqueue(moved);
     f.dialogs.answers.enqueue(0);
     trigger("NRemoveTweak");
     EXPECT_EQ(gameFile(), ActorFile);
+    f.dialogs.openFiles.enqueue(tweak);
+    trigger("NRemoveTweak");
+    EXPECT_EQ(f.dialogs.fileFolders.last(), f.dir.path("moved"));
+    EXPECT_TRUE(f.dialogs.messages.last().contains(QStringLiteral("Этот твик не применён")))
+        << f.dialogs.messages.last().toStdString();
 }
 
 TEST_F(TweaksAndHistory, HistoryWindowUndoesAGroupCtrlZStepsBackAndCtrlYRedoes)

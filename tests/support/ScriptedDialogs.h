@@ -33,6 +33,7 @@ public:
     // file type to answer with (an unanswered one keeps the type offered).
     QStringList fileTitles;
     QStringList fileFilters;
+    QStringList fileFolders; // the folder each file dialog opened in (empty: none given)
     QStringList offeredFilters;
     QQueue<QString> selectedFilters;
     // Runs while a modal window of the program is "open", before its result is answered.
@@ -50,15 +51,15 @@ public:
         return folders.isEmpty() ? QString() : folders.dequeue();
     }
     QString openFileName(QWidget *, const QString &title, const QString &filters,
-                         QString *selectedFilter) override
+                         QString *selectedFilter, const QString &folder = {}) override
     {
-        fileAsked(title, filters, selectedFilter);
+        fileAsked(title, filters, selectedFilter, folder);
         return openFiles.isEmpty() ? QString() : openFiles.dequeue();
     }
     QString saveFileName(QWidget *, const QString &title, const QString &filters,
-                         QString *selectedFilter) override
+                         QString *selectedFilter, const QString &folder = {}) override
     {
-        fileAsked(title, filters, selectedFilter);
+        fileAsked(title, filters, selectedFilter, folder);
         return saveFiles.isEmpty() ? QString() : saveFiles.dequeue();
     }
     std::optional<QColor> chooseColor(QWidget *, const QColor &) override
@@ -79,10 +80,12 @@ public:
     }
 
 private:
-    void fileAsked(const QString &title, const QString &filters, QString *selectedFilter)
+    void fileAsked(const QString &title, const QString &filters, QString *selectedFilter,
+                   const QString &folder)
     {
         fileTitles.append(title);
         fileFilters.append(filters);
+        fileFolders.append(folder);
         offeredFilters.append(selectedFilter ? *selectedFilter : QString());
         if (selectedFilter && !selectedFilters.isEmpty())
             *selectedFilter = selectedFilters.dequeue();

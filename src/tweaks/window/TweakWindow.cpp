@@ -17,7 +17,9 @@
 #include "session/Session.h"
 #include "settings/ProgramSettings.h"
 #include "textcodec/Cp1251.h"
+#include "tweaks/TweakApply.h"
 #include "tweaks/TweakFile.h"
+#include "tweaks/TweakReview.h"
 #include "ui/window/Dialogs.h"
 #include "ui/window/WindowHost.h"
 
@@ -30,10 +32,34 @@ QString u(const QByteArray &text)
     return cp1251::toUnicode(text);
 }
 
-// What names a tweak file in the history: its absolute path.
-QByteArray tweakNote(const QString &path)
+// The folder the tweak dialogs open in: the one a tweak was last saved to or opened from in
+// this run of the window.
+constexpr char FolderProperty[] = "tweakFolder";
+
+QString lastFolder(WindowHost &host)
 {
-    return QFileInfo(path).absoluteFilePath().toUtf8();
+    return host.window()->property(FolderProperty).toString();
+}
+
+void rememberFolder(WindowHost &host, const QString &path)
+{
+    host.window()->setProperty(FolderProperty, QFileInfo(path).absolutePath());
+}
+
+// The lines of the tweak file at path; false after saying why there are none.
+bool readTweak(WindowHost &host, const QString &path, QList<TweakLine> *lines)
+{
+    QByteArray bytes;
+    QString why;
+    if (readRegularFile(QFile::encodeName(path), &bytes, nullptr, &why) != FileRead::Read) {
+        host.showMessage(
+            MessageKind::Always,
+            QStringLiteral("Файл твика не читается: %1%2")
+                .arg(path, why.isEmpty() ? QString() : QStringLiteral(" (") + why + ')'));
+        return false;
+    }
+    *lines = TweakFile::parse(bytes);
+    return true;
 }
 
 QColor stateColour(TweakReviewLine::State state)
@@ -59,11 +85,11 @@ void fillReview(QTreeWidget &list, const QList<TweakReviewLine> &review)
     list.clear();
     for (qsizetype i = 0; i < review.size(); ++i) {
         const TweakReviewLine &r = review[i];
-        const QString now = r.current ? u(*r.current) : QString();
-        const QString next = r.line.line ? u(*r.line.line) : QStringLiteral("(удалить)");
-        auto *item = new QTreeWidgetItem(&list, {QString::number(r.line.number), u(r.line.file),
-                                                 u(r.line.section), u(r.line.key), r.stateText(),
-                                                 now, next});
+        const LineChange &c = r.change;
+        const QString now = c.before ? u(*c.before) : QString();
+        const QString next = c.after ? u(*c.after) : QStringLiteral("(удалить)");
+        auto *item = new QTreeWidgetItem(&list, {QString::number(r.number), u(c.file), u(c.section),
+                                                 u(c.key), r.stateText(), now, next});
         item->setData(0, Qt::UserRole, QVariant::fromValue(i));
         for (int c = 0; c < item->columnCount(); ++c)
             item->setBackground(c, stateColour(r.state));
@@ -84,33 +110,53 @@ void save(WindowHost &host, QWidget *parent, const QList<LineChange> &changes)
         host.showMessage(MessageKind::Always, QStringLiteral("Нет изменений для твика."));
         return;
     }
-    const QString path =
-        host.dialogs().saveFileName(parent, QStringLiteral("Сохранить твик"), Filters, nullptr);
-    if (path.isEmpty())
+    const TweakFile::Made made = TweakFile::make(changes);
+    if (made.lines == 0) {
+        host.showMessage(
+            MessageKind::Always,
+            QStringLiteral("Твик не сохранён: в нём не осталось бы ни одной строки.\n") +
+                TweakFile::leftOutText(made.leftOut));
+        return;
+    }
+    const QString name = host.dialogs().saveFileName(parent, QStringLiteral("Сохранить твик"),
+                                                     Filters, nullptr, lastFolder(host));
+    if (name.isEmpty())
+        return;
+    rememberFolder(host, name);
+    // A name typed without a suffix gets the tweaks' own, so the apply's file filter shows it;
+    // the question is about the file really written.
+    const QString path = QFileInfo(name).suffix().isEmpty() ? name + QStringLiteral(".ltx") : name;
+    if (QFileInfo::exists(path) &&
+        host.dialogs().ask(
+            parent,
+            QStringLiteral("Файл «%1» уже есть.\nЗаменить его?").arg(QFileInfo(path).fileName()),
+            {QStringLiteral("Заменить"), QStringLiteral("Отмена")}) != 0)
         return;
     QString why;
-    if (!saveFile(path, TweakFile::make(changes), &why)) {
+    if (!saveFile(path, made.bytes, &why)) {
         host.showMessage(MessageKind::Always,
                          QStringLiteral("Твик не сохранён в %1: %2.").arg(path, why));
         return;
     }
-    host.showMessage(
-        MessageKind::Information,
-        QStringLiteral("Твик сохранён: %1 (строк: %2).").arg(path).arg(changes.size()));
+    const QString saved =
+        QStringLiteral("Твик сохранён: %1 (строк: %2).").arg(path).arg(made.lines);
+    if (made.leftOut.isEmpty())
+        host.showMessage(MessageKind::Information, saved);
+    else
+        host.showMessage(MessageKind::Error,
+                         saved + QLatin1Char('\n') + TweakFile::leftOutText(made.leftOut));
 }
 
 void ApplyTweakClick(WindowHost &host)
 {
     const QString path = host.dialogs().openFileName(
-        host.window(), QStringLiteral("Применить твик"), Filters, nullptr);
+        host.window(), QStringLiteral("Применить твик"), Filters, nullptr, lastFolder(host));
     if (path.isEmpty())
         return;
-    QByteArray bytes;
-    if (readRegularFile(QFile::encodeName(path), &bytes) != FileRead::Read) {
-        host.showMessage(MessageKind::Always, QStringLiteral("Файл твика не читается: ") + path);
+    rememberFolder(host, path);
+    QList<TweakLine> lines;
+    if (!readTweak(host, path, &lines))
         return;
-    }
-    const QList<TweakFile::Line> lines = TweakFile::parse(bytes);
     QList<TweakReviewLine> review = Tweak::review(host.gamedataFolder(), lines, false);
 
     QDialog window(host.window());
@@ -157,7 +203,9 @@ void ApplyTweakClick(WindowHost &host)
         if (item->checkState(0) == Qt::Checked && at >= 0 && at < review.size())
             chosen.append(review[at]);
     }
-    const TweakApplyReport report = Tweak::apply(host.session().writer(), chosen, tweakNote(path));
+    const TweakApplyReport report =
+        Tweak::apply(host.session().writer(), &host.session().history(), chosen, Tweak::note(path),
+                     TweakFile::identity(lines), create->isChecked());
     host.showMessage(report.complete ? MessageKind::Information : MessageKind::Always,
                      report.message());
 }
@@ -165,14 +213,19 @@ void ApplyTweakClick(WindowHost &host)
 void RemoveTweakClick(WindowHost &host)
 {
     const QString path = host.dialogs().openFileName(host.window(), QStringLiteral("Удалить твик"),
-                                                     Filters, nullptr);
+                                                     Filters, nullptr, lastFolder(host));
     if (path.isEmpty())
         return;
+    rememberFolder(host, path);
+    QList<TweakLine> lines;
+    if (!readTweak(host, path, &lines))
+        return;
+    // Known by its content, wherever the file lies now.
     const QList<HistoryRecord> group =
-        HistoryUndo::tweakGroup(host.session().history().read(), tweakNote(path));
+        Tweak::appliedGroup(host.gamedataFolder(), host.session().history().read(),
+                            TweakFile::identity(lines), Tweak::note(path));
     if (group.isEmpty()) {
-        host.showMessage(MessageKind::Always,
-                         QStringLiteral("В истории записей нет применения этого твика:\n") + path);
+        host.showMessage(MessageKind::Always, QStringLiteral("Этот твик не применён:\n") + path);
         return;
     }
     QString text =

@@ -40,15 +40,15 @@ QString QtDialogs::chooseFolder(QWidget *parent, const QString &title)
 }
 
 QString QtDialogs::openFileName(QWidget *parent, const QString &title, const QString &filters,
-                                QString *selectedFilter)
+                                QString *selectedFilter, const QString &folder)
 {
-    return QFileDialog::getOpenFileName(parent, title, QString(), filters, selectedFilter);
+    return QFileDialog::getOpenFileName(parent, title, folder, filters, selectedFilter);
 }
 
 QString QtDialogs::saveFileName(QWidget *parent, const QString &title, const QString &filters,
-                                QString *selectedFilter)
+                                QString *selectedFilter, const QString &folder)
 {
-    return QFileDialog::getSaveFileName(parent, title, QString(), filters, selectedFilter,
+    return QFileDialog::getSaveFileName(parent, title, folder, filters, selectedFilter,
                                         QFileDialog::DontConfirmOverwrite);
 }
 

@@ -28,13 +28,13 @@ public:
     // yields its root path), or an empty text when cancelled.
     virtual QString chooseFolder(QWidget *parent, const QString &title) = 0;
 
-    // Open and save file dialogs; *selectedFilter receives the chosen name filter. The save
-    // dialog does not ask before replacing a file: its caller knows the name it really writes
-    // (it may add a suffix) and asks about that one.
+    // Open and save file dialogs; *selectedFilter receives the chosen name filter; folder, when
+    // given, is where the dialog opens. The save dialog does not ask before replacing a file: its
+    // caller knows the name it really writes (it may add a suffix) and asks about that one.
     virtual QString openFileName(QWidget *parent, const QString &title, const QString &filters,
-                                 QString *selectedFilter) = 0;
+                                 QString *selectedFilter, const QString &folder = {}) = 0;
     virtual QString saveFileName(QWidget *parent, const QString &title, const QString &filters,
-                                 QString *selectedFilter) = 0;
+                                 QString *selectedFilter, const QString &folder = {}) = 0;
 
     virtual std::optional<QColor> chooseColor(QWidget *parent, const QColor &initial) = 0;
 
@@ -53,9 +53,9 @@ public:
     int ask(QWidget *parent, const QString &text, const QStringList &answers) override;
     QString chooseFolder(QWidget *parent, const QString &title) override;
     QString openFileName(QWidget *parent, const QString &title, const QString &filters,
-                         QString *selectedFilter) override;
+                         QString *selectedFilter, const QString &folder = {}) override;
     QString saveFileName(QWidget *parent, const QString &title, const QString &filters,
-                         QString *selectedFilter) override;
+                         QString *selectedFilter, const QString &folder = {}) override;
     std::optional<QColor> chooseColor(QWidget *parent, const QColor &initial) override;
     int exec(QDialog *dialog) override;
     bool openUrl(const QUrl &url) override;
