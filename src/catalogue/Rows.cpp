@@ -242,12 +242,8 @@ SearchItem Rows::searchItem(const Row &row)
 {
     const CatalogueEntry &e = row.entry;
     const RowValue &v = row.value;
-    return {e.caption,
-            e.applyParam,
-            e.applySection,
-            e.file,
-            e.help,
-            v.inherited ? v.text + ' ' + v.origin : v.text};
+    return {e.caption, e.applyParam, e.applySection,
+            e.file,    e.help,       v.inherited ? v.text + ' ' + v.origin : v.text};
 }
 
 QList<int> Rows::find(QByteArrayView query) const

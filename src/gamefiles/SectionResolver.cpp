@@ -201,8 +201,7 @@ std::optional<SectionResolver::Found> SectionResolver::find(const QByteArray &re
                                                             const QByteArray &key, bool parents)
 {
     Tree &tree = treeOf(relativeFile);
-    const auto found = [&](const Definition &definition,
-                           bool inherited) -> std::optional<Found> {
+    const auto found = [&](const Definition &definition, bool inherited) -> std::optional<Found> {
         const File &file = files_[std::size_t(definition.file)];
         const Line &header = lineOf(definition);
         const std::optional<std::size_t> at = file.document.keyLineOf(header.name, key);

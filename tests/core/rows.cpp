@@ -67,16 +67,16 @@ struct Game
 };
 
 const std::vector<Key> Keys = {
-    {"config\\system.ltx", "wpn_ak", "cost"},             // own, with a comment
-    {"config\\system.ltx", "wpn_ak", "hit"},              // from a parent in an included file
-    {"config\\system.ltx", "wpn_ak", "hit", true},        // a trade row: its own section only
-    {"config\\system.ltx", "wpn_base", "rpm"},            // a section of an included file
-    {"config\\system.ltx", "twice", "k"},                 // the first definition counts
-    {"config\\system.ltx", "orphan", "cost"},             // a parent that is missing
+    {"config\\system.ltx", "wpn_ak", "cost"},              // own, with a comment
+    {"config\\system.ltx", "wpn_ak", "hit"},               // from a parent in an included file
+    {"config\\system.ltx", "wpn_ak", "hit", true},         // a trade row: its own section only
+    {"config\\system.ltx", "wpn_base", "rpm"},             // a section of an included file
+    {"config\\system.ltx", "twice", "k"},                  // the first definition counts
+    {"config\\system.ltx", "orphan", "cost"},              // a parent that is missing
     {"config\\system.ltx", "wpn_ak", "none", false, true}, // missing, shown whole
-    {"config\\actor.ltx", "actor", "run", false, true},   // the whole value
+    {"config\\actor.ltx", "actor", "run", false, true},    // the whole value
     {"config\\actor.ltx", "actor", "name"},
-    {"config\\..\\..\\outside.ltx", "a", "b"},          // outside the gamedata folder
+    {"config\\..\\..\\outside.ltx", "a", "b"}, // outside the gamedata folder
     {"config\\nofile.ltx", "a", "b", true},
 };
 
