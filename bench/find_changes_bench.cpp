@@ -41,6 +41,7 @@ void BM_FindKeystroke(benchmark::State &state)
     TForm1 window(options);
     window.show();
     QCoreApplication::processEvents();
+    window.waitForRowValues();
     if (window.rowCounter() != Pages * SubTabs * Entries) {
         state.SkipWithError("start-up did not finish");
         return;
@@ -77,6 +78,7 @@ void find20k(benchmark::State &state, bool opening)
     TForm1 window(options);
     window.show();
     QCoreApplication::processEvents();
+    window.waitForRowValues();
     if (window.rowCounter() != 80 * SubTabs * Entries) {
         state.SkipWithError("start-up did not finish");
         return;

@@ -3,6 +3,11 @@
 //   BM_CatalogueWalkAndLookups: the catalogue walk with every value looked up and divided.
 //   BM_WholeStartup: the main window's start-up sequence up to the ready state (offscreen),
 //   including the events it leaves for the event loop, with an empty registry store.
+//   BM_WholeStartupWithAllValues: the same until every row has its value (the rows not on
+//   screen are read on another thread after the window is shown).
+//   BM_TabStrips/N: what the tab strips alone cost for a catalogue of N entries (N / 250 pages
+//   of 10 sub-tabs, each a plain page), built out of sight as the start-up builds them: what
+//   remains of the start-up per sub-tab once nothing else is made for it.
 //   BM_WholeStartupWithSavedState: the same with a registry store holding the outer tabs' colour
 //   and moved positions (Top and Left of caption, value box and apply button) of 500 rows, all
 //   restored at the end of the start-up.
@@ -20,6 +25,7 @@
 #include <QFile>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QVBoxLayout>
 #include <QWidget>
 #include <benchmark/benchmark.h>
 
@@ -96,7 +102,8 @@ QString savedStateFolder()
     return folder;
 }
 
-void wholeStartup(benchmark::State &state, const QString &registryFolder, bool restored)
+void wholeStartup(benchmark::State &state, const QString &registryFolder, bool restored,
+                  bool allValues = false)
 {
     LargeCatalogue &c = catalogue();
     SilentDialogs dialogs;
@@ -110,6 +117,8 @@ void wholeStartup(benchmark::State &state, const QString &registryFolder, bool r
         window->show();
         QCoreApplication::processEvents(); // runs the start-up sequence
         QCoreApplication::processEvents(); // what it posted, before the window answers input
+        if (allValues)
+            window->waitForRowValues();
         if (!window->isReady() || window->rowCounter() != Pages * SubTabs * Entries)
             state.SkipWithError("start-up did not finish");
         const auto *moved = qobject_cast<QWidget *>(window->findComponent("Name_0_V"));
@@ -126,6 +135,39 @@ void BM_WholeStartup(benchmark::State &state)
     wholeStartup(state, catalogue().dir.path() + "/registry", false);
 }
 BENCHMARK(BM_WholeStartup)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_WholeStartupWithAllValues(benchmark::State &state)
+{
+    wholeStartup(state, catalogue().dir.path() + "/registry", false, true);
+}
+BENCHMARK(BM_WholeStartupWithAllValues)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_TabStrips(benchmark::State &state)
+{
+    const int pages = int(state.range(0)) / (SubTabs * Entries);
+    for (auto _ : state) {
+        QTabWidget outer;
+        outer.hide();
+        for (int p = 0; p < pages; ++p) {
+            auto *page = new QWidget;
+            outer.addTab(page, QStringLiteral("Page %1").arg(p + 1));
+            auto *layout = new QVBoxLayout(page);
+            layout->setContentsMargins(0, 0, 0, 0);
+            auto *inner = new QTabWidget(page);
+            layout->addWidget(inner);
+            for (int j = 0; j < SubTabs; ++j) {
+                QCoreApplication::sendPostedEvents();
+                inner->addTab(new QWidget, QStringLiteral("Sub %1").arg(j + 1));
+            }
+        }
+        outer.show();
+        QCoreApplication::processEvents();
+        state.PauseTiming();
+        outer.hide();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_TabStrips)->Arg(1000)->Arg(20000)->Arg(50000)->Unit(benchmark::kMillisecond);
 
 void BM_WholeStartupWithSavedState(benchmark::State &state)
 {
@@ -229,6 +271,7 @@ void BM_FirstShowOfASubTab(benchmark::State &state)
     TForm1 window(options);
     window.show();
     QCoreApplication::processEvents();
+    window.waitForRowValues();
     int next = 1; // sub-tab 0 of page 0 is on screen already
     for (auto _ : state) {
         auto *inner = window.PageControl1->widget(next / SubTabs)->findChild<QTabWidget *>();

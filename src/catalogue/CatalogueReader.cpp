@@ -1,9 +1,11 @@
 #include "catalogue/CatalogueReader.h"
 
 #include <QFileInfo>
+#include <QSet>
 #include <QStringList>
 
 #include <utility>
+#include <vector>
 
 #include "catalogue/CatalogueFormat.h"
 #include "catalogue/CatalogueMessages.h"
@@ -50,8 +52,37 @@ QString pageName(const CataloguePage &page)
         .arg(cp1251::toUnicode(page.caption), cp1251::toUnicode(page.fileName));
 }
 
+// Texts that many entries repeat (game files, sections, keys, help texts) are held once.
+class SharedTexts
+{
+public:
+    QByteArray operator()(const QByteArray &text)
+    {
+        const auto it = texts_.constFind(text);
+        return it != texts_.constEnd() ? *it : *texts_.insert(text);
+    }
+
+private:
+    QSet<QByteArray> texts_;
+};
+
+// What the walk keeps from entry to entry: the key names of entry k, made once for every
+// sub-tab, and the texts held once.
+struct EntryReading
+{
+    std::vector<EntryKeyNames> names; // of entry k at k - 1
+    SharedTexts shared;
+
+    const EntryKeyNames &namesOf(int k)
+    {
+        while (names.size() < std::size_t(k))
+            names.emplace_back(int(names.size()) + 1);
+        return names[std::size_t(k) - 1];
+    }
+};
+
 CatalogueEntry readEntry(const PageFile &pageFile, const CataloguePage &page,
-                         const CatalogueSubTab &subTab, int k)
+                         const CatalogueSubTab &subTab, int k, EntryReading &reading)
 {
     CatalogueEntry entry;
     entry.page = page.number;
@@ -59,15 +90,16 @@ CatalogueEntry readEntry(const PageFile &pageFile, const CataloguePage &page,
     entry.number = k;
     entry.subTabCaption = subTab.caption;
     entry.trade = page.trade;
-    const PageFileEntry keys = pageFile.entry(subTab.caption, k);
+    const PageFileEntry keys = pageFile.entry(subTab.caption, reading.namesOf(k));
+    SharedTexts &shared = reading.shared;
     entry.caption = keys.caption.value_or(MissingEntryKey);
-    entry.file = keys.file.value_or(MissingEntryKey);
-    entry.section = keys.section.value_or(MissingEntryKey);
-    entry.param = keys.param.value_or(MissingEntryKey);
-    entry.help = keys.help.value_or(MissingEntryKey);
+    entry.file = shared(keys.file.value_or(MissingEntryKey));
+    entry.section = shared(keys.section.value_or(MissingEntryKey));
+    entry.param = shared(keys.param.value_or(MissingEntryKey));
+    entry.help = shared(keys.help.value_or(MissingEntryKey));
     // The apply button keeps "1" for a missing section or key.
-    entry.applySection = keys.section.value_or(ApplyDefault);
-    entry.applyParam = keys.param.value_or(ApplyDefault);
+    entry.applySection = keys.section ? entry.section : QByteArray(ApplyDefault);
+    entry.applyParam = keys.param ? entry.param : QByteArray(ApplyDefault);
     if (!keys.file)
         entry.missingKeys << numberedKey(k, EntryFileSuffix);
     if (!keys.section)
@@ -168,6 +200,7 @@ CatalogueResult CatalogueReader::walkPages(CatalogueVisitor &visitor, Notices &n
                TrueText;
     };
     int built = 0;
+    EntryReading reading;
     for (int p = 1; p <= pageCount; ++p) {
         if (!enabled(p))
             continue;
@@ -190,11 +223,20 @@ CatalogueResult CatalogueReader::walkPages(CatalogueVisitor &visitor, Notices &n
             index.readString(GlobalPagesSection, numberedKey(p, TradeSuffix), "false") == TrueText;
         page.table = index.readString(GlobalPagesSection, numberedKey(p, TableSuffix),
                                       MissingTable) != MissingTable;
+        const PageFile pageFile = PageFile::read(page.filePath);
+        const CatalogueCount subTabs = pageFile.subTabCount();
+        if (ref.ok() && subTabs.isNumber()) {
+            for (int j = 1; j <= qMin(subTabs.value, MaxSubTabsPerPage); ++j) {
+                const CatalogueCount entries =
+                    pageFile.count(pageFile.subTab(j).value_or(QByteArray()));
+                if (entries.isNumber() && entries.value > 0)
+                    page.entryCount += qMin(entries.value, MaxCount);
+            }
+            page.entryCount = qMin(page.entryCount, MaxTotalEntries - totalEntries);
+        }
         if (!visitor.beginPage(page))
             return failed(stopped);
 
-        const PageFile pageFile = PageFile::read(page.filePath);
-        const CatalogueCount subTabs = pageFile.subTabCount();
         if (!ref.ok() || !subTabs.isNumber()) {
             notices.fault(
                 CatalogueMessages::PageFileError + QLatin1Char('\n') +
@@ -246,7 +288,7 @@ CatalogueResult CatalogueReader::walkPages(CatalogueVisitor &visitor, Notices &n
                 return failed(stopped);
 
             for (int k = 1; k <= subTab.entryCount; ++k) {
-                if (!visitor.entry(readEntry(pageFile, page, subTab, k)))
+                if (!visitor.entry(readEntry(pageFile, page, subTab, k, reading)))
                     return failed(stopped);
             }
         }

@@ -35,9 +35,11 @@ public:
 
     CatalogueResult walk(CatalogueVisitor &visitor) const;
 
-    static constexpr int MaxCount = 10000;        // pages, sub-tabs or entries in one count
-    static constexpr int MaxTotalSubTabs = 20000; // sub-tabs of all pages together
-    static constexpr int MaxTotalEntries = 20000; // entries of all sub-tabs together
+    static constexpr int MaxCount = 10000; // pages, sub-tabs or entries in one count
+    // Sub-tabs and entries of all pages together. A row costs well under a kilobyte and its
+    // value is read only when needed, so a million entries fit a desktop's memory.
+    static constexpr int MaxTotalSubTabs = 100000;
+    static constexpr int MaxTotalEntries = 1000000;
     // Pages switched on that are built; those beyond are skipped with one message. The window
     // lays out its whole tab strip for every page it adds, so the time grows with the square of
     // the pages: 1,000 build in about a second, 4,000 in most of a minute.

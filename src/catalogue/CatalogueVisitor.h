@@ -17,6 +17,7 @@ struct CataloguePage
     QByteArray filePath; // program folder + "Setting/" + fileName + ".ini"
     bool trade = false;  // "<p>_Trade" is exactly "true"
     bool table = false;  // "<p>_Tabl" is present
+    int entryCount = 0;  // the entries its sub-tabs list, as their counts say (room to make)
 };
 
 struct CatalogueSubTab

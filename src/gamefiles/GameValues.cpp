@@ -19,15 +19,20 @@ GameValues::Value GameValues::read(const QByteArray &relativeFile, const QByteAr
     result.place = SectionResolver::Place{relativeFile, section, false};
     if (gamedataFolder_.isEmpty() || !isInsideGamedata(gamedataFolder_, relativeFile))
         return result;
-    result.place = resolver_->placeOf(relativeFile, section);
-    if (const std::optional<SectionResolver::Found> found =
-            resolver_->find(relativeFile, section, key, parents)) {
-        result.value = found->value;
-        result.line = found->line;
-        result.inherited = found->inherited;
-        result.originSection = found->section;
-        result.originFile = found->file;
+    const std::optional<SectionResolver::Found> found =
+        resolver_->find(relativeFile, section, key, parents);
+    if (!found) {
+        result.place = resolver_->placeOf(relativeFile, section);
+        return result;
     }
+    result.value = found->value;
+    result.line = found->line;
+    result.inherited = found->inherited;
+    result.originSection = found->section;
+    result.originFile = found->file;
+    // A key of the section itself stands where the section stands: no second lookup.
+    result.place = found->inherited ? resolver_->placeOf(relativeFile, section)
+                                    : SectionResolver::Place{found->file, found->section, true};
     return result;
 }
 

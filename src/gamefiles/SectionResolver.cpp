@@ -106,7 +106,10 @@ int SectionResolver::fileOf(const QByteArray &relative)
 
 SectionResolver::Tree &SectionResolver::treeOf(const QByteArray &relativeFile)
 {
-    const QByteArray key = fileKey(relativeFile);
+    auto known = treeKeys_.constFind(relativeFile);
+    if (known == treeKeys_.constEnd())
+        known = treeKeys_.insert(relativeFile, fileKey(relativeFile));
+    const QByteArray key = *known;
     if (const auto it = trees_.find(key); it != trees_.end())
         return it.value();
     Tree tree;
@@ -197,43 +200,54 @@ std::optional<SectionResolver::Found> SectionResolver::find(const QByteArray &re
                                                             const QByteArray &section,
                                                             const QByteArray &key, bool parents)
 {
-    const Tree &tree = treeOf(relativeFile);
-    // Depth first, parents left to right: the stack holds them in reverse.
-    std::vector<QByteArray> stack{base::trimmed(section).toByteArray()};
-    QSet<QByteArray> visited;
-    bool own = true;
+    Tree &tree = treeOf(relativeFile);
+    const auto found = [&](const Definition &definition, bool inherited) -> std::optional<Found> {
+        const File &file = files_[std::size_t(definition.file)];
+        const Line &header = lineOf(definition);
+        const std::optional<std::size_t> at = file.document.keyLineOf(header.name, key);
+        if (!at)
+            return std::nullopt;
+        const IniDocument::KeyLine line = file.document.keyLineAt(*at);
+        return Found{line.value().toByteArray(), line.line.toByteArray(), header.name,
+                     file.relative, inherited};
+    };
+    // The section itself first: most keys are found there, without a walk.
+    const QByteArray own = cp1251::foldCase(base::trimmed(section));
+    const auto it = tree.sections.constFind(own);
+    if (it == tree.sections.constEnd())
+        return std::nullopt;
+    const Definition definition = *it;
+    if (std::optional<Found> result = found(definition, false))
+        return result;
+    const QByteArrayList &ownParents = lineOf(definition).parents;
+    if (!parents || ownParents.isEmpty())
+        return std::nullopt;
+    // Then its parents, depth first, left to right: the stack holds them in reverse.
+    std::vector<QByteArray> stack(ownParents.crbegin(), ownParents.crend());
+    QSet<QByteArray> visited{own};
     while (!stack.empty()) {
         const QByteArray name = std::move(stack.back());
         stack.pop_back();
         const QByteArray folded = cp1251::foldCase(name);
-        const bool first = own;
-        own = false;
         if (visited.contains(folded))
             continue;
         visited.insert(folded);
-        const auto it = tree.sections.constFind(folded);
-        if (it == tree.sections.constEnd()) {
-            if (!first)
+        const auto parent = tree.sections.constFind(folded);
+        if (parent == tree.sections.constEnd()) {
+            // Said once per file tree; every lookup through it meets it again.
+            if (!tree.missingParents.contains(folded)) {
+                tree.missingParents.insert(folded);
                 report(QStringLiteral("Родитель [%1] не найден (%2)")
                            .arg(text(name), text(files_[std::size_t(tree.root)].relative)));
+            }
             continue;
         }
-        const File &file = files_[std::size_t(it->file)];
-        const Line &header = lineOf(*it);
-        if (const std::optional<std::size_t> at = file.document.keyLineOf(header.name, key)) {
-            const IniDocument::KeyLine line = file.document.keyLineAt(*at);
-            Found found;
-            found.value = line.value().toByteArray();
-            found.line = line.line.toByteArray();
-            found.section = header.name;
-            found.file = file.relative;
-            found.inherited = !first;
-            return found;
-        }
-        if (!parents)
-            break;
-        for (auto parent = header.parents.crbegin(); parent != header.parents.crend(); ++parent)
-            stack.push_back(*parent);
+        const Definition at = *parent;
+        if (std::optional<Found> result = found(at, true))
+            return result;
+        const QByteArrayList &more = lineOf(at).parents;
+        for (auto p = more.crbegin(); p != more.crend(); ++p)
+            stack.push_back(*p);
     }
     return std::nullopt;
 }

@@ -103,6 +103,7 @@ private:
         int root = 0;
         QList<int> files;                       // in the order read, the root first
         QHash<QByteArray, Definition> sections; // by folded name (shared with the line's)
+        QSet<QByteArray> missingParents;        // folded names, each reported once
     };
     const Line &lineOf(const Definition &definition) const
     {
@@ -117,6 +118,9 @@ private:
     std::vector<File> files_;
     QHash<QByteArray, int> fileIndex_; // by folded "/" path
     QHash<QByteArray, Tree> trees_;    // by folded "/" path of the root file
+    // The path a lookup names, as given, to its tree's key: a walk names a few files thousands
+    // of times and then folds no path.
+    QHash<QByteArray, QByteArray> treeKeys_;
     QStringList problems_;
     QSet<QString> reported_;
 };

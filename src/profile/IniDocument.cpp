@@ -118,6 +118,7 @@ qsizetype markLength(const QByteArray &bytes)
 struct ParsedKey
 {
     std::uint32_t line;
+    std::uint32_t length;
     std::uint32_t section;
     std::uint64_t nameHash;
 };
@@ -181,7 +182,8 @@ IniDocument IniDocument::parse(const QByteArray &bytes)
         if (p < end && data[p] != ';') {
             if (const void *eq = std::memchr(data + p, '=', static_cast<std::size_t>(end - p))) {
                 const QByteArrayView name(data + p, static_cast<const char *>(eq) - (data + p));
-                keys.push_back(ParsedKey{static_cast<std::uint32_t>(lineStart), current,
+                keys.push_back(ParsedKey{static_cast<std::uint32_t>(lineStart),
+                                         static_cast<std::uint32_t>(end - lineStart), current,
                                          foldedHash(trimmed(name))});
                 sections[current].lastKeyStart = static_cast<std::uint32_t>(lineStart);
             } else if (data[p] == '#' && includeName(QByteArrayView(data + p, end - p))) {
@@ -291,7 +293,7 @@ void IniDocument::buildIndex()
     for (std::size_t n = 0; n < keys.size(); ++n) {
         const ParsedKey &key = keys[n];
         KeyRecord &record = keyLines_[n];
-        record = KeyRecord{key.line, key.section, 0};
+        record = KeyRecord{key.line, key.length, key.section, 0};
         if (!indexed[key.section])
             continue;
         const std::uint32_t h = keyHash(sectionHashes[key.section], key.nameHash);
@@ -388,8 +390,7 @@ QByteArrayView IniDocument::KeyLine::value() const
 IniDocument::KeyLine IniDocument::keyLineAt(std::size_t index) const
 {
     const KeyRecord &record = keyLines_[index];
-    const qsizetype start = record.line;
-    return KeyLine{sectionName(record.section), view(start, lineEndAt(start) - start), start,
+    return KeyLine{sectionName(record.section), view(record.line, record.length), record.line,
                    record.counts != 0};
 }
 
@@ -574,7 +575,7 @@ bool IniDocument::putLine(QByteArrayView section, QByteArrayView key, QByteArray
             at = record.line;
             break;
         }
-        if (view(record.line, lineEndAt(record.line) - record.line) == *after) {
+        if (view(record.line, record.length) == *after) {
             at = nextLineAt(record.line);
             if (lineEndAt(record.line) == at) {
                 // The last line, without a line ending: it gets one, and the line follows.

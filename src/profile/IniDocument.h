@@ -12,9 +12,10 @@
 
 // The content of one profile file, parsed from its bytes, with a hash index for lookups and
 // line-level edits that leave every other byte as it was. The parsed form refers into the bytes:
-// lines are not copied or listed; one array holds the sections (where each starts and where its
-// last key line is) and one the key index, 12-byte slots (hash, offset of the key's line, section)
-// sized to the keys it holds. A parsed file takes little more memory than its text.
+// lines are not copied; one array holds the sections (where each starts and where its last key
+// line is), one the key lines (where each starts and how long it is), and one the key index,
+// 12-byte slots (hash, offset of the key's line, section) sized to the keys it holds. A parsed
+// file takes little more memory than its text.
 //
 // Reading follows the platform's profile functions: lines end in CRLF, LF or CR; a section header
 // is the text between "[" and the first "]" (anything after it is ignored); lines before the first
@@ -224,10 +225,13 @@ private:
     std::vector<Section> sections_; // in file order; the first is the one before any header
     bool implicitSection_ = false;  // lines before the first header exist
     std::vector<Slot> keySlots_;
-    // Every key line in file order: where it starts, its section, and whether reads find it.
+    // Every key line in file order: where it starts, its length (without its ending), its
+    // section, and whether reads find it. The parse knows each line's end: kept, a walk over the
+    // key lines (the change list) does not look for it again.
     struct KeyRecord
     {
         std::uint32_t line;
+        std::uint32_t length;
         std::uint32_t section : 31;
         std::uint32_t counts : 1;
     };

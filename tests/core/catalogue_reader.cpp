@@ -309,17 +309,23 @@ TEST_F(CatalogueReaderTest, CountsThatAddUpBeyondTheLimitsFail)
 {
     // Each count is allowed on its own, together they are too many entries.
     const int perSubTab = CatalogueReader::MaxCount;
+    const int full = CatalogueReader::MaxTotalEntries / perSubTab;
+    ASSERT_LE(full + 1, CatalogueReader::MaxSubTabsPerPage);
     writeIni(dir, "Pages.ini", "[Global Pages]\nKol-vo=1\n1=A\n1_file=P\n1_Enabled=true\n");
-    writeIni(
-        dir, "P.ini",
-        QStringLiteral("[Pages]\nKol-vo=3\n1=S1\n2=S2\n3=S3\n[S1]\nKol-vo=%1\n[S2]\nKol-vo=%1\n"
-                       "[S3]\nKol-vo=1\n")
-            .arg(perSubTab));
+    QString pageFile = QStringLiteral("[Pages]\nKol-vo=%1\n").arg(full + 1);
+    for (int j = 1; j <= full + 1; ++j)
+        pageFile += QStringLiteral("%1=S%1\n").arg(j);
+    for (int j = 1; j <= full + 1; ++j)
+        pageFile += QStringLiteral("[S%1]\nKol-vo=%2\n").arg(j).arg(j > full ? 1 : perSubTab);
+    writeIni(dir, "P.ini", pageFile);
     recorder.detailed = false;
     CatalogueResult result = walk();
     EXPECT_EQ(result.status, CatalogueResult::Failed);
-    EXPECT_EQ(recorder.entries, 2 * perSubTab);
-    EXPECT_EQ(recorder.trace.last(), QStringLiteral("sub 1.2 'S2' image='' n=%1").arg(perSubTab));
+    EXPECT_EQ(recorder.entries, full * perSubTab);
+    EXPECT_EQ(recorder.trace.last(),
+              QStringLiteral("sub 1.%1 'S%1' image='' n=%2").arg(full).arg(perSubTab));
+    EXPECT_TRUE(result.reason.contains(QString::number(CatalogueReader::MaxTotalEntries)))
+        << "the message names the limit: " << result.reason.toStdString();
 
     // Many pages sharing one page file with many sub-tabs: too many sub-tabs.
     const int perPage = CatalogueReader::MaxSubTabsPerPage;

@@ -471,6 +471,8 @@ TEST(ParameterSearch, MatchesAnyTextWithoutLetterCaseCyrillicIncluded)
         {"урон пм", {0}},
         {"УДАРА", {0}},
         {"ёмк", {1}},
+        {"емк", {1}}, // "ё" reads as "е"
+        {"ЕМКОСТЬ", {1}},
         {"HIT_P", {0}},
         {"W_AK.LTX", {1}},
         {"wpn_", {0, 1, 3}},

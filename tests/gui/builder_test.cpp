@@ -69,10 +69,14 @@ TEST_F(Builder, BuildsOneTabPerEnabledPageAndOneSubTabPerSubTab)
     ASSERT_EQ(inner->count(), 2);
     EXPECT_EQ(inner->tabText(1), "Много");
     EXPECT_EQ(w.rowCounter(), 15);
-    // Each sub-tab scrolls: it is as large as its rows, inside a scroll area.
+    // Each sub-tab scrolls: it is as large as its rows, inside a scroll area, which is made when
+    // the sub-tab is first shown.
+    EXPECT_EQ(inner->widget(1)->findChild<QScrollArea *>(), nullptr);
     for (int i = 0; i < inner->count(); ++i) {
-        auto *scroll = qobject_cast<QScrollArea *>(inner->widget(i));
+        inner->setCurrentIndex(i);
+        auto *scroll = inner->widget(i)->findChild<QScrollArea *>();
         ASSERT_NE(scroll, nullptr);
+        EXPECT_EQ(scroll->geometry(), inner->widget(i)->rect()) << "it fills its tab";
         const QWidget *subTab = scroll->widget();
         for (const QWidget *control : subTab->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
             EXPECT_TRUE(QRect(QPoint(0, 0), subTab->minimumSize()).contains(control->geometry()))
@@ -177,6 +181,7 @@ TEST_F(Builder, TableModeShowsTableButtonsInsteadOfOrdinaryRows)
     EXPECT_EQ(w.rowCounter(), 2) << "only the trade rows are built";
     EXPECT_NE(w.findComponent("Name1_0_s1"), nullptr);
     auto *inner = w.PageControl1->widget(0)->findChild<QTabWidget *>();
+    inner->setCurrentIndex(1);
     const auto buttons = inner->widget(1)->findChildren<QPushButton *>();
     ASSERT_EQ(buttons.size(), 1);
     EXPECT_EQ(buttons[0]->text(), "ОТКРЫТЬ ТАБЛИЦУ!");

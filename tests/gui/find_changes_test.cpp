@@ -108,6 +108,43 @@ TEST_F(Beyond, FindMatchesCaptionKeyFileAndHelpAndSelectsTheChosenRow)
     EXPECT_EQ(w.Panel1->text(), "Файл: config\\camera.ltx Секция: cam Параметр: tilt");
 }
 
+TEST_F(Beyond, FindFollowsValuesAppliedTypedAndWrittenElsewhereAfterItsFirstSearch)
+{
+    TForm1 &w = start();
+    QStringList queries;
+    QList<int> counts;
+    f.dialogs.whileOpen = [&](QDialog *d) {
+        auto *field = d->findChild<QLineEdit *>("FindText");
+        auto *results = d->findChild<QListWidget *>("FindResults");
+        for (const QString &query : std::as_const(queries)) {
+            field->setText(query);
+            counts << results->count();
+        }
+    };
+    const auto find = [&](const QStringList &what) {
+        queries = what;
+        counts.clear();
+        w.findChild<QAction *>("NFind")->trigger();
+        return counts;
+    };
+    EXPECT_EQ(find({"0.85", "4321", "9876", "777"}), (QList<int>{1, 0, 0, 0}));
+
+    apply("Name_0", "4321"); // applied in its row
+    EXPECT_EQ(find({"0.85", "4321"}), (QList<int>{0, 1}));
+
+    // Typed, not applied yet: found by what the row shows.
+    box("Name_1")->editor()->selectAll();
+    QTest::keyClicks(box("Name_1")->editor(), "9876");
+    EXPECT_EQ(find({"9876", "1,5"}), (QList<int>{1, 0}));
+
+    // A write by another command (here the command line's one writer, the session) reaches the
+    // rows of a sub-tab never shown.
+    QString error;
+    ASSERT_TRUE(w.session().applyValue("config\\camera.ltx", "cam", "tilt", "777", {}, &error))
+        << error.toStdString();
+    EXPECT_EQ(find({"777"}), QList<int>{1});
+}
+
 TEST_F(Beyond, FindTreatsYoAsYeKeepsItsTextAndMovesThroughResultsFromTheField)
 {
     TForm1 &w = start();

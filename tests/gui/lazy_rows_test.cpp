@@ -16,11 +16,11 @@
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
+#include "catalogue/Rows.h"
 #include "editor/window/CaptionLabel.h"
 #include "editor/window/RowEditor.h"
 #include "editor/window/ValueBox.h"
 #include "support/WindowFixture.h"
-#include "ui/window/RowData.h"
 
 namespace {
 
@@ -215,7 +215,7 @@ TEST_F(LazyRows, ASubTabOfManyRowsCreatesTheRowsNearWhatItShows)
     auto *scroll = w.PageControl1->widget(0)->findChild<QScrollArea *>();
     ASSERT_NE(scroll, nullptr);
     QWidget *sheet = scroll->widget();
-    const RowData &last = w.rowData().last();
+    const Rows::Row &last = w.rows().last();
     EXPECT_GT(sheet->minimumWidth(), last.place.x()) << "the scroll bars reach every row";
 
     // A delete lowers the entry numbers of the rows below it, those without controls too.
@@ -223,8 +223,24 @@ TEST_F(LazyRows, ASubTabOfManyRowsCreatesTheRowsNearWhatItShows)
     EXPECT_FALSE(exists(w, "Name_598"));
     f.dialogs.dialogResults.enqueue(QDialog::Accepted);
     w.N13->trigger();
+    // The rows carry the numbers, those without controls too; controls made later take them.
+    EXPECT_TRUE(w.rows()[w.rowNamed("Name_597")].deleted);
+    EXPECT_EQ(w.rows()[w.rowNamed("Name_598")].entry.number, 598);
+    EXPECT_EQ(w.rows()[w.rowNamed("Name_599")].entry.number, 599);
+    EXPECT_EQ(w.rows()[w.rowNamed("Name_596")].entry.number, 597) << "the rows before stay";
+    EXPECT_EQ(control("Name_596")->property("tag").toInt(), 597);
+    EXPECT_FALSE(exists(w, "Name_598"));
     EXPECT_EQ(control("Name_598")->property("tag").toInt(), 598) << "entry 599 is entry 598 now";
     EXPECT_EQ(control("Name_599")->property("tag").toInt(), 599);
+    // The commands act on the entry a row shows now: a second delete removes what was 599.
+    w.rowEditor().MemoClick(qobject_cast<ValueBox *>(control("Name_598")));
+    f.dialogs.dialogResults.enqueue(QDialog::Accepted);
+    w.N13->trigger();
+    EXPECT_EQ(w.rows()[w.rowNamed("Name_599")].entry.number, 598);
+    EXPECT_EQ(control("Name_599")->property("tag").toInt(), 598);
+    EXPECT_FALSE(TempDir::read(f.settingPath("Many.ini")).contains("600_Caption"));
+    EXPECT_TRUE(TempDir::read(f.settingPath("Many.ini"))
+                    .contains("598_Caption=" + cp1251::encode("Ряд 600")));
 
     EXPECT_FALSE(exists(w, "Name_560"));
     scroll->horizontalScrollBar()->setValue(scroll->horizontalScrollBar()->maximum());

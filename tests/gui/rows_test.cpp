@@ -82,7 +82,7 @@ protected:
     }
 };
 
-} // namespace
+// The tests stay in this namespace: its fixture's name is also the window's row class.
 
 TEST_F(Rows, ClickSelectsTheRowAndTypingOnlyChangesThePendingText)
 {
@@ -554,3 +554,5 @@ TEST_F(Rows, IncludeProblemsOfARowsFileAreReportedAtStartEvenWhenNoRowInherits)
         EXPECT_EQ(box("Name_0")->text(), "0.85");
     }
 }
+
+} // namespace

@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QString>
+#include <QTabWidget>
 #include <memory>
 
 #include "app/window/TForm1.h"
@@ -62,13 +63,32 @@ public:
         return *window;
     }
 
-    // Shows the window and lets the start-up sequence run to its end.
+    // Shows every sub-tab of every page once, so each has its sheet and buttons (made when a
+    // sub-tab is first shown), and goes back to the tabs shown before.
+    void showEverySubTab()
+    {
+        QTabWidget *pages = window->PageControl1;
+        const int page = pages->currentIndex();
+        for (int p = 0; p < pages->count(); ++p) {
+            pages->setCurrentIndex(p);
+            auto *inner = pages->widget(p)->findChild<QTabWidget *>();
+            const int current = inner->currentIndex();
+            for (int i = 0; i < inner->count(); ++i)
+                inner->setCurrentIndex(i);
+            inner->setCurrentIndex(current);
+        }
+        pages->setCurrentIndex(page);
+    }
+
+    // Shows the window and lets the start-up sequence run to its end, the values it reads in
+    // the background included.
     TForm1 &start()
     {
         if (!window)
             create();
         window->show();
         QCoreApplication::processEvents();
+        window->waitForRowValues();
         return *window;
     }
 };

@@ -19,9 +19,12 @@
 #include <QStandardPaths>
 #include <QTabWidget>
 
+#include <sys/resource.h>
+
 #include "app/window/TForm5.h"
 #include "catalogue/CatalogueMessages.h"
 #include "catalogue/CatalogueReader.h"
+#include "catalogue/Rows.h"
 #include "catalogue/window/TForm3.h"
 #include "catalogue/window/TForm4.h"
 #include "changes/window/ChangesWindow.h"
@@ -139,6 +142,7 @@ TForm1::TForm1(const MainWindowOptions &options, QWidget *parent) : QMainWindow(
         if (ready_)
             EditorRows::refreshFiles(*this, files);
     });
+    rowData_ = std::make_unique<Rows>();
     builder_ = std::make_unique<TabBuilder>(
         *this, *rows_,
         [this](int rows) {
@@ -372,24 +376,19 @@ QObject *TForm1::findComponent(const QString &name) const
     return nullptr;
 }
 
-QList<RowData> &TForm1::rowData()
-{
-    return builder_->rows();
-}
-
-const QList<RowData> &TForm1::rowData() const
-{
-    return builder_->rows();
-}
-
 QWidget *TForm1::rowBox(int index)
 {
     return builder_->rowBox(index);
 }
 
-QWidget *TForm1::rowSheet(int index) const
+QWidget *TForm1::rowSheet(int index)
 {
     return builder_->rowSheet(index);
+}
+
+int TForm1::rowNamed(const QString &name) const
+{
+    return builder_->rowNamed(name);
 }
 
 void TForm1::rowControlsCreated(const QList<QWidget *> &controls)
@@ -563,9 +562,6 @@ void TForm1::N11Click()
 
 void TForm1::N13Click()
 {
-    // A delete gives the rows below the entry in its section the next lower entry number: each
-    // of them needs its controls, which carry that number, wherever it stands.
-    builder_->buildRowsOfSectionOf(QString::fromLatin1(dataslot::hint(N9)));
     catalogue_->N13Click();
 }
 
@@ -828,8 +824,8 @@ QStringList TForm1::readOnlyRowFiles(int shown, int *count) const
     QStringList files;
     QSet<QByteArray> seen;
     *count = 0;
-    for (const RowData &row : rowData()) {
-        const QByteArray &file = row.entry.file;
+    for (int i = 0; i < rowData_->size(); ++i) {
+        const QByteArray &file = (*rowData_)[i].entry.file;
         if (file.isEmpty() || seen.contains(sameFileKey(file)))
             continue;
         seen.insert(sameFileKey(file));
@@ -881,7 +877,7 @@ bool TForm1::offerExampleCopy(const QString &problem)
     if (copied) {
         const ProfileCache::WalkScope walk; // each file read and resolved once
         GameValues values = session_->values();
-        for (int i = 0; i < rowData().size(); ++i)
+        for (int i = 0; i < rowData_->size(); ++i)
             EditorRows::refresh(*this, values, i);
     }
     if (!session_->settings().writeGamedataPath(folder, &error)) {
@@ -968,12 +964,14 @@ bool TForm1::confirmUnappliedRows()
     return true;
 }
 
-void TForm1::closeLoadingWindow()
+namespace {
+
+// The whole-program measurement (bench/whole_startup.sh) names a file in BRANVIK_STARTUP_REPORT:
+// the program appends a line with the time (milliseconds since the epoch), its peak memory so far
+// and the processor time it has used, once when the window is ready and once when every row has
+// its value, and then ends.
+void reportStartup()
 {
-    delete Form5;
-    // The whole-program measurement (bench/whole_startup.sh) names a file here: the program
-    // writes the time (milliseconds since the epoch) and its peak memory so far into it, and
-    // ends.
     const QString report = qEnvironmentVariable("BRANVIK_STARTUP_REPORT");
     if (report.isEmpty())
         return;
@@ -984,11 +982,37 @@ void TForm1::closeLoadingWindow()
             if (line.startsWith("VmHWM:"))
                 peak = line.mid(6).simplified();
     }
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const qint64 cpu = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000 +
+                       (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
     QFile out(report);
-    if (out.open(QIODevice::WriteOnly))
-        out.write(QByteArray::number(QDateTime::currentMSecsSinceEpoch()) + ' ' + peak + '\n');
-    QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit,
-                              Qt::QueuedConnection);
+    if (out.open(QIODevice::Append))
+        out.write(QByteArray::number(QDateTime::currentMSecsSinceEpoch()) + ' ' + peak + ' ' +
+                  QByteArray::number(cpu) + '\n');
+}
+
+} // namespace
+
+void TForm1::closeLoadingWindow()
+{
+    delete Form5;
+    reportStartup();
+}
+
+void TForm1::waitForRowValues()
+{
+    EditorRows::reportLookupProblems(*this, rowData_->finishBackground());
+}
+
+void TForm1::rowValuesRead()
+{
+    waitForRowValues();
+    if (!qEnvironmentVariableIsEmpty("BRANVIK_STARTUP_REPORT")) {
+        reportStartup();
+        QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit,
+                                  Qt::QueuedConnection);
+    }
 }
 
 void TForm1::FormShow()
@@ -1018,7 +1042,6 @@ void TForm1::FormShow()
     enableEditing(built);
     checkGamedataWritable();
     history_->settle();
-    EditorRows::reportLookupProblems(*this, std::exchange(lookupProblems_, {}));
     if (gamedataMissing_)
         showMessage(MessageKind::Error, missingFolderText());
     else if (built)
@@ -1027,6 +1050,12 @@ void TForm1::FormShow()
     loadComponentState();
     closeLoadingWindow();
     ready_ = true;
+    // The rows on screen have their values; the others are read on another core meanwhile, and
+    // the problems of includes and parents are reported when that read is through.
+    rowData_->readInBackground(session_->values(), [this] {
+        QMetaObject::invokeMethod(
+            this, [this] { rowValuesRead(); }, Qt::QueuedConnection);
+    });
 }
 
 void TForm1::FormClose()
@@ -1056,7 +1085,7 @@ bool TForm1::buildAllTabs(QString *error)
     // out of sight and laid out once when they appear.
     PageControl1->hide();
     const CatalogueResult result = CatalogueReader(session_->programFolder()).walk(*builder_);
-    lookupProblems_ = builder_->finish();
+    builder_->finish();
     PageControl1->show();
     rowCounter_ = builder_->rowCount();
     catalogue_->attachDragHandlers();

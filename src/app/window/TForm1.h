@@ -37,6 +37,7 @@ class QCheckBox;
 class QPushButton;
 class Preferences;
 class RowEditor;
+class Rows;
 class TableView;
 class TabBuilder;
 class TStateSaver;
@@ -75,10 +76,11 @@ public:
     QWidget *window() override { return this; }
     void addComponent(QObject *component) override;
     QObject *findComponent(const QString &name) const override;
-    QList<RowData> &rowData() override;
-    const QList<RowData> &rowData() const override;
+    Rows &rows() override { return *rowData_; }
+    const Rows &rows() const override { return *rowData_; }
     QWidget *rowBox(int index) override;
-    QWidget *rowSheet(int index) const override;
+    QWidget *rowSheet(int index) override;
+    int rowNamed(const QString &name) const override;
     void showMessage(MessageKind kind, const QString &text) override;
     Dialogs &dialogs() const override { return *dialogs_; }
     const ProgramSettings &settings() const override { return session_->settings().run(); }
@@ -105,6 +107,9 @@ public:
     RowEditor &rowEditor() const { return *rows_; }
     // True from the end of the start-up sequence on.
     bool isReady() const { return ready_; }
+    // Waits for the values that the start left to be read in the background, gives them to the
+    // rows and reports the problems met (what happens by itself once that read is through).
+    void waitForRowValues();
     // What the program returns: 1 when the start could not go on, else 0.
     int exitCode() const { return exitCode_; }
 
@@ -195,6 +200,8 @@ private:
     // Closes the window after confirmUnappliedRows() was answered, without asking again.
     void closeAfterConfirmation();
     void closeLoadingWindow();
+    // The background read of the rows' values is through.
+    void rowValuesRead();
 
     // Call points of the start-up and close sequences, filled by their subsystems.
     bool buildAllTabs(QString *error);
@@ -214,6 +221,8 @@ private:
     std::unique_ptr<CatalogueEditor> catalogue_;
     std::unique_ptr<Finder> finder_;
     std::unique_ptr<ChangesWindow> changes_;
+    // Every row of the catalogue walk; before the builder, which fills it.
+    std::unique_ptr<Rows> rowData_;
     std::unique_ptr<TabBuilder> builder_;
     std::unique_ptr<QObject> inputBlocker_; // during the start-up sequence
     std::unique_ptr<HistoryWindow> history_;
@@ -226,7 +235,6 @@ private:
     QString userFolder_;
     QString dataFolder_; // the user's data folder (a copy of the example game folder)
     int rowCounter_ = 0;
-    QStringList lookupProblems_; // of the start-up walk, reported once it is complete
     EntryExamples entryExamples_;
 
     bool showHandled_ = false;

@@ -5,7 +5,7 @@
 #include <QScreen>
 
 namespace {
-constexpr qint64 RepaintIntervalMs = 33;
+constexpr qint64 RepaintIntervalMs = 50;
 }
 
 TForm5::TForm5(QWidget *parent) : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint)
@@ -36,9 +36,10 @@ TForm5::TForm5(QWidget *parent) : QWidget(parent, Qt::Tool | Qt::FramelessWindow
 
 void TForm5::setCount(int n)
 {
+    if (sinceRepaint_.isValid() && sinceRepaint_.elapsed() < RepaintIntervalMs)
+        return;
     Label3->setText(QString::number(n));
-    if (!sinceRepaint_.isValid() || sinceRepaint_.elapsed() >= RepaintIntervalMs)
-        repaintNow();
+    repaintNow();
 }
 
 void TForm5::repaintNow()

@@ -13,8 +13,8 @@ public:
     explicit TForm5(QWidget *parent = nullptr);
 
     // Shows n in Label3. The start-up runs without returning to the event loop, so the window is
-    // repainted here; at most about 30 times a second, since repainting after every one of
-    // thousands of rows would cost more than building them.
+    // repainted here; the count changes at most every 50 ms, since setting and painting it for
+    // every one of thousands of rows would cost more than building them.
     void setCount(int n);
     void repaintNow();
 

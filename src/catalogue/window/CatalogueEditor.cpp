@@ -12,6 +12,7 @@
 #include "catalogue/CatalogueFormat.h"
 #include "catalogue/CatalogueReader.h"
 #include "catalogue/PageFile.h"
+#include "catalogue/Rows.h"
 #include "catalogue/window/TForm3.h"
 #include "catalogue/window/TForm4.h"
 #include "profile/ProfileFile.h"
@@ -29,8 +30,6 @@ namespace {
 
 // Shown in the properties dialog for a key the entry lacks; never written back unless typed.
 const QByteArray MissingKey = cp1251::encode(QStringLiteral("ОШИБКА!"));
-// A deleted row keeps this property, so the commands refuse it afterwards.
-const char DeletedProperty[] = "catalogueEntryDeleted";
 
 // The entry keys in the order of the properties dialog's fields.
 const char *const FieldKeys[5] = {EntryFileSuffix, SectionSuffix, ParamSuffix, CaptionSuffix,
@@ -88,6 +87,8 @@ struct CatalogueEditor::Target
     QByteArray pageFile; // path
     PageFile content;    // as the command found it
     QByteArray section;
+    int row = -1;   // the selected row
+    int number = 0; // its entry's number in the section
 };
 
 CatalogueEditor::CatalogueEditor(WindowHost &host, TForm3 &properties, TForm4 &confirmation,
@@ -107,27 +108,29 @@ QAction *CatalogueEditor::item(const char *name) const
 
 std::optional<CatalogueEditor::Target> CatalogueEditor::target()
 {
+    // The selection names the row; the row says which entry it is.
     const QString boxName = QString::fromLatin1(dataslot::hint(item("N9")));
-    const int page = dataslot::tag(item("N11"));
-    if (boxName.isEmpty() || page <= 0) {
+    const int index = boxName.isEmpty() ? -1 : host_.rowNamed(boxName);
+    if (index < 0) {
         host_.showMessage(MessageKind::Always,
                           QStringLiteral("Сначала выберите параметр: щёлкните по его значению."));
         return std::nullopt;
     }
-    const QObject *box = host_.findComponent(boxName);
-    if (box && box->property(DeletedProperty).toBool()) {
+    const Rows::Row &row = host_.rows()[index];
+    if (row.deleted) {
         host_.showMessage(MessageKind::Always,
                           QStringLiteral("Этот параметр уже удалён. Выберите другой параметр."));
         return std::nullopt;
     }
-    const PageFileRef ref = CataloguePages::pageFile(host_.programFolder(), page, DefaultPageFile);
+    const PageFileRef ref =
+        CataloguePages::pageFile(host_.programFolder(), row.entry.page, DefaultPageFile);
     if (!ref.ok()) {
         host_.showMessage(MessageKind::Always,
                           QStringLiteral("Каталог не изменён.\n") + ref.refusal);
         return std::nullopt;
     }
-    Target t{ref.path, PageFile::read(ref.path), {}};
-    const int subTab = dataslot::tag(item("N13"));
+    Target t{ref.path, PageFile::read(ref.path), {}, index, row.entry.number};
+    const int subTab = row.entry.subTab;
     const std::optional<QByteArray> section = t.content.subTab(subTab);
     if (!section) {
         // Entries written to a made-up section would never show.
@@ -173,7 +176,7 @@ void CatalogueEditor::N9Click()
     std::optional<Target> t = target();
     if (!t)
         return;
-    const int number = dataslot::tag(item("N9"));
+    const int number = t->number;
     form3_.Label8->setText(QStringLiteral("Вкладка: ") + cp1251::toUnicode(t->section));
     form3_.Label8->adjustSize();
     form3_.Label9->setText(QStringLiteral("Позиция: ") + QString::number(number));
@@ -274,8 +277,7 @@ void CatalogueEditor::N13Click()
     std::optional<Target> t = target();
     if (!t)
         return;
-    const int number = dataslot::tag(item("N9"));
-    askDeletion(*t, number);
+    askDeletion(*t, t->number);
     if (host_.dialogs().exec(&form4_) != QDialog::Accepted)
         return;
     t = target();
@@ -283,13 +285,13 @@ void CatalogueEditor::N13Click()
         return;
     CatalogueEdit::Deletion deletion;
     QString error;
-    if (!CatalogueEdit::deleteEntry(t->pageFile, t->section, number, &deletion, &error)) {
+    if (!CatalogueEdit::deleteEntry(t->pageFile, t->section, t->number, &deletion, &error)) {
         writeFailed(error);
         return;
     }
     if (deletion.alreadyEmpty)
         host_.showMessage(MessageKind::Always, QStringLiteral("Эта вкладка уже пуста!"));
-    hideDeletedRow(*t, number);
+    hideDeletedRow(*t);
     item("N14")->setChecked(true);
     host_.showMessage(MessageKind::Always,
                       QStringLiteral("Данные удалены! После удаления всех нужных данных "
@@ -326,50 +328,31 @@ void CatalogueEditor::askDeletion(const Target &t, int number)
     form4_.Label2->setText(QStringLiteral("Файл игры не изменится."));
 }
 
-void CatalogueEditor::hideDeletedRow(const Target &t, int number)
+void CatalogueEditor::hideDeletedRow(const Target &t)
 {
     for (const char *name : {"N9", "N11", "N13"}) {
         if (auto *w = host_.find<QWidget>(QString::fromLatin1(dataslot::hint(item(name)))))
             w->hide();
     }
-    if (QObject *box = host_.findComponent(QString::fromLatin1(dataslot::hint(item("N9")))))
-        box->setProperty(DeletedProperty, true);
-    renumberRowsAfter(t, number);
-}
-
-// The rows of the same section below the deleted entry now stand for the entry one number
-// lower: their numbers follow, so the commands keep acting on the entry each row shows.
-void CatalogueEditor::renumberRowsAfter(const Target &t, int number)
-{
-    const QByteArray wanted = cp1251::foldCase(t.pageFile) + '\0' + cp1251::foldCase(t.section);
-    QHash<QPair<int, int>, QByteArray> sections;
-    for (const QPointer<QObject> &component : host_.components()) {
-        QObject *box = component.data();
-        if (!box || dataslot::tag(box) <= number || box->property(DeletedProperty).toBool())
+    // The rows of the same section below the deleted entry now stand for the entry one number
+    // lower: the rows take the number, so the commands keep acting on the entry each row shows,
+    // and so do the controls that carry it (those made later are made from the rows).
+    Rows &rows = host_.rows();
+    const QList<int> renumbered = rows.deleteEntry(t.row, [this](const Rows::Row &row) {
+        const PageFileRef ref =
+            CataloguePages::pageFile(host_.programFolder(), row.entry.page, DefaultPageFile);
+        const std::optional<QByteArray> section =
+            ref.ok() ? PageFile::read(ref.path).subTab(row.entry.subTab) : std::nullopt;
+        // A row whose page file or sub-tab is gone is none of the section's rows.
+        return section ? cp1251::foldCase(ref.path) + '\0' + cp1251::foldCase(*section)
+                       : QByteArray();
+    });
+    for (const int index : renumbered) {
+        const Rows::Row &row = rows[index];
+        if (!row.built)
             continue;
-        const QString name = box->objectName();
-        const bool trade = RowNames::isTradeBox(name);
-        if (!trade && (!RowNames::isOrdinaryBox(name) ||
-                       !host_.findComponent(RowNames::sibling(name, Part::Caption))))
-            continue;
-        const int page = dataslot::tag(
-            host_.findComponent(RowNames::sibling(name, trade ? Part::TradeApply : Part::Apply)));
-        const int subTab = dataslot::tag(
-            host_.findComponent(RowNames::sibling(name, trade ? Part::TradeCheck : Part::Caption)));
-        const QPair<int, int> where(page, subTab);
-        auto it = sections.find(where);
-        if (it == sections.end()) {
-            const PageFileRef ref =
-                CataloguePages::pageFile(host_.programFolder(), page, DefaultPageFile);
-            const std::optional<QByteArray> section =
-                ref.ok() ? PageFile::read(ref.path).subTab(subTab) : std::nullopt;
-            // A row whose page file or sub-tab is gone is none of the section's rows.
-            it = sections.insert(where, section ? cp1251::foldCase(ref.path) + '\0' +
-                                                      cp1251::foldCase(*section)
-                                                : QByteArray());
-        }
-        if (*it == wanted)
-            dataslot::setTag(box, dataslot::tag(box) - 1);
+        if (QObject *box = host_.findComponent(RowNames::box(row.number, row.trade())))
+            dataslot::setTag(box, row.entry.number);
     }
 }
 

@@ -71,8 +71,8 @@ private:
     QString fieldWithExample() const;
     // Puts the question about deleting the entry into the confirmation window.
     void askDeletion(const Target &t, int number);
-    void hideDeletedRow(const Target &t, int number);
-    void renumberRowsAfter(const Target &t, int number);
+    // Hides the deleted row and gives the rows after it their new entry numbers.
+    void hideDeletedRow(const Target &t);
     QAction *item(const char *name) const;
 
     WindowHost &host_;

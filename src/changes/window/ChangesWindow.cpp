@@ -8,7 +8,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "editor/window/ValueBox.h"
+#include "catalogue/Rows.h"
+#include "editor/window/EditorRows.h"
 #include "profile/IniDocument.h"
 #include "profile/ProfileCache.h"
 #include "session/Session.h"
@@ -16,7 +17,6 @@
 #include "textcodec/Cp1251.h"
 #include "tweaks/window/TweakWindow.h"
 #include "ui/window/Dialogs.h"
-#include "ui/window/RowData.h"
 #include "ui/window/WindowHost.h"
 
 namespace {
@@ -57,14 +57,7 @@ void ChangesWindow::fill(QTreeWidget &list)
     changes_ = ChangeList::changes(host_.gamedataFolder(),
                                    ChangeList::filesWithBackup(host_.gamedataFolder()));
     list.clear();
-    // Whether the row shows an inherited value: its box once built, else the value last read.
-    const auto inherits = [this](const EditorRow &row) {
-        const RowData &data = host_.rowData().at(row.index);
-        if (data.built)
-            if (const auto *box = host_.find<ValueBox>(data.name))
-                return !box->inheritedFrom().isEmpty();
-        return data.value.inherited;
-    };
+    const Rows &rows = host_.rows();
     for (int i = 0; i < changes_.size(); ++i) {
         const LineChange &c = changes_[i];
         QString shownBy;
@@ -74,19 +67,20 @@ void ChangesWindow::fill(QTreeWidget &list)
             const bool header = IniDocument::isHeaderLine(c.before.value_or(QByteArray())) ||
                                 IniDocument::isHeaderLine(c.after.value_or(QByteArray()));
             QStringList keys;
-            for (const EditorRow &row : std::as_const(editorRows_))
-                if (header && inherits(row) && EditorRows::shows(row, c.file, c.section, row.key))
-                    keys.append(u(row.key));
+            for (int r = 0; header && r < rows.size(); ++r) {
+                const CatalogueEntry &e = rows[r].entry;
+                if (!rows[r].deleted && rows[r].value.inherited &&
+                    rows.showing(c.file, c.section, e.applyParam).contains(r))
+                    keys.append(u(e.applyParam));
+            }
             keys.removeDuplicates();
             if (!keys.isEmpty())
                 shownBy = QStringLiteral("унаследованные: ") + keys.join(QStringLiteral(", "));
         }
-        for (const EditorRow &row : std::as_const(editorRows_)) {
-            if (c.isKey() && EditorRows::shows(row, c.file, c.section, c.key)) {
-                shownBy = row.page + QStringLiteral(" › ") + row.subTab + QStringLiteral(" › ") +
-                          u(row.caption);
-                break;
-            }
+        if (c.isKey()) {
+            if (const QList<int> showing = rows.showing(c.file, c.section, c.key);
+                !showing.isEmpty())
+                shownBy = EditorRows::placeText(host_, showing.first());
         }
         auto *item = new QTreeWidgetItem(
             &list, {u(c.file), u(c.section), u(c.key), kindText(c.kind()),
@@ -110,15 +104,11 @@ const LineChange *ChangesWindow::chosen(const QTreeWidget &list) const
 bool ChangesWindow::duplicated(const LineChange &change) const
 {
     // Trade rows are never duplicated: a key only they show stays out of the duplicate too.
-    bool shown = false;
-    for (const EditorRow &row : std::as_const(editorRows_)) {
-        if (!EditorRows::shows(row, change.file, change.section, change.key))
-            continue;
-        if (!row.trade)
+    const QList<int> showing = host_.rows().showing(change.file, change.section, change.key);
+    for (const int index : showing)
+        if (!host_.rows()[index].trade())
             return true;
-        shown = true;
-    }
-    return !shown;
+    return showing.isEmpty();
 }
 
 void ChangesWindow::restoreKey(QTreeWidget &list)
@@ -186,7 +176,8 @@ void ChangesWindow::saveTweak(QTreeWidget &list)
 
 void ChangesWindow::ChangesClick()
 {
-    editorRows_ = EditorRows::collect(host_);
+    // Whether a row shows an inherited value, for the changed headers.
+    EditorRows::readAll(host_);
     QDialog window(host_.window());
     window.setObjectName(QStringLiteral("ChangesWindow"));
     window.setWindowTitle(QStringLiteral("Изменения после резервной копии"));
@@ -233,11 +224,10 @@ void ChangesWindow::ChangesClick()
     const LineChange *c = chosen(*list);
     if (!c)
         return;
-    for (const EditorRow &row : std::as_const(editorRows_)) {
-        if (EditorRows::shows(row, c->file, c->section, c->key)) {
-            EditorRows::select(host_, rows_, row.index);
-            return;
-        }
+    if (const QList<int> showing = host_.rows().showing(c->file, c->section, c->key);
+        !showing.isEmpty()) {
+        EditorRows::select(host_, rows_, showing.first());
+        return;
     }
     // The key is in the file, but no page of the catalogue lists it.
     host_.showMessage(MessageKind::Always,
@@ -247,15 +237,16 @@ void ChangesWindow::ChangesClick()
 
 void ChangesWindow::ReloadClick()
 {
+    // Every row is read again here: a read still running in the background is no longer needed.
+    host_.rows().cancelBackground();
     const ProfileCache::WalkScope walk; // each file read and resolved once
     GameValues values = host_.session().values();
     QStringList kept;
-    for (const EditorRow &row : EditorRows::collect(host_)) {
-        if (EditorRows::isPending(host_, row.index))
-            kept.append(row.page + QStringLiteral(" › ") + row.subTab + QStringLiteral(" › ") +
-                        u(row.caption));
+    for (int index = 0; index < host_.rows().size(); ++index) {
+        if (EditorRows::isPending(host_, index))
+            kept.append(EditorRows::placeText(host_, index));
         else
-            EditorRows::refresh(host_, values, row.index);
+            EditorRows::refresh(host_, values, index);
     }
     QString text = QStringLiteral("Значения перечитаны из файлов игры.");
     if (!kept.isEmpty())

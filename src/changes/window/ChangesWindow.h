@@ -3,7 +3,6 @@
 #include <QList>
 
 #include "changes/ChangeList.h"
-#include "editor/window/EditorRows.h"
 #include "gamefiles/ParameterWriter.h"
 
 class QDialog;
@@ -36,6 +35,5 @@ private:
 
     WindowHost &host_;
     RowEditor &rows_;
-    QList<EditorRow> editorRows_;
     QList<LineChange> changes_;
 };

@@ -11,6 +11,7 @@
 #include <QSignalBlocker>
 #include <QTabWidget>
 
+#include "catalogue/Rows.h"
 #include "editor/window/RowEditor.h"
 #include "editor/window/ValueBox.h"
 #include "gamefiles/GamePath.h"
@@ -19,7 +20,6 @@
 #include "session/Session.h"
 #include "textcodec/Cp1251.h"
 #include "ui/window/DataSlots.h"
-#include "ui/window/RowData.h"
 #include "ui/window/RowNames.h"
 #include "ui/window/WindowHost.h"
 
@@ -42,47 +42,26 @@ QString applyName(const QString &boxName, bool trade)
     return RowNames::sibling(boxName, trade ? Part::TradeApply : Part::Apply);
 }
 
+QString boxName(const Rows::Row &row)
+{
+    return RowNames::box(row.number, row.trade());
+}
+
 } // namespace
 
 namespace EditorRows {
 
-QList<EditorRow> collect(const WindowHost &host)
+QString placeText(const WindowHost &host, int index)
 {
-    const QList<RowData> &data = host.rowData();
-    QList<EditorRow> list;
-    list.reserve(data.size());
-    for (int i = 0; i < data.size(); ++i) {
-        const RowData &d = data[i];
-        EditorRow row;
-        row.index = i;
-        row.trade = d.trade();
-        row.page = d.page;
-        row.subTab = d.subTab;
-        row.caption = d.entry.caption;
-        row.file = d.entry.file;
-        row.section = d.entry.applySection;
-        row.key = d.entry.applyParam;
-        row.help = d.entry.help;
-        list.append(std::move(row));
-    }
-    return list;
-}
-
-bool sameFile(const QByteArray &a, const QByteArray &b)
-{
-    return sameFileKey(a) == sameFileKey(b);
-}
-
-bool shows(const EditorRow &row, const QByteArray &file, const QByteArray &section,
-           const QByteArray &key)
-{
-    return cp1251::equalsIgnoreCase(row.key, key) &&
-           cp1251::equalsIgnoreCase(row.section, section) && sameFile(row.file, file);
+    const Rows &rows = host.rows();
+    const Rows::Sheet &sheet = rows.sheetOf(index);
+    return sheet.page + QStringLiteral(" › ") + sheet.subTab + QStringLiteral(" › ") +
+           cp1251::toUnicode(rows[index].entry.caption);
 }
 
 void select(WindowHost &host, RowEditor &rows, int index)
 {
-    if (index < 0 || index >= host.rowData().size())
+    if (index < 0 || index >= host.rows().size())
         return;
     auto *box = qobject_cast<ValueBox *>(host.rowBox(index));
     QWidget *shown = box ? box : host.rowSheet(index);
@@ -91,7 +70,7 @@ void select(WindowHost &host, RowEditor &rows, int index)
             tabs->setCurrentWidget(w);
     }
     if (!box) {
-        const CatalogueEntry &entry = host.rowData()[index].entry;
+        const CatalogueEntry &entry = host.rows()[index].entry;
         host.helpText()->setPlainText(cp1251::toUnicode(entry.help));
         host.statusLine()->setText(
             QStringLiteral("Файл: ") + cp1251::toUnicode(entry.file) + QStringLiteral(" Секция: ") +
@@ -116,32 +95,32 @@ void select(WindowHost &host, RowEditor &rows, int index)
 
 bool isPending(const WindowHost &host, int index)
 {
-    if (index < 0 || index >= host.rowData().size())
+    if (index < 0 || index >= host.rows().size())
         return false;
-    const RowData &row = host.rowData()[index];
+    const Rows::Row &row = host.rows()[index];
     // Only a row whose controls exist can have been edited.
     if (!row.built)
         return false;
-    const auto *apply = host.find<QPushButton>(applyName(row.name, row.trade()));
+    const auto *apply = host.find<QPushButton>(applyName(boxName(row), row.trade()));
     return apply && apply->isEnabled();
 }
 
 void refresh(WindowHost &host, GameValues &values, int index)
 {
-    if (index < 0 || index >= host.rowData().size())
+    Rows &rows = host.rows();
+    if (index < 0 || index >= rows.size())
         return;
-    RowData &row = host.rowData()[index];
+    const Rows::Row &row = rows[index];
     if (!row.hasControls() || !row.entry.writable())
         return;
     const bool trade = row.trade();
-    const ParameterLookup::RowValue value =
-        ParameterLookup::rowValueOf(values, row.entry.file, row.entry.applySection,
-                                    row.entry.applyParam, trade, !trade && row.entry.hasFull);
-    if (!row.built) {
-        row.value = value;
+    rows.setValue(index, ParameterLookup::rowValueOf(values, row.entry.file, row.entry.applySection,
+                                                     row.entry.applyParam, trade,
+                                                     !trade && row.entry.hasFull));
+    if (!row.built)
         return;
-    }
-    const QString name = row.name;
+    const ParameterLookup::RowValue &value = row.value;
+    const QString name = boxName(row);
     auto *box = host.find<ValueBox>(name);
     auto *apply = host.find<QPushButton>(applyName(name, trade));
     if (!box || !apply)
@@ -168,7 +147,7 @@ void refresh(WindowHost &host, GameValues &values, int index)
     // or origin.
     const auto *selection = host.find<QAction>(QStringLiteral("N9"));
     if (selection && dataslot::hint(selection) == name.toLatin1()) {
-        RowEditor::showRowDetails(host, box, applyName(name, trade));
+        RowEditor::showRowDetails(host, box);
         RowEditor::showPendingText(host.pendingText(), pending);
     }
 }
@@ -180,19 +159,13 @@ void refreshFiles(WindowHost &host, const QByteArrayList &files)
     QSet<QByteArray> written;
     for (const QByteArray &file : files)
         written.insert(sameFileKey(file));
-    // Rows by their file: each file's include tree is looked at once.
-    QHash<QByteArray, QList<int>> byFile;
-    QHash<QByteArray, QByteArray> spelling;
-    const QList<RowData> &data = host.rowData();
-    for (int i = 0; i < data.size(); ++i) {
-        const QByteArray id = sameFileKey(data[i].entry.file);
-        byFile[id].append(i);
-        spelling.insert(id, data[i].entry.file);
-    }
+    const Rows &rows = host.rows();
     const ProfileCache::WalkScope walk; // each file read and resolved once
     GameValues values = host.session().values();
+    // Rows by their file: each file's include tree is looked at once.
+    const QHash<QByteArray, QList<int>> &byFile = rows.byFile();
     for (auto it = byFile.cbegin(); it != byFile.cend(); ++it) {
-        const QByteArrayList tree = values.filesOf(spelling.value(it.key()));
+        const QByteArrayList tree = values.filesOf(rows[it.value().first()].entry.file);
         if (std::none_of(tree.cbegin(), tree.cend(),
                          [&](const QByteArray &f) { return written.contains(sameFileKey(f)); }))
             continue;
@@ -201,6 +174,16 @@ void refreshFiles(WindowHost &host, const QByteArrayList &files)
                 refresh(host, values, index);
     }
     reportLookupProblems(host, values.takeProblems());
+}
+
+void readAll(WindowHost &host)
+{
+    Rows &rows = host.rows();
+    if (rows.allRead() && !rows.readingInBackground())
+        return;
+    const ProfileCache::WalkScope walk;
+    GameValues values = host.session().values();
+    reportLookupProblems(host, rows.readAll(values));
 }
 
 void reportLookupProblems(WindowHost &host, const QStringList &problems)

@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QByteArrayList>
-#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -10,28 +9,13 @@ class GameValues;
 class RowEditor;
 class WindowHost;
 
-// An editor row as the find, change list and reload commands see it (texts Windows-1251, as
-// the catalogue gives them; page and sub-tab as their tabs show them). Every row of the
-// catalogue walk is one, whether its controls exist or not, entries of table pages included.
-struct EditorRow
-{
-    int index = -1; // in the main window's row data
-    bool trade = false;
-    QString page, subTab;
-    QByteArray caption, file, section, key, help;
-};
-
-// The editor rows of the main window, read from its row data (RowData.h).
+// What the find, change list and reload commands do with the editor rows (the window's Rows,
+// every row of the catalogue walk, whether its controls exist or not, entries of table pages
+// included).
 namespace EditorRows {
 
-// Every row, in walk order.
-QList<EditorRow> collect(const WindowHost &host);
-
-// Whether the row names the game file's key (file paths compared without letter case and with
-// either separator, section and key without letter case).
-bool shows(const EditorRow &row, const QByteArray &file, const QByteArray &section,
-           const QByteArray &key);
-bool sameFile(const QByteArray &a, const QByteArray &b);
+// "page › sub-tab › caption": how lists and messages name a row.
+QString placeText(const WindowHost &host, int index);
 
 // Switches to the row's page and sub-tab, scrolls it into view and selects it as a click does.
 // An entry of a table page has no controls: its sub-tab is shown, with its help and where it
@@ -50,6 +34,10 @@ void refresh(WindowHost &host, GameValues &values, int index);
 // whose value depends on one of them (its own file or a file it includes) and that holds no edit
 // not applied yet, and refreshes the selected row's help, status line and pending text.
 void refreshFiles(WindowHost &host, const QByteArrayList &files);
+
+// Gives every row its value (what find and the change list look at): waits for the background
+// read, reads the rows it has not reached, and reports the problems met.
+void readAll(WindowHost &host);
 
 // After the rows were read: of the problems the includes and parents of the game files gave,
 // those not reported yet in this run, in one error message, and a note in the status line.

@@ -10,33 +10,20 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "editor/window/ValueBox.h"
-#include "gamefiles/ParameterSearch.h"
+#include "catalogue/Rows.h"
+#include "editor/window/EditorRows.h"
 #include "textcodec/Cp1251.h"
 #include "ui/window/Dialogs.h"
-#include "ui/window/RowData.h"
 #include "ui/window/WindowHost.h"
 
 namespace {
 
-QString resultText(const EditorRow &row)
+QString resultText(const WindowHost &host, int index)
 {
-    return row.page + QStringLiteral(" › ") + row.subTab + QStringLiteral(" › ") +
-           cp1251::toUnicode(row.caption) + QStringLiteral("    (") + cp1251::toUnicode(row.file) +
-           QStringLiteral(", [") + cp1251::toUnicode(row.section) + QStringLiteral("] ") +
-           cp1251::toUnicode(row.key) + QLatin1Char(')');
-}
-
-// "ё" and "Ё" read as "е" and "Е": a user who types one means both.
-QByteArray withoutYo(QByteArray text)
-{
-    for (char &c : text) {
-        if (c == '\xB8')
-            c = '\xE5';
-        else if (c == '\xA8')
-            c = '\xC5';
-    }
-    return text;
+    const CatalogueEntry &e = host.rows()[index].entry;
+    return EditorRows::placeText(host, index) + QStringLiteral("    (") +
+           cp1251::toUnicode(e.file) + QStringLiteral(", [") + cp1251::toUnicode(e.applySection) +
+           QStringLiteral("] ") + cp1251::toUnicode(e.applyParam) + QLatin1Char(')');
 }
 
 // Up and Down in the search field move through the results (Page Up and Page Down too).
@@ -68,17 +55,16 @@ Finder::Finder(WindowHost &host, RowEditor &rows) : host_(host), rows_(rows) {}
 
 Finder::~Finder() = default;
 
-void Finder::search(QDialog &window, QLineEdit &field, QListWidget &results,
-                    const QList<EditorRow> &rows, const ParameterSearch &index)
+void Finder::search(QDialog &window, QLineEdit &field, QListWidget &results)
 {
     // Text Windows-1251 cannot hold matches no row.
     QByteArray query;
     const bool encodable = cp1251::fromUnicode(field.text(), &query);
-    const QList<int> found = encodable ? index.find(withoutYo(query)) : QList<int>();
+    const QList<int> found = encodable ? host_.rows().find(query) : QList<int>();
     results.setUpdatesEnabled(false);
     results.clear();
     for (int i = 0; i < found.size() && i < MaxListed; ++i) {
-        auto *item = new QListWidgetItem(resultText(rows[found[i]]), &results);
+        auto *item = new QListWidgetItem(resultText(host_, found[i]), &results);
         item->setData(Qt::UserRole, found[i]);
     }
     if (results.count() > 0)
@@ -93,20 +79,8 @@ void Finder::search(QDialog &window, QLineEdit &field, QListWidget &results,
 
 void Finder::FindClick()
 {
-    const QList<EditorRow> rows = EditorRows::collect(host_);
-    ParameterSearch index;
-    const QList<RowData> &data = host_.rowData();
-    for (const EditorRow &row : rows) {
-        // What the row shows: its box once built, else the value last read, with the origin of
-        // an inherited one.
-        const RowData &d = data.at(row.index);
-        const ValueBox *box = d.built ? host_.find<ValueBox>(d.name) : nullptr;
-        const QByteArray value =
-            box ? cp1251::encode(box->text() + QLatin1Char(' ') + box->inheritedFrom())
-                : d.value.text + (d.value.inherited ? ' ' + d.value.origin : QByteArray());
-        index.add({withoutYo(row.caption), withoutYo(row.key), withoutYo(row.section),
-                   withoutYo(row.file), withoutYo(row.help), withoutYo(value)});
-    }
+    // Values are searched too: every row needs its value.
+    EditorRows::readAll(host_);
 
     QDialog window(host_.window());
     window.setObjectName(QStringLiteral("FindWindow"));
@@ -121,6 +95,8 @@ void Finder::FindClick()
     prompt->setBuddy(field);
     auto *results = new QListWidget(&window);
     results->setObjectName(QStringLiteral("FindResults"));
+    // Results are one line each: the list lays out one, not hundreds, at every keystroke.
+    results->setUniformItemSizes(true);
     auto *count = new QLabel(&window);
     count->setObjectName(QStringLiteral("FindCount"));
     auto *buttons = new QDialogButtonBox(&window);
@@ -139,8 +115,8 @@ void Finder::FindClick()
     field->setText(lastQuery_);
     field->selectAll();
     QObject::connect(field, &QLineEdit::textChanged, &window,
-                     [&] { search(window, *field, *results, rows, index); });
-    search(window, *field, *results, rows, index);
+                     [&] { search(window, *field, *results); });
+    search(window, *field, *results);
     field->setFocus();
 
     const int result = host_.dialogs().exec(&window);
@@ -150,6 +126,5 @@ void Finder::FindClick()
     const QListWidgetItem *chosen = results->currentItem();
     if (!chosen)
         return;
-    const EditorRow &row = rows[chosen->data(Qt::UserRole).toInt()];
-    EditorRows::select(host_, rows_, row.index);
+    EditorRows::select(host_, rows_, chosen->data(Qt::UserRole).toInt());
 }

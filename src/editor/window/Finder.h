@@ -3,19 +3,18 @@
 #include <QList>
 #include <QString>
 
-#include "editor/window/EditorRows.h"
-
 class QDialog;
 class QLineEdit;
 class QListWidget;
-class ParameterSearch;
 class RowEditor;
 class WindowHost;
 
 // The find command: a window with a search field over every row of every page and sub-tab
-// (caption, key, section, file and help text, without regard to letter case, "е" and "ё" alike)
-// whose results follow the typing; Up and Down in the field move through the results; the row
-// chosen from them is shown and selected as a click would.
+// (caption, key, section, file, help text and value, without regard to letter case, "е" and "ё"
+// alike) whose results follow the typing; Up and Down in the field move through the results; the
+// row chosen from them is shown and selected as a click would. The rows keep the index the
+// search runs on (Rows::find), so opening the window and each keystroke cost a search, not a
+// reading of every row.
 class Finder
 {
 public:
@@ -28,8 +27,7 @@ public:
     static constexpr int MaxListed = 500;
 
 private:
-    void search(QDialog &window, QLineEdit &field, QListWidget &results,
-                const QList<EditorRow> &rows, const ParameterSearch &index);
+    void search(QDialog &window, QLineEdit &field, QListWidget &results);
 
     WindowHost &host_;
     RowEditor &rows_;

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 
+#include "catalogue/Rows.h"
 #include "editor/window/ValueBox.h"
 #include "gamefiles/ParameterWriter.h"
 #include "session/Session.h"
@@ -53,20 +54,23 @@ void RowEditor::selectRow(ValueBox *box, const QString &applyName, const QString
     dataslot::setHint(remove, labelName.toLatin1());
     dataslot::setTag(add, dataslot::tag(apply));
     dataslot::setTag(remove, dataslot::tag(label));
-    showRowDetails(host_, box, applyName);
+    showRowDetails(host_, box);
     showPending(pendingTextOf(box, commentName));
 }
 
-void RowEditor::showRowDetails(WindowHost &host, ValueBox *box, const QString &applyName)
+void RowEditor::showRowDetails(WindowHost &host, ValueBox *box)
 {
-    const QObject *apply = host.findComponent(applyName);
+    const int index = host.rowNamed(box->objectName());
+    if (index < 0)
+        return;
+    const CatalogueEntry &entry = host.rows()[index].entry;
     const QString origin = box->inheritedFrom();
-    host.helpText()->setPlainText(cp1251::toUnicode(dataslot::hint(box)) +
+    host.helpText()->setPlainText(cp1251::toUnicode(entry.help) +
                                   (origin.isEmpty() ? QString() : QLatin1Char('\n') + origin));
     host.statusLine()->setText(
-        QStringLiteral("Файл: ") + cp1251::toUnicode(dataslot::helpKeyword(box)) +
-        QStringLiteral(" Секция: ") + cp1251::toUnicode(dataslot::hint(apply)) +
-        QStringLiteral(" Параметр: ") + cp1251::toUnicode(dataslot::helpKeyword(apply)) +
+        QStringLiteral("Файл: ") + cp1251::toUnicode(entry.file) + QStringLiteral(" Секция: ") +
+        cp1251::toUnicode(entry.applySection) + QStringLiteral(" Параметр: ") +
+        cp1251::toUnicode(entry.applyParam) +
         (origin.isEmpty() ? QString() : QStringLiteral(" (") + origin + QLatin1Char(')')));
 }
 
@@ -90,16 +94,26 @@ QString RowEditor::pendingTextOf(ValueBox *box, const QString &commentName) cons
     return box->text() + (comment ? comment->text() : QString());
 }
 
+void RowEditor::typed(ValueBox *box)
+{
+    // The row shows what was typed; find looks for it there.
+    const int index = host_.rowNamed(box->objectName());
+    if (index >= 0)
+        host_.rows().setTyped(index, cp1251::encode(box->text()));
+}
+
 void RowEditor::MemoChange(ValueBox *box)
 {
     const QString b = box->objectName();
     box->setInherited(QString()); // typed: the row's own value from now on
+    typed(box);
     markPending(host_.find<QPushButton>(RowNames::sibling(b, Part::Apply)));
     showPending(pendingTextOf(box, RowNames::sibling(b, Part::Comment)));
 }
 
 void RowEditor::SpinChange(ValueBox *box)
 {
+    typed(box);
     markPending(host_.find<QPushButton>(RowNames::sibling(box->objectName(), Part::TradeApply)));
     showPending(box->text());
 }
@@ -109,6 +123,11 @@ void RowEditor::CheckClick(QCheckBox *check)
     const QString boxName = RowNames::boxOf(check->objectName(), Part::TradeCheck);
     if (auto *box = host_.find<ValueBox>(boxName))
         box->setEnabled(check->isChecked());
+    if (const int index = host_.rowNamed(boxName); index >= 0) {
+        ParameterLookup::RowValue &value = host_.rows()[index].value;
+        value.checked = check->isChecked();
+        value.enabled = check->isChecked();
+    }
     markPending(host_.find<QPushButton>(RowNames::sibling(boxName, Part::TradeApply)));
 }
 
@@ -193,27 +212,31 @@ void RowEditor::ButClick(QPushButton *apply)
     QByteArray valueText;
     if (!valueTextFor(pending, &valueText))
         return; // refused: the row stays pending
-    if (!rowIsComplete(apply))
+    const int index = host_.rowNamed(box->objectName());
+    if (!rowIsComplete(index))
         return;
-    // The history names the write by the row's caption.
+    // Where it goes is the row's: file, section and key as its entry names them. The history
+    // names the write by the row's caption.
+    const CatalogueEntry entry = host_.rows()[index].entry;
     const auto *caption = host_.find<QLabel>(RowNames::sibling(box->objectName(), Part::Caption));
     const HistoryStamp stamp{HistoryOrigin::Row, 0, caption ? caption->text().toUtf8() : ""};
     QString error;
-    const WriteResult result =
-        host_.session().applyValue(dataslot::helpKeyword(box), dataslot::hint(apply),
-                                   dataslot::helpKeyword(apply), valueText, stamp, &error);
+    const WriteResult result = host_.session().applyValue(entry.file, entry.applySection,
+                                                          entry.applyParam, valueText, stamp, &error);
     finishApply(apply, box, true, result, error);
 }
 
-bool RowEditor::rowIsComplete(QPushButton *apply)
+bool RowEditor::rowIsComplete(int index)
 {
-    const QByteArray missing = dataslot::missingKeys(apply);
-    if (missing.isEmpty())
+    if (index < 0)
+        return false;
+    const CatalogueEntry &entry = host_.rows()[index].entry;
+    if (entry.writable())
         return true;
     // Its file, section or key would be the catalogue's stand-in "123456": nothing to write to.
     host_.showMessage(MessageKind::Error,
                       QStringLiteral("Значение не записано: в каталоге у параметра нет ключей ") +
-                          cp1251::toUnicode(missing) + QLatin1Char('.'));
+                          cp1251::toUnicode(entry.missingKeys.join(", ")) + QLatin1Char('.'));
     return false;
 }
 
@@ -223,10 +246,18 @@ void RowEditor::finishApply(QPushButton *apply, ValueBox *box, bool present,
     if (result.gameFileWritten()) {
         apply->setEnabled(false);
         box->setAbsent(!present);
+        if (const int index = host_.rowNamed(box->objectName()); index >= 0) {
+            ParameterLookup::RowValue &value = host_.rows()[index].value;
+            value.present = present;
+            value.inherited = false;
+            value.origin.clear();
+            if (RowNames::isTradeBox(box->objectName()))
+                value.checked = value.enabled = present;
+        }
         // The selected row's value is its own now: its help and status line say so.
         const auto *selection = host_.find<QAction>(QStringLiteral("N9"));
         if (selection && dataslot::hint(selection) == box->objectName().toLatin1())
-            showRowDetails(host_, box, apply->objectName());
+            showRowDetails(host_, box);
     }
     // A failed or refused row stays pending, so it does not look applied; a row written to
     // its game file but not duplicated is applied, and the message says what is missing.
@@ -253,11 +284,12 @@ void RowEditor::ButTradeClick(QPushButton *apply)
     // A key being deleted needs no text that can be written.
     if (present && !valueTextFor(pending, &valueText))
         return;
-    if (!rowIsComplete(apply))
+    const int index = host_.rowNamed(box->objectName());
+    if (!rowIsComplete(index))
         return;
+    const CatalogueEntry entry = host_.rows()[index].entry;
     QString error;
-    const WriteResult result =
-        host_.session().applyTrade(dataslot::helpKeyword(box), dataslot::hint(apply),
-                                   dataslot::helpKeyword(apply), present, valueText, &error);
+    const WriteResult result = host_.session().applyTrade(
+        entry.file, entry.applySection, entry.applyParam, present, valueText, &error);
     finishApply(apply, box, present, result, error);
 }

@@ -37,7 +37,7 @@ public:
 
     // Shows the row's help text (with where an inherited value comes from) and its file, section
     // and key in the status line.
-    static void showRowDetails(WindowHost &host, ValueBox *box, const QString &applyName);
+    static void showRowDetails(WindowHost &host, ValueBox *box);
     // Shows the text the next apply of the selected row writes in the pending-text line.
     static void showPendingText(QPlainTextEdit *line, const QString &text);
 
@@ -45,8 +45,11 @@ private:
     void markPending(QPushButton *apply);
     // Shows the text the next apply writes in the pending-text line.
     void showPending(const QString &text);
-    // False (after a message) when the row's catalogue entry lacks its file, section or key.
-    bool rowIsComplete(QPushButton *apply);
+    // False (after a message) when the row's catalogue entry lacks its file, section or key;
+    // false for no row (index -1).
+    bool rowIsComplete(int index);
+    // The row of the box shows what was typed into it.
+    void typed(ValueBox *box);
     // present: the key is in the game file after a successful write.
     void finishApply(QPushButton *apply, ValueBox *box, bool present, const WriteResult &result,
                      const QString &error);

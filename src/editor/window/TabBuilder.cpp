@@ -15,7 +15,7 @@
 #include "editor/window/RowEditor.h"
 #include "editor/window/ValueBox.h"
 #include "gamefiles/ParameterLookup.h"
-#include "profile/DiskPath.h"
+#include "profile/ProfileCache.h"
 #include "session/Session.h"
 #include "settings/ProgramSettings.h"
 #include "textcodec/Cp1251.h"
@@ -31,7 +31,7 @@ namespace {
 constexpr int CaptionGap = 4; // between a caption and the next column's
 } // namespace
 
-// Creates a sub-tab's row controls when the sub-tab is first shown.
+// Creates a sub-tab's row controls when the sheet is first shown, and more as it is resized.
 class TabBuilder::ShowWatcher : public QObject
 {
 public:
@@ -53,66 +53,68 @@ private:
     TabBuilder &builder_;
 };
 
-TabBuilder::TabBuilder(WindowHost &host, RowEditor &rows, std::function<void(int)> rowBuilt,
+// The page of a sub-tab's tab. A tab strip needs a page per tab, but a scroll area with its bars
+// costs many times a plain widget: it is made when the page is first shown, and fills the page.
+class TabBuilder::SheetPage : public QWidget
+{
+public:
+    SheetPage(TabBuilder &builder, int index) : builder_(builder), index_(index) {}
+
+protected:
+    void showEvent(QShowEvent *event) override
+    {
+        QWidget::showEvent(event);
+        builder_.sheetWidget(index_);
+    }
+    void resizeEvent(QResizeEvent *event) override
+    {
+        QWidget::resizeEvent(event);
+        for (QWidget *scroll : findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+            scroll->setGeometry(rect());
+    }
+
+private:
+    TabBuilder &builder_;
+    int index_;
+};
+
+TabBuilder::TabBuilder(WindowHost &host, RowEditor &editor, std::function<void(int)> rowBuilt,
                        std::function<void(const QList<QWidget *> &)> created)
-    : host_(host), rows_(rows), rowBuilt_(std::move(rowBuilt)), created_(std::move(created)),
-      watcher_(std::make_unique<ShowWatcher>(*this))
+    : host_(host), rows_(host.rows()), editor_(editor), rowBuilt_(std::move(rowBuilt)),
+      created_(std::move(created)), watcher_(std::make_unique<ShowWatcher>(*this))
 {
 }
 
 TabBuilder::~TabBuilder() = default;
 
-template <class T> T *TabBuilder::create(const QString &name)
+int TabBuilder::rowCount() const
 {
-    T *control = new T(subTab_);
+    return rows_.named();
+}
+
+template <class T> T *TabBuilder::create(QWidget *parent, const QString &name)
+{
+    T *control = new T(parent);
     control->setObjectName(name);
     newControls_.append(control);
     host_.addComponent(control);
     return control;
 }
 
-void TabBuilder::showNewControls()
-{
-    // Controls appear with their sub-tab when it is first shown, except on a sub-tab that is
-    // already on screen. Controls hidden on purpose stay so.
-    const bool onScreen = subTab_ && subTab_->isVisible();
-    for (QWidget *w : std::as_const(newControls_)) {
-        extent_ = extent_.united(w->geometry());
-        if (onScreen && !w->testAttribute(Qt::WA_WState_ExplicitShowHide))
-            w->show();
-    }
-    newControls_.clear();
-}
-
-void TabBuilder::fitSheet()
-{
-    if (subTab_ && !extent_.isEmpty())
-        subTab_->setMinimumSize(subTab_->minimumSize().expandedTo(
-            QSize(extent_.right() + 1 + Margin, extent_.bottom() + 1 + Margin)));
-}
-
 void TabBuilder::finishSubTab()
 {
-    // The sub-tab is as large as its controls, so its scroll area shows scroll bars when they do
-    // not fit the window. Set once per sub-tab: each change of a minimum size posts a layout
-    // request.
-    fitSheet();
-    if (subTab_ && !sheets_.isEmpty() && sheets_.last().widget == subTab_) {
-        Sheet &sheet = sheets_.last();
-        sheet.end = static_cast<int>(data_.size());
-        for (int r = sheet.first; r < sheet.end; ++r)
-            sheet.left += data_[r].hasControls() ? 1 : 0;
+    if (walking_ >= 0) {
+        Sheet &sheet = sheets_[walking_];
+        const Rows::Sheet &rows = rows_.sheets()[walking_];
+        for (int r = rows.first; r < rows.end; ++r)
+            sheet.left += rows_[r].hasControls() ? 1 : 0;
     }
-    subTab_ = nullptr;
-    extent_ = QRect();
+    walking_ = -1;
 }
 
-QStringList TabBuilder::finish()
+void TabBuilder::finish()
 {
     finishSubTab();
-    // The reader holds every file it read; the rows are read afresh after the walk.
-    const std::unique_ptr<GameValues> values = std::move(values_);
-    return values ? values->takeProblems() : QStringList();
 }
 
 bool TabBuilder::endPage(const CataloguePage &)
@@ -139,88 +141,121 @@ bool TabBuilder::beginPage(const CataloguePage &page)
     layout->addWidget(innerTabs_);
     host_.addComponent(innerTabs_);
     pageFilePath_ = page.filePath;
+    tableMode_ = host_.settings().tableMode == 1;
+    rows_.reserve(page.entryCount);
     return true;
 }
 
 bool TabBuilder::beginSubTab(const CatalogueSubTab &subTab)
 {
-    // Every new control posts polish and layout requests. Left for the event loop, thousands of
-    // them make each further post (which scans the queue for one to merge with) and each later
-    // destruction slower and slower; delivering them sub-tab by sub-tab keeps the queue short.
-    // Only posted events are delivered here: user input waits for the event loop.
+    // Every tab added posts layout requests. Left for the event loop, thousands of them make
+    // each further post (which scans the queue for one to merge with) slower and slower;
+    // delivering them sub-tab by sub-tab keeps the queue short. Only posted events are
+    // delivered here: user input waits for the event loop.
     QCoreApplication::sendPostedEvents();
     finishSubTab();
-    // Rows keep their fixed positions on the sub-tab; the scroll area around it lets the user
-    // reach rows that do not fit the window.
-    auto *scroll = new QScrollArea;
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setWidgetResizable(true);
-    subTab_ = new QWidget;
-    scroll->setWidget(subTab_);
-    subTabCaption_ = cp1251::toUnicode(subTab.caption);
-    innerTabs_->addTab(scroll, subTabCaption_);
-    host_.addComponent(subTab_);
+    const int index = static_cast<int>(sheets_.size());
     Sheet sheet;
-    sheet.widget = subTab_;
-    sheet.first = sheet.end = static_cast<int>(data_.size());
-    sheetOf_.insert(subTab_, static_cast<int>(sheets_.size()));
-    sheets_.append(sheet);
-    subTab_->installEventFilter(watcher_.get());
-    tableButton_ = nullptr;
+    sheet.page = new SheetPage(*this, index);
+    sheet.number = subTab.number;
+    sheet.caption = subTab.caption;
+    sheet.image = subTab.image;
+    sheet.pageFile = pageFilePath_;
+    const QString caption = cp1251::toUnicode(subTab.caption);
+    innerTabs_->addTab(sheet.page, caption);
+    rows_.addSheet(pageCaption_, caption);
     row_ = 1;
     column_ = 1;
     if (!subTab.image.isEmpty()) {
-        auto *button = create<QPushButton>(QString());
-        button->setText(QStringLiteral("Картинка"));
-        button->setGeometry(8, 8, 130, 35);
-        dataslot::setTag(button, subTab.number);
-        dataslot::setHint(button, pageFilePath_);
-        dataslot::setHelpKeyword(button, subTab.caption);
-        QObject::connect(button, &QPushButton::clicked, host_.window(),
-                         [h = &host_, button] { h->ButImgClick(button); });
-        showNewControls();
+        sheet.extent = QRect(8, 8, 130, 35); // the picture button
         row_ = 2;
     }
+    sheets_.append(std::move(sheet));
+    walking_ = index;
     return true;
 }
 
 bool TabBuilder::entry(const CatalogueEntry &entry)
 {
-    RowData row;
+    Rows::Row row;
     row.entry = entry;
-    row.page = pageCaption_;
-    row.subTab = subTabCaption_;
-    row.sheet = static_cast<int>(sheets_.size()) - 1;
-    if (!entry.trade && host_.settings().tableMode == 1) {
+    if (!entry.trade && tableMode_) {
         // A table page's entry: shown in the table window, found by find and the change list.
-        addTableButton(entry);
-        data_.append(std::move(row));
+        Sheet &sheet = sheets_[walking_];
+        if (sheet.tablePage == 0) {
+            sheet.tablePage = entry.page;
+            sheet.tableSubTab = entry.subTab;
+            sheet.extent = sheet.extent.united(QRect(50, 50, 200, 25)); // its table button
+        }
+        rows_.add(std::move(row), false);
         return true;
     }
-    row.name = entry.trade ? RowNames::tradeBox(rowCount_) : RowNames::ordinaryBox(rowCount_);
     const Slot slot = takeRowSlot();
     row.place = QPoint(slot.x, slot.y);
     // The sub-tab is as large as its rows from the start, so its scroll bars reach rows whose
     // controls do not exist yet.
-    extent_ = extent_.united(RowGeometry::bounds(
+    Sheet &sheet = sheets_[walking_];
+    sheet.extent = sheet.extent.united(RowGeometry::bounds(
         RowGeometry::inSlot(slot.x, slot.y, host_.settings().memoWidth), entry.trade));
-    if (!values_)
-        values_ = std::make_unique<GameValues>(host_.session().values());
-    row.value = ParameterLookup::rowValueOf(*values_, entry.file, entry.section, entry.param,
-                                            entry.trade, !entry.trade && entry.hasFull);
-    byNumber_.append(static_cast<int>(data_.size()));
-    data_.append(std::move(row));
-    ++rowCount_;
+    rows_.add(std::move(row), true);
     if (rowBuilt_)
-        rowBuilt_(rowCount_);
+        rowBuilt_(rows_.named());
     return true;
+}
+
+QWidget *TabBuilder::sheetWidget(int index)
+{
+    Sheet &sheet = sheets_[index];
+    if (sheet.widget)
+        return sheet.widget;
+    // Rows keep their fixed positions on the sheet; the scroll area around it lets the user
+    // reach rows that do not fit the window.
+    auto *scroll = new QScrollArea(sheet.page);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setGeometry(sheet.page->rect());
+    auto *widget = new QWidget;
+    scroll->setWidget(widget);
+    sheet.widget = widget;
+    sheetOf_.insert(widget, index);
+    host_.addComponent(widget);
+    widget->installEventFilter(watcher_.get());
+    QList<QWidget *> walkControls;
+    walkControls.swap(newControls_);
+    if (!sheet.image.isEmpty()) {
+        auto *button = create<QPushButton>(widget, QString());
+        button->setText(QStringLiteral("Картинка"));
+        button->setGeometry(8, 8, 130, 35);
+        dataslot::setTag(button, sheet.number);
+        dataslot::setHint(button, sheet.pageFile);
+        dataslot::setHelpKeyword(button, sheet.caption);
+        QObject::connect(button, &QPushButton::clicked, host_.window(),
+                         [h = &host_, button] { h->ButImgClick(button); });
+    }
+    if (sheet.tablePage > 0) {
+        auto *button = create<QPushButton>(widget, QString());
+        button->setText(QStringLiteral("ОТКРЫТЬ ТАБЛИЦУ!"));
+        button->setGeometry(50, 50, 200, 25);
+        dataslot::setTag(button, sheet.tableSubTab);
+        dataslot::setHint(button, QByteArray::number(sheet.tablePage));
+        QObject::connect(button, &QPushButton::clicked, host_.window(),
+                         [h = &host_, button] { h->ButTablClick(button); });
+    }
+    newControls_.swap(walkControls);
+    // The sheet is as large as its rows, so its scroll area shows scroll bars when they do not
+    // fit the window.
+    if (!sheet.extent.isEmpty())
+        widget->setMinimumSize(sheet.extent.right() + 1 + Margin,
+                               sheet.extent.bottom() + 1 + Margin);
+    scroll->show();
+    return widget;
 }
 
 void TabBuilder::buildOnShow()
 {
     buildOnShow_ = true;
     for (int i = 0; i < sheets_.size(); ++i) {
-        if (sheets_[i].widget && sheets_[i].widget->isVisible())
+        if (sheets_[i].page->isVisible())
             buildVisibleRows(i);
     }
 }
@@ -236,25 +271,26 @@ void TabBuilder::setRowsWithSavedState(const QByteArrayList &foldedNames)
         int number = 0;
         for (; i < name.size() && i - digits < 9 && name.at(i) >= '0' && name.at(i) <= '9'; ++i)
             number = number * 10 + (name.at(i) - '0');
-        if (i > digits && number < byNumber_.size())
-            savedRows_.insert(byNumber_[number]);
+        if (i > digits && rows_.numbered(number) >= 0)
+            savedRows_.insert(rows_.numbered(number));
     }
 }
 
 QWidget *TabBuilder::rowBox(int index)
 {
-    if (index < 0 || index >= data_.size() || !data_[index].hasControls())
+    if (index < 0 || index >= rows_.size() || !rows_[index].hasControls())
         return nullptr;
-    buildRows(data_[index].sheet, {index});
-    return qobject_cast<QWidget *>(host_.findComponent(data_[index].name));
+    buildRows(rows_[index].sheet, {index});
+    return qobject_cast<QWidget *>(
+        host_.findComponent(RowNames::box(rows_[index].number, rows_[index].trade())));
 }
 
-QWidget *TabBuilder::rowSheet(int index) const
+QWidget *TabBuilder::rowSheet(int index)
 {
-    if (index < 0 || index >= data_.size())
+    if (index < 0 || index >= rows_.size())
         return nullptr;
-    const int sheet = data_[index].sheet;
-    return sheet >= 0 && sheet < sheets_.size() ? sheets_[sheet].widget : nullptr;
+    const int sheet = rows_[index].sheet;
+    return sheet >= 0 && sheet < sheets_.size() ? sheetWidget(sheet) : nullptr;
 }
 
 int TabBuilder::rowNamed(const QString &name) const
@@ -268,116 +304,107 @@ int TabBuilder::rowNamed(const QString &name) const
     const qsizetype digits = i;
     for (; i < name.size() && name.at(i).isDigit() && i - digits < 9; ++i)
         number = number * 10 + name.at(i).digitValue();
-    if (i == digits || number >= byNumber_.size())
+    if (i == digits)
         return -1;
-    const int index = byNumber_[number];
-    return data_[index].trade() == isTrade ? index : -1;
+    const int index = rows_.numbered(number);
+    return index >= 0 && rows_[index].trade() == isTrade ? index : -1;
 }
 
 bool TabBuilder::buildRowsFor(const QString &name)
 {
     const int index = rowNamed(name);
-    if (index < 0 || data_[index].built)
+    if (index < 0 || rows_[index].built)
         return false;
-    buildRows(data_[index].sheet, {index});
+    buildRows(rows_[index].sheet, {index});
     return true;
-}
-
-void TabBuilder::buildRowsOfSectionOf(const QString &boxName)
-{
-    const int index = rowNamed(boxName);
-    if (index < 0)
-        return;
-    const CatalogueEntry &of = data_[index].entry;
-    for (int s = 0; s < sheets_.size(); ++s) {
-        if (sheets_[s].left == 0)
-            continue;
-        QList<int> rows;
-        for (int r = sheets_[s].first; r < sheets_[s].end; ++r) {
-            const CatalogueEntry &e = data_[r].entry;
-            if (!data_[r].built && e.number > of.number &&
-                cp1251::equalsIgnoreCase(e.subTabCaption, of.subTabCaption))
-                rows.append(r);
-        }
-        buildRows(s, rows);
-    }
 }
 
 void TabBuilder::buildVisibleRows(int index)
 {
-    if (index < 0 || index >= sheets_.size() || !sheets_[index].widget ||
-        sheets_[index].widget == subTab_ || sheets_[index].left == 0)
+    if (index < 0 || index >= sheets_.size() || index == walking_ || sheets_[index].left == 0)
         return;
     Sheet &sheet = sheets_[index];
+    QWidget *widget = sheetWidget(index);
     if (!sheet.shown) {
         sheet.shown = true;
         // Rows further away are created as scrolling brings them near.
         if (auto *scroll = qobject_cast<QScrollArea *>(
-                sheet.widget->parentWidget() ? sheet.widget->parentWidget()->parentWidget()
-                                             : nullptr)) {
+                widget->parentWidget() ? widget->parentWidget()->parentWidget() : nullptr)) {
             for (QScrollBar *bar : {scroll->horizontalScrollBar(), scroll->verticalScrollBar()})
                 QObject::connect(bar, &QScrollBar::valueChanged, watcher_.get(),
                                  [this, index] { buildVisibleRows(index); });
         }
     }
     // What the scroll area shows and as much again on each side.
-    QRect area = sheet.widget->visibleRegion().boundingRect();
+    QRect area = widget->visibleRegion().boundingRect();
     if (area.isEmpty())
         return;
     area.adjust(-area.width(), -area.height(), area.width(), area.height());
     const int memoWidth = host_.settings().memoWidth;
-    QList<int> rows;
-    for (int r = sheet.first; r < sheet.end; ++r) {
-        const RowData &row = data_[r];
+    const Rows::Sheet &rows = rows_.sheets()[index];
+    QList<int> wanted;
+    for (int r = rows.first; r < rows.end; ++r) {
+        const Rows::Row &row = rows_[r];
         if (row.built || !row.hasControls())
             continue;
         const QRect place = RowGeometry::bounds(
             RowGeometry::inSlot(row.place.x(), row.place.y(), memoWidth), row.entry.trade);
         // A row moved by the user comes back at its saved place, which may be in view.
         if (place.intersects(area) || savedRows_.contains(r))
-            rows.append(r);
+            wanted.append(r);
     }
-    buildRows(index, rows);
+    buildRows(index, wanted);
 }
 
 void TabBuilder::buildRows(int index, const QList<int> &rows)
 {
-    if (index < 0 || index >= sheets_.size() || !sheets_[index].widget ||
-        sheets_[index].widget == subTab_) // still being walked
+    if (index < 0 || index >= sheets_.size() || index == walking_) // still being walked
         return;
-    QList<int> wanted;
+    QList<int> wanted, unread;
     for (int r : rows) {
-        if (!data_[r].built && data_[r].hasControls())
+        if (!rows_[r].built && rows_[r].hasControls()) {
             wanted.append(r);
+            if (!rows_[r].valueRead)
+                unread.append(r);
+        }
     }
     if (wanted.isEmpty())
         return;
+    if (!unread.isEmpty()) {
+        // Read now, as the walk would have: the background read gives the same values.
+        const ProfileCache::WalkScope walk;
+        GameValues values = host_.session().values();
+        rows_.readValues(values, unread);
+    }
+    QWidget *parent = sheetWidget(index);
     Sheet &sheet = sheets_[index];
     sheet.left -= static_cast<int>(wanted.size());
-    // A command may need a row while the walk fills another sub-tab: its state is kept aside.
-    QWidget *const walkSheet = subTab_;
-    const QRect walkExtent = extent_;
-    QList<QWidget *> walkControls;
-    walkControls.swap(newControls_);
-    subTab_ = sheet.widget;
+    QList<QWidget *> controls;
+    controls.swap(newControls_);
     for (int r : std::as_const(wanted)) {
-        RowData &row = data_[r];
-        row.built = true;
-        if (row.trade())
-            buildTradeRow(row);
+        rows_[r].built = true;
+        if (rows_[r].trade())
+            buildTradeRow(parent, rows_[r]);
         else
-            buildOrdinaryRow(row);
+            buildOrdinaryRow(parent, rows_[r]);
     }
+    controls.swap(newControls_);
     // The saved state comes back before the controls are shown: a dragged row appears where it
-    // was left, and the sub-tab grows to hold it.
-    if (created_ && !newControls_.isEmpty())
-        created_(newControls_);
-    extent_ = QRect();
-    showNewControls();
-    fitSheet();
-    subTab_ = walkSheet;
-    extent_ = walkExtent;
-    newControls_ = walkControls;
+    // was left, and the sheet grows to hold it.
+    if (created_ && !controls.isEmpty())
+        created_(controls);
+    // Controls appear with their sheet when it is first shown, except on a sheet that is
+    // already on screen. Controls hidden on purpose stay so.
+    const bool onScreen = parent->isVisible();
+    QRect extent;
+    for (QWidget *w : std::as_const(controls)) {
+        extent = extent.united(w->geometry());
+        if (onScreen && !w->testAttribute(Qt::WA_WState_ExplicitShowHide))
+            w->show();
+    }
+    if (!extent.isEmpty())
+        parent->setMinimumSize(parent->minimumSize().expandedTo(
+            QSize(extent.right() + 1 + Margin, extent.bottom() + 1 + Margin)));
 }
 
 TabBuilder::Slot TabBuilder::takeRowSlot()
@@ -394,30 +421,18 @@ TabBuilder::Slot TabBuilder::takeRowSlot()
     return {x, y};
 }
 
-void TabBuilder::addTableButton(const CatalogueEntry &entry)
+ValueBox *TabBuilder::createValueBox(QWidget *parent, const QString &name, const Rows::Row &row)
 {
-    if (tableButton_)
-        return;
-    tableButton_ = create<QPushButton>(QString());
-    tableButton_->setText(QStringLiteral("ОТКРЫТЬ ТАБЛИЦУ!"));
-    tableButton_->setGeometry(50, 50, 200, 25);
-    dataslot::setTag(tableButton_, entry.subTab);
-    dataslot::setHint(tableButton_, QByteArray::number(entry.page));
-    QObject::connect(tableButton_, &QPushButton::clicked, host_.window(),
-                     [h = &host_, b = tableButton_] { h->ButTablClick(b); });
-    showNewControls();
-}
-
-ValueBox *TabBuilder::createValueBox(const QString &name, const Slot &slot,
-                                     const CatalogueEntry &entry,
-                                     const ParameterLookup::RowValue &value)
-{
-    auto *box = create<ValueBox>(name);
-    box->setGeometry(RowGeometry::inSlot(slot.x, slot.y, host_.settings().memoWidth).valueBox);
+    const CatalogueEntry &entry = row.entry;
+    const ParameterLookup::RowValue &value = row.value;
+    auto *box = create<ValueBox>(parent, name);
+    box->setGeometry(
+        RowGeometry::inSlot(row.place.x(), row.place.y(), host_.settings().memoWidth).valueBox);
     box->setText(cp1251::toUnicode(value.text));
     box->setEnabled(value.enabled);
     box->setAbsent(!value.present);
     box->setInherited(cp1251::toUnicode(value.origin));
+    // The catalogue's data, as the controls have always carried it; the commands read the row.
     dataslot::setTag(box, entry.number);
     dataslot::setHint(box, entry.help);
     dataslot::setHelpKeyword(box, entry.file);
@@ -426,12 +441,14 @@ ValueBox *TabBuilder::createValueBox(const QString &name, const Slot &slot,
     return box;
 }
 
-QPushButton *TabBuilder::createApplyButton(const QString &name, const Slot &slot,
-                                           const CatalogueEntry &entry)
+QPushButton *TabBuilder::createApplyButton(QWidget *parent, const QString &name,
+                                           const Rows::Row &row)
 {
-    auto *apply = create<QPushButton>(name);
+    const CatalogueEntry &entry = row.entry;
+    auto *apply = create<QPushButton>(parent, name);
     apply->setText(QStringLiteral("!!!"));
-    apply->setGeometry(RowGeometry::inSlot(slot.x, slot.y, host_.settings().memoWidth).applyButton);
+    apply->setGeometry(
+        RowGeometry::inSlot(row.place.x(), row.place.y(), host_.settings().memoWidth).applyButton);
     apply->setEnabled(false);
     dataslot::setTag(apply, entry.page);
     dataslot::setHint(apply, entry.applySection);
@@ -441,69 +458,67 @@ QPushButton *TabBuilder::createApplyButton(const QString &name, const Slot &slot
     return apply;
 }
 
-void TabBuilder::buildOrdinaryRow(const RowData &row)
+void TabBuilder::buildOrdinaryRow(QWidget *parent, const Rows::Row &row)
 {
     const CatalogueEntry &entry = row.entry;
-    const QString &base = row.name;
-    const Slot slot{row.place.x(), row.place.y()};
+    const QString base = RowNames::ordinaryBox(row.number);
+    const int memoWidth = host_.settings().memoWidth;
 
-    auto *caption = create<CaptionLabel>(RowNames::sibling(base, Part::Caption));
+    auto *caption = create<CaptionLabel>(parent, RowNames::sibling(base, Part::Caption));
     caption->setText(cp1251::toUnicode(entry.caption));
-    caption->move(RowGeometry::inSlot(slot.x, slot.y, host_.settings().memoWidth).caption);
+    caption->move(RowGeometry::inSlot(row.place.x(), row.place.y(), memoWidth).caption);
     // As wide as its column at most, so it does not run into the next column's captions.
     caption->setMaximumTextWidth(
         qMax(host_.settings().leftAdd - CaptionGap, RowGeometry::ApplyButtonSize));
     dataslot::setTag(caption, entry.subTab);
 
-    const ParameterLookup::RowValue &value = row.value;
-    ValueBox *box = createValueBox(base, slot, entry, value);
+    ValueBox *box = createValueBox(parent, base, row);
 
-    auto *comment = create<QLabel>(RowNames::sibling(base, Part::Comment));
-    comment->setText(cp1251::toUnicode(value.commentPart));
+    auto *comment = create<QLabel>(parent, RowNames::sibling(base, Part::Comment));
+    comment->setText(cp1251::toUnicode(row.value.commentPart));
     comment->setVisible(false);
     dataslot::setHint(comment, entry.subTabCaption);
 
     // Attached only now, so filling the box above does not count as a change.
     QObject::connect(box, &ValueBox::clicked, host_.window(),
-                     [r = &rows_, box] { r->MemoClick(box); });
+                     [r = &editor_, box] { r->MemoClick(box); });
     QObject::connect(box, &ValueBox::textChanged, host_.window(),
-                     [r = &rows_, box] { r->MemoChange(box); });
+                     [r = &editor_, box] { r->MemoChange(box); });
     box->setPopupMenu(host_.rowMenu());
 
-    QPushButton *apply = createApplyButton(RowNames::sibling(base, Part::Apply), slot, entry);
+    QPushButton *apply = createApplyButton(parent, RowNames::sibling(base, Part::Apply), row);
     QObject::connect(apply, &QPushButton::clicked, host_.window(),
-                     [r = &rows_, apply] { r->ButClick(apply); });
-    QObject::connect(box, &ValueBox::applyRequested, host_.window(), [r = &rows_, apply] {
+                     [r = &editor_, apply] { r->ButClick(apply); });
+    QObject::connect(box, &ValueBox::applyRequested, host_.window(), [r = &editor_, apply] {
         if (apply->isEnabled())
             r->ButClick(apply);
     });
 }
 
-void TabBuilder::buildTradeRow(const RowData &row)
+void TabBuilder::buildTradeRow(QWidget *parent, const Rows::Row &row)
 {
     const CatalogueEntry &entry = row.entry;
-    const QString &base = row.name;
-    const Slot slot{row.place.x(), row.place.y()};
+    const QString base = RowNames::tradeBox(row.number);
 
-    auto *check = create<QCheckBox>(RowNames::sibling(base, Part::TradeCheck));
+    auto *check = create<QCheckBox>(parent, RowNames::sibling(base, Part::TradeCheck));
     check->setText(cp1251::toUnicode(entry.caption));
-    check->setGeometry(RowGeometry::inSlot(slot.x, slot.y, host_.settings().memoWidth).checkBox);
+    check->setGeometry(
+        RowGeometry::inSlot(row.place.x(), row.place.y(), host_.settings().memoWidth).checkBox);
     dataslot::setTag(check, entry.subTab);
-    const ParameterLookup::RowValue &value = row.value;
-    check->setChecked(value.checked);
+    check->setChecked(row.value.checked);
     QObject::connect(check, &QCheckBox::clicked, host_.window(),
-                     [r = &rows_, check] { r->CheckClick(check); });
+                     [r = &editor_, check] { r->CheckClick(check); });
 
-    ValueBox *box = createValueBox(base, slot, entry, value);
+    ValueBox *box = createValueBox(parent, base, row);
     QObject::connect(box, &ValueBox::clicked, host_.window(),
-                     [r = &rows_, box] { r->SpinClick(box); });
+                     [r = &editor_, box] { r->SpinClick(box); });
     QObject::connect(box, &ValueBox::textChanged, host_.window(),
-                     [r = &rows_, box] { r->SpinChange(box); });
+                     [r = &editor_, box] { r->SpinChange(box); });
 
-    QPushButton *apply = createApplyButton(RowNames::sibling(base, Part::TradeApply), slot, entry);
+    QPushButton *apply = createApplyButton(parent, RowNames::sibling(base, Part::TradeApply), row);
     QObject::connect(apply, &QPushButton::clicked, host_.window(),
-                     [r = &rows_, apply] { r->ButTradeClick(apply); });
-    QObject::connect(box, &ValueBox::applyRequested, host_.window(), [r = &rows_, apply] {
+                     [r = &editor_, apply] { r->ButTradeClick(apply); });
+    QObject::connect(box, &ValueBox::applyRequested, host_.window(), [r = &editor_, apply] {
         if (apply->isEnabled())
             r->ButTradeClick(apply);
     });

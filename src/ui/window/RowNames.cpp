@@ -37,6 +37,11 @@ QString tradeBox(int n)
     return TradePrefix + QString::number(n) + TradeBoxSuffix;
 }
 
+QString box(int n, bool trade)
+{
+    return trade ? tradeBox(n) : ordinaryBox(n);
+}
+
 QString sibling(const QString &boxName, Part part)
 {
     return boxName + QLatin1String(suffix(part));

@@ -26,6 +26,7 @@ enum class Part
 // Value box names of row n.
 QString ordinaryBox(int n);
 QString tradeBox(int n);
+QString box(int n, bool trade);
 
 // From a value box's name to the name of one of its siblings.
 QString sibling(const QString &boxName, Part part);

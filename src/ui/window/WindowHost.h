@@ -9,6 +9,7 @@
 #include "settings/MessageLevel.h"
 
 class Dialogs;
+class Rows;
 class QLabel;
 class QMenu;
 class QPlainTextEdit;
@@ -17,7 +18,6 @@ class QTabWidget;
 class QWidget;
 class Session;
 struct ProgramSettings;
-struct RowData;
 
 // What the subsystems that drive part of the main window need from it: its components, its
 // messages and dialogs, the settings and folders of the run, and the shared displays. The main
@@ -42,14 +42,18 @@ public:
         return qobject_cast<T *>(findComponent(name));
     }
 
-    // The editor rows of the catalogue walk in walk order, whether their controls exist or not.
-    virtual QList<RowData> &rowData() = 0;
-    virtual const QList<RowData> &rowData() const = 0;
+    // The editor rows of the catalogue walk in walk order, whether their controls exist or not:
+    // what each row is and shows. The controls are made from them and write edits back.
+    virtual Rows &rows() = 0;
+    virtual const Rows &rows() const = 0;
     // The value box of row `index`, its sub-tab's controls created first when they do not
     // exist yet; null for a row without controls (an entry of a table page).
     virtual QWidget *rowBox(int index) = 0;
-    // The sub-tab (the widget inside its scroll area) that shows row `index`.
-    virtual QWidget *rowSheet(int index) const = 0;
+    // The sub-tab (the widget inside its scroll area) that shows row `index`, made when it was
+    // not yet.
+    virtual QWidget *rowSheet(int index) = 0;
+    // The row whose controls carry that name (a row control's name, RowNames.h); -1 for none.
+    virtual int rowNamed(const QString &name) const = 0;
 
     // Shows the text when the message level lets this kind through.
     virtual void showMessage(MessageKind kind, const QString &text) = 0;
