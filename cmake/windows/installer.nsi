@@ -4,7 +4,8 @@
 ; It installs into Program Files (for every user of the machine), adds a Start menu entry and an
 ; entry in the list of installed programs. The uninstaller removes every file it installed and
 ; nothing else: each user's settings (their copy of Setting/, the registry key) stay.
-Unicode true
+; A 64-bit installer: the program is 64-bit, and so is a Wine without 32-bit support.
+Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 ManifestDPIAware true

@@ -59,10 +59,16 @@ run_side() {
     for i in "${!args[@]}"; do
       [ "${args[$i]}" = TWEAK ] && args[$i]=$tweak_path
     done
+    # Standard output and error apart: how the two interleave in one file depends on buffering.
+    local status=0
+    "$@" --gamedata "$gamedata" --settings "$settings" "${args[@]}" >"$work/$side/stdout" \
+      2>"$work/$side/stderr" || status=$?
     {
       echo "\$ ${command//|/ }"
-      "$@" --gamedata "$gamedata" --settings "$settings" "${args[@]}" 2>&1
-      echo "exit $?"
+      cat "$work/$side/stdout"
+      echo "(standard error)"
+      cat "$work/$side/stderr"
+      echo "exit $status"
     } >>"$work/$side/raw.txt"
   done
   # Line ends as LF and the run's own folders by name, so that both sides read alike.
