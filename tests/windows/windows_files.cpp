@@ -77,8 +77,9 @@ QString makeJunction(const QString &target, const QString &link)
     RemoveDirectoryW(wide(link).c_str());
 
     using UnixName = char *(CDECL *)(LPCWSTR);
-    const auto unixName = reinterpret_cast<UnixName>(
-        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name"));
+    // Through void (*)(): the cast GCC accepts between unrelated function types.
+    const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
     if (!unixName)
         return QStringLiteral("junctions cannot be made on this file system");
     char *from = unixName(wide(target).c_str());
@@ -87,7 +88,8 @@ QString makeJunction(const QString &target, const QString &link)
                            L"\" \"" + QString::fromUtf8(to).toStdWString() + L"\"";
     HeapFree(GetProcessHeap(), 0, from);
     HeapFree(GetProcessHeap(), 0, to);
-    STARTUPINFOW startup = {sizeof startup};
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
     PROCESS_INFORMATION process;
     if (!CreateProcessW(L"Z:\\bin\\ln", command.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         nullptr, &startup, &process))
