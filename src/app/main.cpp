@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/Console.h"
 #include "app/window/TForm1.h"
 #include "cli/CommandLine.h"
 #include "ui/window/AppInfo.h"
@@ -44,6 +45,7 @@ int main(int argc, char *argv[])
 {
     // With arguments the program works without a window, and needs no display.
     if (argc > 1) {
+        prepareConsole();
         QCoreApplication app(argc, argv);
         QCoreApplication::setApplicationName(applicationTitle());
         return CommandLine::run(QCoreApplication::arguments(),

@@ -7,14 +7,6 @@
 
 namespace {
 
-QString folderOf(const QString &path)
-{
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    if (slash < 0)
-        return QStringLiteral(".");
-    return slash == 0 ? QStringLiteral("/") : path.left(slash);
-}
-
 // Where the backup of the game file goes, or nothing when it has one already (in whatever letter
 // case: one the editor cannot open for appending could not have been replaced by the copy either,
 // so existence alone decides) or its folder cannot take one. A game file named in Windows-1251

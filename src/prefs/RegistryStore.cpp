@@ -8,6 +8,7 @@
 
 #include "base/Bytes.h"
 #include "base/Fail.h"
+#include "prefs/SystemRegistry.h"
 #include "profile/FileSystem.h"
 #include "profile/SafeFile.h"
 #include "textcodec/Cp1251.h"
@@ -135,7 +136,7 @@ void RegistryStore::Key::write(QByteArrayView name, Type type, qint32 integer,
     if (it == byName_.cend()) {
         byName_.insert(folded, values_.size());
         values_.append({name.toByteArray(), type, integer, text});
-        store_->modified_ = true;
+        store_->modified_ = changed_ = true;
         return;
     }
     // An existing value keeps the name it was created with, as in the registry.
@@ -144,7 +145,7 @@ void RegistryStore::Key::write(QByteArrayView name, Type type, qint32 integer,
     if (v == updated)
         return;
     v = updated;
-    store_->modified_ = true;
+    store_->modified_ = changed_ = true;
 }
 
 void RegistryStore::Key::writeInteger(QByteArrayView name, qint32 value)
@@ -164,8 +165,24 @@ void RegistryStore::Key::writeString(QByteArrayView name, const QByteArray &valu
 
 // --- RegistryStore
 
+QString RegistryStore::systemRegistry()
+{
+    return QStringLiteral("<system registry>");
+}
+
+QString RegistryStore::defaultPlace()
+{
+    if (sysreg::available())
+        return systemRegistry();
+    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (base.isEmpty())
+        base = QDir::homePath() + "/.config";
+    return base + "/BRANVIK Configurator/registry";
+}
+
 RegistryStore::RegistryStore(QString folder, QByteArray root, FileReader reader)
-    : folder_(std::move(folder)), root_(std::move(root)), reader_(std::move(reader))
+    : folder_(std::move(folder)), root_(std::move(root)),
+      system_(folder_ == systemRegistry() && sysreg::available()), reader_(std::move(reader))
 {
     if (!reader_)
         reader_ = [](const QByteArray &nativePath, QByteArray *bytes, QString *reason) {
@@ -177,6 +194,8 @@ RegistryStore::~RegistryStore() = default;
 
 QString RegistryStore::filePath() const
 {
+    if (system_)
+        return sysreg::placeOf(root_);
     return folder_ + '/' + QString::fromLatin1(root_);
 }
 
@@ -184,6 +203,8 @@ void RegistryStore::clear()
 {
     keys_.clear();
     byPath_.clear();
+    deleted_.clear();
+    deletedShown_.clear();
 }
 
 bool RegistryStore::read(QString *problem)
@@ -191,9 +212,12 @@ bool RegistryStore::read(QString *problem)
     clear();
     unusable_ = false;
     modified_ = false;
+    // The system's registry is read key by key, as keys are opened.
+    if (system_)
+        return true;
     QByteArray bytes;
     QString reason;
-    switch (reader_(QFile::encodeName(filePath()), &bytes, &reason)) {
+    switch (reader_(nativePath(filePath()), &bytes, &reason)) {
     case FileRead::Missing:
         return true;
     case FileRead::Read:
@@ -214,6 +238,8 @@ bool RegistryStore::read(QString *problem)
             *problem = filePath() + QStringLiteral(": файл повреждён");
     }
     modified_ = false;
+    for (const auto &key : keys_)
+        key->changed_ = false;
     return !unusable_;
 }
 
@@ -290,6 +316,44 @@ bool RegistryStore::normalPath(QByteArrayView path, QByteArray *shown, QByteArra
     return true;
 }
 
+RegistryStore::Key *RegistryStore::addKey(const QByteArray &shown, const QByteArray &folded)
+{
+    auto key = std::make_unique<Key>();
+    key->store_ = this;
+    key->path_ = shown;
+    Key *raw = key.get();
+    keys_.push_back(std::move(key));
+    byPath_.insert(folded, raw);
+    return raw;
+}
+
+bool RegistryStore::deletedHere(const QByteArray &folded) const
+{
+    for (const QByteArray &gone : deleted_)
+        if (folded == gone || folded.startsWith(gone + '\\'))
+            return true;
+    return false;
+}
+
+RegistryStore::Key *RegistryStore::loadKey(const QByteArray &shown, const QByteArray &folded)
+{
+    if (!system_ || folded.isEmpty() || deletedHere(folded))
+        return nullptr;
+    QList<Value> values;
+    bool exists = false;
+    if (!sysreg::readKey(root_, shown, &values, &exists, nullptr) || !exists)
+        return nullptr;
+    Key *key = addKey(shown, folded);
+    for (const Value &v : values) {
+        const QByteArray name = cp1251::foldCase(v.name);
+        if (!key->byName_.contains(name)) {
+            key->byName_.insert(name, key->values_.size());
+            key->values_.append(v);
+        }
+    }
+    return key;
+}
+
 RegistryStore::Key *RegistryStore::openKey(QByteArrayView path, bool create)
 {
     QByteArray shown, folded;
@@ -297,33 +361,39 @@ RegistryStore::Key *RegistryStore::openKey(QByteArrayView path, bool create)
         return nullptr;
     if (Key *key = byPath_.value(folded))
         return key;
+    if (Key *key = loadKey(shown, folded))
+        return key;
     if (!create)
         return nullptr;
     // The keys above it first, as the registry creates them.
     const qsizetype cut = shown.lastIndexOf('\\');
     if (cut > 0)
         openKey(QByteArrayView(shown).first(cut), true);
-    auto key = std::make_unique<Key>();
-    key->store_ = this;
-    key->path_ = shown;
-    Key *raw = key.get();
-    keys_.push_back(std::move(key));
-    byPath_.insert(folded, raw);
+    Key *key = addKey(shown, folded);
+    key->changed_ = true;
     modified_ = true;
-    return raw;
+    return key;
 }
 
 bool RegistryStore::keyExists(QByteArrayView path) const
 {
     QByteArray shown, folded;
-    return normalPath(path, &shown, &folded) && byPath_.contains(folded);
+    if (!normalPath(path, &shown, &folded))
+        return false;
+    if (byPath_.contains(folded))
+        return true;
+    return system_ && !folded.isEmpty() && !deletedHere(folded) && sysreg::keyExists(root_, shown);
 }
 
 bool RegistryStore::deleteKey(QByteArrayView path)
 {
     QByteArray shown, folded;
-    if (!normalPath(path, &shown, &folded) || folded.isEmpty() || !byPath_.contains(folded))
+    if (!normalPath(path, &shown, &folded) || folded.isEmpty() || !keyExists(shown))
         return false;
+    if (system_) {
+        deleted_.append(folded);
+        deletedShown_.append(shown);
+    }
     const QByteArray below = folded + '\\';
     for (auto it = byPath_.begin(); it != byPath_.end();) {
         if (it.key() == folded || it.key().startsWith(below))
@@ -369,6 +439,8 @@ bool RegistryStore::save(QString *error)
 {
     if (!modified_)
         return true;
+    if (system_)
+        return saveToSystem(error);
     if (!QDir().mkpath(folder_)) {
         if (error)
             *error = folder_ + QStringLiteral(": не удалось создать папку");
@@ -382,6 +454,28 @@ bool RegistryStore::save(QString *error)
         if (error)
             *error = filePath() + ": " + reason;
         return false;
+    }
+    modified_ = false;
+    for (const auto &key : keys_)
+        key->changed_ = false;
+    return true;
+}
+
+bool RegistryStore::saveToSystem(QString *error)
+{
+    // Deletions first: a key deleted and made again holds only what was written since.
+    while (!deleted_.isEmpty()) {
+        if (!sysreg::deleteKey(root_, deletedShown_.first(), error))
+            return false;
+        deleted_.removeFirst();
+        deletedShown_.removeFirst();
+    }
+    for (const auto &key : keys_) {
+        if (!key->changed_)
+            continue;
+        if (!sysreg::writeKey(root_, key->path(), key->values(), error))
+            return false;
+        key->changed_ = false;
     }
     modified_ = false;
     return true;

@@ -13,10 +13,15 @@
 #include "profile/SafeFile.h"
 
 // The keys and values of one registry root, kept in one file of the registry folder named after
-// the root ("HKEY_LOCAL_MACHINE"). Keys are addressed by their path ("SOFTWARE\Maker\Program");
-// each holds values of three types: integer (32 bits), Boolean and string. Key paths and value
-// names are Windows-1251 text and compare without regard to letter case (Cyrillic included);
-// they keep the case they were created with.
+// the root ("HKEY_LOCAL_MACHINE"), or, for the place systemRegistry(), in the system's own
+// registry (Windows; SystemRegistry.h). Keys are addressed by their path
+// ("SOFTWARE\Maker\Program"); each holds values of three types: integer (32 bits), Boolean and
+// string. Key paths and value names are Windows-1251 text and compare without regard to letter
+// case (Cyrillic included); they keep the case they were created with.
+//
+// In the system's registry a Boolean is a 32-bit value like an integer, and reads back as one
+// (readBoolean takes either). Keys are read from it when first opened, and save() writes the keys
+// that changed and deletes those deleted; nothing there is ever damaged in the way a file can be.
 //
 // The whole file is read once into memory, worked on there and written back with save(), whole
 // and atomically (SafeFile.h). A file that cannot be read (permissions, an I/O error, not a
@@ -74,6 +79,7 @@ public:
 
         RegistryStore *store_ = nullptr;
         QByteArray path_;
+        bool changed_ = false; // created or written since the last read or save
         QList<Value> values_;
         QHash<QByteArray, qsizetype> byName_; // folded name -> index in values_
     };
@@ -82,13 +88,20 @@ public:
     using FileReader =
         std::function<FileRead(const QByteArray &nativePath, QByteArray *bytes, QString *reason)>;
 
-    // The store of root in folder; nothing is read yet.
+    // The place of a store in the system's registry, where the system has one (Windows); on
+    // systems without one, a folder name that nothing uses.
+    static QString systemRegistry();
+    // The place where a program's stores go by default: the system's registry where there is one,
+    // else the registry folder in the user's configuration folder.
+    static QString defaultPlace();
+
+    // The store of root in folder (or systemRegistry()); nothing is read yet.
     RegistryStore(QString folder, QByteArray root, FileReader reader = {});
     ~RegistryStore();
     RegistryStore(const RegistryStore &) = delete;
     RegistryStore &operator=(const RegistryStore &) = delete;
 
-    // Where the root's file is.
+    // Where the root's file is; for the system's registry, the root it uses.
     QString filePath() const;
 
     // Reads the file. A missing file is an empty store; a file that cannot be read or parsed
@@ -120,11 +133,20 @@ private:
     static bool normalPath(QByteArrayView path, QByteArray *shown, QByteArray *folded);
     bool parse(const QByteArray &bytes);
     void clear();
+    Key *addKey(const QByteArray &shown, const QByteArray &folded);
+    // In the system's registry: the key read from there, null when it is not there (or deleted
+    // in this store and not saved yet).
+    Key *loadKey(const QByteArray &shown, const QByteArray &folded);
+    bool deletedHere(const QByteArray &folded) const;
+    bool saveToSystem(QString *error);
     // Moves the file that could not be used to the first free "<root>.damaged" name.
     bool putAside(QString *error);
 
     QString folder_;
     QByteArray root_;
+    bool system_ = false;
+    QList<QByteArray> deleted_; // deleted keys' paths still in the system's registry (folded)
+    QList<QByteArray> deletedShown_;
     std::vector<std::unique_ptr<Key>> keys_; // in creation order
     QHash<QByteArray, Key *> byPath_;        // folded path -> key
     FileReader reader_;

@@ -48,6 +48,15 @@ QString findEntry(const QString &folder, const QString &name)
 
 } // namespace
 
+QString folderOf(const QString &diskPath)
+{
+    const qsizetype slash = diskPath.lastIndexOf(QLatin1Char('/'));
+    const qsizetype root = fsys::rootLength(diskPath);
+    if (slash < root)
+        return root > 0 ? diskPath.left(root) : QStringLiteral(".");
+    return diskPath.left(slash);
+}
+
 bool entryExists(const QString &diskPath)
 {
     return fsys::entryAt(diskPath, fsys::Links::DoNotFollow).kind != fsys::Kind::None;
@@ -75,9 +84,10 @@ QString resolveDiskPath(const QString &path)
     if (given.isEmpty())
         return given;
 
-    QString result = given.startsWith(QLatin1Char('/')) ? QStringLiteral("/") : QString();
+    const qsizetype root = fsys::rootLength(given);
+    QString result = given.left(root);
     bool onDisk = true; // every component so far exists
-    const QStringList parts = given.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    const QStringList parts = given.mid(root).split(QLatin1Char('/'), Qt::SkipEmptyParts);
     for (const QString &part : parts) {
         const QString exact = join(result, part);
         if (!onDisk || part == QLatin1String(".") || part == QLatin1String("..") ||
@@ -106,7 +116,7 @@ QString resolveSymlinks(const QString &diskPath)
         const std::optional<QString> to = fsys::linkTarget(path);
         if (!to || to->isEmpty())
             break;
-        if (to->startsWith(QLatin1Char('/'))) {
+        if (fsys::rootLength(*to) > 0) {
             path = *to;
         } else {
             const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
@@ -120,8 +130,7 @@ namespace {
 
 QString realDiskPath(const QString &path, int depth)
 {
-    const QString absolute =
-        path.startsWith(QLatin1Char('/')) ? path : join(fsys::currentFolder(), path);
+    const QString absolute = fsys::rootLength(path) > 0 ? path : join(fsys::currentFolder(), path);
     if (const std::optional<QString> real = fsys::canonicalPath(absolute))
         return *real;
     // A link whose target is missing leads on to that target: a write would create it there.
@@ -131,7 +140,7 @@ QString realDiskPath(const QString &path, int depth)
             return realDiskPath(target, depth + 1);
     }
     const qsizetype slash = absolute.lastIndexOf(QLatin1Char('/'));
-    if (slash <= 0)
+    if (slash < fsys::rootLength(absolute))
         return QDir::cleanPath(absolute);
     return QDir::cleanPath(realDiskPath(absolute.left(slash), depth) + absolute.mid(slash));
 }

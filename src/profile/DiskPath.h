@@ -37,6 +37,10 @@ QString resolveSymlinks(const QString &diskPath);
 // that does not exist, the rest is kept as given with its steps taken in the text.
 QString realDiskPath(const QString &diskPath);
 
+// The folder holding the entry at diskPath: "." for a bare name, the root for an entry of the
+// root ("/", "C:/").
+QString folderOf(const QString &diskPath);
+
 // Whether an entry (a link included, whatever it leads to) is at diskPath.
 bool entryExists(const QString &diskPath);
 // Whether something is where diskPath leads (links followed: a dangling link leads nowhere).

@@ -48,10 +48,13 @@ enum class FileRead
 // each byte that is no part of valid UTF-8 (a Windows-1251 name left by an old unpacker) is held
 // as the lone surrogate U+DC00 + byte, so a disk path keeps every byte of such a name. Every
 // system call takes the path through nativePath, never through QFile::encodeName, which would
-// turn the byte into "?" and miss the file.
+// turn the byte into "?" and miss the file. On Windows, names are UTF-16 text: a disk path is
+// the path as Qt writes it ("C:/Games/gamedata"), of any length (the layer passes it on in the
+// "\\?\" form, so paths longer than 260 characters work).
 
-// A path in the form the system's calls take it (on POSIX its bytes). Made once for a path used
-// often (the profile cache checks one at every read).
+// A path in the form the system's calls take it (on POSIX its bytes; on Windows its UTF-8 text,
+// widened inside the layer). Made once for a path used often (the profile cache checks one at
+// every read).
 using NativePath = QByteArray;
 
 // The native form of a disk path.
@@ -62,6 +65,11 @@ QString fromNativePath(const NativePath &native);
 QString shownPath(const QString &diskPath);
 
 namespace fsys {
+
+// The length of the root at the start of a disk path: 1 for "/" on POSIX; on Windows 3 for
+// "C:/", 2 for "C:", the whole "//server/share/" of a network path, 1 for "/"; 0 for a relative
+// path.
+qsizetype rootLength(const QString &diskPath);
 
 // Why a call failed, as far as callers tell the cases apart.
 enum class Error
@@ -105,13 +113,15 @@ Entry entryAt(const QString &path, Links links = Links::Follow, Failure *failure
 Entry entryAt(const NativePath &path, Links links = Links::Follow, Failure *failure = nullptr);
 
 // Whether the program may write the existing file or folder at path: the user may write it and
-// the entry is not marked read-only (on POSIX: at least one write permission bit is set), so a
-// read-only file stays read-only for root too. False when nothing is there.
+// the entry is not marked read-only (on POSIX: at least one write permission bit is set; on
+// Windows: a file without the read-only attribute, on a volume that is not read-only), so a
+// read-only file stays read-only for root and administrators too. False when nothing is there.
 bool mayWrite(const QString &path);
 // Whether the user may read the existing entry at path.
 bool mayRead(const QString &path);
 // Whether the entry at path is marked append-only or immutable (chattr +a, +i), which refuses
-// its replacement and, in a folder, the removal of files. False where no such marks exist.
+// its replacement and, in a folder, the removal of files. False where no such marks exist
+// (Windows: its read-only attribute is what mayWrite looks at).
 bool isMarkedUnchangeable(const QString &path, bool folder);
 
 // The text of the symbolic link at path, nothing when no link is there.
@@ -132,7 +142,9 @@ bool sameLegacyName(const QString &a, const QString &b);
 // folder cannot be listed.
 bool listFolder(const QString &folder, const std::function<void(const QString &name)> &each);
 
-// Renames from over to, replacing what is there in one step.
+// Renames from over to, replacing what is there in one step. On Windows a file that another
+// program holds open is replaced only when that program allows it (it shares the file for
+// deletion); otherwise the call fails, after a short wait, and says so.
 bool replace(const QString &from, const QString &to, Failure *failure = nullptr);
 // Renames from to to only when nothing is at to (Error::Exists otherwise), in one step.
 bool moveNoReplace(const QString &from, const QString &to, Failure *failure = nullptr);

@@ -267,6 +267,11 @@ QString shownPath(const QString &diskPath)
 
 namespace fsys {
 
+qsizetype rootLength(const QString &diskPath)
+{
+    return diskPath.startsWith(QLatin1Char('/')) ? 1 : 0;
+}
+
 QString legacySpelling(const QString &name)
 {
     QByteArray legacy;

@@ -30,16 +30,6 @@ bool fail(QString *reason, const QString &text)
     return false;
 }
 
-QString folderOf(const QString &path)
-{
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    if (slash < 0)
-        return QStringLiteral(".");
-    if (slash == 0)
-        return QStringLiteral("/");
-    return path.left(slash);
-}
-
 QString notRegularReason(fsys::Kind kind)
 {
     return kind == fsys::Kind::Folder ? QStringLiteral("по этому пути находится папка")
@@ -92,8 +82,8 @@ public:
         static constexpr char letters[] =
             "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
         const QByteArray cut = nativePath(name).left(200);
-        const QString stem = (folder == QLatin1String("/") ? QString() : folder) +
-                             QStringLiteral("/.") + fromNativePath(cut) + QStringLiteral(".tmp-");
+        const QString stem = (folder.endsWith(QLatin1Char('/')) ? folder : folder + '/') +
+                             QLatin1Char('.') + fromNativePath(cut) + QStringLiteral(".tmp-");
         for (int attempt = 0; attempt < 100; ++attempt) {
             QString candidate = stem;
             for (int i = 0; i < 6; ++i)

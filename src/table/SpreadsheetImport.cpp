@@ -4,95 +4,43 @@
 #include <QFileInfo>
 
 #include "table/BiffReader.h"
+#include "table/CompoundFile.h"
 #include "table/GridCellStore.h"
 #include "table/TableFormats.h"
 #include "table/TableLimits.h"
-
-// Qt's "signals" keyword would clash with a member of that name in GLib's headers.
-#pragma push_macro("signals")
-#undef signals
-#include <gsf/gsf.h>
-#pragma pop_macro("signals")
-
-#include <mutex>
-
-#if defined(__SANITIZE_ADDRESS__)
-#define BRANVIK_LEAK_CHECKS 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define BRANVIK_LEAK_CHECKS 1
-#endif
-#endif
-#ifdef BRANVIK_LEAK_CHECKS
-#include <sanitizer/lsan_interface.h>
-#endif
 
 namespace {
 
 constexpr char kCompoundMagic[] = "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1";
 
-template <typename T> struct GObjectPtr
-{
-    T *p = nullptr;
-    ~GObjectPtr()
-    {
-        if (p)
-            g_object_unref(p);
-    }
-};
-
 // The workbook stream of a compound file: "Workbook" (BIFF8) or "Book" (BIFF5), whatever the
 // letter case.
 bool workbookStream(QByteArrayView file, QByteArray *stream, QString *error)
 {
-    static std::once_flag initialised;
-    std::call_once(initialised, [] {
-        gsf_init();
-        // A broken compound file makes libgsf log its own complaints; the import reports it.
-        g_log_set_handler(
-            "libgsf:msole", GLogLevelFlags(G_LOG_LEVEL_MASK),
-            [](const gchar *, GLogLevelFlags, const gchar *, gpointer) {}, nullptr);
-    });
-
-    GObjectPtr<GsfInput> input{
-        gsf_input_memory_new(reinterpret_cast<const guint8 *>(file.data()), file.size(), FALSE)};
-    GError *gerror = nullptr;
-#ifdef BRANVIK_LEAK_CHECKS
-    // libgsf 1.14.50 loses a directory entry of some broken compound files inside this call,
-    // where no caller can free it; sanitizer builds are told not to report it.
-    __lsan_disable();
-#endif
-    GObjectPtr<GsfInfile> infile{gsf_infile_msole_new(input.p, &gerror)};
-#ifdef BRANVIK_LEAK_CHECKS
-    __lsan_enable();
-#endif
-    if (gerror)
-        g_error_free(gerror);
-    if (!infile.p) {
+    const CompoundFile compound(file);
+    if (!compound.isOpen()) {
         *error = QStringLiteral("файл повреждён: составной файл не читается");
         return false;
     }
-    GObjectPtr<GsfInput> child;
+    QString found;
+    const QStringList entries = compound.entries();
     for (const char *name : {"workbook", "book"}) {
-        const int count = gsf_infile_num_children(infile.p);
-        for (int i = 0; i < count && !child.p; ++i) {
-            const char *childName = gsf_infile_name_by_index(infile.p, i);
-            if (childName && g_ascii_strcasecmp(childName, name) == 0)
-                child.p = gsf_infile_child_by_index(infile.p, i);
+        for (const QString &entry : entries) {
+            if (found.isEmpty() && entry.compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
+                found = entry;
         }
     }
-    if (!child.p) {
+    const qint64 size = found.isEmpty() ? -1 : compound.streamSize(found);
+    if (size < 0) {
         *error = QStringLiteral("в файле нет книги Excel");
         return false;
     }
     // A stream cannot be longer than the file that holds it: a larger size is a broken header.
-    const gsf_off_t size = gsf_input_size(child.p);
-    if (size < 0 || size > file.size()) {
+    if (size > file.size()) {
         *error = QStringLiteral("файл повреждён: книга длиннее самого файла");
         return false;
     }
-    stream->resize(qsizetype(size));
-    if (size > 0 && !gsf_input_read(child.p, size, reinterpret_cast<guint8 *>(stream->data()))) {
+    if (!compound.readStream(found, stream) || stream->size() != size) {
         *error = QStringLiteral("файл повреждён: книга не читается");
         return false;
     }

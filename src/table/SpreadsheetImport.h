@@ -8,9 +8,10 @@ struct SheetCells;
 
 // Spreadsheet files that import: .xls workbooks saved by spreadsheet programs (a compound file
 // holding a BIFF8 "Workbook" or BIFF5 "Book" stream; Excel 97-2003 and 5.0/95 formats) and the
-// bare record streams our own spreadsheet save writes. The compound file is opened with libgsf;
-// the records are read by BiffReader, which says what is read and what is refused. Workbooks in
-// the zipped .xlsx or .ods formats are refused with a hint to save them as .xls.
+// bare record streams our own spreadsheet save writes. The compound file is opened by
+// CompoundFile (the system's structured storage on Windows, libgsf elsewhere); the records are
+// read by BiffReader, which says what is read and what is refused. Workbooks in the zipped .xlsx
+// or .ods formats are refused with a hint to save them as .xls.
 
 // Reads the first worksheet of a spreadsheet file's bytes.
 bool readSpreadsheet(QByteArrayView file, SheetCells *sheet, QString *error);

@@ -23,13 +23,6 @@ QString u(const QByteArray &text)
     return cp1251::toUnicode(text);
 }
 
-// The folder a disk path lies in ("/" for the root; empty for a name without a folder).
-QString folderOf(const QString &path)
-{
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    return slash < 0 ? QString() : slash == 0 ? QStringLiteral("/") : path.left(slash);
-}
-
 // A section and key as reads match them: blanks trimmed, letter case folded.
 QByteArray keyName(const QByteArray &section, const QByteArray &key)
 {
@@ -146,10 +139,12 @@ QString whyNotWritable(const QByteArray &gamedataFolder, const QByteArray &file,
     // The folders that are missing, up to the first one that is there.
     QStringList missing;
     QString folder = folderOf(target);
-    while (!folder.isEmpty() && folder != QStringLiteral("/") &&
-           fsys::entryAt(folder).kind == fsys::Kind::None) {
+    while (!folder.isEmpty() && fsys::entryAt(folder).kind == fsys::Kind::None) {
         missing.prepend(folder);
-        folder = folderOf(folder);
+        const QString up = folderOf(folder);
+        if (up == folder) // a root that is not there
+            break;
+        folder = up;
     }
     if (missing.isEmpty())
         return whyNotSavable(diskPath);

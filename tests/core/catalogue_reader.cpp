@@ -12,12 +12,11 @@
 
 #include <functional>
 
-#include <sys/stat.h>
-
 #include "catalogue/CatalogueMessages.h"
 #include "catalogue/CatalogueReader.h"
 #include "catalogue/CatalogueVisitor.h"
 #include "support/TempDir.h"
+#include "support/TestSystem.h"
 #include "textcodec/Cp1251.h"
 
 namespace {
@@ -445,8 +444,7 @@ TEST_F(CatalogueReaderTest, AnIndexWithoutAUsablePageCountSaysWhy)
         {"a FIFO",
          [](const TempDir &d) {
              QDir().mkpath(d.path("Setting"));
-             ASSERT_EQ(::mkfifo(QFile::encodeName(d.path("Setting/Pages.ini")).constData(), 0600),
-                       0);
+             testsys::makeFifo(d.path("Setting/Pages.ini"));
          },
          CatalogueResult::OldFormat, oldFormat, "Kol-vo - не файл"},
         {"no count", text("1=A\r\n"), CatalogueResult::OldFormat, oldFormat, "Kol-vo - нет ключа."},
@@ -464,6 +462,8 @@ TEST_F(CatalogueReaderTest, AnIndexWithoutAUsablePageCountSaysWhy)
         const TempDir d;
         Recorder recorder;
         c.make(d);
+        if (QByteArrayView(c.name) == "a FIFO" && !testsys::isFifo(d.path("Setting/Pages.ini")))
+            continue; // a system without FIFOs
         EXPECT_EQ(CatalogueReader(d.bytePath() + '/').walk(recorder).status, c.status);
         ASSERT_EQ(recorder.notices.size(), 1);
         const QStringList lines = recorder.notices[0].split('\n');

@@ -4,9 +4,11 @@
 #include "history/ApplyHistory.h"
 #include "profile/FileSystem.h"
 #include "support/TempDir.h"
+#include "support/TestSystem.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
@@ -15,10 +17,6 @@
 #include <future>
 #include <memory>
 #include <thread>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -32,9 +30,7 @@ template <typename Op> auto promptly(const QString &fifo, Op op)
     std::thread([task] { (*task)(); }).detach();
     if (result.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
         ADD_FAILURE() << "blocked on " << fifo.toStdString();
-        const int fd = ::open(QFile::encodeName(fifo).constData(), O_RDWR | O_NONBLOCK);
-        if (fd >= 0)
-            ::close(fd);
+        testsys::unblockFifo(fifo);
         if (result.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
             std::fprintf(stderr, "still blocked on %s; giving up\n", qPrintable(fifo));
             std::_Exit(1);
@@ -60,16 +56,11 @@ TEST(HistoryAppend, OnlyARegularFileIsAppendedTo)
         {"a file", [&](const QString &name) { dir.write(name, "old\n"); }, true, "old\nline\n"},
         {"a file whose last line was cut short",
          [&](const QString &name) { dir.write(name, "old\ncut"); }, true, "old\ncut\nline\n"},
-        {"a FIFO",
-         [&](const QString &name) {
-             ::mkfifo(QFile::encodeName(dir.path(name)).constData(), 0666);
-         },
-         false,
-         {}},
+        {"a FIFO", [&](const QString &name) { testsys::makeFifo(dir.path(name)); }, false, {}},
         {"a link to a FIFO",
          [&](const QString &name) {
-             ::mkfifo(QFile::encodeName(dir.path(name + ".fifo")).constData(), 0666);
-             QFile::link(dir.path(name + ".fifo"), dir.path(name));
+             testsys::makeFifo(dir.path(name + ".fifo"));
+             testsys::makeSymlink(dir.path(name + ".fifo"), dir.path(name));
          },
          false,
          {}},
@@ -81,6 +72,9 @@ TEST(HistoryAppend, OnlyARegularFileIsAppendedTo)
         const QString name = "case" + QString::number(++n);
         const QString path = dir.path(name);
         c.make(name);
+        // Where the system has no FIFOs, nothing is at the name.
+        if (!c.appended && !QFileInfo::exists(path))
+            continue;
         QString reason;
         EXPECT_EQ(promptly(path, [&] { return fsys::appendToFile(path, "line\n", true, &reason); }),
                   c.appended);
@@ -97,7 +91,8 @@ TEST(HistoryAppend, AFifoAsTheHistoryFailsTheRecordNotTheWrite)
     TempDir dir;
     dir.write("gamedata/a.ltx", "[s]\r\nx = 1\r\n");
     const QString log = dir.path("History.log");
-    ASSERT_EQ(::mkfifo(QFile::encodeName(log).constData(), 0666), 0);
+    if (const QString why = testsys::makeFifo(log); !why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
     ApplyHistory history(log);
     WriteTarget target;
     target.gamedataFolder = dir.bytePath("gamedata") + '/';
@@ -113,7 +108,5 @@ TEST(HistoryAppend, AFifoAsTheHistoryFailsTheRecordNotTheWrite)
     EXPECT_EQ(TempDir::read(dir.path("gamedata/a.ltx")), "[s]\r\nx= 2\r\n");
     EXPECT_TRUE(error.contains(log) && error.contains(QStringLiteral("не обычный файл")))
         << error.toStdString();
-    struct stat st;
-    ASSERT_EQ(::lstat(QFile::encodeName(log).constData(), &st), 0);
-    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_TRUE(testsys::isFifo(log));
 }

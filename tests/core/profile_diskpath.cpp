@@ -1,8 +1,10 @@
 // From catalogue paths (Windows-1251, either separator, any letter case) to files on disk.
 #include "profile/DiskPath.h"
 #include "support/TempDir.h"
+#include "support/TestSystem.h"
 #include "textcodec/Cp1251.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <gtest/gtest.h>
@@ -53,6 +55,8 @@ TEST(ProfileDiskPath, ExactNameWinsAndSeveralMatchesPickTheFirstByName)
     dir.write("data/File.ini", "");
     dir.write("data/FILE.ini", "");
     dir.write("data/file.INI", "");
+    if (QDir(dir.path("data")).entryList(QDir::Files).size() < 3)
+        GTEST_SKIP() << "the file system ignores letter case: one folder holds one of the names";
     EXPECT_EQ(resolveDiskPath(dir.bytePath("data/file.INI")), dir.path("data/file.INI"));
     EXPECT_EQ(resolveDiskPath(dir.bytePath("data/file.ini")), dir.path("data/FILE.ini"));
 }
@@ -61,11 +65,12 @@ TEST(ProfileDiskPath, SymbolicLinksAreFollowedToTheirTarget)
 {
     TempDir dir;
     dir.write("real/a.ini", "");
-    ASSERT_TRUE(QFile::link("real/a.ini", dir.path("rel.ini")));
-    ASSERT_TRUE(QFile::link(dir.path("rel.ini"), dir.path("abs.ini")));
-    ASSERT_TRUE(QFile::link(dir.path("real/none.ini"), dir.path("dangling.ini")));
-    ASSERT_TRUE(QFile::link(dir.path("loop2"), dir.path("loop1")));
-    ASSERT_TRUE(QFile::link(dir.path("loop1"), dir.path("loop2")));
+    if (const QString why = testsys::makeSymlink("real/a.ini", dir.path("rel.ini")); !why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
+    ASSERT_EQ(testsys::makeSymlink(dir.path("rel.ini"), dir.path("abs.ini")), QString());
+    ASSERT_EQ(testsys::makeSymlink(dir.path("real/none.ini"), dir.path("dangling.ini")), QString());
+    ASSERT_EQ(testsys::makeSymlink(dir.path("loop2"), dir.path("loop1")), QString());
+    ASSERT_EQ(testsys::makeSymlink(dir.path("loop1"), dir.path("loop2")), QString());
     EXPECT_EQ(resolveSymlinks(dir.path("abs.ini")), dir.path("real/a.ini"));
     EXPECT_EQ(resolveSymlinks(dir.path("dangling.ini")), dir.path("real/none.ini"));
     EXPECT_EQ(resolveSymlinks(dir.path("real/a.ini")), dir.path("real/a.ini"));

@@ -9,19 +9,12 @@
 #include "profile/ProfileFile.h"
 #include "profile/SafeFile.h"
 #include "support/TempDir.h"
+#include "support/TestSystem.h"
 #include "textcodec/Cp1251.h"
 
 #include <gtest/gtest.h>
 
 #include <QList>
-
-#include <algorithm>
-
-#include <dirent.h>
-#include <fcntl.h>
-#include <ftw.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -35,44 +28,14 @@ QByteArray utf8(const char16_t *text)
     return QString::fromUtf16(text).toUtf8();
 }
 
-// Creates the file at a byte path (folders on the way too) with POSIX calls, so no name is
-// re-encoded on the way.
+// Creates the file at a byte path (folders on the way too), so no name is re-encoded on the way.
 void writeRaw(const QByteArray &path, const QByteArray &bytes)
 {
-    for (qsizetype slash = path.indexOf('/', 1); slash > 0; slash = path.indexOf('/', slash + 1))
-        ::mkdir(path.left(slash).constData(), 0755);
-    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ASSERT_GE(fd, 0) << path.toStdString();
-    ASSERT_EQ(::write(fd, bytes.constData(), bytes.size()), bytes.size());
-    ::close(fd);
+    ASSERT_TRUE(testsys::writeRaw(path, bytes)) << path.toStdString();
 }
 
-QByteArray readRaw(const QByteArray &path)
-{
-    QByteArray bytes;
-    const int fd = ::open(path.constData(), O_RDONLY);
-    if (fd < 0)
-        return "<missing>";
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;)
-        bytes.append(buffer, n);
-    ::close(fd);
-    return bytes;
-}
-
-// The names in a folder as raw bytes, sorted.
-QList<QByteArray> listRaw(const QByteArray &folder)
-{
-    QList<QByteArray> names;
-    if (DIR *dir = ::opendir(folder.constData())) {
-        while (const dirent *entry = ::readdir(dir))
-            if (qstrcmp(entry->d_name, ".") != 0 && qstrcmp(entry->d_name, "..") != 0)
-                names.append(entry->d_name);
-        ::closedir(dir);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
+using testsys::listRaw;
+using testsys::readRaw;
 
 // A temporary folder whose contents are removed by their bytes: the folder's own removal goes
 // through names it cannot spell back.
@@ -86,16 +49,23 @@ public:
     {
         const QByteArray root = nativePath(path());
         for (const QByteArray &name : listRaw(root))
-            ::nftw(
-                (root + '/' + name).constData(),
-                [](const char *entry, const struct stat *, int, FTW *) { return ::remove(entry); },
-                16, FTW_DEPTH | FTW_PHYS);
+            testsys::removeRaw(root + '/' + name);
+    }
+};
+
+class ProfileLegacyNames : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (const QString why = testsys::byteNamesMissing(); !why.isEmpty())
+            GTEST_SKIP() << why.toStdString();
     }
 };
 
 } // namespace
 
-TEST(ProfileLegacyNames, DiskPathsKeepEveryByteAndShowWindows1251)
+TEST_F(ProfileLegacyNames, DiskPathsKeepEveryByteAndShowWindows1251)
 {
     QByteArray every;
     for (int b = 1; b < 256; ++b)
@@ -109,7 +79,7 @@ TEST(ProfileLegacyNames, DiskPathsKeepEveryByteAndShowWindows1251)
               QStringLiteral("/игра/Оружие.ltx"));
 }
 
-TEST(ProfileLegacyNames, NamesAreLookedUpInUtf8FirstThenInWindows1251)
+TEST_F(ProfileLegacyNames, NamesAreLookedUpInUtf8FirstThenInWindows1251)
 {
     struct Case
     {
@@ -153,7 +123,7 @@ TEST(ProfileLegacyNames, NamesAreLookedUpInUtf8FirstThenInWindows1251)
     }
 }
 
-TEST(ProfileLegacyNames, ReadsAndWritesChangeTheFileUnderItsWindows1251Name)
+TEST_F(ProfileLegacyNames, ReadsAndWritesChangeTheFileUnderItsWindows1251Name)
 {
     LegacyDir dir;
     const QByteArray folder = nativePath(dir.path()) + "/gamedata/" + cp(u"Конфиг");
@@ -199,16 +169,16 @@ TEST(ProfileLegacyNames, ReadsAndWritesChangeTheFileUnderItsWindows1251Name)
     EXPECT_EQ(listRaw(folder).size(), 4);
 }
 
-TEST(ProfileLegacyNames, LinksWithWindows1251NamesAreCheckedLikeAnyOther)
+TEST_F(ProfileLegacyNames, LinksWithWindows1251NamesAreCheckedLikeAnyOther)
 {
     LegacyDir dir;
     const QByteArray root = nativePath(dir.path());
     writeRaw(root + "/outside/secret.ltx", "[s]\nk=1\n");
     writeRaw(root + "/gamedata/" + cp(u"Папка") + "/in.ltx", "[s]\nk=1\n");
-    ASSERT_EQ(::symlink((root + "/outside").constData(),
-                        (root + "/gamedata/" + cp(u"Наружу")).constData()),
-              0);
-    ASSERT_EQ(::symlink("in.ltx", (root + "/gamedata/" + cp(u"Папка/Ссылка.ltx")).constData()), 0);
+    ASSERT_EQ(testsys::makeSymlinkRaw(root + "/outside", root + "/gamedata/" + cp(u"Наружу")),
+              QString());
+    ASSERT_EQ(testsys::makeSymlinkRaw("in.ltx", root + "/gamedata/" + cp(u"Папка/Ссылка.ltx")),
+              QString());
     const QByteArray gamedata = cp1251::encode(dir.path()) + "/gamedata/";
     EXPECT_TRUE(isInsideGamedata(gamedata, cp(u"папка\\ссылка.ltx")));
     EXPECT_FALSE(isInsideGamedata(gamedata, cp(u"наружу\\secret.ltx")));

@@ -6,6 +6,7 @@
 #include "profile/ProfileFile.h"
 #include "profile/SafeFile.h"
 #include "support/TempDir.h"
+#include "support/TestSystem.h"
 
 #include <QDir>
 #include <QFile>
@@ -200,12 +201,12 @@ TEST(ProfileLock, NoLockFileRemainsAfterWrites)
         const QString folder = dir.path("data");
         const QString path = dir.write("data/game.ltx", "[s]\r\na=1\r\n");
         if (c.readOnlyFolder)
-            QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
+            testsys::setFolderWritable(folder, false);
         ProfileFile file(dir.bytePath("data/game.ltx"));
         EXPECT_EQ(c.write(file), c.succeeds);
         EXPECT_EQ(names(folder), QStringList({"game.ltx"}));
         EXPECT_EQ(TempDir::read(path), c.after);
-        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        testsys::setFolderWritable(folder, true);
     }
 
     // A file the write creates, and a deletion in a missing folder, which changes nothing.

@@ -1,9 +1,11 @@
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <gtest/gtest.h>
 
 #include "prefs/RegistryStore.h"
 #include "support/TempDir.h"
+#include "support/TestSystem.h"
 #include "textcodec/Cp1251.h"
 
 namespace {
@@ -16,54 +18,106 @@ QByteArray cp(const char *utf8)
     return cp1251::encode(QString::fromUtf8(utf8));
 }
 
+// Where a store can be kept: files in a folder everywhere, and the system's registry where there
+// is one. There, the keys go below a key of the test's own, deleted afterwards.
+struct Place
+{
+    const char *name;
+    QString folder;
+    QByteArray root;
+    QByteArray base; // before every key path
+    bool files;
+};
+
+class Places
+{
+public:
+    Places()
+    {
+        list_.append({"files", dir_.path("registry"), "HKEY_LOCAL_MACHINE", {}, true});
+        if (RegistryStore::systemRegistry() != RegistryStore::defaultPlace())
+            return;
+        const QByteArray own =
+            "SOFTWARE\\BRANVIK Configurator tests\\" + QFileInfo(dir_.path()).fileName().toLatin1();
+        list_.append({"system registry", RegistryStore::systemRegistry(), "HKEY_CURRENT_USER",
+                      own + '\\', false});
+        own_ = own;
+    }
+    ~Places()
+    {
+        if (own_.isEmpty())
+            return;
+        RegistryStore store(RegistryStore::systemRegistry(), "HKEY_CURRENT_USER");
+        store.read();
+        store.deleteKey(own_);
+        store.deleteKey("SOFTWARE\\BRANVIK Configurator tests"); // when no other test's is there
+        store.save();
+    }
+    const QList<Place> &list() const { return list_; }
+
+private:
+    TempDir dir_;
+    QList<Place> list_;
+    QByteArray own_;
+};
+
 } // namespace
 
 TEST(RegistryStore, KeepsTypedValuesAcrossAReadWithoutRegardToLetterCase)
 {
-    TempDir dir;
-    {
-        RegistryStore store(dir.path("registry"), "HKEY_LOCAL_MACHINE");
-        ASSERT_TRUE(store.read()) << "a missing file is an empty store";
-        RegistryStore::Key *key = store.openKey(Program, true);
+    const Places places;
+    for (const Place &place : places.list()) {
+        SCOPED_TRACE(place.name);
+        const QByteArray program = place.base + Program;
+        {
+            RegistryStore store(place.folder, place.root);
+            ASSERT_TRUE(store.read()) << "a missing file is an empty store";
+            RegistryStore::Key *key = store.openKey(program, true);
+            ASSERT_NE(key, nullptr);
+            key->writeInteger(cp("Окно.Color"), 0x00F0CAA6);
+            key->writeInteger("Row.TOP", -12);
+            key->writeBoolean("Row.Visible", true);
+            key->writeString("Text", "a \"quoted\" \\ text\r\nwith\x01 bytes \xFF");
+            key->writeString("", "the default value");
+            ASSERT_TRUE(store.save());
+        }
+        RegistryStore store(place.folder, place.root);
+        ASSERT_TRUE(store.read());
+        EXPECT_TRUE(store.keyExists(place.base + "software\\MAKER"));
+        EXPECT_FALSE(store.openKey(place.base + "SOFTWARE\\Maker\\Other", false));
+        const RegistryStore::Key *key =
+            store.openKey(place.base + "software\\maker\\PROGRAM", false);
         ASSERT_NE(key, nullptr);
-        key->writeInteger(cp("Окно.Color"), 0x00F0CAA6);
-        key->writeInteger("Row.TOP", -12);
-        key->writeBoolean("Row.Visible", true);
-        key->writeString("Text", "a \"quoted\" \\ text\r\nwith\x01 bytes \xFF");
-        key->writeString("", "the default value");
-        ASSERT_TRUE(store.save());
+        EXPECT_EQ(key->path(), program) << "keeps the case it was created with";
+        qint32 n = 0;
+        bool b = false;
+        QByteArray s;
+        EXPECT_TRUE(key->readInteger(cp("оКНО.color"), &n));
+        EXPECT_EQ(n, 0x00F0CAA6);
+        EXPECT_TRUE(key->readInteger("row.top", &n));
+        EXPECT_EQ(n, -12);
+        EXPECT_TRUE(key->readBoolean("ROW.VISIBLE", &b));
+        EXPECT_TRUE(b);
+        EXPECT_TRUE(key->readInteger("Row.Visible", &n)) << "Booleans are 32-bit values too";
+        EXPECT_TRUE(key->readString("text", &s));
+        EXPECT_EQ(s, "a \"quoted\" \\ text\r\nwith\x01 bytes \xFF");
+        EXPECT_TRUE(key->readString("", &s));
+        EXPECT_EQ(s, "the default value");
+        QString error;
+        EXPECT_FALSE(key->readInteger("Text", &n, &error)) << "a string is not an integer";
+        EXPECT_EQ(error, "Значение Text реестра имеет другой тип");
+        EXPECT_FALSE(key->readString("Row.TOP", &s, &error));
+        EXPECT_EQ(error, "Значение Row.TOP реестра имеет другой тип");
+        EXPECT_FALSE(key->readBoolean("missing", &b, &error));
+        EXPECT_EQ(error, "Нет значения missing в реестре");
+        EXPECT_FALSE(key->readString(cp("нет"), &s, &error));
+        EXPECT_EQ(error, "Нет значения нет в реестре");
+        EXPECT_FALSE(store.isModified());
+        if (place.files) {
+            EXPECT_TRUE(
+                TempDir::read(store.filePath()).contains(cp("\"Окно.Color\"=dword:00f0caa6\n")));
+        }
     }
-    RegistryStore store(dir.path("registry"), "HKEY_LOCAL_MACHINE");
-    ASSERT_TRUE(store.read());
-    EXPECT_TRUE(store.keyExists("software\\MAKER"));
-    EXPECT_FALSE(store.openKey("SOFTWARE\\Maker\\Other", false));
-    const RegistryStore::Key *key = store.openKey("software\\maker\\PROGRAM", false);
-    ASSERT_NE(key, nullptr);
-    EXPECT_EQ(key->path(), Program) << "keeps the case it was created with";
-    qint32 n = 0;
-    bool b = false;
-    QByteArray s;
-    EXPECT_TRUE(key->readInteger(cp("оКНО.color"), &n));
-    EXPECT_EQ(n, 0x00F0CAA6);
-    EXPECT_TRUE(key->readInteger("row.top", &n));
-    EXPECT_EQ(n, -12);
-    EXPECT_TRUE(key->readBoolean("ROW.VISIBLE", &b));
-    EXPECT_TRUE(b);
-    EXPECT_TRUE(key->readInteger("Row.Visible", &n)) << "Booleans are 32-bit values too";
-    EXPECT_TRUE(key->readString("text", &s));
-    EXPECT_EQ(s, "a \"quoted\" \\ text\r\nwith\x01 bytes \xFF");
-    EXPECT_TRUE(key->readString("", &s));
-    QString error;
-    EXPECT_FALSE(key->readInteger("Text", &n, &error)) << "a string is not an integer";
-    EXPECT_EQ(error, "Значение Text реестра имеет другой тип");
-    EXPECT_FALSE(key->readString("Row.TOP", &s, &error));
-    EXPECT_EQ(error, "Значение Row.TOP реестра имеет другой тип");
-    EXPECT_FALSE(key->readBoolean("missing", &b, &error));
-    EXPECT_EQ(error, "Нет значения missing в реестре");
-    EXPECT_FALSE(key->readString(cp("нет"), &s, &error));
-    EXPECT_EQ(error, "Нет значения нет в реестре");
-    EXPECT_FALSE(store.isModified());
-    EXPECT_TRUE(TempDir::read(store.filePath()).contains(cp("\"Окно.Color\"=dword:00f0caa6\n")));
 }
 
 TEST(RegistryStore, RewritingTheSameValueLeavesTheFileAlone)
@@ -97,6 +151,46 @@ TEST(RegistryStore, DeletingAKeyTakesItsSubkeysAndKeepsItsParentAndNeighbours)
     EXPECT_EQ(TempDir::read(store.filePath()),
               Header + "[SOFTWARE]\n[SOFTWARE\\Maker]\n[SOFTWARE\\Maker\\Program2]\n"
                        "\"z\"=dword:00000003\n");
+}
+
+// Deleting keys that a store read (in the system's registry: keys it finds there as they are
+// opened): they are gone for the store at once and from its place at the save; a key made again
+// holds only what was written since.
+TEST(RegistryStore, SavedKeysAreDeletedWithTheirSubkeysInEveryPlace)
+{
+    const Places places;
+    for (const Place &place : places.list()) {
+        SCOPED_TRACE(place.name);
+        const QByteArray program = place.base + Program;
+        {
+            RegistryStore store(place.folder, place.root);
+            store.read();
+            store.openKey(program + "\\Sub\\Deeper", true)->writeInteger("x", 1);
+            store.openKey(program, true)->writeInteger("y", 2);
+            store.openKey(program + "2", true)->writeInteger("z", 3);
+            ASSERT_TRUE(store.save());
+        }
+        RegistryStore store(place.folder, place.root);
+        store.read();
+        EXPECT_FALSE(store.deleteKey(place.base + "SOFTWARE\\Maker\\Missing"));
+        ASSERT_TRUE(store.deleteKey(place.base + "software\\maker\\program"));
+        EXPECT_FALSE(store.keyExists(program));
+        EXPECT_FALSE(store.openKey(program + "\\Sub", false));
+        EXPECT_TRUE(store.keyExists(place.base + "SOFTWARE\\Maker"));
+        store.openKey(program, true)->writeInteger("w", 4);
+        ASSERT_TRUE(store.save());
+
+        RegistryStore again(place.folder, place.root);
+        again.read();
+        EXPECT_FALSE(again.keyExists(program + "\\Sub\\Deeper"));
+        const RegistryStore::Key *made = again.openKey(program, false);
+        ASSERT_NE(made, nullptr);
+        EXPECT_EQ(made->values(),
+                  (QList<RegistryStore::Value>{{"w", RegistryStore::Type::Integer, 4, {}}}));
+        const RegistryStore::Key *neighbour = again.openKey(program + "2", false);
+        ASSERT_NE(neighbour, nullptr);
+        EXPECT_EQ(neighbour->values().size(), 1);
+    }
 }
 
 TEST(RegistryStore, InvalidPathsOpenNoKey)
@@ -155,11 +249,10 @@ TEST(RegistryStore, AFailedSaveLeavesTheFileAsItWas)
     ASSERT_TRUE(store.save());
     const QByteArray before = TempDir::read(store.filePath());
     store.openKey(Program, true)->writeInteger("lost", 2);
-    QFile::setPermissions(dir.path("registry"), QFile::ReadOwner | QFile::ExeOwner);
+    testsys::setFolderWritable(dir.path("registry"), false);
     QString error;
     EXPECT_FALSE(store.save(&error));
-    QFile::setPermissions(dir.path("registry"),
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    testsys::setFolderWritable(dir.path("registry"), true);
     EXPECT_TRUE(error.contains(store.filePath()));
     EXPECT_TRUE(store.isModified()) << "still to be saved";
     EXPECT_EQ(TempDir::read(store.filePath()), before);
@@ -204,10 +297,10 @@ TEST(RegistryStore, AFileThatCannotBeReadIsNeverSavedOver)
         EXPECT_TRUE(problem.contains(path)) << c.name;
         store.openKey(Program, true)->writeInteger("Color", 1);
         if (c.readOnlyFolder)
-            QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
+            testsys::setFolderWritable(dir.path(), false);
         QString error;
         const bool saved = store.save(&error);
-        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        testsys::setFolderWritable(dir.path(), true);
         if (!c.asideName) {
             EXPECT_FALSE(saved) << c.name;
             EXPECT_TRUE(error.contains(path)) << c.name << ": " << error.toStdString();

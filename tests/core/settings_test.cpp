@@ -9,6 +9,7 @@
 #include "settings/SettingsFile.h"
 #include "settings/SettingsLocation.h"
 #include "support/TempDir.h"
+#include "support/TestSystem.h"
 #include "textcodec/Cp1251.h"
 
 TEST(Settings, FirstStartFileListsGamedataPathThenEveryDefaultInOrder)
@@ -141,10 +142,9 @@ TEST(SettingsLocation, WritableMeansSettingIniCanBeSavedThereRootIncluded)
     QFile::setPermissions(dir.path("Setting/Setting.ini"), QFile::ReadOwner);
     EXPECT_FALSE(settingFolderWritable(dir.path("Setting"))) << "a read-only settings file";
     QFile::remove(dir.path("Setting/Setting.ini"));
-    QFile::setPermissions(dir.path("Setting"), QFile::ReadOwner | QFile::ExeOwner);
+    testsys::setFolderWritable(dir.path("Setting"), false);
     EXPECT_FALSE(settingFolderWritable(dir.path("Setting"))) << "a read-only folder";
-    QFile::setPermissions(dir.path("Setting"),
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    testsys::setFolderWritable(dir.path("Setting"), true);
     EXPECT_FALSE(settingFolderWritable(dir.path("missing")));
 }
 

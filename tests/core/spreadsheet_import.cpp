@@ -1,6 +1,7 @@
 // Spreadsheet import: our own files, a workbook saved by a spreadsheet program, hand-built BIFF8
 // and BIFF5 records, number texts, and files that must fail without touching the grid.
 
+#include "support/CompoundWriter.h"
 #include "support/QtPrinters.h"
 #include "support/TempDir.h"
 #include "table/BiffReader.h"
@@ -14,11 +15,6 @@
 
 #include <QDir>
 #include <QFile>
-
-#pragma push_macro("signals")
-#undef signals
-#include <gsf/gsf.h>
-#pragma pop_macro("signals")
 
 #include <gtest/gtest.h>
 
@@ -113,24 +109,6 @@ QByteArray biff5(int codepage, const QByteArray &cellRecord)
     const quint32 at = quint32(globals.size() + sheetRecord.size() + kEof.size());
     return globals + rec(0x0085, le32(at) + QByteArray(2, 0) + "\x01S") + kEof +
            bof(0x0500, 0x0010) + cellRecord + kEof;
-}
-
-// A compound file holding one stream, as libgsf writes it.
-QByteArray compoundFile(const char *streamName, const QByteArray &stream)
-{
-    GsfOutput *memory = gsf_output_memory_new();
-    GsfOutfile *ole = gsf_outfile_msole_new(memory);
-    GsfOutput *child = gsf_outfile_new_child(ole, streamName, FALSE);
-    gsf_output_write(child, stream.size(), reinterpret_cast<const guint8 *>(stream.data()));
-    gsf_output_close(child);
-    g_object_unref(child);
-    gsf_output_close(GSF_OUTPUT(ole));
-    g_object_unref(ole);
-    const QByteArray bytes(
-        reinterpret_cast<const char *>(gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(memory))),
-        qsizetype(gsf_output_size(memory)));
-    g_object_unref(memory);
-    return bytes;
 }
 
 struct Expected

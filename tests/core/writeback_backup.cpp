@@ -12,6 +12,7 @@
 #include "profile/DiskPath.h"
 #include "profile/SafeFile.h"
 #include "support/TempDir.h"
+#include "support/TestSystem.h"
 #include "textcodec/Cp1251.h"
 
 namespace {
@@ -163,11 +164,10 @@ TEST(WritebackBackup, SilentWhenNoBackupCanBeMade)
 
     // A read-only folder takes no backup; the write that follows is refused there too.
     const QString game = dir.write("locked/actor.ltx", "[a]\nb = 1\n");
-    ASSERT_TRUE(QFile::setPermissions(dir.path("locked"), readOnly | QFile::ExeOwner |
-                                                              QFile::ExeGroup | QFile::ExeOther));
+    ASSERT_EQ(testsys::setFolderWritable(dir.path("locked"), false), QString());
     ensureBackup(dir.bytePath("locked/actor.ltx"));
     const QStringList inLocked = names(dir.path("locked"));
-    QFile::setPermissions(dir.path("locked"), readOnly | QFile::WriteOwner | QFile::ExeOwner);
+    testsys::setFolderWritable(dir.path("locked"), true);
     EXPECT_EQ(inLocked, QStringList({"actor.ltx"}));
     EXPECT_EQ(TempDir::read(game), QByteArray("[a]\nb = 1\n"));
 }

@@ -9,6 +9,7 @@
 
 #include "gamefiles/ParameterWriter.h"
 #include "support/TempDir.h"
+#include "support/TestSystem.h"
 #include "textcodec/Cp1251.h"
 
 namespace {
@@ -147,14 +148,12 @@ TEST_F(WritebackDuplication, EmptyFolderIsAFailedDuplicationAfterTheGameWrite)
 
 TEST_F(WritebackDuplication, UnwritableFolderIsAFailedWrite)
 {
-    const auto readOnlyFolder = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup |
-                                QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
-    ASSERT_TRUE(QFile::setPermissions(dir.path("dup"), readOnlyFolder));
+    ASSERT_EQ(testsys::setFolderWritable(dir.path("dup"), false), QString());
     QString error;
     const WriteResult written = ParameterWriter(target).writeParameter(
         "config\\creatures\\actor.ltx", "actor", "health", " 1.5", &error);
     const QStringList inDup = names(dir.path("dup"));
-    QFile::setPermissions(dir.path("dup"), readOnlyFolder | QFile::WriteOwner);
+    testsys::setFolderWritable(dir.path("dup"), true);
 
     EXPECT_FALSE(written);
     EXPECT_FALSE(error.isEmpty());

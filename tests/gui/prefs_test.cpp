@@ -10,6 +10,7 @@
 #include "prefs/RegistryStore.h"
 #include "prefs/window/TStateSaver.h"
 #include "profile/ProfileFile.h"
+#include "support/TestSystem.h"
 #include "support/WindowFixture.h"
 #include "ui/window/DataSlots.h"
 
@@ -400,10 +401,9 @@ TEST_F(Prefs, ClearingAtCloseReportsOnlyWhatHappened)
     f.start();
     TForm1 &second = restart(); // the close before saved the colour
     second.N14->trigger();
-    QFile::setPermissions(f.dir.path("registry"), QFile::ReadOwner | QFile::ExeOwner);
+    testsys::setFolderWritable(f.dir.path("registry"), false);
     second.close();
-    QFile::setPermissions(f.dir.path("registry"),
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    testsys::setFolderWritable(f.dir.path("registry"), true);
     ASSERT_FALSE(f.dialogs.messages.isEmpty());
     EXPECT_TRUE(f.dialogs.messages.last().startsWith("EXCEPT\n"));
     EXPECT_NE(Store(f).key(), nullptr) << "the key is still there";
@@ -413,10 +413,9 @@ TEST_F(Prefs, ClearingAtCloseReportsOnlyWhatHappened)
     TForm1 &third = f.start();
     f.dialogs.colors.enqueue(QColor(1, 2, 3));
     third.N7->trigger();
-    QFile::setPermissions(f.dir.path("registry"), QFile::ReadOwner | QFile::ExeOwner);
+    testsys::setFolderWritable(f.dir.path("registry"), false);
     third.close();
-    QFile::setPermissions(f.dir.path("registry"),
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    testsys::setFolderWritable(f.dir.path("registry"), true);
     EXPECT_TRUE(f.dialogs.messages.last().startsWith("EXCEPT\n"));
 }
 

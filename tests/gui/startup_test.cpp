@@ -10,6 +10,7 @@
 
 #include "editor/window/ValueBox.h"
 #include "profile/ProfileFile.h"
+#include "support/TestSystem.h"
 #include "support/WindowFixture.h"
 
 namespace {
@@ -284,8 +285,6 @@ TEST_F(Startup, AReadOnlyGamedataFolderIsSaidAtOnceAndTheExampleIsOfferedAsACopy
         {"another folder", false, false, -1, false, false},
         {"a read-only file", false, true, -1, false, false},
     };
-    const auto readOnly = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup |
-                          QFile::ReadOther | QFile::ExeOther;
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         WindowFixture g;
@@ -303,7 +302,10 @@ TEST_F(Startup, AReadOnlyGamedataFolderIsSaidAtOnceAndTheExampleIsOfferedAsACopy
         g.writeSetting("Setting.ini", QStringLiteral("[Setting]\nGamedata_Path=") + folder +
                                           "/\nВерсия=0.6\nWarning=2\n");
         const QString locked = c.fileOnly ? folder + "/config/a.ltx" : folder;
-        ASSERT_TRUE(QFile::setPermissions(locked, c.fileOnly ? QFile::ReadOwner : readOnly));
+        if (c.fileOnly)
+            ASSERT_TRUE(QFile::setPermissions(locked, QFile::ReadOwner));
+        else
+            ASSERT_EQ(testsys::setFolderWritable(locked, false), QString());
         if (c.answer >= 0)
             g.dialogs.answers.enqueue(c.answer);
         TForm1 &w = g.start();
@@ -332,7 +334,10 @@ TEST_F(Startup, AReadOnlyGamedataFolderIsSaidAtOnceAndTheExampleIsOfferedAsACopy
             EXPECT_EQ(TempDir::read(folder + "/config/a.ltx"), "[s]\r\nk = 1\r\n");
             EXPECT_TRUE(g.dialogs.messages.isEmpty()) << g.dialogs.messages.join('|');
         }
-        QFile::setPermissions(locked, readOnly | QFile::WriteOwner);
+        if (c.fileOnly)
+            QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner);
+        else
+            testsys::setFolderWritable(locked, true);
     }
 }
 
@@ -360,12 +365,12 @@ TEST_F(Startup, AProgramFolderThatCannotBeWrittenKeepsSettingsAndCatalogueInTheU
             if (!c.permissionBits)
                 options.settingFolderWritable = [](const QString &) { return false; };
             else
-                QFile::setPermissions(setting, QFile::ReadOwner | QFile::ExeOwner);
+                testsys::setFolderWritable(setting, false);
             g.window = std::make_unique<TForm1>(options);
             if (run == 0)
                 g.dialogs.folders.enqueue(g.gameFolder());
             TForm1 &w = g.start();
-            QFile::setPermissions(setting, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            testsys::setFolderWritable(setting, true);
             EXPECT_TRUE(w.isReady()) << c.name << run;
             EXPECT_EQ(w.settingsFolder(), userSetting) << c.name << run;
             EXPECT_EQ(w.programFolder(), cp1251::encode(g.dir.path("user/"))) << c.name << run;
@@ -391,11 +396,10 @@ TEST_F(Startup, AProgramFolderThatCannotBeWrittenKeepsSettingsAndCatalogueInTheU
 TEST_F(Startup, ASettingsFolderThatCanBeNeitherWrittenNorCopiedIsExplained)
 {
     f.dir.write("user", "a file where the folder should be");
-    QFile::setPermissions(f.programFolder() + "/Setting", QFile::ReadOwner | QFile::ExeOwner);
+    testsys::setFolderWritable(f.programFolder() + "/Setting", false);
     f.dialogs.folders.enqueue(f.gameFolder());
     TForm1 &w = f.start();
-    QFile::setPermissions(f.programFolder() + "/Setting",
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    testsys::setFolderWritable(f.programFolder() + "/Setting", true);
     ASSERT_FALSE(f.dialogs.messages.isEmpty());
     EXPECT_TRUE(f.dialogs.messages[0].contains(f.dir.path("user"))) << "where the copy failed";
     EXPECT_TRUE(f.dialogs.messages.last().startsWith(NoSettings + "\n"));

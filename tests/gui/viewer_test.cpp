@@ -9,10 +9,10 @@
 #include <QScreen>
 #include <QTest>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include "editor/window/TForm2.h"
 #include "editor/window/TForm6.h"
+#include "support/TestSystem.h"
 #include "support/WindowFixture.h"
 #include "ui/window/DataSlots.h"
 
@@ -186,7 +186,7 @@ TEST_F(Viewer, PictureThatCannotBeShownIsReportedAndTheViewerStaysClosed)
                     30);
     f.dir.write("program/Setting/Images/huge.bmp", huge + QByteArray(64, '\0'));
     QDir().mkpath(images() + "/folder.bmp");
-    ASSERT_EQ(::mkfifo(QFile::encodeName(images() + "/pipe.jpg").constData(), 0600), 0);
+    const bool fifo = testsys::makeFifo(images() + "/pipe.jpg").isEmpty();
     struct Case
     {
         QString image;
@@ -210,6 +210,8 @@ TEST_F(Viewer, PictureThatCannotBeShownIsReportedAndTheViewerStaysClosed)
     f.start();
     for (const Case &c : cases) {
         SCOPED_TRACE(c.image.toStdString());
+        if (c.image == "pipe.jpg" && !fifo)
+            continue; // a system without FIFOs
         setImage(c.image);
         f.dialogs.messages.clear();
         click();

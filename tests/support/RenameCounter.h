@@ -1,19 +1,29 @@
 #pragma once
 
-#include <dlfcn.h>
-#include <stdio.h>
+#include <QByteArray>
+#include <gtest/gtest.h>
 
-// Counts the renames the test program makes. Every save of a file ends in one rename of its
-// temporary file over the target, so a test can tell how many saves an action made. Include this
-// header in exactly one source file of a test program: it defines the program's rename().
+#include "profile/SafeFile.h"
+
+// Counts the saves the test program makes. Every save of a file ends in one rename of its
+// temporary file over the target, announced to the hook of SafeFile.h, so a test can tell how
+// many saves an action made. The counting hook is set again before each test, since a test may
+// set a hook of its own.
 namespace RenameCounter {
-inline int count = 0;
-}
 
-extern "C" int rename(const char *from, const char *to) noexcept
+inline int count = 0;
+
+struct Hook : ::testing::EmptyTestEventListener
 {
-    using Rename = int (*)(const char *, const char *);
-    static const auto real = reinterpret_cast<Rename>(dlsym(RTLD_NEXT, "rename"));
-    ++RenameCounter::count;
-    return real(from, to);
-}
+    void OnTestStart(const ::testing::TestInfo &) override
+    {
+        setBeforeRenameHook([](const QByteArray &) { ++count; });
+    }
+};
+
+inline const bool hooked = [] {
+    ::testing::UnitTest::GetInstance()->listeners().Append(new Hook);
+    return true;
+}();
+
+} // namespace RenameCounter

@@ -11,8 +11,9 @@ struct MainWindowOptions
 {
     // Folder holding "Setting/"; empty means the folder of the running executable.
     QString programFolder;
-    // Folder of the registry store; empty means "$XDG_CONFIG_HOME/BRANVIK Configurator/registry"
-    // (~/.config when the variable is unset).
+    // Folder of the registry store; empty means RegistryStore::defaultPlace(): the system's
+    // registry on Windows, "$XDG_CONFIG_HOME/BRANVIK Configurator/registry" elsewhere (~/.config
+    // when the variable is unset).
     QString registryFolder;
     // The user's configuration folder, used for "Setting/" when the program's cannot be written;
     // empty means the application's configuration folder

@@ -38,6 +38,7 @@
 #include "editor/window/TabBuilder.h"
 #include "gamefiles/GamePath.h"
 #include "history/window/HistoryWindow.h"
+#include "prefs/RegistryStore.h"
 #include "prefs/window/Preferences.h"
 #include "prefs/window/TStateSaver.h"
 #include "profile/DiskPath.h"
@@ -58,14 +59,6 @@ namespace {
 
 const QColor SkyBlue(0xA6, 0xCA, 0xF0);
 const QColor Yellow(0xFF, 0xFF, 0x00);
-
-QString defaultRegistryFolder()
-{
-    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (base.isEmpty())
-        base = QDir::homePath() + "/.config";
-    return base + "/BRANVIK Configurator/registry";
-}
 
 QString withSlash(QString folder)
 {
@@ -101,7 +94,7 @@ TForm1::TForm1(const MainWindowOptions &options, QWidget *parent) : QMainWindow(
         options.settingFolderWritable ? options.settingFolderWritable : settingFolderWritable;
     session_ = std::make_unique<Session>(where);
     registryFolder_ =
-        options.registryFolder.isEmpty() ? defaultRegistryFolder() : options.registryFolder;
+        options.registryFolder.isEmpty() ? RegistryStore::defaultPlace() : options.registryFolder;
 
     setWindowTitle(
         QStringLiteral("B.R.A.N.V.I.K. Duskmere CONFIGURATOR от Quenby v " BRANVIK_VERSION));
