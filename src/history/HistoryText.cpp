@@ -8,11 +8,6 @@ namespace HistoryText {
 
 namespace {
 
-QString u(const QByteArray &text)
-{
-    return cp1251::toUnicode(text);
-}
-
 QString withNote(const QString &what, const QByteArray &note)
 {
     return note.isEmpty() ? what : what + QStringLiteral(": ") + QString::fromUtf8(note);
@@ -28,7 +23,7 @@ QString fileName(const QByteArray &path)
 
 QString line(const std::optional<QByteArray> &line)
 {
-    return line ? u(*line) : QStringLiteral("(нет)");
+    return line ? cp1251::toUnicode(*line) : QStringLiteral("(нет)");
 }
 
 QString moment(qint64 msecsSinceEpoch)
@@ -65,7 +60,7 @@ QString made(const HistoryStamp &stamp, const LineChange *change)
     case HistoryOrigin::Trade:
         break;
     }
-    const QString key = change ? u(change->key) : QString();
+    const QString key = change ? cp1251::toUnicode(change->key) : QString();
     const QString what = change && !change->after ? QStringLiteral("удаление ключа")
                                                   : QStringLiteral("строка торговли");
     return stamp.note.isEmpty() && !key.isEmpty() ? what + QStringLiteral(": ") + key
@@ -105,8 +100,9 @@ QString record(const HistoryRecord &r, bool undone)
 {
     const LineChange &c = r.change;
     QString text = QStringLiteral("%1  %2  %3 [%4] %5: %6 → %7")
-                       .arg(time(r.time), made(r.stamp, &c), u(c.file), u(c.section), u(c.key),
-                            line(c.before), line(c.after));
+                       .arg(time(r.time), made(r.stamp, &c), cp1251::toUnicode(c.file),
+                            cp1251::toUnicode(c.section), cp1251::toUnicode(c.key), line(c.before),
+                            line(c.after));
     if (const QString t = tweak(r.stamp); !t.isEmpty() && r.stamp.origin != HistoryOrigin::Tweak)
         text += QStringLiteral("  (твик %1)").arg(t);
     if (const QString s = state(r.state, undone); !s.isEmpty())

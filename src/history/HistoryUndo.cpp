@@ -17,14 +17,9 @@
 
 namespace {
 
-QString u(const QByteArray &text)
-{
-    return cp1251::toUnicode(text);
-}
-
 QString shownLine(const std::optional<QByteArray> &line)
 {
-    return line ? QStringLiteral("«") + u(*line) + QStringLiteral("»")
+    return line ? QStringLiteral("«") + cp1251::toUnicode(*line) + QStringLiteral("»")
                 : QStringLiteral("(нет ключа)");
 }
 
@@ -82,9 +77,10 @@ Plan planFile(const QByteArray &gamedataFolder, const FileRecords &f)
             continue;
         }
         if (now != c.after) {
-            plan.changed.append(
-                QStringLiteral("%1 [%2] %3: записано %4, теперь %5")
-                    .arg(u(c.file), u(c.section), u(c.key), shownLine(c.after), shownLine(now)));
+            plan.changed.append(QStringLiteral("%1 [%2] %3: записано %4, теперь %5")
+                                    .arg(cp1251::toUnicode(c.file), cp1251::toUnicode(c.section),
+                                         cp1251::toUnicode(c.key), shownLine(c.after),
+                                         shownLine(now)));
             continue;
         }
         // The reverse of the change: from its line back to the one before, where it stood.
@@ -137,8 +133,8 @@ bool takeBack(const ParameterWriter &target, const QList<HistoryRecord> &records
             if (!writer.writeLines(files[i].file, plan.edits.mid(from, to - from), &why,
                                    plan.duplicated[from])) {
                 if (error)
-                    *error =
-                        QStringLiteral("Остановлено на файле %1:\n%2").arg(u(files[i].file), why);
+                    *error = QStringLiteral("Остановлено на файле %1:\n%2")
+                                 .arg(cp1251::toUnicode(files[i].file), why);
                 if (done)
                     *done = count;
                 return false;

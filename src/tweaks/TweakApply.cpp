@@ -16,11 +16,6 @@
 
 namespace {
 
-QString u(const QByteArray &text)
-{
-    return cp1251::toUnicode(text);
-}
-
 // The lines a tweak writes into one game file.
 struct FileLines
 {
@@ -48,7 +43,7 @@ QString changedSinceReview(const QByteArray &gamedataFolder, const FileLines &f)
             for (const LineChange &c : f.changes) {
                 if (lineNow(document, c) != c.before)
                     return QStringLiteral("параметр %1 в разделе [%2] изменился после проверки")
-                        .arg(u(c.key), u(c.section));
+                        .arg(cp1251::toUnicode(c.key), cp1251::toUnicode(c.section));
             }
             return {};
         });
@@ -113,9 +108,11 @@ QString TweakApplyReport::message() const
 {
     QString text;
     if (refused) {
-        text = QStringLiteral("Твик не записан: %1: %2.\nНичего не изменено.").arg(u(file), reason);
+        text = QStringLiteral("Твик не записан: %1: %2.\nНичего не изменено.")
+                   .arg(cp1251::toUnicode(file), reason);
     } else if (!complete) {
-        text = QStringLiteral("Запись твика остановлена на файле %1:\n%2\n").arg(u(file), reason);
+        text = QStringLiteral("Запись твика остановлена на файле %1:\n%2\n")
+                   .arg(cp1251::toUnicode(file), reason);
         if (undoneFiles > 0 && undoProblem.isEmpty())
             text += QStringLiteral("Уже записанные файлы (%1) возвращены как были: ничего не "
                                    "изменено.")

@@ -16,14 +16,9 @@ namespace {
 
 constexpr char Eol[] = "\r\n";
 
-QString u(const QByteArray &text)
-{
-    return cp1251::toUnicode(text);
-}
-
 QString lineText(const std::optional<QByteArray> &line)
 {
-    return line ? u(*line) : QStringLiteral("(нет)");
+    return line ? cp1251::toUnicode(*line) : QStringLiteral("(нет)");
 }
 
 // Why a key change cannot travel in a tweak (empty: it can): its names must read back from the
@@ -114,9 +109,12 @@ QString leftOutText(const QList<LineChange> &leftOut)
         return {};
     QStringList lines{QStringLiteral("Не вошли в твик:")};
     for (const LineChange &c : leftOut) {
-        const QString where =
-            c.isKey() ? QStringLiteral("%1 [%2] %3").arg(u(c.file), u(c.section), u(c.key))
-                      : QStringLiteral("%1 [%2]").arg(u(c.file), u(c.section));
+        const QString where = c.isKey()
+                                  ? QStringLiteral("%1 [%2] %3")
+                                        .arg(cp1251::toUnicode(c.file),
+                                             cp1251::toUnicode(c.section), cp1251::toUnicode(c.key))
+                                  : QStringLiteral("%1 [%2]").arg(cp1251::toUnicode(c.file),
+                                                                  cp1251::toUnicode(c.section));
         lines.append(QStringLiteral("%1: %2 → %3 (%4)")
                          .arg(where, lineText(c.before), lineText(c.after), whyNotCarried(c)));
     }

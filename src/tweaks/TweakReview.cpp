@@ -18,11 +18,6 @@ namespace {
 
 using State = TweakReviewLine::State;
 
-QString u(const QByteArray &text)
-{
-    return cp1251::toUnicode(text);
-}
-
 // A section and key as reads match them: blanks trimmed, letter case folded.
 QByteArray keyName(const QByteArray &section, const QByteArray &key)
 {
@@ -105,14 +100,15 @@ QString TweakReviewLine::text() const
 {
     QString out = QStringLiteral("%1: %2 [%3] %4: ")
                       .arg(number)
-                      .arg(u(change.file), u(change.section), u(change.key));
+                      .arg(cp1251::toUnicode(change.file), cp1251::toUnicode(change.section),
+                           cp1251::toUnicode(change.key));
     out += stateText();
     if (state == State::Differs || state == State::Removal)
-        out += QStringLiteral(": ") + u(change.before.value_or(QByteArray()));
+        out += QStringLiteral(": ") + cp1251::toUnicode(change.before.value_or(QByteArray()));
     if (state == State::Differs)
-        out += QStringLiteral(" → ") + u(change.after.value_or(QByteArray()));
+        out += QStringLiteral(" → ") + cp1251::toUnicode(change.after.value_or(QByteArray()));
     if (state == State::Missing)
-        out += QStringLiteral(": ") + u(change.after.value_or(QByteArray()));
+        out += QStringLiteral(": ") + cp1251::toUnicode(change.after.value_or(QByteArray()));
     return out;
 }
 

@@ -2,11 +2,9 @@
 
 #include <QDialog>
 #include <QDialogButtonBox>
-#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QTreeWidget>
-#include <QVBoxLayout>
 
 #include "catalogue/Rows.h"
 #include "editor/window/EditorRows.h"
@@ -17,14 +15,10 @@
 #include "textcodec/Cp1251.h"
 #include "tweaks/window/TweakWindow.h"
 #include "ui/window/Dialogs.h"
+#include "ui/window/ListDialog.h"
 #include "ui/window/WindowHost.h"
 
 namespace {
-
-QString u(const QByteArray &text)
-{
-    return cp1251::toUnicode(text);
-}
 
 QString kindText(LineChange::Kind kind)
 {
@@ -43,7 +37,8 @@ QString kindText(LineChange::Kind kind)
 
 QString keyName(const LineChange &c)
 {
-    return u(c.file) + QStringLiteral(", [") + u(c.section) + QStringLiteral("] ") + u(c.key);
+    return cp1251::toUnicode(c.file) + QStringLiteral(", [") + cp1251::toUnicode(c.section) +
+           QStringLiteral("] ") + cp1251::toUnicode(c.key);
 }
 
 const QStringList RestoreAnswers{QStringLiteral("Восстановить"), QStringLiteral("Отмена")};
@@ -71,7 +66,7 @@ void ChangesWindow::fill(QTreeWidget &list)
                 const CatalogueEntry &e = rows[r].entry;
                 if (!rows[r].deleted && rows[r].value.inherited &&
                     rows.showing(c.file, c.section, e.applyParam).contains(r))
-                    keys.append(u(e.applyParam));
+                    keys.append(cp1251::toUnicode(e.applyParam));
             }
             keys.removeDuplicates();
             if (!keys.isEmpty())
@@ -83,9 +78,11 @@ void ChangesWindow::fill(QTreeWidget &list)
                 shownBy = EditorRows::placeText(host_, showing.first());
         }
         auto *item = new QTreeWidgetItem(
-            &list, {u(c.file), u(c.section), u(c.key), kindText(c.kind()),
-                    c.before ? u(ChangeList::oldValue(c)) : QStringLiteral("(нет)"),
-                    c.after ? u(ChangeList::newValue(c)) : QStringLiteral("(нет)"), shownBy});
+            &list, {cp1251::toUnicode(c.file), cp1251::toUnicode(c.section),
+                    cp1251::toUnicode(c.key), kindText(c.kind()),
+                    c.before ? cp1251::toUnicode(ChangeList::oldValue(c)) : QStringLiteral("(нет)"),
+                    c.after ? cp1251::toUnicode(ChangeList::newValue(c)) : QStringLiteral("(нет)"),
+                    shownBy});
         item->setData(0, Qt::UserRole, i);
     }
     if (list.topLevelItemCount() > 0)
@@ -117,11 +114,13 @@ void ChangesWindow::restoreKey(QTreeWidget &list)
     if (!c)
         return;
     const LineChange change = *c;
-    QString text = QStringLiteral("Восстановить параметр из резервной копии?\n") + keyName(change) +
-                   QStringLiteral("\n\nСейчас в файле: ") +
-                   (change.after ? u(*change.after) : QStringLiteral("(нет строки)")) +
-                   QStringLiteral("\nСтанет: ") +
-                   (change.before ? u(*change.before) : QStringLiteral("(строка будет удалена)"));
+    QString text =
+        QStringLiteral("Восстановить параметр из резервной копии?\n") + keyName(change) +
+        QStringLiteral("\n\nСейчас в файле: ") +
+        (change.after ? cp1251::toUnicode(*change.after) : QStringLiteral("(нет строки)")) +
+        QStringLiteral("\nСтанет: ") +
+        (change.before ? cp1251::toUnicode(*change.before)
+                       : QStringLiteral("(строка будет удалена)"));
     const bool duplicate = host_.settings().duplicationOn() && duplicated(change);
     if (duplicate)
         text += QStringLiteral("\nПараметр будет записан и в файл дублирования.");
@@ -140,8 +139,8 @@ void ChangesWindow::restoreFile(QTreeWidget &list)
     if (!c)
         return;
     const QByteArray file = c->file;
-    QString text = QStringLiteral("Заменить файл его резервной копией?\n") + u(file) +
-                   QStringLiteral("\n\nВернутся из копии:");
+    QString text = QStringLiteral("Заменить файл его резервной копией?\n") +
+                   cp1251::toUnicode(file) + QStringLiteral("\n\nВернутся из копии:");
     int listed = 0;
     for (const LineChange &k : std::as_const(changes_)) {
         if (k.file != file)
@@ -150,11 +149,12 @@ void ChangesWindow::restoreFile(QTreeWidget &list)
             text += QStringLiteral("\n...");
             break;
         }
-        text += QStringLiteral("\n[") + u(k.section) + QStringLiteral("] ") + u(k.key) +
-                QStringLiteral(": ") +
-                (!k.before ? QStringLiteral("строка будет удалена")
-                           : (k.after ? u(ChangeList::newValue(k)) + " → " : QString()) +
-                                 u(ChangeList::oldValue(k)));
+        text += QStringLiteral("\n[") + cp1251::toUnicode(k.section) + QStringLiteral("] ") +
+                cp1251::toUnicode(k.key) + QStringLiteral(": ") +
+                (!k.before
+                     ? QStringLiteral("строка будет удалена")
+                     : (k.after ? cp1251::toUnicode(ChangeList::newValue(k)) + " → " : QString()) +
+                           cp1251::toUnicode(ChangeList::oldValue(k)));
     }
     if (host_.dialogs().ask(list.window(), text, RestoreAnswers) != 0)
         return;
@@ -178,48 +178,36 @@ void ChangesWindow::ChangesClick()
 {
     // Whether a row shows an inherited value, for the changed headers.
     EditorRows::readAll(host_);
-    QDialog window(host_.window());
-    window.setObjectName(QStringLiteral("ChangesWindow"));
-    window.setWindowTitle(QStringLiteral("Изменения после резервной копии"));
-    window.resize(820, 440);
-    auto *layout = new QVBoxLayout(&window);
-    auto *list = new QTreeWidget(&window);
-    list->setObjectName(QStringLiteral("ChangesList"));
-    list->setRootIsDecorated(false);
-    list->setHeaderLabels({QStringLiteral("Файл"), QStringLiteral("Секция"),
-                           QStringLiteral("Параметр"), QStringLiteral("Что"),
-                           QStringLiteral("Было"), QStringLiteral("Стало"),
-                           QStringLiteral("Строка")});
-    auto *note =
-        new QLabel(QStringLiteral("Файлы без резервной копии (.bak) не показаны."), &window);
-    auto *buttons = new QDialogButtonBox(&window);
+    ListDialog dialog(host_.window(), QStringLiteral("ChangesWindow"),
+                      QStringLiteral("Изменения после резервной копии"), {820, 440},
+                      QStringLiteral("ChangesList"),
+                      {QStringLiteral("Файл"), QStringLiteral("Секция"), QStringLiteral("Параметр"),
+                       QStringLiteral("Что"), QStringLiteral("Было"), QStringLiteral("Стало"),
+                       QStringLiteral("Строка")});
+    QDialog &window = dialog.window();
+    QTreeWidget *list = &dialog.list();
+    dialog.addBelow(
+        new QLabel(QStringLiteral("Файлы без резервной копии (.bak) не показаны."), &window));
     QPushButton *go =
-        buttons->addButton(QStringLiteral("Перейти к строке"), QDialogButtonBox::AcceptRole);
-    QPushButton *key =
-        buttons->addButton(QStringLiteral("Восстановить параметр"), QDialogButtonBox::ActionRole);
-    key->setObjectName(QStringLiteral("RestoreKey"));
+        dialog.addButton(QStringLiteral("Перейти к строке"), QDialogButtonBox::AcceptRole);
+    QPushButton *key = dialog.addButton(QStringLiteral("Восстановить параметр"),
+                                        QDialogButtonBox::ActionRole, QStringLiteral("RestoreKey"));
     QPushButton *file =
-        buttons->addButton(QStringLiteral("Восстановить файл"), QDialogButtonBox::ActionRole);
-    file->setObjectName(QStringLiteral("RestoreFile"));
+        dialog.addButton(QStringLiteral("Восстановить файл"), QDialogButtonBox::ActionRole,
+                         QStringLiteral("RestoreFile"));
     QPushButton *tweak =
-        buttons->addButton(QStringLiteral("Сохранить твик"), QDialogButtonBox::ActionRole);
-    tweak->setObjectName(QStringLiteral("SaveTweak"));
+        dialog.addButton(QStringLiteral("Сохранить твик"), QDialogButtonBox::ActionRole,
+                         QStringLiteral("SaveTweak"));
     list->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    buttons->addButton(QStringLiteral("Закрыть"), QDialogButtonBox::RejectRole);
+    dialog.addButton(QStringLiteral("Закрыть"), QDialogButtonBox::RejectRole);
     go->setDefault(true);
-    layout->addWidget(list);
-    layout->addWidget(note);
-    layout->addWidget(buttons);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &window, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &window, &QDialog::reject);
     QObject::connect(list, &QTreeWidget::itemActivated, &window, &QDialog::accept);
     QObject::connect(key, &QPushButton::clicked, &window, [this, list] { restoreKey(*list); });
     QObject::connect(file, &QPushButton::clicked, &window, [this, list] { restoreFile(*list); });
     QObject::connect(tweak, &QPushButton::clicked, &window, [this, list] { saveTweak(*list); });
     fill(*list);
-    list->header()->resizeSections(QHeaderView::ResizeToContents);
 
-    if (host_.dialogs().exec(&window) != QDialog::Accepted)
+    if (dialog.exec(host_.dialogs()) != QDialog::Accepted)
         return;
     const LineChange *c = chosen(*list);
     if (!c)

@@ -2,12 +2,10 @@
 
 #include <QDialog>
 #include <QDialogButtonBox>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>
-#include <QVBoxLayout>
 
 #include "base/Plural.h"
 #include "history/ApplyHistory.h"
@@ -16,14 +14,10 @@
 #include "session/Session.h"
 #include "textcodec/Cp1251.h"
 #include "ui/window/Dialogs.h"
+#include "ui/window/ListDialog.h"
 #include "ui/window/WindowHost.h"
 
 namespace {
-
-QString u(const QByteArray &text)
-{
-    return cp1251::toUnicode(text);
-}
 
 const QStringList UndoAnswers{QStringLiteral("Отменить"), QStringLiteral("Не отменять")};
 const QStringList RedoAnswers{QStringLiteral("Вернуть"), QStringLiteral("Не возвращать")};
@@ -40,7 +34,8 @@ QString describe(const QList<HistoryRecord> &records)
         }
         const LineChange &c = it->change;
         text += QStringLiteral("\n%1 [%2] %3: %4 → %5")
-                    .arg(u(c.file), u(c.section), u(c.key), HistoryText::line(c.after),
+                    .arg(cp1251::toUnicode(c.file), cp1251::toUnicode(c.section),
+                         cp1251::toUnicode(c.key), HistoryText::line(c.after),
                          HistoryText::line(c.before));
     }
     return text;
@@ -83,9 +78,9 @@ void HistoryWindow::fill(QTreeWidget &list, const QString &filter)
             HistoryText::time(r.time),
             HistoryText::group(r.stamp, &c),
             tweak,
-            u(c.file),
-            u(c.section),
-            u(c.key),
+            cp1251::toUnicode(c.file),
+            cp1251::toUnicode(c.section),
+            cp1251::toUnicode(c.key),
             HistoryText::line(c.before),
             HistoryText::line(c.after),
             HistoryText::state(r.state, timeline.undone.contains(r.stamp.group))};
@@ -142,40 +137,30 @@ void HistoryWindow::HistoryClick()
                                          "записи); остальные записи целы.")
                               .arg(base::counted(damaged, "повреждённая строка",
                                                  "повреждённые строки", "повреждённых строк")));
-    QDialog window(host_.window());
-    window.setObjectName(QStringLiteral("HistoryWindow"));
-    window.setWindowTitle(QStringLiteral("История записей"));
-    window.resize(1000, 460);
-    auto *layout = new QVBoxLayout(&window);
+    ListDialog dialog(host_.window(), QStringLiteral("HistoryWindow"),
+                      QStringLiteral("История записей"), {1000, 460}, QStringLiteral("HistoryList"),
+                      {QStringLiteral("Время"), QStringLiteral("Группа"), QStringLiteral("Твик"),
+                       QStringLiteral("Файл"), QStringLiteral("Секция"), QStringLiteral("Параметр"),
+                       QStringLiteral("Было"), QStringLiteral("Стало"),
+                       QStringLiteral("Состояние")});
+    QDialog &window = dialog.window();
+    QTreeWidget *list = &dialog.list();
     auto *filter = new QLineEdit(&window);
     filter->setObjectName(QStringLiteral("HistoryFilter"));
     filter->setPlaceholderText(QStringLiteral("Фильтр: файл, раздел, ключ или любой текст"));
-    auto *list = new QTreeWidget(&window);
-    list->setObjectName(QStringLiteral("HistoryList"));
-    list->setRootIsDecorated(false);
-    list->setHeaderLabels({QStringLiteral("Время"), QStringLiteral("Группа"),
-                           QStringLiteral("Твик"), QStringLiteral("Файл"), QStringLiteral("Секция"),
-                           QStringLiteral("Параметр"), QStringLiteral("Было"),
-                           QStringLiteral("Стало"), QStringLiteral("Состояние")});
-    auto *buttons = new QDialogButtonBox(&window);
-    QPushButton *one =
-        buttons->addButton(QStringLiteral("Отменить запись"), QDialogButtonBox::ActionRole);
-    one->setObjectName(QStringLiteral("UndoRecord"));
+    dialog.addAbove(filter);
+    QPushButton *one = dialog.addButton(QStringLiteral("Отменить запись"),
+                                        QDialogButtonBox::ActionRole, QStringLiteral("UndoRecord"));
     QPushButton *group =
-        buttons->addButton(QStringLiteral("Отменить группу"), QDialogButtonBox::ActionRole);
-    group->setObjectName(QStringLiteral("UndoGroup"));
-    buttons->addButton(QStringLiteral("Закрыть"), QDialogButtonBox::RejectRole);
-    layout->addWidget(filter);
-    layout->addWidget(list);
-    layout->addWidget(buttons);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &window, &QDialog::reject);
+        dialog.addButton(QStringLiteral("Отменить группу"), QDialogButtonBox::ActionRole,
+                         QStringLiteral("UndoGroup"));
+    dialog.addButton(QStringLiteral("Закрыть"), QDialogButtonBox::RejectRole);
     QObject::connect(filter, &QLineEdit::textChanged, &window,
                      [this, list](const QString &text) { fill(*list, text); });
     QObject::connect(one, &QPushButton::clicked, &window, [this, list] { undo(*list, false); });
     QObject::connect(group, &QPushButton::clicked, &window, [this, list] { undo(*list, true); });
     fill(*list, QString());
-    list->header()->resizeSections(QHeaderView::ResizeToContents);
-    host_.dialogs().exec(&window);
+    dialog.exec(host_.dialogs());
 }
 
 void HistoryWindow::step(bool redo)

@@ -5,11 +5,9 @@
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QFileInfo>
-#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QTreeWidget>
-#include <QVBoxLayout>
 
 #include "history/ApplyHistory.h"
 #include "history/HistoryUndo.h"
@@ -21,16 +19,12 @@
 #include "tweaks/TweakFile.h"
 #include "tweaks/TweakReview.h"
 #include "ui/window/Dialogs.h"
+#include "ui/window/ListDialog.h"
 #include "ui/window/WindowHost.h"
 
 namespace {
 
 const QString Filters = QStringLiteral("Твики (*.ltx *.txt);;Все файлы (*)");
-
-QString u(const QByteArray &text)
-{
-    return cp1251::toUnicode(text);
-}
 
 // The folder the tweak dialogs open in: the one a tweak was last saved to or opened from in
 // this run of the window.
@@ -86,10 +80,12 @@ void fillReview(QTreeWidget &list, const QList<TweakReviewLine> &review)
     for (qsizetype i = 0; i < review.size(); ++i) {
         const TweakReviewLine &r = review[i];
         const LineChange &c = r.change;
-        const QString now = c.before ? u(*c.before) : QString();
-        const QString next = c.after ? u(*c.after) : QStringLiteral("(удалить)");
-        auto *item = new QTreeWidgetItem(&list, {QString::number(r.number), u(c.file), u(c.section),
-                                                 u(c.key), r.stateText(), now, next});
+        const QString now = c.before ? cp1251::toUnicode(*c.before) : QString();
+        const QString next = c.after ? cp1251::toUnicode(*c.after) : QStringLiteral("(удалить)");
+        auto *item =
+            new QTreeWidgetItem(&list, {QString::number(r.number), cp1251::toUnicode(c.file),
+                                        cp1251::toUnicode(c.section), cp1251::toUnicode(c.key),
+                                        r.stateText(), now, next});
         item->setData(0, Qt::UserRole, QVariant::fromValue(i));
         for (int c = 0; c < item->columnCount(); ++c)
             item->setBackground(c, stateColour(r.state));
@@ -159,41 +155,30 @@ void ApplyTweakClick(WindowHost &host)
         return;
     QList<TweakReviewLine> review = Tweak::review(host.gamedataFolder(), lines, false);
 
-    QDialog window(host.window());
-    window.setObjectName(QStringLiteral("TweakReview"));
-    window.setWindowTitle(QStringLiteral("Твик: ") + QFileInfo(path).fileName());
-    window.resize(900, 460);
-    auto *layout = new QVBoxLayout(&window);
-    auto *list = new QTreeWidget(&window);
-    list->setObjectName(QStringLiteral("TweakLines"));
-    list->setRootIsDecorated(false);
-    list->setHeaderLabels({QStringLiteral("Строка"), QStringLiteral("Файл"),
-                           QStringLiteral("Секция"), QStringLiteral("Параметр"),
-                           QStringLiteral("Состояние"), QStringLiteral("Сейчас"),
-                           QStringLiteral("Станет")});
+    ListDialog dialog(host.window(), QStringLiteral("TweakReview"),
+                      QStringLiteral("Твик: ") + QFileInfo(path).fileName(), {900, 460},
+                      QStringLiteral("TweakLines"),
+                      {QStringLiteral("Строка"), QStringLiteral("Файл"), QStringLiteral("Секция"),
+                       QStringLiteral("Параметр"), QStringLiteral("Состояние"),
+                       QStringLiteral("Сейчас"), QStringLiteral("Станет")});
+    QDialog &window = dialog.window();
+    QTreeWidget *list = &dialog.list();
     auto *create = new QCheckBox(QStringLiteral("Создавать отсутствующие файлы"), &window);
     create->setObjectName(QStringLiteral("AllowCreate"));
     auto *note = new QLabel(QStringLiteral("Отмеченные строки будут записаны; зелёные уже "
                                            "совпадают, красные применить нельзя."),
                             &window);
-    auto *buttons = new QDialogButtonBox(&window);
-    QPushButton *write =
-        buttons->addButton(QStringLiteral("Записать"), QDialogButtonBox::AcceptRole);
-    write->setObjectName(QStringLiteral("WriteTweak"));
-    buttons->addButton(QStringLiteral("Отмена"), QDialogButtonBox::RejectRole);
-    layout->addWidget(list);
-    layout->addWidget(create);
-    layout->addWidget(note);
-    layout->addWidget(buttons);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &window, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &window, &QDialog::reject);
+    dialog.addBelow(create);
+    dialog.addBelow(note);
+    dialog.addButton(QStringLiteral("Записать"), QDialogButtonBox::AcceptRole,
+                     QStringLiteral("WriteTweak"));
+    dialog.addButton(QStringLiteral("Отмена"), QDialogButtonBox::RejectRole);
     QObject::connect(create, &QCheckBox::toggled, &window, [&](bool allow) {
         review = Tweak::review(host.gamedataFolder(), lines, allow);
         fillReview(*list, review);
     });
     fillReview(*list, review);
-    list->header()->resizeSections(QHeaderView::ResizeToContents);
-    if (host.dialogs().exec(&window) != QDialog::Accepted)
+    if (dialog.exec(host.dialogs()) != QDialog::Accepted)
         return;
 
     QList<TweakReviewLine> chosen;
