@@ -86,16 +86,7 @@ int SectionResolver::fileOf(const QByteArray &relative)
         if (file.exists) {
             file.document = ProfileCache::instance().withDocument(
                 path, [](const IniDocument &document) { return document; });
-            for (const IniDocument::StructureLine &s : file.document.structure()) {
-                Line line;
-                line.include = s.include;
-                line.name = s.name.toByteArray();
-                if (!s.include) {
-                    line.parents = IniDocument::parentsOf(s.parentText);
-                    line.folded = cp1251::foldCase(line.name);
-                }
-                file.lines.push_back(std::move(line));
-            }
+            file.lines = file.document.structure();
         }
     }
     files_.push_back(std::move(file));
@@ -112,6 +103,7 @@ SectionResolver::Tree &SectionResolver::treeOf(const QByteArray &relativeFile)
     Tree tree;
     tree.root = fileOf(relativeFile);
     tree.files.append(tree.root);
+    tree.sections.reserve(qsizetype(files_[std::size_t(tree.root)].lines.size()));
     // The files as one text: a stack of files being read, each with its next line.
     struct Frame
     {
@@ -133,18 +125,19 @@ SectionResolver::Tree &SectionResolver::treeOf(const QByteArray &relativeFile)
         const int current = frame.file; // frame may move when the stack grows
         const Line &line = file.lines[std::size_t(lineIndex)];
         if (!line.include) {
-            const auto known = tree.sections.constFind(line.folded);
+            const auto known = tree.sections.constFind(SectionName{line.name});
             if (known == tree.sections.constEnd()) {
-                tree.sections.insert(line.folded, {current, lineIndex});
+                tree.sections.insert(SectionName{line.name}, {current, lineIndex});
             } else {
                 report(QStringLiteral("Секция [%1] описана дважды: %2 и %3; используется первая")
-                           .arg(text(line.name), text(files_[std::size_t(known->file)].relative),
+                           .arg(text(line.name.toByteArray()),
+                                text(files_[std::size_t(known->file)].relative),
                                 text(file.relative)));
             }
             continue;
         }
         const QByteArray from = file.relative;
-        const QByteArray includedName = line.name; // files_ may grow below
+        const QByteArray includedName = line.name.toByteArray(); // files_ may grow below
         const std::optional<QByteArray> path = includePath(from, includedName);
         if (!path) {
             report(QStringLiteral("Включение \"%1\" из %2 ведёт за папку gamedata и не читается")
@@ -171,8 +164,9 @@ SectionResolver::Tree &SectionResolver::treeOf(const QByteArray &relativeFile)
 QByteArrayList SectionResolver::parentsOf(const QByteArray &relativeFile, const QByteArray &section)
 {
     const Tree &tree = treeOf(relativeFile);
-    const auto it = tree.sections.constFind(cp1251::foldCase(section));
-    return it == tree.sections.constEnd() ? QByteArrayList() : lineOf(*it).parents;
+    const auto it = tree.sections.constFind(SectionName{section});
+    return it == tree.sections.constEnd() ? QByteArrayList()
+                                          : IniDocument::parentsOf(lineOf(*it).parentText);
 }
 
 QByteArrayList SectionResolver::filesOf(const QByteArray &relativeFile)
@@ -187,10 +181,10 @@ SectionResolver::Place SectionResolver::placeOf(const QByteArray &relativeFile,
                                                 const QByteArray &section)
 {
     const Tree &tree = treeOf(relativeFile);
-    const auto it = tree.sections.constFind(cp1251::foldCase(base::trimmed(section).toByteArray()));
+    const auto it = tree.sections.constFind(SectionName{base::trimmed(section)});
     if (it == tree.sections.constEnd())
         return Place{relativeFile, section, false};
-    return Place{files_[std::size_t(it->file)].relative, lineOf(*it).name, true};
+    return Place{files_[std::size_t(it->file)].relative, lineOf(*it).name.toByteArray(), true};
 }
 
 std::optional<SectionResolver::Found> SectionResolver::find(const QByteArray &relativeFile,
@@ -211,7 +205,7 @@ std::optional<SectionResolver::Found> SectionResolver::find(const QByteArray &re
         if (visited.contains(folded))
             continue;
         visited.insert(folded);
-        const auto it = tree.sections.constFind(folded);
+        const auto it = tree.sections.constFind(SectionName{name});
         if (it == tree.sections.constEnd()) {
             if (!first)
                 report(QStringLiteral("Родитель [%1] не найден (%2)")
@@ -220,19 +214,21 @@ std::optional<SectionResolver::Found> SectionResolver::find(const QByteArray &re
         }
         const File &file = files_[std::size_t(it->file)];
         const Line &header = lineOf(*it);
-        if (const std::optional<std::size_t> at = file.document.keyLineOf(header.name, key)) {
-            const IniDocument::KeyLine line = file.document.keyLineAt(*at);
+        if (const std::optional<IniDocument::KeyLine> at =
+                file.document.keyLine(header.name, key)) {
+            const IniDocument::KeyLine &line = *at;
             Found found;
             found.value = line.value().toByteArray();
             found.line = line.line.toByteArray();
-            found.section = header.name;
+            found.section = header.name.toByteArray();
             found.file = file.relative;
             found.inherited = !first;
             return found;
         }
         if (!parents)
             break;
-        for (auto parent = header.parents.crbegin(); parent != header.parents.crend(); ++parent)
+        const QByteArrayList parentNames = IniDocument::parentsOf(header.parentText);
+        for (auto parent = parentNames.crbegin(); parent != parentNames.crend(); ++parent)
             stack.push_back(*parent);
     }
     return std::nullopt;
