@@ -148,17 +148,18 @@ WriteResult ParameterWriter::writeFile(const QByteArray &relativeFile, QList<Lin
             bool any = false;
             ProfileCache::instance().withDocument(gamePath, [&](const IniDocument &document) {
                 for (const LineChange &c : changes)
-                    any = any || document.keyLineOf(c.section, c.key).has_value();
+                    any = any || document.keyLine(c.section, c.key).has_value();
             });
             if (!any)
                 return Outcome::Written;
         }
     }
-    const auto edit = [&](IniDocument &document, QList<LineChange> *written, QString *refusal) {
+    const auto edit = [&](IniDocument &document, QList<LineChange> *written, QString *refusal,
+                          bool *changed) {
         for (LineChange c : changes) {
-            const std::optional<std::size_t> at = document.keyLineOf(c.section, c.key);
+            const std::optional<IniDocument::KeyLine> current = document.keyLine(c.section, c.key);
             const std::optional<QByteArray> now =
-                at ? std::optional(document.keyLineAt(*at).line.toByteArray()) : std::nullopt;
+                current ? std::optional(current->line.toByteArray()) : std::nullopt;
             if (checkBefore && now != c.before) {
                 *refusal = QStringLiteral("параметр %1 в разделе [%2] изменился после проверки")
                                .arg(cp1251::toUnicode(c.key), cp1251::toUnicode(c.section));
@@ -173,8 +174,8 @@ WriteResult ParameterWriter::writeFile(const QByteArray &relativeFile, QList<Lin
             if (c.after) {
                 const std::optional<QByteArrayView> after =
                     c.previous ? std::optional<QByteArrayView>(*c.previous) : std::nullopt;
-                document.putLine(c.section, c.key, *c.after, after, c.first);
-            } else if (at) {
+                *changed |= document.putLine(c.section, c.key, *c.after, after, c.first);
+            } else if (const std::optional<std::size_t> at = document.keyLineOf(c.section, c.key)) {
                 // Where the line stood, so that an undo puts it back there.
                 const IniDocument::KeyLine removed = document.keyLineAt(*at);
                 c.previous.reset();
@@ -186,7 +187,7 @@ WriteResult ParameterWriter::writeFile(const QByteArray &relativeFile, QList<Lin
                         c.first = false;
                     }
                 }
-                document.removeKey(c.section, c.key);
+                *changed |= document.removeKey(c.section, c.key);
             }
             if (c.changes())
                 written->append(c);
@@ -205,11 +206,13 @@ WriteResult ParameterWriter::replaceFile(const QByteArray &relativeFile, const Q
                QStringLiteral("путь ведёт за пределы папки gamedata"));
         return Outcome::Refused;
     }
-    const auto edit = [&](IniDocument &document, QList<LineChange> *written, QString *refusal) {
+    const auto edit = [&](IniDocument &document, QList<LineChange> *written, QString *refusal,
+                          bool *changed) {
         *refusal = check(document, written);
         if (!refusal->isEmpty())
             return false;
-        if (document.bytes() != bytes)
+        *changed = document.bytes() != bytes;
+        if (*changed)
             document = IniDocument::parse(bytes);
         return true;
     };
@@ -235,10 +238,8 @@ WriteResult ParameterWriter::save(const QByteArray &relativeFile, const Edit &ed
     QString historyProblem;
     const auto change = [&](IniDocument &document) {
         written.clear();
-        const QByteArray old = document.bytes();
-        if (!edit(document, &written, &refusal))
-            return false;
-        return document.bytes() != old;
+        bool changed = false;
+        return edit(document, &written, &refusal, &changed) && changed;
     };
     const auto beforeSave = [&] {
         ensureBackup(gamePath);
