@@ -1,5 +1,4 @@
 #include <QApplication>
-#include <QCoreApplication>
 #include <QLibraryInfo>
 #include <QTranslator>
 
@@ -43,12 +42,8 @@ bool displayAvailable()
 int main(int argc, char *argv[])
 {
     // With arguments the program works without a window, and needs no display.
-    if (argc > 1) {
-        QCoreApplication app(argc, argv);
-        QCoreApplication::setApplicationName(applicationTitle());
-        return CommandLine::run(QCoreApplication::arguments(),
-                                QCoreApplication::applicationDirPath(), stdout, stderr);
-    }
+    if (argc > 1)
+        return CommandLine::runProcess(argc, argv);
     if (!displayAvailable()) {
         std::fputs("Нет дисплея: окно программы показать негде. Работа из командной строки: "
                    "branvik-configurator --help\n",

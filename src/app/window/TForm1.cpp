@@ -288,8 +288,8 @@ void TForm1::createMenus()
 
     // Values inherited through includes and parents: a view option kept in the settings file.
     view->addSeparator();
-    QAction *inheritance = addItem(view, "NInheritance",
-                                   QStringLiteral("Н&аследование значений от родителей"));
+    QAction *inheritance =
+        addItem(view, "NInheritance", QStringLiteral("Н&аследование значений от родителей"));
     inheritance->setCheckable(true);
     inheritance->setChecked(true);
     connect(inheritance, &QAction::triggered, this, [this] { prefs_->InheritanceClick(); });

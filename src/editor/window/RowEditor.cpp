@@ -221,8 +221,8 @@ void RowEditor::ButClick(QPushButton *apply)
     const auto *caption = host_.find<QLabel>(RowNames::sibling(box->objectName(), Part::Caption));
     const HistoryStamp stamp{HistoryOrigin::Row, 0, caption ? caption->text().toUtf8() : ""};
     QString error;
-    const WriteResult result = host_.session().applyValue(entry.file, entry.applySection,
-                                                          entry.applyParam, valueText, stamp, &error);
+    const WriteResult result = host_.session().applyValue(
+        entry.file, entry.applySection, entry.applyParam, valueText, stamp, &error);
     finishApply(apply, box, true, result, error);
 }
 
