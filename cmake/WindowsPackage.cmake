@@ -27,6 +27,7 @@ endforeach()
 # What goes where: one line per file, its path and its folder in the package.
 set(entries
   "$<TARGET_FILE:branvik-configurator>|."
+  "$<TARGET_FILE:branvik-config>|."
   "$<TARGET_FILE:Qt6::Core>|."
   "$<TARGET_FILE:Qt6::Gui>|."
   "$<TARGET_FILE:Qt6::Widgets>|."
@@ -66,7 +67,7 @@ add_custom_command(OUTPUT ${outputs}
           -DNSIS_SCRIPT=${CMAKE_SOURCE_DIR}/cmake/windows/installer.nsi
           -DVERSION=${PROJECT_VERSION} -DICON=${CMAKE_BINARY_DIR}/src/branvik-configurator.ico
           -P ${CMAKE_SOURCE_DIR}/cmake/windows/MakePackages.cmake
-  DEPENDS branvik-configurator ${package_dir}/contents.txt ${example_files}
+  DEPENDS branvik-configurator branvik-config ${package_dir}/contents.txt ${example_files}
           ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/CHANGES.md
           ${CMAKE_SOURCE_DIR}/cmake/windows/MakePackages.cmake
           ${CMAKE_SOURCE_DIR}/cmake/windows/installer.nsi

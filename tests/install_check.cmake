@@ -1,18 +1,20 @@
 # Installs the build into a fresh folder, once to a prefix and once staged with DESTDIR, and
-# checks that the program, its catalogue, its icon, a desktop entry that starts it, its AppStream
-# description and its documents are there, and that the test tool is not.
+# checks that the program and its command line alone, its catalogue, its icon, a desktop entry
+# that starts it, its AppStream description and its documents are there, and that the test tool
+# is not.
 # Run by ctest: cmake -DBUILD=<build folder> -DWORK=<scratch folder> -P install_check.cmake
 file(REMOVE_RECURSE "${WORK}")
 
 function(check_install root prefix)
   foreach(f bin/branvik-configurator lib/branvik-configurator/branvik-configurator
+            bin/branvik-config lib/branvik-configurator/branvik-config
             lib/branvik-configurator/Setting/Pages.ini lib/branvik-configurator/Setting/Images/pm.jpg
             share/icons/hicolor/64x64/apps/branvik-configurator.png
             share/icons/hicolor/256x256/apps/branvik-configurator.png
             share/metainfo/org.branvik.configurator.metainfo.xml
             share/doc/branvik-configurator/README.md share/doc/branvik-configurator/CHANGES.md
             share/doc/branvik-configurator/copyright share/doc/branvik-configurator/changelog.gz
-            share/man/man1/branvik-configurator.1.gz)
+            share/man/man1/branvik-configurator.1.gz share/man/man1/branvik-config.1.gz)
     if(NOT EXISTS "${root}${prefix}/${f}")
       message(FATAL_ERROR "not installed: ${root}${prefix}/${f}")
     endif()

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Debian package, tried as a user would meet it: builds it with CPack from a finished build
 # folder, checks it with lintian (any error or warning fails), installs it into this machine with
-# dpkg, checks that the package, the program, its AppStream release, its change log and
+# dpkg, checks that the package, both executables, its AppStream release, its change log and
 # CHANGES.md name the same version, validates the installed desktop entry and AppStream
 # description, starts the installed program offscreen as a user who cannot write the
 # program's folder (so its settings must go to that user's own configuration folder), and
@@ -57,6 +57,7 @@ fi
 deb="$(ls "$work"/out/*.deb)"
 contents="$(dpkg-deb -c "$deb")"
 for f in ./usr/bin/branvik-configurator ./usr/lib/branvik-configurator/branvik-configurator \
+         ./usr/bin/branvik-config ./usr/lib/branvik-configurator/branvik-config \
          ./usr/lib/branvik-configurator/Setting/Pages.ini \
          ./usr/lib/branvik-configurator/example-gamedata/config/system.ltx \
          ./usr/share/applications/branvik-configurator.desktop \
@@ -66,7 +67,7 @@ for f in ./usr/bin/branvik-configurator ./usr/lib/branvik-configurator/branvik-c
          ./usr/share/doc/branvik-configurator/CHANGES.md \
          ./usr/share/doc/branvik-configurator/copyright \
          ./usr/share/doc/branvik-configurator/changelog.gz \
-         ./usr/share/man/man1/branvik-configurator.1.gz; do
+         ./usr/share/man/man1/branvik-configurator.1.gz ./usr/share/man/man1/branvik-config.1.gz; do
   grep -q " $f\( ->\|$\)" <<<"$contents" || fail "the package lacks $f"
 done
 ! grep -q profile-driver <<<"$contents" || fail "the package holds the test tool profile-driver"
@@ -96,6 +97,7 @@ grep -qx "Exec=\"$program\"" /usr/share/applications/branvik-configurator.deskto
 appstreamcli validate --no-net /usr/share/metainfo/org.branvik.configurator.metainfo.xml ||
   fail "appstreamcli validate"
 [ -x "$program" ] || fail "$program is not executable"
+[ -x /usr/bin/branvik-config ] || fail "/usr/bin/branvik-config is not executable"
 
 # One version everywhere: CMake's project version is what the package, --version, the AppStream
 # release, the package's change log and the newest released heading of CHANGES.md say.
@@ -105,6 +107,7 @@ doc=/usr/share/doc/$pkg
 declare -A said=(
   [package]="$(dpkg-query -W -f='${Version}' "$pkg")"
   [--version]="$(env -i "$program" --version | sed -n 's/^BRANVIK Configurator //p')"
+  [branvik-config]="$(env -i /usr/bin/branvik-config --version | sed -n 's/^BRANVIK Configurator //p')"
   [AppStream]="$(sed -n 's/.*<release version="\([^"]*\)".*/\1/p' \
                    /usr/share/metainfo/org.branvik.configurator.metainfo.xml | head -n 1)"
   [changelog]="$(zcat "$doc/changelog.gz" | head -n 1 | sed -n 's/^[^ ]* (\([^)]*\)).*/\1/p')"
@@ -114,7 +117,7 @@ for where in "${!said[@]}"; do
   [ "${said[$where]}" = "$version" ] ||
     fail "$where says version '${said[$where]}', the project is $version"
 done
-echo "   version $version in the package, --version, AppStream, changelog.gz and CHANGES.md"
+echo "   version $version in the package, --version of both executables, AppStream, changelog.gz and CHANGES.md"
 
 echo "== Package test: starting it as a user who cannot write $program_dir"
 if ! id -u "$user" >/dev/null 2>&1; then

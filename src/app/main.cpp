@@ -1,12 +1,10 @@
 #include <QApplication>
-#include <QCoreApplication>
 #include <QLibraryInfo>
 #include <QTranslator>
 
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/Console.h"
 #include "app/window/TForm1.h"
 #include "cli/CommandLine.h"
 #include "ui/window/AppInfo.h"
@@ -44,13 +42,8 @@ bool displayAvailable()
 int main(int argc, char *argv[])
 {
     // With arguments the program works without a window, and needs no display.
-    if (argc > 1) {
-        prepareConsole();
-        QCoreApplication app(argc, argv);
-        QCoreApplication::setApplicationName(applicationTitle());
-        return CommandLine::run(QCoreApplication::arguments(),
-                                QCoreApplication::applicationDirPath(), stdout, stderr);
-    }
+    if (argc > 1)
+        return CommandLine::runProcess(argc, argv);
     if (!displayAvailable()) {
         std::fputs("Нет дисплея: окно программы показать негде. Работа из командной строки: "
                    "branvik-configurator --help\n",

@@ -334,11 +334,10 @@ int Run::set(const QStringList &args, bool create)
     QByteArray file, section, key, value;
     if (!keyOperands(args, &file, &section, &key) || !encoded(args[3], &value))
         return Failed;
-    // A name with a typo must not make a new file, section or key unasked.
-    GameValues values = session_->values();
-    const GameValues::Value now = isInsideGamedata(session_->gamedataFolder(), file)
-                                      ? values.valueOf(file, section, key)
-                                      : GameValues::Value();
+    // A name with a typo must not make a new file, section or key unasked. The key is resolved
+    // once, and the write goes where it was found (as a row's apply); the reader is gone before
+    // the write: its copy of the file would make the write copy the file's text.
+    const GameValues::Value now = session_->values().valueOf(file, section, key);
     if (!create && isInsideGamedata(session_->gamedataFolder(), file)) {
         const QString diskPath =
             resolveDiskPath(ParameterLookup::gameFilePath(session_->gamedataFolder(), file));
@@ -362,7 +361,7 @@ int Run::set(const QStringList &args, bool create)
                       : QByteArray();
     QString error;
     const WriteResult result =
-        session_->applyValue(file, section, key, ' ' + value + comment, {}, &error);
+        session_->applyValueAt(now.place, key, ' ' + value + comment, {}, &error);
     reportHistory(result.historyProblem);
     if (!result) {
         complain(error);

@@ -24,4 +24,8 @@ enum Exit
 // the executable, where "Setting/" is looked for first.
 int run(const QStringList &arguments, const QString &programFolder, std::FILE *out, std::FILE *err);
 
+// The whole process of a start with arguments, from main(): both executables (the window's and
+// branvik-config) start their command line here, so both spellings behave alike.
+int runProcess(int argc, char *argv[]);
+
 } // namespace CommandLine

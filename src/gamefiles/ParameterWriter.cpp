@@ -154,14 +154,15 @@ WriteResult ParameterWriter::writeFile(const QByteArray &relativeFile, QList<Lin
             bool any = false;
             ProfileCache::instance().withDocument(gamePath, [&](const IniDocument &document) {
                 for (const LineChange &c : changes)
-                    any = any || document.keyLineOf(c.section, c.key).has_value();
+                    any = any || document.keyLine(c.section, c.key).has_value();
             });
             if (!any)
                 return Outcome::Written;
         }
     }
     // All lines in one pass over the file (IniDocument::putLines), each checked as it is made.
-    const auto edit = [&](IniDocument &document, QList<LineChange> *written, QString *refusal) {
+    const auto edit = [&](IniDocument &document, QList<LineChange> *written, QString *refusal,
+                          bool *changed) {
         std::vector<IniDocument::LineEdit> edits;
         edits.reserve(static_cast<std::size_t>(changes.size()));
         for (const LineChange &c : changes)
@@ -181,7 +182,7 @@ WriteResult ParameterWriter::writeFile(const QByteArray &relativeFile, QList<Lin
                 e.line = e.before;
             return true;
         };
-        if (!document.putLines(edits, prepare))
+        if (!document.putLines(edits, prepare, changed))
             return false;
         for (qsizetype i = 0; i < changes.size(); ++i) {
             const IniDocument::LineEdit &e = edits[static_cast<std::size_t>(i)];
@@ -207,11 +208,13 @@ WriteResult ParameterWriter::replaceFile(const QByteArray &relativeFile, const Q
                QStringLiteral("путь ведёт за пределы папки gamedata"));
         return Outcome::Refused;
     }
-    const auto edit = [&](IniDocument &document, QList<LineChange> *written, QString *refusal) {
+    const auto edit = [&](IniDocument &document, QList<LineChange> *written, QString *refusal,
+                          bool *changed) {
         *refusal = check(document, written);
         if (!refusal->isEmpty())
             return false;
-        if (document.bytes() != bytes)
+        *changed = document.bytes() != bytes;
+        if (*changed)
             document = IniDocument::parse(bytes);
         return true;
     };
@@ -237,10 +240,8 @@ WriteResult ParameterWriter::save(const QByteArray &relativeFile, const Edit &ed
     QString historyProblem;
     const auto change = [&](IniDocument &document) {
         written.clear();
-        const QByteArray old = document.bytes();
-        if (!edit(document, &written, &refusal))
-            return false;
-        return document.bytes() != old;
+        bool changed = false;
+        return edit(document, &written, &refusal, &changed) && changed;
     };
     const auto beforeSave = [&] {
         ensureBackup(gamePath);

@@ -115,9 +115,12 @@ public:
                             const FileCheck &check, QString *error = nullptr) const;
 
 private:
-    // Changes a document in memory: fills the changes it made (each with its "before" line) and
-    // returns false with *refusal set when the write must not go on.
-    using Edit = std::function<bool(IniDocument &, QList<LineChange> *written, QString *refusal)>;
+    // Changes a document in memory: fills the changes it made (each with its "before" line), sets
+    // *changed when the bytes changed, and returns false with *refusal set when the write must
+    // not go on. (The bytes are not compared with a copy: a copy kept would make the edit copy
+    // the whole file.)
+    using Edit = std::function<bool(IniDocument &, QList<LineChange> *written, QString *refusal,
+                                    bool *changed)>;
 
     // fromCatalogue: the names come from a catalogue entry (a row or a table cell), which must
     // name its section. checkFile: the file's checks too (false: they were made for this write).

@@ -86,16 +86,7 @@ int SectionResolver::fileOf(const QByteArray &relative)
         if (file.exists) {
             file.document = ProfileCache::instance().withDocument(
                 path, [](const IniDocument &document) { return document; });
-            for (const IniDocument::StructureLine &s : file.document.structure()) {
-                Line line;
-                line.include = s.include;
-                line.name = s.name.toByteArray();
-                if (!s.include) {
-                    line.parents = IniDocument::parentsOf(s.parentText);
-                    line.folded = cp1251::foldCase(line.name);
-                }
-                file.lines.push_back(std::move(line));
-            }
+            file.lines = file.document.structure();
         }
     }
     files_.push_back(std::move(file));
@@ -115,6 +106,7 @@ SectionResolver::Tree &SectionResolver::treeOf(const QByteArray &relativeFile)
     Tree tree;
     tree.root = fileOf(relativeFile);
     tree.files.append(tree.root);
+    tree.sections.reserve(qsizetype(files_[std::size_t(tree.root)].lines.size()));
     // The files as one text: a stack of files being read, each with its next line.
     struct Frame
     {
@@ -136,18 +128,19 @@ SectionResolver::Tree &SectionResolver::treeOf(const QByteArray &relativeFile)
         const int current = frame.file; // frame may move when the stack grows
         const Line &line = file.lines[std::size_t(lineIndex)];
         if (!line.include) {
-            const auto known = tree.sections.constFind(line.folded);
+            const auto known = tree.sections.constFind(SectionName{line.name});
             if (known == tree.sections.constEnd()) {
-                tree.sections.insert(line.folded, {current, lineIndex});
+                tree.sections.insert(SectionName{line.name}, {current, lineIndex});
             } else {
                 report(QStringLiteral("Секция [%1] описана дважды: %2 и %3; используется первая")
-                           .arg(text(line.name), text(files_[std::size_t(known->file)].relative),
+                           .arg(text(line.name.toByteArray()),
+                                text(files_[std::size_t(known->file)].relative),
                                 text(file.relative)));
             }
             continue;
         }
         const QByteArray from = file.relative;
-        const QByteArray includedName = line.name; // files_ may grow below
+        const QByteArray includedName = line.name.toByteArray(); // files_ may grow below
         const std::optional<QByteArray> path = includePath(from, includedName);
         if (!path) {
             report(QStringLiteral("Включение \"%1\" из %2 ведёт за папку gamedata и не читается")
@@ -174,8 +167,9 @@ SectionResolver::Tree &SectionResolver::treeOf(const QByteArray &relativeFile)
 QByteArrayList SectionResolver::parentsOf(const QByteArray &relativeFile, const QByteArray &section)
 {
     const Tree &tree = treeOf(relativeFile);
-    const auto it = tree.sections.constFind(cp1251::foldCase(section));
-    return it == tree.sections.constEnd() ? QByteArrayList() : lineOf(*it).parents;
+    const auto it = tree.sections.constFind(SectionName{section});
+    return it == tree.sections.constEnd() ? QByteArrayList()
+                                          : IniDocument::parentsOf(lineOf(*it).parentText);
 }
 
 QByteArrayList SectionResolver::filesOf(const QByteArray &relativeFile)
@@ -190,10 +184,10 @@ SectionResolver::Place SectionResolver::placeOf(const QByteArray &relativeFile,
                                                 const QByteArray &section)
 {
     const Tree &tree = treeOf(relativeFile);
-    const auto it = tree.sections.constFind(cp1251::foldCase(base::trimmed(section).toByteArray()));
+    const auto it = tree.sections.constFind(SectionName{base::trimmed(section)});
     if (it == tree.sections.constEnd())
         return Place{relativeFile, section, false};
-    return Place{files_[std::size_t(it->file)].relative, lineOf(*it).name, true};
+    return Place{files_[std::size_t(it->file)].relative, lineOf(*it).name.toByteArray(), true};
 }
 
 std::optional<SectionResolver::Found> SectionResolver::find(const QByteArray &relativeFile,
@@ -204,27 +198,26 @@ std::optional<SectionResolver::Found> SectionResolver::find(const QByteArray &re
     const auto found = [&](const Definition &definition, bool inherited) -> std::optional<Found> {
         const File &file = files_[std::size_t(definition.file)];
         const Line &header = lineOf(definition);
-        const std::optional<std::size_t> at = file.document.keyLineOf(header.name, key);
-        if (!at)
+        const std::optional<IniDocument::KeyLine> line = file.document.keyLine(header.name, key);
+        if (!line)
             return std::nullopt;
-        const IniDocument::KeyLine line = file.document.keyLineAt(*at);
-        return Found{line.value().toByteArray(), line.line.toByteArray(), header.name,
-                     file.relative, inherited};
+        return Found{line->value().toByteArray(), line->line.toByteArray(),
+                     header.name.toByteArray(), file.relative, inherited};
     };
     // The section itself first: most keys are found there, without a walk.
-    const QByteArray own = cp1251::foldCase(base::trimmed(section));
-    const auto it = tree.sections.constFind(own);
+    const QByteArrayView ownName = base::trimmed(section);
+    const auto it = tree.sections.constFind(SectionName{ownName});
     if (it == tree.sections.constEnd())
         return std::nullopt;
     const Definition definition = *it;
     if (std::optional<Found> result = found(definition, false))
         return result;
-    const QByteArrayList &ownParents = lineOf(definition).parents;
+    const QByteArrayList ownParents = IniDocument::parentsOf(lineOf(definition).parentText);
     if (!parents || ownParents.isEmpty())
         return std::nullopt;
     // Then its parents, depth first, left to right: the stack holds them in reverse.
     std::vector<QByteArray> stack(ownParents.crbegin(), ownParents.crend());
-    QSet<QByteArray> visited{own};
+    QSet<QByteArray> visited{cp1251::foldCase(ownName)};
     while (!stack.empty()) {
         const QByteArray name = std::move(stack.back());
         stack.pop_back();
@@ -232,7 +225,7 @@ std::optional<SectionResolver::Found> SectionResolver::find(const QByteArray &re
         if (visited.contains(folded))
             continue;
         visited.insert(folded);
-        const auto parent = tree.sections.constFind(folded);
+        const auto parent = tree.sections.constFind(SectionName{name});
         if (parent == tree.sections.constEnd()) {
             // Said once per file tree; every lookup through it meets it again.
             if (!tree.missingParents.contains(folded)) {
@@ -245,7 +238,7 @@ std::optional<SectionResolver::Found> SectionResolver::find(const QByteArray &re
         const Definition at = *parent;
         if (std::optional<Found> result = found(at, true))
             return result;
-        const QByteArrayList &more = lineOf(at).parents;
+        const QByteArrayList more = IniDocument::parentsOf(lineOf(at).parentText);
         for (auto p = more.crbegin(); p != more.crend(); ++p)
             stack.push_back(*p);
     }

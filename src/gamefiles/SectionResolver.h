@@ -6,10 +6,12 @@
 #include <QSet>
 #include <QStringList>
 
+#include <cstdint>
 #include <optional>
 #include <vector>
 
 #include "profile/IniDocument.h"
+#include "textcodec/Cp1251.h"
 
 // Where a key of a game file stands and which value the game uses: game files pull others in
 // with `#include "name.ltx"` lines (the name relative to the including file's folder) and a
@@ -77,14 +79,9 @@ public:
                                                  const QByteArray &name);
 
 private:
-    // A header or include line of a file (IniDocument::structure), its names copied.
-    struct Line
-    {
-        bool include = false;
-        QByteArray name;        // the section, or the included name as written
-        QByteArrayList parents; // of a header
-        QByteArray folded;      // a header's name, letters folded
-    };
+    // A header or include line of a file: its names are views into the file's document, which
+    // the resolver keeps, so a file of many sections costs no copy of each name.
+    using Line = IniDocument::StructureLine;
     struct File
     {
         QByteArray relative;
@@ -98,12 +95,36 @@ private:
         int file = 0;
         int line = 0;
     };
+    // A section's name as the text spells it; names are equal without regard to letter case.
+    struct SectionName
+    {
+        QByteArrayView name;
+        friend bool operator==(SectionName a, SectionName b)
+        {
+            return cp1251::equalsIgnoreCase(a.name, b.name);
+        }
+        // Eight folded bytes at a time: files with many sections hash every name once.
+        friend size_t qHash(SectionName key, size_t seed) noexcept
+        {
+            std::uint64_t h = seed ^ std::uint64_t(key.name.size());
+            std::uint64_t word = 0;
+            for (qsizetype i = 0; i < key.name.size(); ++i) {
+                word = word << 8 | cp1251::foldCase(static_cast<unsigned char>(key.name[i]));
+                if (i % 8 == 7 || i + 1 == key.name.size()) {
+                    h = (h ^ word) * 0x9E3779B97F4A7C15ull;
+                    h ^= h >> 29;
+                    word = 0;
+                }
+            }
+            return size_t(h);
+        }
+    };
     struct Tree
     {
         int root = 0;
-        QList<int> files;                       // in the order read, the root first
-        QHash<QByteArray, Definition> sections; // by folded name (shared with the line's)
-        QSet<QByteArray> missingParents;        // folded names, each reported once
+        QList<int> files;                        // in the order read, the root first
+        QHash<SectionName, Definition> sections; // the first header of each name
+        QSet<QByteArray> missingParents;         // folded names, each reported once
     };
     const Line &lineOf(const Definition &definition) const
     {

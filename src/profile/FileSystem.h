@@ -157,6 +157,16 @@ qint64 clockNow();
 // followed.
 bool setModifiedTime(const QString &path, qint64 nanoseconds);
 
+// Asks the system to back a large buffer that is about to be filled (a whole file read into
+// memory) with large memory pages where it offers them: filling it then takes a few page faults
+// instead of one per 4 KiB, which on a virtual machine can cost more than the read itself. The
+// buffer's content and size do not change; where the system has no such advice nothing happens.
+#ifdef _WIN32
+inline void adviseLargeBuffer(char *, qsizetype) {} // no such advice for ordinary memory
+#else
+void adviseLargeBuffer(char *data, qsizetype size);
+#endif
+
 // An open file, closed when the object goes.
 class File
 {

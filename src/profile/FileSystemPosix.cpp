@@ -19,6 +19,7 @@
 #include <linux/fs.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -418,6 +419,21 @@ qint64 clockNow()
     timespec now;
     ::clock_gettime(CLOCK_REALTIME, &now);
     return nanoseconds(now);
+}
+
+void adviseLargeBuffer(char *data, qsizetype size)
+{
+#ifdef MADV_HUGEPAGE
+    // Only whole large pages inside the buffer: the advice applies to address ranges.
+    constexpr std::uintptr_t large = std::uintptr_t{2} << 20;
+    const auto begin = (reinterpret_cast<std::uintptr_t>(data) + large - 1) & ~(large - 1);
+    const auto end = (reinterpret_cast<std::uintptr_t>(data) + std::uintptr_t(size)) & ~(large - 1);
+    if (end > begin)
+        ::madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE);
+#else
+    (void)data;
+    (void)size;
+#endif
 }
 
 bool setModifiedTime(const QString &path, qint64 ns)

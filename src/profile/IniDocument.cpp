@@ -114,6 +114,22 @@ qsizetype markLength(const QByteArray &bytes)
     return bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0;
 }
 
+// Whether a line (without its ending) reads as a key line: "=" after the name, neither a header
+// nor a comment.
+bool readsAsKeyLine(QByteArrayView line)
+{
+    qsizetype p = 0;
+    while (p < line.size() && isBlank(line[p]))
+        ++p;
+    if (p == line.size() || line[p] == ';')
+        return false;
+    const qsizetype eq = line.indexOf('=', p);
+    if (eq < 0)
+        return false;
+    // "[" opens a header when a "]" follows anywhere on the line.
+    return line[p] != '[' || line.indexOf(']', p + 1) < 0;
+}
+
 // A key line as the parser found it.
 struct ParsedKey
 {
@@ -125,80 +141,95 @@ struct ParsedKey
 
 } // namespace
 
+// The parse of no text (one section, the one before any header, holding nothing), shared by
+// every document made without a parse and by those too large to parse. It is never edited (an
+// edit of a document that shares its index makes its own), and no key is ever listed into it
+// (forEachKeyLine reads no line of a text too large), so its keys stay empty whichever document
+// asks for them first.
+const std::shared_ptr<IniDocument::Index> &IniDocument::emptyIndex()
+{
+    static const std::shared_ptr<Index> empty = [] {
+        auto index = std::make_shared<Index>();
+        index->sections.push_back(Section{None, 0, 0, 0});
+        return index;
+    }();
+    return empty;
+}
+
+IniDocument::Index::Index(const Index &other)
+    : sections(other.sections), implicitSection(other.implicitSection), includes(other.includes)
+{
+    if (const Keys *built = other.builtKeys.load(std::memory_order_acquire)) {
+        keys = std::make_unique<Keys>(*built);
+        builtKeys.store(keys.get(), std::memory_order_release);
+    }
+    lookups.store(other.lookups.load(std::memory_order_relaxed), std::memory_order_relaxed);
+}
+
+// Only the lines that start with "[" or "#" (after blanks) can be headers or include lines: the
+// parse searches for those two bytes and looks at no other line.
 IniDocument IniDocument::parse(const QByteArray &bytes)
 {
     IniDocument d;
     d.bytes_ = bytes;
     if (bytes.size() > MaxSize)
         return d;
+    auto index = std::make_shared<Index>();
     const char *data = bytes.constData();
     const qsizetype n = bytes.size();
+    const qsizetype first = markLength(bytes);
     std::vector<Section> &sections = scratch<Section>();
-    std::vector<ParsedKey> &keys = scratch<ParsedKey>();
     std::vector<std::uint32_t> &includes = scratch<std::uint32_t>();
     sections.clear();
-    keys.clear();
     includes.clear();
-    sections.push_back(Section{});
-    std::uint32_t current = 0;
-    qsizetype pos = markLength(bytes);
-    qsizetype lfAt = -1; // the next LF at or after pos, n when there is none
-    while (pos < n) {
-        const qsizetype lineStart = pos;
-        // Searched again only once passed, so a file with CR endings only is not scanned to its
-        // end for every line.
-        if (lfAt < pos) {
-            const void *lf = std::memchr(data + pos, '\n', static_cast<std::size_t>(n - pos));
-            lfAt = lf ? static_cast<const char *>(lf) - data : n;
-        }
-        const void *cr = std::memchr(data + pos, '\r', static_cast<std::size_t>(lfAt - pos));
-        qsizetype end;
-        if (cr) {
-            end = static_cast<const char *>(cr) - data;
-            // A CR right before the LF is one CRLF; a CR as the last byte ends its line alone.
-            pos = end + (end + 1 == lfAt && lfAt < n ? 2 : 1);
-        } else {
-            end = lfAt;
-            pos = lfAt < n ? end + 1 : n;
-        }
-
-        qsizetype p = lineStart;
-        while (p < end && isBlank(data[p]))
-            ++p;
-        if (p < end && data[p] == '[') {
+    sections.push_back(Section{None, static_cast<std::uint32_t>(first), 0, 0});
+    const auto next = [&](char c, qsizetype from) {
+        const void *at =
+            from < n ? std::memchr(data + from, c, static_cast<std::size_t>(n - from)) : nullptr;
+        return at ? static_cast<const char *>(at) - data : n;
+    };
+    qsizetype bracket = next('[', first);
+    qsizetype hash = next('#', first);
+    while (bracket < n || hash < n) {
+        const bool header = bracket < hash;
+        const qsizetype at = header ? bracket : hash;
+        if (header)
+            bracket = next('[', at + 1);
+        else
+            hash = next('#', at + 1);
+        // The byte must open its line: only blanks lie between it and the line's start.
+        qsizetype lineStart = at;
+        while (lineStart > first && isBlank(data[lineStart - 1]))
+            --lineStart;
+        if (lineStart > first && data[lineStart - 1] != '\n' && data[lineStart - 1] != '\r')
+            continue;
+        const qsizetype end = d.lineEndAt(at);
+        if (header) {
             const void *close =
-                std::memchr(data + p + 1, ']', static_cast<std::size_t>(end - p - 1));
-            if (close) {
-                const qsizetype closeAt = static_cast<const char *>(close) - data;
-                const QByteArrayView name = trimmed(QByteArrayView(data + p + 1, closeAt - p - 1));
-                sections.push_back(Section{static_cast<std::uint32_t>(lineStart), None,
-                                           static_cast<std::uint32_t>(name.data() - data),
-                                           static_cast<std::uint32_t>(name.size())});
-                current = static_cast<std::uint32_t>(sections.size()) - 1;
-                continue;
-            }
-            // A "[" without "]" is no header; such a line may still hold a key.
+                std::memchr(data + at + 1, ']', static_cast<std::size_t>(end - at - 1));
+            if (!close)
+                continue; // a "[" without "]" is no header; such a line may still hold a key
+            const qsizetype closeAt = static_cast<const char *>(close) - data;
+            const QByteArrayView name = trimmed(QByteArrayView(data + at + 1, closeAt - at - 1));
+            const qsizetype body =
+                end == n
+                    ? n
+                    : end + (data[end] == '\r' && end + 1 < n && data[end + 1] == '\n' ? 2 : 1);
+            sections.push_back(Section{static_cast<std::uint32_t>(lineStart),
+                                       static_cast<std::uint32_t>(body),
+                                       static_cast<std::uint32_t>(name.data() - data),
+                                       static_cast<std::uint32_t>(name.size())});
+        } else if (includeName(QByteArrayView(data + at, end - at))) {
+            includes.push_back(static_cast<std::uint32_t>(lineStart));
         }
-        if (p < end && data[p] != ';') {
-            if (const void *eq = std::memchr(data + p, '=', static_cast<std::size_t>(end - p))) {
-                const QByteArrayView name(data + p, static_cast<const char *>(eq) - (data + p));
-                keys.push_back(ParsedKey{static_cast<std::uint32_t>(lineStart),
-                                         static_cast<std::uint32_t>(end - lineStart), current,
-                                         foldedHash(trimmed(name))});
-                sections[current].lastKeyStart = static_cast<std::uint32_t>(lineStart);
-            } else if (data[p] == '#' && includeName(QByteArrayView(data + p, end - p))) {
-                includes.push_back(static_cast<std::uint32_t>(lineStart));
-            }
-        }
-        if (current == 0)
-            d.implicitSection_ = true;
     }
-    d.sections_.assign(sections.begin(), sections.end());
-    d.includes_.assign(includes.begin(), includes.end());
-    releaseIfLarge(includes);
-    d.buildIndex();
+    index->implicitSection =
+        sections.size() > 1 ? qsizetype(sections[1].headerStart) > first : n > first;
+    index->sections.assign(sections.begin(), sections.end());
+    index->includes.assign(includes.begin(), includes.end());
     releaseIfLarge(sections);
-    releaseIfLarge(keys);
+    releaseIfLarge(includes);
+    d.index_ = std::move(index);
     return d;
 }
 
@@ -239,8 +270,15 @@ qsizetype IniDocument::nextLineAt(qsizetype start) const
 
 QByteArrayView IniDocument::sectionName(std::size_t section) const
 {
-    const Section &s = sections_[section];
+    const Section &s = index_->sections[section];
     return view(s.nameStart, s.nameLength);
+}
+
+qsizetype IniDocument::sectionEnd(std::size_t section) const
+{
+    const std::vector<Section> &sections = index_->sections;
+    return section + 1 < sections.size() ? qsizetype(sections[section + 1].headerStart)
+                                         : bytes_.size();
 }
 
 // The trimmed text before the first "=" of a key line.
@@ -253,16 +291,66 @@ QByteArrayView IniDocument::keyNameAt(qsizetype line) const
     return trimmed(QByteArrayView(begin, end - begin));
 }
 
-void IniDocument::buildIndex()
+bool IniDocument::isKeyLine(qsizetype start, qsizetype end) const
 {
-    const std::size_t sectionCount = sections_.size();
+    return readsAsKeyLine(view(start, end - start));
+}
+
+template <typename Each> void IniDocument::forEachKeyLine(std::size_t section, Each each) const
+{
+    if (bytes_.size() > MaxSize || index_ == emptyIndex())
+        return; // not parsed: nothing is read
+    const char *data = bytes_.constData();
+    const qsizetype n = bytes_.size();
+    const qsizetype to = sectionEnd(section);
+    for (qsizetype pos = index_->sections[section].bodyStart; pos < to;) {
+        const qsizetype end = lineEndAt(pos);
+        const qsizetype next =
+            end == n ? n
+                     : end + (data[end] == '\r' && end + 1 < n && data[end + 1] == '\n' ? 2 : 1);
+        if (isKeyLine(pos, end) && !each(pos, end))
+            return;
+        pos = next;
+    }
+}
+
+const IniDocument::Keys &IniDocument::keys() const
+{
+    const Index &index = *index_;
+    if (const Keys *built = index.builtKeys.load(std::memory_order_acquire))
+        return *built;
+    std::lock_guard lock(index.keysMutex);
+    if (!index.keys) {
+        auto keys = std::make_unique<Keys>();
+        buildKeys(*keys);
+        index.keys = std::move(keys);
+        index.builtKeys.store(index.keys.get(), std::memory_order_release);
+    }
+    return *index.keys;
+}
+
+void IniDocument::buildKeys(Keys &built) const
+{
+    const Index &index = *index_;
+    const std::size_t sectionCount = index.sections.size();
+    std::vector<ParsedKey> &keys = scratch<ParsedKey>();
+    keys.clear();
+    for (std::size_t s = 0; s < sectionCount; ++s) {
+        forEachKeyLine(s, [&](qsizetype start, qsizetype end) {
+            keys.push_back(ParsedKey{static_cast<std::uint32_t>(start),
+                                     static_cast<std::uint32_t>(end - start),
+                                     static_cast<std::uint32_t>(s), foldedHash(keyNameAt(start))});
+            return true;
+        });
+    }
+
     std::vector<std::uint64_t> &sectionHashes = scratch<std::uint64_t>();
     sectionHashes.assign(sectionCount, 0);
     std::vector<char> &indexed = scratch<char>(); // the first section of its name
     indexed.assign(sectionCount, 0);
 
-    // Sections of a repeated name: only the first is read. A table for this parse only finds them.
-    const std::size_t first = implicitSection_ ? 0 : 1;
+    // Sections of a repeated name: only the first is read. A table for this build only finds them.
+    const std::size_t first = index.implicitSection ? 0 : 1;
     std::vector<Slot> &seen = scratch<Slot>();
     seen.assign(tableSize(sectionCount - first), Slot{});
     for (std::size_t i = first; i < sectionCount; ++i) {
@@ -283,22 +371,22 @@ void IniDocument::buildIndex()
     releaseIfLarge(seen);
 
     // Keys of a later section of a repeated name are never found: leave them out.
-    const std::vector<ParsedKey> &keys = scratch<ParsedKey>();
     std::size_t keyCount = 0;
     for (const ParsedKey &key : keys)
         keyCount += indexed[key.section] != 0;
-    keySlots_.assign(tableSize(keyCount), Slot{});
-    keyLines_.resize(keys.size());
-    const std::size_t table = keySlots_.size();
+    std::vector<Slot> &keySlots = built.table;
+    keySlots.assign(tableSize(keyCount), Slot{});
+    built.lines.resize(keys.size());
+    const std::size_t table = keySlots.size();
     for (std::size_t n = 0; n < keys.size(); ++n) {
         const ParsedKey &key = keys[n];
-        KeyRecord &record = keyLines_[n];
+        KeyRecord &record = built.lines[n];
         record = KeyRecord{key.line, key.length, key.section, 0};
         if (!indexed[key.section])
             continue;
         const std::uint32_t h = keyHash(sectionHashes[key.section], key.nameHash);
         for (std::size_t s = slotOf(h, table);; s = s + 1 == table ? 0 : s + 1) {
-            Slot &slot = keySlots_[s];
+            Slot &slot = keySlots[s];
             if (slot.line == None) {
                 slot = Slot{h, key.line, key.section};
                 record.counts = 1;
@@ -309,6 +397,7 @@ void IniDocument::buildIndex()
                 break; // the first key of that name wins
         }
     }
+    releaseIfLarge(keys);
     releaseIfLarge(sectionHashes);
     releaseIfLarge(indexed);
 }
@@ -316,23 +405,44 @@ void IniDocument::buildIndex()
 int IniDocument::findSection(QByteArrayView name) const
 {
     name = trimmed(name);
-    for (std::size_t i = implicitSection_ ? 0 : 1; i < sections_.size(); ++i) {
+    for (std::size_t i = index_->implicitSection ? 0 : 1; i < index_->sections.size(); ++i) {
         if (equalFolded(sectionName(i), name))
             return static_cast<int>(i);
     }
     return -1;
 }
 
-qsizetype IniDocument::findKeyLine(QByteArrayView section, QByteArrayView key) const
+// The first lookups read the lines of the key's section; a document looked up more often gets
+// the index, so a walk over many keys does not read each section again.
+qsizetype IniDocument::findKeyLine(QByteArrayView section, QByteArrayView key,
+                                   std::size_t *sectionIndex) const
 {
-    const std::size_t table = keySlots_.size();
-    if (table == 0)
-        return -1;
+    constexpr int lookupsBeforeIndex = 8;
     section = trimmed(section);
     key = trimmed(key);
+    const Keys *built = index_->builtKeys.load(std::memory_order_acquire);
+    if (!built && index_->lookups.fetch_add(1, std::memory_order_relaxed) < lookupsBeforeIndex) {
+        const int s = findSection(section);
+        if (s < 0)
+            return -1;
+        qsizetype found = -1;
+        forEachKeyLine(std::size_t(s), [&](qsizetype start, qsizetype) {
+            if (!equalFolded(keyNameAt(start), key))
+                return true;
+            found = start;
+            return false;
+        });
+        if (sectionIndex)
+            *sectionIndex = std::size_t(s);
+        return found;
+    }
+    const std::vector<Slot> &keySlots = built ? built->table : keys().table;
+    const std::size_t table = keySlots.size();
+    if (table == 0)
+        return -1;
     const std::uint32_t h = keyHash(foldedHash(section), foldedHash(key));
     for (std::size_t i = slotOf(h, table);; i = i + 1 == table ? 0 : i + 1) {
-        const Slot &slot = keySlots_[i];
+        const Slot &slot = keySlots[i];
         if (slot.line == None)
             return -1;
         if (slot.hash != h)
@@ -340,8 +450,11 @@ qsizetype IniDocument::findKeyLine(QByteArrayView section, QByteArrayView key) c
         // Both names are fetched at once: the key's line and its section's header.
         const QByteArrayView sectionFound = sectionName(slot.section);
         __builtin_prefetch(sectionFound.data());
-        if (equalFolded(keyNameAt(slot.line), key) && equalFolded(sectionFound, section))
+        if (equalFolded(keyNameAt(slot.line), key) && equalFolded(sectionFound, section)) {
+            if (sectionIndex)
+                *sectionIndex = slot.section;
             return slot.line;
+        }
     }
 }
 
@@ -351,8 +464,9 @@ std::vector<IniDocument::KeyLine> IniDocument::keyLines(QByteArrayView section) 
     const int s = findSection(section);
     if (s < 0)
         return lines;
-    for (std::size_t i = 0; i < keyLines_.size(); ++i)
-        if (keyLines_[i].section == static_cast<std::uint32_t>(s))
+    const std::vector<KeyRecord> &records = keys().lines;
+    for (std::size_t i = 0; i < records.size(); ++i)
+        if (records[i].section == static_cast<std::uint32_t>(s))
             lines.push_back(keyLineAt(i));
     return lines;
 }
@@ -364,6 +478,16 @@ std::optional<QByteArrayView> IniDocument::value(QByteArrayView section, QByteAr
         return std::nullopt;
     const qsizetype valueStart = keyValueStart(line);
     return unquoted(trimmed(view(valueStart, lineEndAt(valueStart) - valueStart)));
+}
+
+std::optional<IniDocument::KeyLine> IniDocument::keyLine(QByteArrayView section,
+                                                         QByteArrayView key) const
+{
+    std::size_t s = 0;
+    const qsizetype start = findKeyLine(section, key, &s);
+    if (start < 0)
+        return std::nullopt;
+    return KeyLine{sectionName(s), view(start, lineEndAt(start) - start), start, true};
 }
 
 QByteArrayView IniDocument::valueOfLine(QByteArrayView line)
@@ -389,7 +513,7 @@ QByteArrayView IniDocument::KeyLine::value() const
 
 IniDocument::KeyLine IniDocument::keyLineAt(std::size_t index) const
 {
-    const KeyRecord &record = keyLines_[index];
+    const KeyRecord &record = keys().lines[index];
     return KeyLine{sectionName(record.section), view(record.line, record.length), record.line,
                    record.counts != 0};
 }
@@ -399,10 +523,11 @@ std::optional<std::size_t> IniDocument::keyLineOf(QByteArrayView section, QByteA
     const qsizetype line = findKeyLine(section, key);
     if (line < 0)
         return std::nullopt;
+    const std::vector<KeyRecord> &records = keys().lines;
     const auto at = std::lower_bound(
-        keyLines_.begin(), keyLines_.end(), line,
+        records.begin(), records.end(), line,
         [](const KeyRecord &record, qsizetype start) { return record.line < start; });
-    return static_cast<std::size_t>(at - keyLines_.begin());
+    return static_cast<std::size_t>(at - records.begin());
 }
 
 bool IniDocument::replaceLine(qsizetype start, QByteArrayView text)
@@ -421,7 +546,7 @@ bool IniDocument::replaceLine(qsizetype start, QByteArrayView text)
     const qsizetype end = lineEndAt(start);
     if (view(start, end - start) == text)
         return false;
-    applyEdit(start, end - start, text);
+    replaceText(start, end, text);
     return true;
 }
 
@@ -493,11 +618,15 @@ bool IniDocument::setValue(QByteArrayView section, QByteArrayView key, QByteArra
             const qsizetype end = lineEndAt(valueStart);
             if (view(valueStart, end - valueStart) == value)
                 return false;
-            applyEdit(line, end - line, keyLine);
+            replaceText(line, end, keyLine);
             return true;
         }
-        const Section &sec = sections_[static_cast<std::size_t>(s)];
-        const std::uint32_t anchor = sec.lastKeyStart != None ? sec.lastKeyStart : sec.headerStart;
+        // After the section's last key line, else after its header.
+        std::uint32_t anchor = index_->sections[static_cast<std::size_t>(s)].headerStart;
+        forEachKeyLine(static_cast<std::size_t>(s), [&anchor](qsizetype start, qsizetype) {
+            anchor = static_cast<std::uint32_t>(start);
+            return true;
+        });
         // Lines before the first header without any key: the key opens the file (after the
         // byte-order mark, if any).
         const qsizetype at = anchor == None ? markLength(bytes_) : nextLineAt(anchor);
@@ -539,14 +668,74 @@ bool IniDocument::removeKey(QByteArrayView section, QByteArrayView key)
     return true;
 }
 
-// The text is changed where it lies when no other document shares it, and the old index is let
-// go before the new one is built: an edit of a large file holds its text once, not twice.
+// One move of the bytes after the edit (QByteArray::replace moves them twice when the length
+// changes), and none when no other document shares the text: an edit of a large file holds its
+// text once, not twice.
+void IniDocument::splice(qsizetype at, qsizetype length, QByteArrayView text)
+{
+    if (text.data() >= bytes_.constData() && text.data() < bytes_.constData() + bytes_.size()) {
+        splice(at, length, text.toByteArray());
+        return;
+    }
+    const qsizetype size = bytes_.size();
+    const qsizetype grown = size - length + text.size();
+    if (grown > size)
+        bytes_.resize(grown);
+    char *data = bytes_.data();
+    std::memmove(data + at + text.size(), data + at + length,
+                 static_cast<std::size_t>(size - at - length));
+    std::memcpy(data + at, text.data(), static_cast<std::size_t>(text.size()));
+    if (grown < size)
+        bytes_.truncate(grown);
+}
+
+// The old index is let go before the new one is built.
 void IniDocument::applyEdit(qsizetype at, qsizetype length, QByteArrayView text)
 {
-    QByteArray out = std::move(bytes_);
-    *this = IniDocument();
-    out.replace(at, length, text);
-    *this = parse(out);
+    index_ = emptyIndex();
+    splice(at, length, text);
+    index_ = parse(bytes_).index_;
+}
+
+void IniDocument::replaceText(qsizetype start, qsizetype end, QByteArrayView text)
+{
+    const qsizetype delta = text.size() - (end - start);
+    if (start < markLength(bytes_) || !isKeyLine(start, end) || !readsAsKeyLine(text) ||
+        hasLineBreak(text) || !equalFolded(keyOfLine(text), keyNameAt(start)) ||
+        bytes_.size() + delta > MaxSize) {
+        applyEdit(start, end - start, text);
+        return;
+    }
+    splice(start, end - start, text);
+    if (delta == 0)
+        return;
+    if (index_.use_count() > 1)
+        index_ = std::make_shared<Index>(*index_);
+    // Every offset past the line's start lies after its end.
+    const auto move = [&](std::uint32_t &offset) {
+        if (offset != None && qsizetype(offset) > start)
+            offset = static_cast<std::uint32_t>(offset + delta);
+    };
+    Index &own = *index_;
+    for (Section &s : own.sections) {
+        move(s.headerStart);
+        move(s.bodyStart);
+        if (s.headerStart != None)
+            move(s.nameStart);
+    }
+    for (std::uint32_t &include : own.includes)
+        move(include);
+    if (Keys *keys = own.keys.get()) {
+        for (Slot &slot : keys->table)
+            move(slot.line);
+        for (KeyRecord &r : keys->lines) {
+            std::uint32_t line = r.line;
+            move(line);
+            r.line = line;
+            if (line == start) // the line itself: its length changes
+                r.length = static_cast<std::uint32_t>(r.length + delta);
+        }
+    }
 }
 
 bool IniDocument::putLine(QByteArrayView section, QByteArrayView key, QByteArrayView line,
@@ -568,22 +757,21 @@ bool IniDocument::putLine(QByteArrayView section, QByteArrayView key, QByteArray
     }
     // Where the line goes: after the named key line, or before the section's first key line.
     qsizetype at = -1;
-    for (const KeyRecord &record : keyLines_) {
-        if (record.section != static_cast<std::uint32_t>(s))
-            continue;
+    bool last = false; // the line goes after the text's last line, which has no ending
+    forEachKeyLine(static_cast<std::size_t>(s), [&](qsizetype start, qsizetype end) {
         if (first) {
-            at = record.line;
-            break;
+            at = start;
+            return false;
         }
-        if (view(record.line, record.length) == *after) {
-            at = nextLineAt(record.line);
-            if (lineEndAt(record.line) == at) {
-                // The last line, without a line ending: it gets one, and the line follows.
-                applyEdit(at, 0, endingBytes() + line.toByteArray());
-                return true;
-            }
-            break;
-        }
+        if (view(start, end - start) != *after)
+            return true;
+        at = nextLineAt(start);
+        last = end == at;
+        return false;
+    });
+    if (last) {
+        applyEdit(at, 0, endingBytes() + line.toByteArray());
+        return true;
     }
     if (at < 0)
         return putLine(section, key, line);
@@ -633,17 +821,18 @@ std::vector<IniDocument::StructureLine> IniDocument::structure() const
     std::vector<StructureLine> lines;
     if (bytes_.size() > MaxSize)
         return lines;
-    lines.reserve(sections_.size() - 1 + includes_.size());
+    const Index &index = *index_;
+    lines.reserve(index.sections.size() - 1 + index.includes.size());
     std::size_t include = 0;
     const auto addIncludesBefore = [&](qsizetype limit) {
-        for (; include < includes_.size() && includes_[include] < limit; ++include) {
-            const qsizetype start = includes_[include];
+        for (; include < index.includes.size() && index.includes[include] < limit; ++include) {
+            const qsizetype start = index.includes[include];
             const QByteArrayView text = view(start, lineEndAt(start) - start);
             lines.push_back(StructureLine{true, start, *includeName(text), {}});
         }
     };
-    for (std::size_t i = 1; i < sections_.size(); ++i) {
-        const Section &section = sections_[i];
+    for (std::size_t i = 1; i < index.sections.size(); ++i) {
+        const Section &section = index.sections[i];
         addIncludesBefore(section.headerStart);
         // After the "]": ":parent,parent" up to a comment.
         const qsizetype close = qsizetype(section.nameStart) + section.nameLength;
@@ -663,10 +852,11 @@ std::vector<IniDocument::StructureLine> IniDocument::structure() const
 QByteArrayView IniDocument::sectionAt(qsizetype offset) const
 {
     // Sections are in file order; the first is the one before any header.
+    const std::vector<Section> &sections = index_->sections;
     const auto after = std::upper_bound(
-        sections_.begin() + 1, sections_.end(), offset,
+        sections.begin() + 1, sections.end(), offset,
         [](qsizetype at, const Section &section) { return at < qsizetype(section.headerStart); });
-    const std::size_t index = static_cast<std::size_t>(after - sections_.begin()) - 1;
+    const std::size_t index = static_cast<std::size_t>(after - sections.begin()) - 1;
     return index == 0 ? QByteArrayView() : sectionName(index);
 }
 
@@ -676,21 +866,24 @@ std::vector<IniDocument::Line> IniDocument::lines() const
     const qsizetype n = bytes_.size();
     if (n > MaxSize)
         return result;
-    std::size_t section = 0;    // the section the lines are in
-    std::size_t nextHeader = 1; // the next section's index in sections_
+    std::size_t section = 0; // the section the lines are in
+    const std::vector<Section> &sections = index_->sections;
+    const std::vector<KeyRecord> &keyLines = keys().lines;
+    const std::vector<std::uint32_t> &includes = index_->includes;
+    std::size_t nextHeader = 1; // the next section's index in sections
     std::size_t nextKey = 0;
     std::size_t nextInclude = 0;
     for (qsizetype pos = markLength(bytes_); pos < n;) {
         Line line;
         line.start = pos;
         line.text = view(pos, lineEndAt(pos) - pos);
-        if (nextHeader < sections_.size() && sections_[nextHeader].headerStart == pos) {
+        if (nextHeader < sections.size() && sections[nextHeader].headerStart == pos) {
             line.kind = Line::Kind::Header;
             section = nextHeader++;
-        } else if (nextKey < keyLines_.size() && keyLines_[nextKey].line == pos) {
+        } else if (nextKey < keyLines.size() && keyLines[nextKey].line == pos) {
             line.kind = Line::Kind::Key;
             ++nextKey;
-        } else if (nextInclude < includes_.size() && includes_[nextInclude] == pos) {
+        } else if (nextInclude < includes.size() && includes[nextInclude] == pos) {
             line.kind = Line::Kind::Include;
             ++nextInclude;
         } else {
@@ -706,26 +899,69 @@ std::vector<IniDocument::Line> IniDocument::lines() const
     return result;
 }
 
-bool IniDocument::putLines(std::vector<LineEdit> &edits, const PrepareEdit &prepare)
+bool IniDocument::putLines(std::vector<LineEdit> &edits, const PrepareEdit &prepare, bool *changed)
 {
-    std::vector<LineEdit> work = edits;
-    std::size_t prepared = 0;
-    switch (putLinesAtOnce(work, prepare, &prepared)) {
-    case Batch::Done:
-        break;
-    case Batch::Stopped:
-        return false;
-    case Batch::OneByOne:
-        if (!putLinesOneByOne(work, prepare, prepared))
+    bool any = false;
+    if (edits.size() == 1) {
+        LineEdit work = edits.front();
+        if (!putOneLine(work, prepare, &any))
             return false;
-        break;
+        edits.front() = std::move(work);
+    } else {
+        std::vector<LineEdit> work = edits;
+        std::size_t prepared = 0;
+        switch (putLinesAtOnce(work, prepare, &prepared, &any)) {
+        case Batch::Done:
+            break;
+        case Batch::Stopped:
+            return false;
+        case Batch::OneByOne:
+            if (!putLinesOneByOne(work, prepare, prepared, &any))
+                return false;
+            break;
+        }
+        edits = std::move(work);
     }
-    edits = std::move(work);
+    if (changed)
+        *changed = any;
+    return true;
+}
+
+// The document itself is edited (a copy would share the text, and the edit would then copy it):
+// nothing changes before prepare has agreed.
+bool IniDocument::putOneLine(LineEdit &e, const PrepareEdit &prepare, bool *changed)
+{
+    std::size_t section = 0;
+    const qsizetype at = findKeyLine(e.section, e.key, &section);
+    e.before = at >= 0 ? std::optional(view(at, lineEndAt(at) - at).toByteArray()) : std::nullopt;
+    if (prepare && !prepare(e))
+        return false;
+    if (e.line) {
+        const std::optional<QByteArrayView> after =
+            e.previous ? std::optional<QByteArrayView>(*e.previous) : std::nullopt;
+        *changed = putLine(e.section, e.key, *e.line, after, e.first);
+    } else if (at >= 0) {
+        // Where the line stood: the key line before it in its section.
+        qsizetype previousStart = -1, previousEnd = -1;
+        forEachKeyLine(section, [&](qsizetype start, qsizetype end) {
+            if (start == at)
+                return false;
+            previousStart = start;
+            previousEnd = end;
+            return true;
+        });
+        e.previous =
+            previousStart >= 0
+                ? std::optional(view(previousStart, previousEnd - previousStart).toByteArray())
+                : std::nullopt;
+        e.first = previousStart < 0;
+        *changed = removeKey(e.section, e.key);
+    }
     return true;
 }
 
 bool IniDocument::putLinesOneByOne(std::vector<LineEdit> &edits, const PrepareEdit &prepare,
-                                   std::size_t prepared)
+                                   std::size_t prepared, bool *changed)
 {
     IniDocument document = *this;
     for (std::size_t i = 0; i < edits.size(); ++i) {
@@ -737,7 +973,7 @@ bool IniDocument::putLinesOneByOne(std::vector<LineEdit> &edits, const PrepareEd
         if (e.line) {
             const std::optional<QByteArrayView> after =
                 e.previous ? std::optional<QByteArrayView>(*e.previous) : std::nullopt;
-            document.putLine(e.section, e.key, *e.line, after, e.first);
+            *changed |= document.putLine(e.section, e.key, *e.line, after, e.first);
         } else if (at) {
             const KeyLine removed = document.keyLineAt(*at);
             e.previous.reset();
@@ -749,7 +985,7 @@ bool IniDocument::putLinesOneByOne(std::vector<LineEdit> &edits, const PrepareEd
                     e.first = false;
                 }
             }
-            document.removeKey(e.section, e.key);
+            *changed |= document.removeKey(e.section, e.key);
         }
     }
     *this = std::move(document);
@@ -762,7 +998,8 @@ bool IniDocument::putLinesOneByOne(std::vector<LineEdit> &edits, const PrepareEd
 // the text's end in the order the edits name them. Whatever depends on the order of the edits in
 // other ways is left to putLinesOneByOne.
 IniDocument::Batch IniDocument::putLinesAtOnce(std::vector<LineEdit> &edits,
-                                               const PrepareEdit &prepare, std::size_t *prepared)
+                                               const PrepareEdit &prepare, std::size_t *prepared,
+                                               bool *changed)
 {
     *prepared = 0;
     const qsizetype n = bytes_.size();
@@ -777,13 +1014,13 @@ IniDocument::Batch IniDocument::putLinesAtOnce(std::vector<LineEdit> &edits,
             return Batch::OneByOne;
     }
     // Each key once: a key's second edit would see its first.
-    QSet<QByteArray> keys;
+    QSet<QByteArray> edited;
     for (const LineEdit &e : edits) {
         const QByteArray name =
             cp1251::foldCase(trimmed(e.section)) + '\0' + cp1251::foldCase(trimmed(e.key));
-        if (keys.contains(name))
+        if (edited.contains(name))
             return Batch::OneByOne;
-        keys.insert(name);
+        edited.insert(name);
     }
 
     enum : char
@@ -792,7 +1029,14 @@ IniDocument::Batch IniDocument::putLinesAtOnce(std::vector<LineEdit> &edits,
         Replaced,
         Removed
     };
-    const std::size_t count = keyLines_.size();
+    // The key lines are listed (and indexed) first: the edits are worked out against them.
+    const std::vector<KeyRecord> &keyLines = keys().lines;
+    const std::vector<Section> &sections = index_->sections;
+    // Where each section's last key line starts (None: it has none).
+    std::vector<std::uint32_t> lastKeyStart(sections.size(), None);
+    for (const KeyRecord &record : keyLines)
+        lastKeyStart[record.section] = record.line;
+    const std::size_t count = keyLines.size();
     std::vector<char> state(count, Kept);
     std::vector<QByteArray> replacement(count);
     // The nearest key line at or before an index that is not removed (-1: none): removed lines
@@ -813,9 +1057,9 @@ IniDocument::Batch IniDocument::putLinesAtOnce(std::vector<LineEdit> &edits,
     };
     const auto indexOf = [&](qsizetype start) {
         return static_cast<std::size_t>(
-            std::lower_bound(keyLines_.begin(), keyLines_.end(), start,
+            std::lower_bound(keyLines.begin(), keyLines.end(), start,
                              [](const KeyRecord &r, qsizetype at) { return r.line < at; }) -
-            keyLines_.begin());
+            keyLines.begin());
     };
     // Lines put after a key line (by index) or after a section's header (by section); sections
     // that are missing, in the order they are first named.
@@ -864,18 +1108,18 @@ IniDocument::Batch IniDocument::putLinesAtOnce(std::vector<LineEdit> &edits,
             // A place given by another line depends on the lines put before.
             if (e.previous || e.first)
                 return Batch::OneByOne;
-            const Section &section = sections_[static_cast<std::size_t>(s)];
-            if (section.lastKeyStart == None) {
+            const std::uint32_t sectionLastKey = lastKeyStart[static_cast<std::size_t>(s)];
+            if (sectionLastKey == None) {
                 afterHeader[static_cast<std::size_t>(s)].push_back(*e.line);
                 continue;
             }
-            std::size_t last = indexOf(section.lastKeyStart);
+            std::size_t last = indexOf(sectionLastKey);
             if (state[last] == Removed) {
                 // The section's last key line was removed by an edit before: the line follows
                 // the key line that is last now, when that one is plainly of the same section.
                 const qsizetype now = kept(static_cast<qsizetype>(last));
                 if (now < 0 ||
-                    keyLines_[static_cast<std::size_t>(now)].section != keyLines_[last].section)
+                    keyLines[static_cast<std::size_t>(now)].section != keyLines[last].section)
                     return Batch::OneByOne;
                 // Lines put after the removed ones stand where those were, this one after them.
                 if (const auto put = afterKey.upper_bound(static_cast<std::size_t>(now));
@@ -893,9 +1137,9 @@ IniDocument::Batch IniDocument::putLinesAtOnce(std::vector<LineEdit> &edits,
             e.first = true;
             if (const qsizetype before = kept(static_cast<qsizetype>(index) - 1);
                 before >= 0 &&
-                keyLines_[static_cast<std::size_t>(before)].section == keyLines_[index].section) {
+                keyLines[static_cast<std::size_t>(before)].section == keyLines[index].section) {
                 const std::size_t b = static_cast<std::size_t>(before);
-                const qsizetype start = keyLines_[b].line;
+                const qsizetype start = keyLines[b].line;
                 e.previous = state[b] == Replaced
                                  ? replacement[b]
                                  : view(start, lineEndAt(start) - start).toByteArray();
@@ -931,11 +1175,11 @@ IniDocument::Batch IniDocument::putLinesAtOnce(std::vector<LineEdit> &edits,
     };
     std::vector<Insert> inserts;
     for (const auto &[index, lines] : afterKey) {
-        const qsizetype start = keyLines_[index].line;
+        const qsizetype start = keyLines[index].line;
         inserts.push_back({nextLineAt(start), start, &lines});
     }
     for (const auto &[s, lines] : afterHeader) {
-        const std::uint32_t header = sections_[s].headerStart;
+        const std::uint32_t header = sections[s].headerStart;
         if (header == None)
             inserts.push_back({markLength(bytes_), None, &lines});
         else
@@ -961,7 +1205,7 @@ IniDocument::Batch IniDocument::putLinesAtOnce(std::vector<LineEdit> &edits,
     for (std::size_t i = 0; i < count; ++i) {
         if (state[i] == Kept)
             continue;
-        const qsizetype start = keyLines_[i].line;
+        const qsizetype start = keyLines[i].line;
         copyUpTo(start);
         if (state[i] == Replaced) {
             out.append(replacement[i]);
@@ -984,6 +1228,7 @@ IniDocument::Batch IniDocument::putLinesAtOnce(std::vector<LineEdit> &edits,
                 out.append(eol);
         }
     }
+    *changed = out != bytes_;
     *this = IniDocument();
     *this = parse(out);
     return Batch::Done;

@@ -5,17 +5,26 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
-// The content of one profile file, parsed from its bytes, with a hash index for lookups and
-// line-level edits that leave every other byte as it was. The parsed form refers into the bytes:
-// lines are not copied; one array holds the sections (where each starts and where its last key
-// line is), one the key lines (where each starts and how long it is), and one the key index,
-// 12-byte slots (hash, offset of the key's line, section) sized to the keys it holds. A parsed
-// file takes little more memory than its text.
+// The content of one profile file, parsed from its bytes, with line-level edits that leave every
+// other byte as it was. The parsed form refers into the bytes: lines are not copied or listed.
+// A parse finds the section headers and include lines only (it looks at the lines that start with
+// "[" or "#", at the speed of a byte search); the key lines are listed and indexed (12-byte
+// slots: hash, offset of the key's line, section) when first needed: by the first use that walks
+// them in file order, or by the ninth lookup. Until then a lookup reads the lines of the key's
+// section. So a command that reads or writes one key of a large file costs about a read of the
+// file, and a walk over many keys gets the index. A parsed file takes little more memory than
+// its text. Copies share the text and the parse (a reader's copy costs nothing, and an index one
+// copy makes serves all); an edit of a copy that shares them gets its own. Replacing a key's
+// line with another line of that key edits the text where it lies and moves the offsets after
+// it, without parsing the file again; other edits parse it again.
 //
 // Reading follows the platform's profile functions: lines end in CRLF, LF or CR; a section header
 // is the text between "[" and the first "]" (anything after it is ignored); lines before the first
@@ -71,10 +80,13 @@ public:
         QByteArrayView value() const; // as value() reads it
     };
 
+    // The key line that reads of section and key find (without listing every key line).
+    std::optional<KeyLine> keyLine(QByteArrayView section, QByteArrayView key) const;
+
     // The key lines in file order, every key line once, those that no read finds included. The
     // lines between two key lines hold no key (headers, comments, blank or odd lines); their bytes
     // lie between the end of the one and the start of the next.
-    std::size_t keyLineCount() const { return keyLines_.size(); }
+    std::size_t keyLineCount() const { return keys().lines.size(); }
     KeyLine keyLineAt(std::size_t index) const;
     // The index of the key line that reads of section and key find.
     std::optional<std::size_t> keyLineOf(QByteArrayView section, QByteArrayView key) const;
@@ -123,9 +135,12 @@ public:
     // file with lone CR endings, and a few more), the edits are made one by one. prepare, when
     // given, sees each edit once, in order, with before filled in just before it is made; it may
     // change the edit's line, and stops the whole batch by returning false: the document then
-    // stays as it was and putLines returns false.
+    // stays as it was and putLines returns false. *changed, when given, tells whether the bytes
+    // changed (no copy of them is kept to compare: one edit of a large file edits it where it
+    // lies). The batch lists the key lines first; a single edit does not.
     using PrepareEdit = std::function<bool(LineEdit &)>;
-    bool putLines(std::vector<LineEdit> &edits, const PrepareEdit &prepare = {});
+    bool putLines(std::vector<LineEdit> &edits, const PrepareEdit &prepare = {},
+                  bool *changed = nullptr);
 
     // Every line of the text in file order, as reads take it: what it is, where it starts, its
     // text without its ending, and the section it lies in (a header: the section it opens). A
@@ -182,8 +197,8 @@ private:
     struct Section
     {
         std::uint32_t headerStart = None; // None for the lines before the first header
-        std::uint32_t lastKeyStart = None;
-        std::uint32_t nameStart = 0; // the trimmed name
+        std::uint32_t bodyStart = 0;      // the line after the header
+        std::uint32_t nameStart = 0;      // the trimmed name
         std::uint32_t nameLength = 0;
     };
     // A key of the first section of its name: the hash of section and key name, where the key's
@@ -194,19 +209,66 @@ private:
         std::uint32_t line = None;
         std::uint32_t section = 0;
     };
+    // A key line: where it starts, its length (without its ending), its section, and whether
+    // reads find it. The listing knows each line's end: kept, a walk over the key lines (the
+    // change list) does not look for it again.
+    struct KeyRecord
+    {
+        std::uint32_t line;
+        std::uint32_t length;
+        std::uint32_t section : 31;
+        std::uint32_t counts : 1;
+    };
+    // Every key line in file order, and the index of those that reads find.
+    struct Keys
+    {
+        std::vector<KeyRecord> lines;
+        std::vector<Slot> table;
+    };
+    // What a parse finds, by offsets into the text. The keys are made once, by whichever copy
+    // of the document needs them first (copies on other threads may ask at the same time).
+    struct Index
+    {
+        std::vector<Section> sections; // in file order; the first is the one before any header
+        bool implicitSection = false;  // lines before the first header exist
+        std::vector<std::uint32_t> includes; // where each include line starts, in file order
+        mutable std::mutex keysMutex;
+        mutable std::unique_ptr<Keys> keys; // set once under keysMutex
+        mutable std::atomic<const Keys *> builtKeys{nullptr};
+        mutable std::atomic<int> lookups{0}; // lookups made by reading a section's lines
+
+        Index() = default;
+        Index(const Index &other); // an edit's own copy
+        Index &operator=(const Index &) = delete;
+    };
+    static const std::shared_ptr<Index> &emptyIndex();
 
     QByteArrayView view(qsizetype start, qsizetype length) const;
     qsizetype lineEndAt(qsizetype start) const;  // end of a line's text, before its ending
     qsizetype nextLineAt(qsizetype start) const; // start of the line after, or the text's end
     QByteArrayView sectionName(std::size_t section) const;
+    qsizetype sectionEnd(std::size_t section) const; // where its lines end
     QByteArrayView keyNameAt(qsizetype line) const;
     qsizetype keyValueStart(qsizetype line) const; // after the first "="
-    void buildIndex();
+    // Whether the line [start, end) is a key line (start: where a line starts).
+    bool isKeyLine(qsizetype start, qsizetype end) const;
+    // Calls each(start, end) for the key lines of a section in file order until it returns false.
+    template <typename Each> void forEachKeyLine(std::size_t section, Each each) const;
+    const Keys &keys() const; // made when missing
+    void buildKeys(Keys &keys) const;
     int findSection(QByteArrayView name) const;
-    qsizetype findKeyLine(QByteArrayView section, QByteArrayView key) const;
+    // Where the line of the key that reads find starts (-1: none), and its section.
+    qsizetype findKeyLine(QByteArrayView section, QByteArrayView key,
+                          std::size_t *sectionIndex = nullptr) const;
     QByteArray endingBytes() const;
+    // Bytes [at, at + length) become text, in place when no copy shares them.
+    void splice(qsizetype at, qsizetype length, QByteArrayView text);
     // Bytes [at, at + length) become text; the document is parsed again.
     void applyEdit(qsizetype at, qsizetype length, QByteArrayView text);
+    // The line [start, end) becomes text (no line break in it): where both are lines of one key,
+    // the parse is kept and its offsets after the line moved; otherwise as applyEdit.
+    void replaceText(qsizetype start, qsizetype end, QByteArrayView text);
+
     // putLines one edit after another (the first `prepared` edits were prepared already), and
     // all at once (handing over to one by one after *prepared edits when that cannot be worked
     // out at once; the document is unchanged then).
@@ -217,24 +279,13 @@ private:
         OneByOne
     };
     bool putLinesOneByOne(std::vector<LineEdit> &edits, const PrepareEdit &prepare,
-                          std::size_t prepared);
+                          std::size_t prepared, bool *changed);
     Batch putLinesAtOnce(std::vector<LineEdit> &edits, const PrepareEdit &prepare,
-                         std::size_t *prepared);
+                         std::size_t *prepared, bool *changed);
+    // One edit made on this document itself (prepare, when given, sees it before any byte
+    // changes), finding its key as lookups do, without listing the key lines.
+    bool putOneLine(LineEdit &edit, const PrepareEdit &prepare, bool *changed);
 
     QByteArray bytes_;
-    std::vector<Section> sections_; // in file order; the first is the one before any header
-    bool implicitSection_ = false;  // lines before the first header exist
-    std::vector<Slot> keySlots_;
-    // Every key line in file order: where it starts, its length (without its ending), its
-    // section, and whether reads find it. The parse knows each line's end: kept, a walk over the
-    // key lines (the change list) does not look for it again.
-    struct KeyRecord
-    {
-        std::uint32_t line;
-        std::uint32_t length;
-        std::uint32_t section : 31;
-        std::uint32_t counts : 1;
-    };
-    std::vector<KeyRecord> keyLines_;
-    std::vector<std::uint32_t> includes_; // where each include line starts, in file order
+    std::shared_ptr<Index> index_ = emptyIndex();
 };

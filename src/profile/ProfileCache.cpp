@@ -144,12 +144,16 @@ void ProfileCache::store(const QByteArray &path, const QString &diskPath, IniDoc
     entries_.insert(path, std::move(entry));
 }
 
-std::optional<IniDocument> ProfileCache::take(const QByteArray &path)
+std::optional<IniDocument> ProfileCache::take(const QByteArray &path, Stamp *trusted)
 {
     std::lock_guard lock(mutex_);
+    if (trusted)
+        *trusted = Stamp();
     const auto it = entries_.find(path);
     if (it == entries_.end() || !it->stamp.exists)
         return std::nullopt;
+    if (trusted && !it->racy)
+        *trusted = it->stamp;
     std::optional<IniDocument> document(std::move(it->document));
     entries_.erase(it);
     return document;

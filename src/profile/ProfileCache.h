@@ -55,13 +55,15 @@ public:
         return f(current(path));
     }
 
-    // Removes the parsed copy held for path and hands it over: a write, which reads the file
-    // anyway, starts from it when the file holds exactly its bytes instead of parsing the file
-    // again (see readRegularFileUnlessSame), and stores the result or gives the copy back. The
-    // bytes are compared, not the stamps: on a file system with coarse times another program's
-    // same-size edit within one tick keeps the stamp, and a write from the older copy would undo
-    // that edit. Taken, not copied, so a large file is not held twice.
-    std::optional<IniDocument> take(const QByteArray &path);
+    // Removes the parsed copy held for path and hands it over: a write starts from it instead of
+    // parsing the file again, and stores the result or gives the copy back. Taken, not copied, so
+    // a large file is not held twice. *trusted, when given, receives the copy's stamp when that
+    // alone proves the copy (it is not racy, see above): a file with that stamp now holds the
+    // copy's bytes, and the write need not read it. Otherwise (a stamp that does not exist) the
+    // write compares the file's bytes with the copy (see readRegularFileUnlessSame): on a file
+    // system with coarse times another program's same-size edit within one tick keeps the
+    // stamp, and a write from the older copy would undo that edit.
+    std::optional<IniDocument> take(const QByteArray &path, Stamp *trusted = nullptr);
     // Gives back a copy taken and left unchanged; stamp: the file as it was read, readAt: when
     // the read began (fsys::clockNow).
     void giveBack(const QByteArray &path, const QString &diskPath, const Stamp &stamp,

@@ -116,10 +116,11 @@ void ProfileFile::clearCache()
     ProfileCache::instance().clear();
 }
 
-// Reads the file as it is on disk now, applies the edit and replaces the file when the edit
-// changed it. The cache's parsed copy serves when it holds exactly the bytes read, so a run of
-// writes to one file parses it once; otherwise the bytes read are parsed. The copy is taken out of
-// the cache meanwhile and the text edited where it lies, so a large file is held once. The file's
+// Takes the file as it is on disk now, applies the edit and replaces the file when the edit
+// changed it. The cache's parsed copy serves when its stamp proves it or it holds exactly the
+// bytes read, so a run of writes to one file parses it once (and a proven copy saves the read);
+// otherwise the bytes read are parsed. The copy is taken out of the cache meanwhile and the text
+// edited where it lies, so a large file is held once. The file's
 // identity, taken as it was opened for the read, is checked again just before the new content is
 // renamed over it: an edit by another program in between is kept and the write refused. Writers
 // that take the file's lock (every copy of this program, every thread) are held off from the read
@@ -152,12 +153,20 @@ bool ProfileFile::modify(const std::function<bool(IniDocument &)> &edit, bool mu
     QByteArray bytes;
     FileStamp stamp;
     FileStamp read; // no file
-    std::optional<IniDocument> cached = ProfileCache::instance().take(path_);
+    FileStamp trusted;
+    std::optional<IniDocument> cached = ProfileCache::instance().take(path_, &trusted);
     const qint64 readAt = fsys::clockNow();
     bool same = false;
-    switch (readRegularFileUnlessSame(native, cached ? cached->bytes() : QByteArrayView(), &same,
-                                      &bytes, &stamp, &why)) {
+    // A copy whose stamp proves it is not read again: a write into a large file reads it once.
+    const bool proven = cached && trusted.exists && fsys::entryAt(native).stamp == trusted;
+    switch (proven ? FileRead::Read
+                   : readRegularFileUnlessSame(native, cached ? cached->bytes() : QByteArrayView(),
+                                               &same, &bytes, &stamp, &why)) {
     case FileRead::Read:
+        if (proven) {
+            same = true;
+            stamp = trusted;
+        }
         read = stamp;
         break;
     case FileRead::Missing:

@@ -25,8 +25,9 @@ class IniDocument;
 // (see SafeFile.h). A read-only file or a missing folder, a full disk, a path that is not a
 // regular file and an append-only or immutable folder or file are write failures: the call
 // returns false and fills *error with a text naming the file and the reason, and the file stays
-// as it was. A write reads the file whole first (a parsed copy saves the parse, never the read),
-// and a file that another program changed between that read and the replacement is kept as that
+// as it was. A write starts from the file as it is: from the parsed copy when the file's stamp
+// proves it (see ProfileCache.h) or the file's bytes equal it, else from the bytes read; and a
+// file that another program changed between that read and the replacement is kept as that
 // program left it: the write is refused.
 class ProfileFile
 {

@@ -237,6 +237,50 @@ QString whyNotSavable(const QString &path)
     return QString();
 }
 
+namespace {
+
+// Room left after a large file read whole: an edit that makes a line longer then needs no new
+// buffer (a small file is copied quickly).
+qsizetype editRoom(qint64 size)
+{
+    return size >= (qint64{1} << 20) ? 64 * 1024 : 0;
+}
+
+// Reads the rest of file, size bytes as its status gave them, straight into one buffer: no
+// second copy and no growing. A file that grows or shrinks meanwhile is read to its end.
+bool readWhole(fsys::File &file, qint64 size, QByteArray *bytes, QString *reason)
+{
+    QByteArray data;
+    data.reserve(size + editRoom(size));
+    data.resize(size);
+    fsys::adviseLargeBuffer(data.data(), data.capacity());
+    qsizetype got = 0;
+    while (got < data.size()) {
+        const qint64 n = file.read(data.data() + got, data.size() - got, reason);
+        if (n < 0)
+            return false;
+        if (n == 0)
+            break;
+        got += n;
+    }
+    data.truncate(got);
+    if (got == size) {
+        const bool ok = readChunks(
+            file,
+            [&](const char *chunk, qsizetype n) {
+                data.append(chunk, n);
+                return true;
+            },
+            reason);
+        if (!ok)
+            return false;
+    }
+    *bytes = std::move(data);
+    return true;
+}
+
+} // namespace
+
 FileRead readRegularFileUnlessSame(const NativePath &nativePath, QByteArrayView known, bool *same,
                                    QByteArray *bytes, FileStamp *stamp, QString *reason)
 {
@@ -247,6 +291,12 @@ FileRead readRegularFileUnlessSame(const NativePath &nativePath, QByteArrayView 
     fsys::File file = fsys::File::openRegular(nativePath, status, &outcome, reason);
     if (!file.isOpen())
         return outcome;
+    if (known.isEmpty()) {
+        if (!readWhole(file, status->size, bytes, reason))
+            return FileRead::Failed;
+        *same = bytes->isEmpty(); // an empty file holds exactly the nothing known
+        return FileRead::Read;
+    }
     QByteArray data;
     qsizetype matched = 0; // bytes read so far, all equal to known's; -1 once one differs
     const bool ok = readChunks(

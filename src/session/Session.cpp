@@ -144,8 +144,17 @@ WriteResult Session::applyValue(const QByteArray &relativeFile, const QByteArray
                                 const QByteArray &key, const QByteArray &valueText,
                                 const HistoryStamp &stamp, QString *error) const
 {
-    GameValues reader = values();
-    const SectionResolver::Place place = reader.valueOf(relativeFile, section, key).place;
+    // The reader is gone before the write (its own statement: a temporary lives to the end of
+    // the statement): a copy of the file it held would have the write copy the file's text
+    // instead of editing it where it lies.
+    const SectionResolver::Place place = values().valueOf(relativeFile, section, key).place;
+    return applyValueAt(place, key, valueText, stamp, error);
+}
+
+WriteResult Session::applyValueAt(const SectionResolver::Place &place, const QByteArray &key,
+                                  const QByteArray &valueText, const HistoryStamp &stamp,
+                                  QString *error) const
+{
     return writer(stamp).writeParameter(place.file, place.section, key, valueText, error);
 }
 
@@ -153,8 +162,7 @@ WriteResult Session::applyTrade(const QByteArray &relativeFile, const QByteArray
                                 const QByteArray &key, bool present, const QByteArray &valueText,
                                 QString *error, const QByteArray &caption) const
 {
-    GameValues reader = values();
-    const SectionResolver::Place place = reader.ownValueOf(relativeFile, section, key).place;
+    const SectionResolver::Place place = values().ownValueOf(relativeFile, section, key).place;
     return writer({HistoryOrigin::Trade, 0, caption})
         .writeTrade(place.file, place.section, key, present, valueText, error);
 }

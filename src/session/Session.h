@@ -92,6 +92,10 @@ public:
     WriteResult applyValue(const QByteArray &relativeFile, const QByteArray &section,
                            const QByteArray &key, const QByteArray &valueText,
                            const HistoryStamp &stamp = {}, QString *error = nullptr) const;
+    // applyValue when the place is known already (GameValues::Value::place of this run).
+    WriteResult applyValueAt(const SectionResolver::Place &place, const QByteArray &key,
+                             const QByteArray &valueText, const HistoryStamp &stamp = {},
+                             QString *error = nullptr) const;
     WriteResult applyTrade(const QByteArray &relativeFile, const QByteArray &section,
                            const QByteArray &key, bool present, const QByteArray &valueText,
                            QString *error = nullptr, const QByteArray &caption = {}) const;

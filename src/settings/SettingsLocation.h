@@ -22,6 +22,13 @@ struct SettingsLocation
 // write permission for this user, or no write permission bit at all, root included).
 bool settingFolderWritable(const QString &settingFolder);
 
+// The program's name. Qt names the user's configuration folder after it, so every executable of
+// the program sets this one, and the window's title shows it.
+inline QString programName()
+{
+    return QStringLiteral("BRANVIK Configurator");
+}
+
 using SettingFolderCheck = std::function<bool(const QString &settingFolder)>;
 
 // programFolder and userFolder are paths as the file system spells them, with or without a final

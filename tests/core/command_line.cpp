@@ -1,5 +1,5 @@
 // The program run from a shell: each command's output and exit code on a small gamedata folder,
-// with no display.
+// with no display, through both executables (the window's and the command line's alone).
 
 #include <gtest/gtest.h>
 
@@ -20,7 +20,7 @@ struct Result
     QString out, err;
 };
 
-class CommandLineRun : public ::testing::Test
+class CommandLineRun : public ::testing::TestWithParam<const char *>
 {
 protected:
     CommandLineRun()
@@ -43,7 +43,7 @@ protected:
         env.remove("WAYLAND_DISPLAY");
         env.remove("QT_QPA_PLATFORM");
         process.setProcessEnvironment(env);
-        process.start(QStringLiteral(BRANVIK_PROGRAM), args);
+        process.start(QString::fromUtf8(GetParam()), args);
         EXPECT_TRUE(process.waitForFinished(20000));
         return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
                 QString::fromUtf8(process.readAllStandardOutput()),
@@ -56,7 +56,7 @@ protected:
 
 } // namespace
 
-TEST_F(CommandLineRun, EveryCommandGivesItsExitCodeAndOutput)
+TEST_P(CommandLineRun, EveryCommandGivesItsExitCodeAndOutput)
 {
     const QString file = QStringLiteral("config\\creatures\\actor.ltx");
     struct Step
@@ -138,7 +138,7 @@ TEST_F(CommandLineRun, EveryCommandGivesItsExitCodeAndOutput)
 }
 
 // A tweak is written whole or not at all, and removed by its content wherever its file lies.
-TEST_F(CommandLineRun, ATweakIsWrittenWholeOrNotAtAllAndKnownByItsContent)
+TEST_P(CommandLineRun, ATweakIsWrittenWholeOrNotAtAllAndKnownByItsContent)
 {
     const QByteArray base = TempDir::read(dir.path("gd/config/creatures/base.ltx"));
     const QByteArray tweak = ";> config\\creatures\\actor.ltx\r\n[actor]\r\nrun = 4\r\n"
@@ -200,7 +200,7 @@ TEST_F(CommandLineRun, ATweakIsWrittenWholeOrNotAtAllAndKnownByItsContent)
     EXPECT_EQ(TempDir::read(baseFile), base);
 }
 
-TEST_F(CommandLineRun, TheGamedataFolderComesFromTheSettingsFileAndHelpNeedsNone)
+TEST_P(CommandLineRun, TheGamedataFolderComesFromTheSettingsFileAndHelpNeedsNone)
 {
     dir.write("set/Setting.ini", "[Setting]\r\nGamedata_Path=" + dir.bytePath("gd") + "/\r\n");
     Result r =
@@ -230,6 +230,12 @@ TEST_F(CommandLineRun, TheGamedataFolderComesFromTheSettingsFileAndHelpNeedsNone
     EXPECT_TRUE(r.out.startsWith("BRANVIK Configurator "));
 }
 
+INSTANTIATE_TEST_SUITE_P(Executables, CommandLineRun,
+                         ::testing::Values(BRANVIK_PROGRAM, BRANVIK_CLI),
+                         [](const ::testing::TestParamInfo<const char *> &info) {
+                             return info.index == 0 ? "Program" : "CommandLineAlone";
+                         });
+
 // Without arguments the program opens its window; without a display it says where to turn and
 // ends with the wrong-arguments code instead of aborting. A platform that needs no display
 // server is no reason to stop (the window tests run on one).
@@ -250,4 +256,16 @@ TEST(ProgramWithoutDisplay, SaysSoAndEndsWithCode64)
         EXPECT_TRUE(err.contains(QStringLiteral("Нет дисплея"))) << err.toStdString();
         EXPECT_TRUE(err.contains("--help")) << err.toStdString();
     }
+}
+
+// The command line alone does not start without a command either: it names the missing command.
+TEST(CommandLineAlone, WithoutArgumentsSaysThatACommandIsMissing)
+{
+    QProcess process;
+    process.setProcessEnvironment(QProcessEnvironment());
+    process.start(QStringLiteral(BRANVIK_CLI), {});
+    ASSERT_TRUE(process.waitForFinished(20000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 64);
+    EXPECT_TRUE(QString::fromUtf8(process.readAllStandardError()).contains("Не указана команда"));
 }

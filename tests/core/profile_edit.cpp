@@ -311,3 +311,129 @@ TEST(ProfileEdit, AByteOrderMarkIsNoPartOfTheFirstLineAndStaysInFront)
     EXPECT_EQ(removed(mark + "a=1\n[s]\n", "", "a"), mark + "[s]\n");
     EXPECT_EQ(removed(mark + "[s]\na=1\n", "s", "a"), mark + "[s]\n");
 }
+
+namespace {
+
+// Everything a parse tells about a text, in one string: two documents that read alike give the
+// same string.
+std::string readings(const IniDocument &doc, const std::vector<QByteArray> &sections,
+                     const std::vector<QByteArray> &keys)
+{
+    std::string out;
+    const auto add = [&out](QByteArrayView v) {
+        out.append(v.data(), std::size_t(v.size())) += '|';
+    };
+    for (std::size_t i = 0; i < doc.keyLineCount(); ++i) {
+        const IniDocument::KeyLine line = doc.keyLineAt(i);
+        add(line.section);
+        add(line.line);
+        out += std::to_string(line.start) + (line.counts ? "+" : "-") + '\n';
+    }
+    for (const IniDocument::StructureLine &s : doc.structure()) {
+        add(s.name);
+        add(s.parentText);
+        out += std::to_string(s.start) + (s.include ? "i" : "h") + '\n';
+    }
+    for (const QByteArray &section : sections)
+        for (const QByteArray &key : keys) {
+            const std::optional<QByteArrayView> value = doc.value(section, key);
+            add(value ? *value : "(none)");
+            const std::optional<std::size_t> at = doc.keyLineOf(section, key);
+            out += at ? std::to_string(*at) : "-";
+        }
+    for (qsizetype at = 0; at <= doc.bytes().size(); ++at)
+        add(doc.sectionAt(at));
+    return out;
+}
+
+} // namespace
+
+// An edit that puts a line of the same key in place of a key's line keeps the parse and moves
+// the offsets after it; any other edit parses again. Either way the document must read exactly
+// as its new text parsed afresh, and a copy made before the edit must keep reading as before.
+TEST(ProfileEdit, AnEditedDocumentReadsAsItsTextParsedAgain)
+{
+    const QByteArray lines[] = {"[s]",   "[t]:s, u",  "a = 1 ; c", "A=22",
+                                "b='q'", "; a=3",     "",          "#include \"x.ltx\"",
+                                "[x",    "\xC0=\xFF", "c=",        "junk"};
+    const QByteArray endings[] = {"\r\n", "\r\n", "\n", "\r"};
+    // Replacement lines: the same key (another length, spelling or blanks), another key, and
+    // lines that are no key line at all.
+    const QByteArray texts[] = {
+        "a=1", " a  = 12345 ; long", "A=", "\xE0 = x", "b=1", "c = 7", "; a=1", "[a]=1", "[a=1",
+        "a",   "#include \"y.ltx\"", "",   "new=1"};
+    const std::vector<QByteArray> sections = {"", "s", "t", "x", "S"};
+    const std::vector<QByteArray> keys = {"a", "b", "c", "\xC0", "new", "[a"};
+    std::mt19937 random(29);
+    const auto pick = [&random](const auto &array) { return array[random() % std::size(array)]; };
+    for (int round = 0; round < 3000; ++round) {
+        QByteArray text = random() % 4 ? QByteArray() : QByteArray("\xEF\xBB\xBF");
+        const int count = 1 + int(random() % 10);
+        for (int i = 0; i < count; ++i) {
+            text += pick(lines);
+            if (i + 1 < count || random() % 3)
+                text += pick(endings);
+        }
+        IniDocument doc = IniDocument::parse(text);
+        for (int edit = 0; edit < 3; ++edit) {
+            const IniDocument copy = doc;
+            const std::string copyReads = readings(copy, sections, keys);
+            const QByteArray section = sections[random() % sections.size()];
+            const QByteArray key = keys[random() % keys.size()];
+            const QByteArray line = pick(texts);
+            SCOPED_TRACE(("text " + doc.bytes().toHex() + " section " + section + " key " + key +
+                          " line " + line)
+                             .constData());
+            switch (random() % 3) {
+            case 0:
+                if (doc.keyLineCount() > 0)
+                    doc.replaceLine(doc.keyLineAt(random() % doc.keyLineCount()).start, line);
+                break;
+            case 1:
+                if (IniDocument::checkEntry(section, key, line).isEmpty())
+                    doc.setValue(section, key, line);
+                break;
+            default:
+                if (line.contains('=') && IniDocument::checkEntry(section, key, "v").isEmpty())
+                    doc.putLine(section, key, key + "=" + line.mid(line.indexOf('=') + 1));
+                break;
+            }
+            ASSERT_EQ(readings(doc, sections, keys),
+                      readings(IniDocument::parse(doc.bytes()), sections, keys));
+            // A fresh document's first lookups read the section's lines instead of the index
+            // (which doc has built by now): both find the same line.
+            for (const QByteArray &s : sections)
+                for (const QByteArray &k : keys) {
+                    const std::optional<IniDocument::KeyLine> scanned =
+                        IniDocument::parse(doc.bytes()).keyLine(s, k);
+                    const std::optional<IniDocument::KeyLine> indexed = doc.keyLine(s, k);
+                    ASSERT_EQ(scanned.has_value(), indexed.has_value())
+                        << s.constData() << k.constData();
+                    if (scanned) {
+                        EXPECT_EQ(scanned->start, indexed->start);
+                        EXPECT_EQ(scanned->section, indexed->section);
+                    }
+                }
+            EXPECT_EQ(readings(copy, sections, keys), copyReads);
+        }
+    }
+}
+
+// A document made without a parse (a missing file) reads as empty however often it is asked,
+// and takes edits like the parse of an empty file.
+TEST(ProfileEdit, ADocumentWithoutTextAnswersEveryLookupAndTakesEdits)
+{
+    for (int round = 0; round < 20; ++round) {
+        const IniDocument none;
+        EXPECT_FALSE(none.value("s", "a").has_value());
+        EXPECT_FALSE(none.keyLine("", "a").has_value());
+        EXPECT_FALSE(none.keyLineOf("s", "a").has_value());
+        EXPECT_EQ(none.keyLineCount(), 0u);
+        EXPECT_TRUE(none.structure().empty());
+        EXPECT_TRUE(none.sectionAt(0).isEmpty());
+    }
+    IniDocument doc;
+    EXPECT_TRUE(doc.setValue("s", "a", "1"));
+    EXPECT_EQ(doc.bytes(), IniDocument::parse(QByteArray()).bytes() + "[s]\r\na=1\r\n");
+    EXPECT_EQ(doc.value("s", "a"), QByteArrayView("1"));
+}

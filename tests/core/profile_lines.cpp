@@ -46,6 +46,7 @@ TEST(ProfileLines, ManyEditsAtOnceGiveWhatOneByOneGives)
     const QByteArray sections[] = {"s", "S", "t", "u", "x", "", "new", "New ", "other"};
     const QByteArray keys[] = {"a", "A", "b", "c", "d", "e", "f", "g", "h", "=e", "new"};
     std::mt19937 random(1251);
+    std::mt19937 inPlace(7);
     const auto pick = [&random](const auto &array) { return array[random() % std::size(array)]; };
     for (int round = 0; round < 20000; ++round) {
         QByteArray text = random() % 8 ? "" : "\xEF\xBB\xBF";
@@ -74,9 +75,26 @@ TEST(ProfileLines, ManyEditsAtOnceGiveWhatOneByOneGives)
             edits.push_back(e);
         }
         IniDocument expected = IniDocument::parse(text);
+        IniDocument doc = IniDocument::parse(text);
+        // Some documents had a key's line replaced in place first (their key lines listed, or
+        // not yet): the batch starts from offsets and lengths moved, not from a parse.
+        if (const unsigned shift = inPlace() % 6; shift < 2 && doc.keyLineCount() > 0) {
+            const std::size_t at = inPlace() % doc.keyLineCount();
+            const IniDocument::KeyLine line = doc.keyLineAt(at);
+            const QByteArray longer = line.key().toByteArray() + " =  " + QByteArray(int(at), 'v');
+            const QByteArray shorter = line.key().toByteArray() + "=";
+            if (shift == 0)
+                doc = IniDocument::parse(text); // no key line listed before the edit
+            ASSERT_EQ(doc.replaceLine(line.start, longer),
+                      expected.replaceLine(line.start, longer));
+            expected = IniDocument::parse(expected.bytes());
+            doc.replaceLine(line.start, shorter);
+            expected.replaceLine(line.start, shorter);
+            expected = IniDocument::parse(expected.bytes());
+            ASSERT_EQ(doc.bytes(), expected.bytes());
+        }
         std::vector<Edit> expectedEdits = edits;
         oneByOne(expected, expectedEdits);
-        IniDocument doc = IniDocument::parse(text);
         int seen = 0;
         SCOPED_TRACE(("text " + text.toHex() + " round " + QByteArray::number(round)).constData());
         ASSERT_TRUE(doc.putLines(edits, [&](Edit &e) {

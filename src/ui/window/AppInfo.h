@@ -3,10 +3,12 @@
 #include <QIcon>
 #include <QString>
 
+#include "settings/SettingsLocation.h"
+
 // The application title: the caption of every message box.
 inline QString applicationTitle()
 {
-    return QStringLiteral("BRANVIK Configurator");
+    return programName();
 }
 
 // The program's icon: its windows, the help window and the desktop entry show it.

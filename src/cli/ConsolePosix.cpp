@@ -1,3 +1,3 @@
-#include "app/Console.h"
+#include "cli/Console.h"
 
 void prepareConsole() {}

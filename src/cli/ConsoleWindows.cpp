@@ -1,4 +1,4 @@
-#include "app/Console.h"
+#include "cli/Console.h"
 
 #include <cstdio>
 
