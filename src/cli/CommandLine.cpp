@@ -131,26 +131,24 @@ private:
     std::unique_ptr<Session> session_;
 };
 
-QString u(const QByteArray &text)
-{
-    return cp1251::toUnicode(text);
-}
-
 QString lineText(const std::optional<QByteArray> &line)
 {
-    return line ? u(*line) : QStringLiteral("(нет)");
+    return line ? cp1251::toUnicode(*line) : QStringLiteral("(нет)");
 }
 
 QString changeText(const LineChange &c)
 {
-    const QString where = QStringLiteral("%1 [%2] %3: ").arg(u(c.file), u(c.section), u(c.key));
+    const QString where =
+        QStringLiteral("%1 [%2] %3: ")
+            .arg(cp1251::toUnicode(c.file), cp1251::toUnicode(c.section), cp1251::toUnicode(c.key));
     switch (c.kind()) {
     case LineChange::Kind::Added:
         return where + QStringLiteral("добавлен: ") + lineText(c.after);
     case LineChange::Kind::Removed:
         return where + QStringLiteral("удалён: ") + lineText(c.before);
     case LineChange::Kind::Line:
-        return QStringLiteral("%1 [%2]: строка вне параметров: ").arg(u(c.file), u(c.section)) +
+        return QStringLiteral("%1 [%2]: строка вне параметров: ")
+                   .arg(cp1251::toUnicode(c.file), cp1251::toUnicode(c.section)) +
                lineText(c.before) + QStringLiteral(" → ") + lineText(c.after);
     case LineChange::Kind::Changed:
         break;
@@ -252,7 +250,7 @@ int Run::main(const QStringList &arguments, const QString &programFolder)
         return usage(problem);
     if (!problem.isEmpty())
         complain(problem);
-    const QString settingsPath = u(session_->settingsPath());
+    const QString settingsPath = cp1251::toUnicode(session_->settingsPath());
     if (QFileInfo(session_->settingsFolder() + QStringLiteral("Setting.ini")).exists())
         session_->openSettings();
     if (parser.isSet(gamedata)) {
@@ -274,7 +272,8 @@ int Run::main(const QStringList &arguments, const QString &programFolder)
         return Failed;
     }
     if (!QFileInfo(resolveDiskPath(session_->gamedataFolder())).isDir()) {
-        complain(QStringLiteral("Папка gamedata не найдена: ") + u(session_->gamedataFolder()));
+        complain(QStringLiteral("Папка gamedata не найдена: ") +
+                 cp1251::toUnicode(session_->gamedataFolder()));
         return Failed;
     }
 
@@ -320,10 +319,10 @@ int Run::get(const QStringList &args, bool inherit, bool wholeLine)
         return NothingFound;
     }
     // What a row shows: the value part, the comment behind it set aside.
-    print(
-        u(wholeLine ? value.line : ParameterLookup::rowValueFor(false, false, *value.value).text));
+    print(cp1251::toUnicode(
+        wholeLine ? value.line : ParameterLookup::rowValueFor(false, false, *value.value).text));
     if (value.inherited)
-        complain(u(ParameterLookup::originText(value)));
+        complain(cp1251::toUnicode(ParameterLookup::originText(value)));
     return Done;
 }
 
