@@ -5,6 +5,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -165,11 +166,7 @@ void compareOtherLines(const IniDocument &old, const IniDocument &now,
         ++tail;
     const std::size_t oldCount = before.size() - head - tail;
     const std::size_t newCount = after.size() - head - tail;
-    for (std::size_t i = 0; i < std::max(oldCount, newCount); ++i) {
-        const OtherLine *b = i < oldCount ? &before[head + i] : nullptr;
-        const OtherLine *a = i < newCount ? &after[head + i] : nullptr;
-        if (a && b && a->text == b->text)
-            continue;
+    auto entry = [&](const OtherLine *b, const OtherLine *a) {
         LineChange c;
         c.keyLine = false;
         c.file = relativeFile;
@@ -179,7 +176,48 @@ void compareOtherLines(const IniDocument &old, const IniDocument &now,
         if (a)
             c.after = a->text.toByteArray();
         list->append(c);
+    };
+    // Between two lines both files hold alike, the lines that differ: one entry per line, a
+    // line of the backup and one of the file paired in order as a changed line, the rest
+    // removed or added.
+    auto run = [&](std::size_t oldFrom, std::size_t oldTo, std::size_t newFrom, std::size_t newTo) {
+        for (std::size_t i = 0; i < std::max(oldTo - oldFrom, newTo - newFrom); ++i) {
+            const OtherLine *b = oldFrom + i < oldTo ? &before[head + oldFrom + i] : nullptr;
+            const OtherLine *a = newFrom + i < newTo ? &after[head + newFrom + i] : nullptr;
+            entry(b, a);
+        }
+    };
+    // The lines both hold alike, as a longest common run of lines, so that an added or removed
+    // line does not shift every line after it into a "change". Differences are a few lines as a
+    // rule; beyond a million pairs the lines are paired in order.
+    constexpr std::size_t MostPairs = 1'000'000;
+    if (oldCount == 0 || newCount == 0 || oldCount * newCount > MostPairs) {
+        run(0, oldCount, 0, newCount);
+        return;
     }
+    const std::size_t width = newCount + 1;
+    std::vector<std::uint32_t> common((oldCount + 1) * width, 0);
+    for (std::size_t i = oldCount; i-- > 0;) {
+        for (std::size_t j = newCount; j-- > 0;) {
+            common[i * width + j] =
+                before[head + i].text == after[head + j].text
+                    ? common[(i + 1) * width + j + 1] + 1
+                    : std::max(common[(i + 1) * width + j], common[i * width + j + 1]);
+        }
+    }
+    std::size_t i = 0, j = 0, oldRun = 0, newRun = 0;
+    while (i < oldCount && j < newCount) {
+        if (before[head + i].text == after[head + j].text) {
+            run(oldRun, i, newRun, j);
+            oldRun = ++i;
+            newRun = ++j;
+        } else if (common[(i + 1) * width + j] >= common[i * width + j + 1]) {
+            ++i;
+        } else {
+            ++j;
+        }
+    }
+    run(oldRun, oldCount, newRun, newCount);
 }
 
 // The writer of one restore: a group of its own in the history.

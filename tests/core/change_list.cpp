@@ -419,6 +419,11 @@ TEST(ChangeListOtherLines, IncludeLinesHeadersAndOtherLinesAreComparedToo)
          "[s]\nk=2\nodd line\n",
          {{"#include \"x.ltx\"", ""}},
          "s"},
+        {"include added above, a header changed below",
+         "[a]\nk = 1\n[b]:a\nm = 2\n",
+         "#include \"y.ltx\"\n[a]\nk = 1\n[b]:a,c\nm = 2\n",
+         {{"", "#include \"y.ltx\""}, {"[b]:a", "[b]:a,c"}},
+         ""},
         {"only keys changed", "[s]\r\nk=1\r\n", "[s]\r\nk=2\r\nj=3\r\n", {}, ""},
         {"line endings alone", "[s]\nk=1\n", "[s]\rk=1\r", {}, ""},
     };
