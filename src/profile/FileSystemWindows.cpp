@@ -541,6 +541,20 @@ std::optional<QString> canonicalPath(const QString &path)
     return diskPathOf(fromWide(final.c_str(), qsizetype(final.size())));
 }
 
+QString nameOnDisk(const QString &path)
+{
+    const QString given = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileExW(longPath(path).c_str(), FindExInfoBasic, &found,
+                                     FindExSearchNameMatch, nullptr, 0);
+    if (search == INVALID_HANDLE_VALUE)
+        return given;
+    FindClose(search);
+    const QString name = fromWide(found.cFileName);
+    // The same name in other letters; anything else (a short 8.3 alias) is not taken.
+    return name.compare(given, Qt::CaseInsensitive) == 0 ? name : given;
+}
+
 QString currentFolder()
 {
     wchar_t buffer[32768];
@@ -589,8 +603,11 @@ bool replace(const QString &from, const QString &to, Failure *failure)
         if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)
             break;
         // The rename refuses a target that is open at all; ReplaceFileW replaces one whose
-        // holders share it for deletion, keeping its attributes.
-        if (ReplaceFileW(target.c_str(), source.c_str(), nullptr,
+        // holders share it for deletion, keeping its attributes. It is not tried while a holder
+        // refuses that sharing: it cannot succeed then, and Wine's leaves a file "rf*.tmp" in
+        // the folder at each try.
+        if (!heldWithoutDeleteSharing(target) &&
+            ReplaceFileW(target.c_str(), source.c_str(), nullptr,
                          REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr,
                          nullptr))
             return true;
