@@ -121,12 +121,14 @@ cat "$work/windows/out.txt"
 setting=$unpacked/Setting/Setting.ini
 printf '[Setting]\r\nGamedata_Path=%s\\\r\n' "$(windows_path "$unpacked/example-gamedata")" >"$setting"
 before=$(cd "$unpacked/example-gamedata" && find . -type f -exec md5sum {} + | sort)
+# Up to two minutes for the window: Wine starts a Qt program slowly while the test suites run
+# beside it on the same cores.
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   set -u
-  setsid "$1" --timeout 60 "$2" >"$3/window.log" 2>&1 &
+  setsid "$1" --timeout 180 "$2" >"$3/window.log" 2>&1 &
   group=$!
   shown=""
-  for _ in $(seq 1 90); do
+  for _ in $(seq 1 240); do
     sleep 0.5
     shown=$(xwininfo -root -tree 2>/dev/null | grep -o "\"B\.R\.A\.N\.V\.I\.K\.[^\"]*CONFIGURATOR[^\"]*\"" | head -n 1)
     [ -n "$shown" ] && break
