@@ -753,6 +753,29 @@ qint64 File::read(char *buffer, qint64 size, QString *reason)
     return n;
 }
 
+qint64 File::readAt(qint64 offset, char *buffer, qint64 size, QString *reason)
+{
+    // A read at an offset moves the position of a handle opened for plain reads: it is put back.
+    const HANDLE h = handleOf(handle_);
+    LARGE_INTEGER position{};
+    if (!SetFilePointerEx(h, LARGE_INTEGER{}, &position, FILE_CURRENT)) {
+        fail(reason, GetLastError());
+        return -1;
+    }
+    OVERLAPPED at{};
+    at.Offset = DWORD(quint64(offset) & 0xFFFFFFFF);
+    at.OffsetHigh = DWORD(quint64(offset) >> 32);
+    DWORD n = 0;
+    const bool read = ReadFile(h, buffer, DWORD(std::min<qint64>(size, 1 << 30)), &n, &at);
+    const DWORD error = read ? 0 : GetLastError();
+    SetFilePointerEx(h, position, nullptr, FILE_BEGIN);
+    if (!read && error != ERROR_HANDLE_EOF) {
+        fail(reason, error);
+        return -1;
+    }
+    return read ? qint64(n) : 0;
+}
+
 namespace {
 
 bool writeAll(HANDLE h, const char *data, qsizetype size, QString *reason)
