@@ -103,7 +103,8 @@ else
   expect_line "run_coef               = 2.1"
   expect_line "walk_accel             = 20.0          ; быстрее"
   # The tweak's two lines are one group, undone together.
-  expect_line "Отменено записей: 2."
+  grep -qE -- '^Отменена запись от [0-9]{2}:[0-9]{2} \(твик [^)]+\): 2 строки\.$' \
+    "$work/windows/out.txt" || fail "the command line did not report the tweak's two lines undone"
   original=$unpacked/example-gamedata/config/creatures/actor.ltx
   changed=$work/windows/game/config/creatures/actor.ltx
   # After the undo of the tweak, only the --set line differs from the example. The undone
