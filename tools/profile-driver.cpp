@@ -18,6 +18,7 @@
 #include "profile/DiskPath.h"
 #include "profile/FileSystem.h"
 #include "profile/ProfileFile.h"
+#include "textcodec/Cp1251.h"
 
 #include <QByteArray>
 #include <QList>
@@ -130,7 +131,7 @@ QByteArray run(const QByteArray &line)
             return "error: bad escape in " + escape(field);
         f.append(*value);
     }
-    if (f[1].isEmpty() || !f[1].startsWith('/'))
+    if (fsys::rootLength(cp1251::toUnicode(f[1])) == 0)
         return "error: the path must be absolute";
 
     ProfileFile file(f[1]);

@@ -160,8 +160,19 @@ if [ ! -f "$WINEPREFIX/.branvik-ready" ]; then
 fi
 
 # A Wine server that stays a minute after its last program ends: a start of a program then costs
-# about a second instead of several (the test suites start many). Nothing when one runs already.
-wineserver -p 60 >/dev/null 2>&1 || true
+# about a second instead of several (the test suites start many). The first program of a new
+# server starts Wine's helper processes (services, device drivers), which keep its standard error
+# for as long as the server lives; started by the program under test, they would hold the test
+# runner's output pipe open for that minute, and ctest waits for it. So a new server's helpers
+# are started here, by wineboot, with no output to hold. `wineserver -k0` fails when none runs.
+exec 6>"$WINEPREFIX.server.lock"
+flock 6
+if ! wineserver -k0 >/dev/null 2>&1; then
+  wineserver -p 60 </dev/null >/dev/null 2>&1 || true
+  timeout 60 "$wine" wineboot </dev/null >/dev/null 2>&1 || true
+fi
+flock -u 6
+exec 6>&-
 
 status=0
 timeout --kill-after=10 "$limit" "$wine" "$program" "$@" || status=$?

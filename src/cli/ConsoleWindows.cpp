@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <psapi.h>
+
 namespace {
 
 bool missing(DWORD stream)
@@ -24,4 +26,20 @@ void prepareConsole()
             std::freopen("CONOUT$", "w", stderr);
     }
     SetConsoleOutputCP(CP_UTF8);
+}
+
+ProcessUsage processUsage()
+{
+    ProcessUsage usage;
+    FILETIME created, exited, kernel, user;
+    if (GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) {
+        const auto ticks = [](const FILETIME &t) {
+            return (static_cast<long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+        };
+        usage.processorMs = (ticks(kernel) + ticks(user)) / 10000;
+    }
+    PROCESS_MEMORY_COUNTERS memory{};
+    if (K32GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory))
+        usage.peakKiB = static_cast<long long>(memory.PeakWorkingSetSize / 1024);
+    return usage;
 }

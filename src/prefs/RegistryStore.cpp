@@ -341,9 +341,10 @@ RegistryStore::Key *RegistryStore::loadKey(const QByteArray &shown, const QByteA
         return nullptr;
     QList<Value> values;
     bool exists = false;
-    if (!sysreg::readKey(root_, shown, &values, &exists, nullptr) || !exists)
+    QByteArray spelled;
+    if (!sysreg::readKey(root_, shown, &values, &exists, nullptr, &spelled) || !exists)
         return nullptr;
-    Key *key = addKey(shown, folded);
+    Key *key = addKey(spelled, folded);
     for (const Value &v : values) {
         const QByteArray name = cp1251::foldCase(v.name);
         if (!key->byName_.contains(name)) {

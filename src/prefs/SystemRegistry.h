@@ -21,9 +21,11 @@ QString placeOf(const QByteArray &root);
 
 bool keyExists(const QByteArray &root, const QByteArray &path);
 // The values of the key: integers (Booleans among them) and strings; values of other types are
-// left out. *exists is false, and the call succeeds, when there is no such key.
+// left out. *exists is false, and the call succeeds, when there is no such key. *spelled, when
+// asked for, is the key's path in the letter case its keys were created with (the registry finds
+// them in any case).
 bool readKey(const QByteArray &root, const QByteArray &path, QList<RegistryStore::Value> *values,
-             bool *exists, QString *error);
+             bool *exists, QString *error, QByteArray *spelled = nullptr);
 // Creates the key (and those above it) when missing and writes each of the values.
 bool writeKey(const QByteArray &root, const QByteArray &path,
               const QList<RegistryStore::Value> &values, QString *error);

@@ -30,7 +30,7 @@ bool keyExists(const QByteArray &, const QByteArray &)
 }
 
 bool readKey(const QByteArray &, const QByteArray &, QList<RegistryStore::Value> *, bool *exists,
-             QString *error)
+             QString *error, QByteArray *)
 {
     *exists = false;
     return none(error);

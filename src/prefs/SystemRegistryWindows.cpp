@@ -3,7 +3,10 @@
 
 #include "textcodec/Cp1251.h"
 
+#include <QStringList>
+
 #include <cstring>
+#include <iterator>
 #include <string>
 
 #ifndef NOMINMAX
@@ -67,6 +70,36 @@ public:
     HKEY h = nullptr;
 };
 
+// The path of an existing key as its keys are spelled, found one level at a time.
+QByteArray spelledPath(HKEY root, const QByteArray &path)
+{
+    QStringList spelled;
+    Key parent;
+    HKEY at = root;
+    for (const QString &part : cp1251::toUnicode(path).split(u'\\', Qt::SkipEmptyParts)) {
+        QString found = part;
+        wchar_t name[256]; // the longest name a key can have, and its terminating null
+        DWORD size = DWORD(std::size(name));
+        for (DWORD i = 0;
+             RegEnumKeyExW(at, i, name, &size, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+             ++i, size = DWORD(std::size(name))) {
+            const QString candidate = QString::fromWCharArray(name, qsizetype(size));
+            if (candidate.compare(part, Qt::CaseInsensitive) == 0) {
+                found = candidate;
+                break;
+            }
+        }
+        spelled.append(found);
+        Key child;
+        if (RegOpenKeyExW(at, found.toStdWString().c_str(), 0, KEY_ENUMERATE_SUB_KEYS, &child.h) !=
+            ERROR_SUCCESS)
+            return path;
+        std::swap(parent.h, child.h);
+        at = parent.h;
+    }
+    return cp1251::encode(spelled.join(u'\\'));
+}
+
 } // namespace
 
 bool available()
@@ -88,7 +121,7 @@ bool keyExists(const QByteArray &root, const QByteArray &path)
 }
 
 bool readKey(const QByteArray &root, const QByteArray &path, QList<RegistryStore::Value> *values,
-             bool *exists, QString *error)
+             bool *exists, QString *error, QByteArray *spelled)
 {
     *exists = false;
     values->clear();
@@ -102,6 +135,8 @@ bool readKey(const QByteArray &root, const QByteArray &path, QList<RegistryStore
     if (status != ERROR_SUCCESS)
         return fail(error, root, path, status);
     *exists = true;
+    if (spelled)
+        *spelled = spelledPath(r->key, path);
     DWORD count = 0, longestName = 0, largestData = 0;
     status = RegQueryInfoKeyW(key.h, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count,
                               &longestName, &largestData, nullptr, nullptr);

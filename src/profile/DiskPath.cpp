@@ -90,9 +90,12 @@ QString resolveDiskPath(const QString &path)
     const QStringList parts = given.mid(root).split(QLatin1Char('/'), Qt::SkipEmptyParts);
     for (const QString &part : parts) {
         const QString exact = join(result, part);
-        if (!onDisk || part == QLatin1String(".") || part == QLatin1String("..") ||
-            entryExists(exact)) {
+        if (!onDisk || part == QLatin1String(".") || part == QLatin1String("..")) {
             result = exact;
+            continue;
+        }
+        if (entryExists(exact)) {
+            result = join(result, fsys::nameOnDisk(exact));
             continue;
         }
         const QString match = findEntry(result, part);

@@ -130,6 +130,11 @@ std::optional<QString> linkTarget(const QString &path);
 // some part of it does not exist.
 std::optional<QString> canonicalPath(const QString &path);
 QString currentFolder();
+// The last name of an existing path as its folder spells it. POSIX tells names apart by letter
+// case, so that is the name given; Windows finds "Actor.ltx" where "actor.ltx" is, and a save
+// that renamed onto the given spelling, or a backup named after it, would change the names the
+// game's files have. The name given when nothing is there.
+QString nameOnDisk(const QString &path);
 
 // Old unpackers wrote names in Windows-1251 bytes. The name as such an unpacker would have
 // written it (a disk path); empty when the name is ASCII or cannot be written so, and where the

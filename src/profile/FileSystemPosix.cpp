@@ -359,6 +359,11 @@ std::optional<QString> canonicalPath(const QString &path)
     return found;
 }
 
+QString nameOnDisk(const QString &path)
+{
+    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
 QString currentFolder()
 {
     if (char *cwd = ::getcwd(nullptr, 0)) {

@@ -541,6 +541,20 @@ std::optional<QString> canonicalPath(const QString &path)
     return diskPathOf(fromWide(final.c_str(), qsizetype(final.size())));
 }
 
+QString nameOnDisk(const QString &path)
+{
+    const QString given = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileExW(longPath(path).c_str(), FindExInfoBasic, &found,
+                                     FindExSearchNameMatch, nullptr, 0);
+    if (search == INVALID_HANDLE_VALUE)
+        return given;
+    FindClose(search);
+    const QString name = fromWide(found.cFileName);
+    // The same name in other letters; anything else (a short 8.3 alias) is not taken.
+    return name.compare(given, Qt::CaseInsensitive) == 0 ? name : given;
+}
+
 QString currentFolder()
 {
     wchar_t buffer[32768];
@@ -589,8 +603,11 @@ bool replace(const QString &from, const QString &to, Failure *failure)
         if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)
             break;
         // The rename refuses a target that is open at all; ReplaceFileW replaces one whose
-        // holders share it for deletion, keeping its attributes.
-        if (ReplaceFileW(target.c_str(), source.c_str(), nullptr,
+        // holders share it for deletion, keeping its attributes. It is not tried while a holder
+        // refuses that sharing: it cannot succeed then, and Wine's leaves a file "rf*.tmp" in
+        // the folder at each try.
+        if (!heldWithoutDeleteSharing(target) &&
+            ReplaceFileW(target.c_str(), source.c_str(), nullptr,
                          REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr,
                          nullptr))
             return true;
@@ -734,6 +751,29 @@ qint64 File::read(char *buffer, qint64 size, QString *reason)
         return -1;
     }
     return n;
+}
+
+qint64 File::readAt(qint64 offset, char *buffer, qint64 size, QString *reason)
+{
+    // A read at an offset moves the position of a handle opened for plain reads: it is put back.
+    const HANDLE h = handleOf(handle_);
+    LARGE_INTEGER position{};
+    if (!SetFilePointerEx(h, LARGE_INTEGER{}, &position, FILE_CURRENT)) {
+        fail(reason, GetLastError());
+        return -1;
+    }
+    OVERLAPPED at{};
+    at.Offset = DWORD(quint64(offset) & 0xFFFFFFFF);
+    at.OffsetHigh = DWORD(quint64(offset) >> 32);
+    DWORD n = 0;
+    const bool read = ReadFile(h, buffer, DWORD(std::min<qint64>(size, 1 << 30)), &n, &at);
+    const DWORD error = read ? 0 : GetLastError();
+    SetFilePointerEx(h, position, nullptr, FILE_BEGIN);
+    if (!read && error != ERROR_HANDLE_EOF) {
+        fail(reason, error);
+        return -1;
+    }
+    return read ? qint64(n) : 0;
 }
 
 namespace {

@@ -1,5 +1,6 @@
 // The profile driver run as a separate process through a pipe, as scripts use it.
 #include "support/TempDir.h"
+#include "support/TestSystem.h"
 
 #include <QProcess>
 
@@ -18,7 +19,7 @@ QList<QByteArray> runDriver(const QByteArray &input)
     driver.closeWriteChannel();
     if (!driver.waitForFinished(30000))
         return {"driver did not finish"};
-    QByteArray output = driver.readAllStandardOutput();
+    QByteArray output = testsys::consoleText(driver.readAllStandardOutput());
     if (output.endsWith('\n'))
         output.chop(1);
     return output.split('\n');

@@ -46,36 +46,42 @@ void editInPlace(const QString &path, const QByteArray &bytes, qint64 modified)
 TEST(RacyStamps, AnEditThatKeepsTheStampIsSeenWhileTheCopyIsRacy)
 {
     const NoChangeTime noChangeTime;
-    const qint64 now = fsys::clockNow();
-    const qint64 thisSecond = now / second * second;
+    // Times are taken from the clock as each case begins: "just now" is within the 0.1 s tick
+    // of fine times only if no earlier case's files lie in between (Wine makes them slowly).
     struct Case
     {
         const char *what;
-        qint64 modified;
+        qint64 (*modified)(qint64 now);
         bool inWalk;
         const char *seen; // the value read after the edit
     };
     const Case cases[] = {
-        {"modified this second, whole-second times", thisSecond, false, "2"},
-        {"modified a second ago, whole-second times", thisSecond - second, false, "2"},
-        {"modified just now, fine times", now - millisecond, false, "2"},
+        {"modified this second, whole-second times",
+         [](qint64 now) { return now / second * second; }, false, "2"},
+        {"modified a second ago, whole-second times",
+         [](qint64 now) { return now / second * second - second; }, false, "2"},
+        {"modified just now, fine times", [](qint64 now) { return now - millisecond; }, false, "2"},
         // The stamp alone serves: the edit is not seen until the file changes again.
-        {"modified 3 s ago, whole-second times", thisSecond - 3 * second, false, "1"},
-        {"modified an hour ago, fine times", now - 3600 * second + 7, false, "1"},
+        {"modified 3 s ago, whole-second times",
+         [](qint64 now) { return now / second * second - 3 * second; }, false, "1"},
+        {"modified an hour ago, fine times", [](qint64 now) { return now - 3600 * second + 7; },
+         false, "1"},
         // A walk checks each file once, racy or not.
-        {"modified just now, read twice in one walk", now - millisecond, true, "1"},
+        {"modified just now, read twice in one walk", [](qint64 now) { return now - millisecond; },
+         true, "1"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         TempDir dir;
         const QString path = dir.write("game.ltx", "[s]\r\nk=1\r\n");
-        ASSERT_TRUE(fsys::setModifiedTime(path, c.modified));
+        const qint64 modified = c.modified(fsys::clockNow());
+        ASSERT_TRUE(fsys::setModifiedTime(path, modified));
         const ProfileFile file(dir.bytePath("game.ltx"));
         std::optional<ProfileCache::WalkScope> walk;
         if (c.inWalk)
             walk.emplace();
         EXPECT_EQ(file.readString("s", "k", "-"), "1");
-        editInPlace(path, "[s]\r\nk=2\r\n", c.modified);
+        editInPlace(path, "[s]\r\nk=2\r\n", modified);
         EXPECT_EQ(file.readString("s", "k", "-"), c.seen);
         walk.reset();
         if (c.inWalk) { // the next walk or read checks again

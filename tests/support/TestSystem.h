@@ -13,6 +13,14 @@
 // (GTEST_SKIP), or leaves out the case that needs the entry.
 namespace testsys {
 
+// What a program wrote to its standard output or error, its line ends as LF: a Windows
+// program's console output ends its lines with CR LF.
+QByteArray consoleText(QByteArray output);
+
+// Why a program always has a display to open its window on (Windows: the window system is part
+// of the system); empty where it can start without one (Linux, with no X11 or Wayland server).
+QString displayAlwaysThere();
+
 // Whether the tests run as root, who may write what others may not.
 bool runningAsRoot();
 

@@ -12,6 +12,17 @@
 
 namespace testsys {
 
+QByteArray consoleText(QByteArray output)
+{
+    return output.replace("\r\n", "\n");
+}
+
+QString displayAlwaysThere()
+{
+    return QStringLiteral("Windows' window system is always there: no program starts without a "
+                          "display");
+}
+
 namespace {
 
 std::wstring wide(const QString &path)

@@ -19,8 +19,7 @@
 #include <QStandardPaths>
 #include <QTabWidget>
 
-#include <sys/resource.h>
-
+#include "app/Console.h"
 #include "app/window/TForm5.h"
 #include "catalogue/CatalogueMessages.h"
 #include "catalogue/CatalogueReader.h"
@@ -968,21 +967,12 @@ void reportStartup()
     const QString report = qEnvironmentVariable("BRANVIK_STARTUP_REPORT");
     if (report.isEmpty())
         return;
-    QByteArray peak;
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (status.open(QIODevice::ReadOnly)) {
-        for (const QByteArray &line : status.readAll().split('\n'))
-            if (line.startsWith("VmHWM:"))
-                peak = line.mid(6).simplified();
-    }
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const qint64 cpu = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000 +
-                       (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
+    const ProcessUsage usage = processUsage();
     QFile out(report);
     if (out.open(QIODevice::Append))
-        out.write(QByteArray::number(QDateTime::currentMSecsSinceEpoch()) + ' ' + peak + ' ' +
-                  QByteArray::number(cpu) + '\n');
+        out.write(QByteArray::number(QDateTime::currentMSecsSinceEpoch()) + ' ' +
+                  QByteArray::number(usage.peakKiB) + " kB " +
+                  QByteArray::number(usage.processorMs) + '\n');
 }
 
 } // namespace
