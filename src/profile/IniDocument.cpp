@@ -682,9 +682,11 @@ void IniDocument::splice(qsizetype at, qsizetype length, QByteArrayView text)
     if (grown > size)
         bytes_.resize(grown);
     char *data = bytes_.data();
-    std::memmove(data + at + text.size(), data + at + length,
-                 static_cast<std::size_t>(size - at - length));
-    std::memcpy(data + at, text.data(), static_cast<std::size_t>(text.size()));
+    if (size - at - length > 0)
+        std::memmove(data + at + text.size(), data + at + length,
+                     static_cast<std::size_t>(size - at - length));
+    if (!text.isEmpty()) // a removal's text may have no bytes at all, not even an address
+        std::memcpy(data + at, text.data(), static_cast<std::size_t>(text.size()));
     if (grown < size)
         bytes_.truncate(grown);
 }

@@ -19,7 +19,6 @@
 #include <QStandardPaths>
 #include <QTabWidget>
 
-#include "app/Console.h"
 #include "app/window/TForm5.h"
 #include "catalogue/CatalogueMessages.h"
 #include "catalogue/CatalogueReader.h"
@@ -27,6 +26,7 @@
 #include "catalogue/window/TForm3.h"
 #include "catalogue/window/TForm4.h"
 #include "changes/window/ChangesWindow.h"
+#include "cli/Console.h"
 #include "editor/window/EditorRows.h"
 #include "editor/window/Finder.h"
 #include "editor/window/HelpWindow.h"
