@@ -97,6 +97,10 @@ QString makeJunction(const QString &target, const QString &link)
     WaitForSingleObject(process.hProcess, 10000);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
+    // Wine may report a Unix program finished before it has run: the link is looked for until
+    // it is there, for as long as the wait above allows.
+    for (int i = 0; i < 200 && !QFileInfo::exists(link); ++i)
+        Sleep(50);
     return QFileInfo(link).isDir() ? QString() : QStringLiteral("ln made no link");
 }
 
