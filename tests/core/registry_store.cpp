@@ -37,8 +37,9 @@ public:
         list_.append({"files", dir_.path("registry"), "HKEY_LOCAL_MACHINE", {}, true});
         if (RegistryStore::systemRegistry() != RegistryStore::defaultPlace())
             return;
+        // Spelled as the system spells its own key: a key that exists keeps its spelling.
         const QByteArray own =
-            "SOFTWARE\\BRANVIK Configurator tests\\" + QFileInfo(dir_.path()).fileName().toLatin1();
+            "Software\\BRANVIK Configurator tests\\" + QFileInfo(dir_.path()).fileName().toLatin1();
         list_.append({"system registry", RegistryStore::systemRegistry(), "HKEY_CURRENT_USER",
                       own + '\\', false});
         own_ = own;
@@ -50,7 +51,7 @@ public:
         RegistryStore store(RegistryStore::systemRegistry(), "HKEY_CURRENT_USER");
         store.read();
         store.deleteKey(own_);
-        store.deleteKey("SOFTWARE\\BRANVIK Configurator tests"); // when no other test's is there
+        store.deleteKey("Software\\BRANVIK Configurator tests"); // when no other test's is there
         store.save();
     }
     const QList<Place> &list() const { return list_; }
