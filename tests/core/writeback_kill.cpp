@@ -92,6 +92,13 @@ TEST(WritebackKill, KilledWriterLeavesTheOldOrTheNewFile)
         for (int i = 0; i < 40; ++i)
             input += writeLine(bytePath, "target", "value", (i + round) % 2 ? valueA : valueB);
         driver.write(input);
+        // The kill comes at a random moment after the driver's first write is through, however
+        // long the driver takes to start (under an emulator, longer than the whole window).
+        // Waiting for its answer feeds the pipe too.
+        const auto answerBy = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (driver.bytesAvailable() == 0 && std::chrono::steady_clock::now() < answerBy &&
+               driver.state() == QProcess::Running)
+            driver.waitForReadyRead(100);
 
         // QProcess only feeds the pipe while it waits: keep feeding until the moment of the kill.
         const auto killAt =
