@@ -673,27 +673,6 @@ QString FileLock::lockPathFor(const QString &path)
     return fromNativePath(folder + '.' + native.mid(slash + 1).left(200) + ".lock");
 }
 
-namespace {
-
-std::atomic<qint64> lockWait{FileLock::DefaultWait.count()};
-
-} // namespace
-
-std::chrono::milliseconds FileLock::defaultWait()
-{
-    return std::chrono::milliseconds(lockWait.load());
-}
-
-void FileLock::setDefaultWaitForTests(std::chrono::milliseconds wait)
-{
-    lockWait = wait.count();
-}
-
-FileLock FileLock::acquire(const QString &path, Outcome *outcome, QString *reason)
-{
-    return acquire(path, defaultWait(), outcome, reason);
-}
-
 FileLock FileLock::acquire(const QString &path, std::chrono::milliseconds wait, Outcome *outcome,
                            QString *reason)
 {

@@ -894,8 +894,6 @@ QString FileLock::lockPathFor(const QString &path)
 
 namespace {
 
-std::atomic<qint64> lockWait{FileLock::DefaultWait.count()};
-
 QString folderHolding(const QString &path)
 {
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
@@ -906,21 +904,6 @@ QString folderHolding(const QString &path)
 }
 
 } // namespace
-
-std::chrono::milliseconds FileLock::defaultWait()
-{
-    return std::chrono::milliseconds(lockWait.load());
-}
-
-void FileLock::setDefaultWaitForTests(std::chrono::milliseconds wait)
-{
-    lockWait = wait.count();
-}
-
-FileLock FileLock::acquire(const QString &path, Outcome *outcome, QString *reason)
-{
-    return acquire(path, defaultWait(), outcome, reason);
-}
 
 FileLock FileLock::acquire(const QString &path, std::chrono::milliseconds wait, Outcome *outcome,
                            QString *reason)
