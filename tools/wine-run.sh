@@ -11,6 +11,7 @@
 # reused, or one is started and left running for the next runs.
 #
 # QT_* variables reach the program (Wine itself would drop them); Qt's messages go to stderr.
+# The program's output is passed on when it ends, not while it runs.
 # The exit code is the program's, cut to its low 8 bits as Wine passes it on (a crash with an
 # access violation, 0xC0000005, ends with 5); 124 when the time limit (default 300 s, or
 # $WINE_RUN_TIMEOUT) ran out.
@@ -174,8 +175,18 @@ fi
 flock -u 6
 exec 6>&-
 
+# Helpers that the program itself starts later (the console host for a console program, the
+# desktop process for the first window) inherit its standard output and error and live on with
+# the server, so a pipe given to the program would stay open after it ends. The program writes
+# into files instead, passed on once it has ended; a helper that keeps them open holds nothing.
+# Stopped by a signal, the run still passes on what the program wrote until then.
+out=$(mktemp)
+err=$(mktemp)
+trap 'cat "$out"; cat "$err" >&2; rm -f "$out" "$err"' EXIT
+trap 'exit 143' TERM
+trap 'exit 130' INT
 status=0
-timeout --kill-after=10 "$limit" "$wine" "$program" "$@" || status=$?
+timeout --kill-after=10 "$limit" "$wine" "$program" "$@" >"$out" 2>"$err" || status=$?
 if [ "$status" -eq 124 ] || [ "$status" -eq 137 ]; then
   echo "wine-run: $program did not finish within $limit s" >&2
 fi

@@ -71,24 +71,28 @@ run_side() {
       echo "exit $status"
     } >>"$work/$side/raw.txt"
   done
-  # Line ends as LF and the run's own folders by name, so that both sides read alike.
+  # Line ends as LF, the run's own folders by name and the time of a write as HH:MM (the two
+  # sides may run in different minutes), so that both sides read alike.
   local quoted_game quoted_settings
   quoted_game=$(printf '%s' "$gamedata" | sed 's/[\\#.]/\\&/g')
   quoted_settings=$(printf '%s' "$settings" | sed 's/[\\#.]/\\&/g')
   sed -e 's/\r$//' -e "s#$quoted_game#GAME#g" -e "s#$quoted_settings#SETTINGS#g" \
+      -e 's/от [0-9][0-9]:[0-9][0-9] /от HH:MM /' \
       "$work/$side/raw.txt" >"$work/$side/out.txt"
 }
 
-cp "$work/fast.ltx" "$work/fast-win.ltx"
-run_side windows "$(windows_path "$work/fast-win.ltx")" "$(windows_path "$work/windows/game")" \
+# Each side's tweak file has the same name: the undo's message names it.
+mkdir -p "$work/windows-tweak" "$work/linux-tweak"
+cp "$work/fast.ltx" "$work/windows-tweak/fast.ltx"
+run_side windows "$(windows_path "$work/windows-tweak/fast.ltx")" "$(windows_path "$work/windows/game")" \
   "$(windows_path "$work/windows/settings")" "$wine_run" --timeout 120 "$program"
 
 expect_line() {
   grep -qxF -- "$1" "$work/windows/out.txt" || fail "the command line did not print: $1"
 }
 if [ -n "$linux" ] && [ -x "$linux" ]; then
-  cp "$work/fast.ltx" "$work/fast-linux.ltx"
-  run_side linux "$work/fast-linux.ltx" "$work/linux/game" "$work/linux/settings" \
+  cp "$work/fast.ltx" "$work/linux-tweak/fast.ltx"
+  run_side linux "$work/linux-tweak/fast.ltx" "$work/linux/game" "$work/linux/settings" \
     env QT_QPA_PLATFORM=offscreen "$linux"
   if ! diff -u "$work/linux/out.txt" "$work/windows/out.txt"; then
     fail "the command line prints differently on Windows"
@@ -103,7 +107,7 @@ else
   expect_line "run_coef               = 2.1"
   expect_line "walk_accel             = 20.0          ; быстрее"
   # The tweak's two lines are one group, undone together.
-  grep -qE -- '^Отменена запись от [0-9]{2}:[0-9]{2} \(твик [^)]+\): 2 строки\.$' \
+  grep -qE -- '^Отменена запись от HH:MM \(твик [^)]+\): 2 строки\.$' \
     "$work/windows/out.txt" || fail "the command line did not report the tweak's two lines undone"
   original=$unpacked/example-gamedata/config/creatures/actor.ltx
   changed=$work/windows/game/config/creatures/actor.ltx
