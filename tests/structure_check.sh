@@ -2,7 +2,8 @@
 # The layering of src/: a file's layer is its path (a file under a window/ folder is a window file,
 # every other file is core). Fails when a core file includes a window file or a widgets header,
 # when a widgets header appears outside window/ folders, or when the includes between
-# (folder, layer) pairs form a loop.
+# (folder, layer) pairs form a loop; and when a thread_local holds anything but a plain value
+# (the MinGW runtime frees such storage before running destructors: a thread's end would crash).
 set -uo pipefail
 cd "$(dirname "$0")/../src" || exit 2
 status=0
@@ -33,6 +34,13 @@ while IFS= read -r file; do
     [ "$from" != "$to" ] && echo "$from $to" >>"$edges"
   done < <(sed -nE 's/^[[:space:]]*#include[[:space:]]*"([^"]+)".*/\1/p' "$file")
 done < <(find . -name '*.cpp' -o -name '*.h' | sed 's#^\./##' | grep -v '^app/main\.cpp$')
+
+plain='thread_local[[:space:]]+(const[[:space:]]+)?((bool|char|int|unsigned|q(u)?int(8|16|32|64)|std::u?int(8|16|32|64)_t|std::size_t)[[:space:]]|[A-Za-z_:<>, ]+[[:space:]]*\*)'
+while IFS= read -r line; do
+  echo "a thread_local that holds more than a plain value: src/$line"
+  status=1
+done < <(grep -rnE 'thread_local' --include='*.cpp' --include='*.h' . | sed 's#^\./##' |
+           grep -vE "^[^:]+:[0-9]+:[[:space:]]*//" | grep -vE "$plain")
 
 if ! tsort "$edges" >/dev/null 2>"$edges.loop"; then
   echo "includes between folders form a loop:"

@@ -45,33 +45,21 @@ bool staysInsideOnDisk(const QByteArray &gamedataFolder, const QByteArray &relat
            (root.endsWith(QLatin1Char('/')) || real.at(root.size()) == QLatin1Char('/'));
 }
 
-// Verdicts of the walk in progress on this thread.
-struct WalkVerdicts
-{
-    quint64 walk = 0;
-    QHash<QByteArray, bool> inside; // by gamedata folder + "\n" + relative file
-};
-
 } // namespace
 
 bool isInsideGamedata(const QByteArray &gamedataFolder, const QByteArray &relativeFile)
 {
     if (!isInsideGamedataByText(gamedataFolder, relativeFile))
         return false;
-    const quint64 walk = ProfileCache::walkInProgress();
-    if (walk == 0)
+    QHash<QByteArray, bool> *verdicts = ProfileCache::pathVerdicts();
+    if (!verdicts)
         return staysInsideOnDisk(gamedataFolder, relativeFile);
-    static thread_local WalkVerdicts verdicts;
-    if (verdicts.walk != walk) {
-        verdicts.walk = walk;
-        verdicts.inside.clear();
-    }
     const QByteArray key = gamedataFolder + '\n' + relativeFile;
-    const auto it = verdicts.inside.constFind(key);
-    if (it != verdicts.inside.constEnd())
+    const auto it = verdicts->constFind(key);
+    if (it != verdicts->constEnd())
         return it.value();
     const bool inside = staysInsideOnDisk(gamedataFolder, relativeFile);
-    verdicts.inside.insert(key, inside);
+    verdicts->insert(key, inside);
     return inside;
 }
 

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <mutex>
 
 namespace {
 
@@ -93,19 +94,48 @@ bool hasLineBreak(QByteArrayView v)
     return v.contains('\n') || v.contains('\r');
 }
 
-// Working memory of the parser, kept per thread between parses: the parsed file then gets arrays
-// of exactly its size, allocated once.
-template <typename T> std::vector<T> &scratch()
+// Working memory of the parser, lent per parse and kept between parses: the parsed file then gets
+// arrays of exactly its size, allocated once. A shared pool rather than memory per thread: the
+// MinGW runtime frees a thread's thread_local storage before it runs the destructors of what
+// lies there, so a thread that ended after a parse would crash the program on Windows.
+template <typename T> class Scratch
 {
-    static thread_local std::vector<T> v;
-    return v;
-}
+public:
+    Scratch()
+    {
+        Pool &pool = poolOf();
+        std::lock_guard lock(pool.mutex);
+        if (!pool.free.empty()) {
+            v = std::move(pool.free.back());
+            pool.free.pop_back();
+        }
+        v.clear();
+    }
+    ~Scratch()
+    {
+        if (v.capacity() * sizeof(T) > (std::size_t{1} << 22))
+            return; // a large file's arrays are not kept
+        Pool &pool = poolOf();
+        std::lock_guard lock(pool.mutex);
+        pool.free.push_back(std::move(v));
+    }
+    Scratch(const Scratch &) = delete;
+    Scratch &operator=(const Scratch &) = delete;
 
-template <typename T> void releaseIfLarge(std::vector<T> &v)
-{
-    if (v.capacity() * sizeof(T) > (std::size_t{1} << 22))
-        std::vector<T>().swap(v);
-}
+    std::vector<T> v;
+
+private:
+    struct Pool
+    {
+        std::mutex mutex;
+        std::vector<std::vector<T>> free; // one per parse that ran at once
+    };
+    static Pool &poolOf()
+    {
+        static Pool pool;
+        return pool;
+    }
+};
 
 // A UTF-8 byte-order mark at the start of the file (editors write one) is no part of the first
 // line: it is skipped when reading and kept in front of everything when writing.
@@ -178,8 +208,10 @@ IniDocument IniDocument::parse(const QByteArray &bytes)
     const char *data = bytes.constData();
     const qsizetype n = bytes.size();
     const qsizetype first = markLength(bytes);
-    std::vector<Section> &sections = scratch<Section>();
-    std::vector<std::uint32_t> &includes = scratch<std::uint32_t>();
+    Scratch<Section> sectionsMemory;
+    std::vector<Section> &sections = sectionsMemory.v;
+    Scratch<std::uint32_t> includesMemory;
+    std::vector<std::uint32_t> &includes = includesMemory.v;
     sections.clear();
     includes.clear();
     sections.push_back(Section{None, static_cast<std::uint32_t>(first), 0, 0});
@@ -227,8 +259,6 @@ IniDocument IniDocument::parse(const QByteArray &bytes)
         sections.size() > 1 ? qsizetype(sections[1].headerStart) > first : n > first;
     index->sections.assign(sections.begin(), sections.end());
     index->includes.assign(includes.begin(), includes.end());
-    releaseIfLarge(sections);
-    releaseIfLarge(includes);
     d.index_ = std::move(index);
     return d;
 }
@@ -333,7 +363,8 @@ void IniDocument::buildKeys(Keys &built) const
 {
     const Index &index = *index_;
     const std::size_t sectionCount = index.sections.size();
-    std::vector<ParsedKey> &keys = scratch<ParsedKey>();
+    Scratch<ParsedKey> keysMemory;
+    std::vector<ParsedKey> &keys = keysMemory.v;
     keys.clear();
     for (std::size_t s = 0; s < sectionCount; ++s) {
         forEachKeyLine(s, [&](qsizetype start, qsizetype end) {
@@ -344,14 +375,17 @@ void IniDocument::buildKeys(Keys &built) const
         });
     }
 
-    std::vector<std::uint64_t> &sectionHashes = scratch<std::uint64_t>();
+    Scratch<std::uint64_t> sectionHashesMemory;
+    std::vector<std::uint64_t> &sectionHashes = sectionHashesMemory.v;
     sectionHashes.assign(sectionCount, 0);
-    std::vector<char> &indexed = scratch<char>(); // the first section of its name
+    Scratch<char> indexedMemory;
+    std::vector<char> &indexed = indexedMemory.v; // the first section of its name
     indexed.assign(sectionCount, 0);
 
     // Sections of a repeated name: only the first is read. A table for this build only finds them.
     const std::size_t first = index.implicitSection ? 0 : 1;
-    std::vector<Slot> &seen = scratch<Slot>();
+    Scratch<Slot> seenMemory;
+    std::vector<Slot> &seen = seenMemory.v;
     seen.assign(tableSize(sectionCount - first), Slot{});
     for (std::size_t i = first; i < sectionCount; ++i) {
         const QByteArrayView name = sectionName(i);
@@ -368,7 +402,6 @@ void IniDocument::buildKeys(Keys &built) const
                 break;
         }
     }
-    releaseIfLarge(seen);
 
     // Keys of a later section of a repeated name are never found: leave them out.
     std::size_t keyCount = 0;
@@ -397,9 +430,6 @@ void IniDocument::buildKeys(Keys &built) const
                 break; // the first key of that name wins
         }
     }
-    releaseIfLarge(keys);
-    releaseIfLarge(sectionHashes);
-    releaseIfLarge(indexed);
 }
 
 int IniDocument::findSection(QByteArrayView name) const

@@ -38,27 +38,35 @@ void ProfileCache::setDiskPath(Entry &entry, const QByteArray &path, const QStri
 
 namespace {
 
+// Only plain values per thread: the MinGW runtime frees thread_local storage before it runs the
+// destructors of what lies there, so an object with a destructor would crash a thread's end on
+// Windows. The walk's verdicts live in its outermost scope, on the walking thread's stack.
 std::atomic<quint64> walks{0};
 thread_local int walkDepth = 0;
 thread_local quint64 currentWalk = 0; // 0: no walk open on this thread
+thread_local QHash<QByteArray, bool> *currentVerdicts = nullptr;
 
 } // namespace
 
 ProfileCache::WalkScope::WalkScope()
 {
-    if (walkDepth++ == 0)
+    if (walkDepth++ == 0) {
         currentWalk = ++walks;
+        currentVerdicts = &pathVerdicts_;
+    }
 }
 
 ProfileCache::WalkScope::~WalkScope()
 {
-    if (--walkDepth == 0)
+    if (--walkDepth == 0) {
         currentWalk = 0;
+        currentVerdicts = nullptr;
+    }
 }
 
-quint64 ProfileCache::walkInProgress()
+QHash<QByteArray, bool> *ProfileCache::pathVerdicts()
 {
-    return currentWalk;
+    return currentVerdicts;
 }
 
 ProfileCache &ProfileCache::instance()

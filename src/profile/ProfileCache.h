@@ -37,6 +37,9 @@ public:
         ~WalkScope();
         WalkScope(const WalkScope &) = delete;
         WalkScope &operator=(const WalkScope &) = delete;
+
+    private:
+        QHash<QByteArray, bool> pathVerdicts_; // the outermost scope's, for pathVerdicts()
     };
 
     // Identity of a file's content as far as the file system tells it.
@@ -44,8 +47,9 @@ public:
 
     static ProfileCache &instance();
 
-    // The walk open on this thread (a number no other walk has had), 0 when none is open.
-    static quint64 walkInProgress();
+    // Answers about paths on disk (whether a file's real path stays inside a folder) kept for
+    // the walk open on this thread, by the caller's key; nullptr when no walk is open.
+    static QHash<QByteArray, bool> *pathVerdicts();
 
     // Calls f with the file's current content while holding the cache's lock; the content is
     // an empty document when the file is missing, is a folder or cannot be read.
