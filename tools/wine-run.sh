@@ -14,7 +14,7 @@
 # The program's output is passed on when it ends, not while it runs.
 # The exit code is the program's, cut to its low 8 bits as Wine passes it on (a crash with an
 # access violation, 0xC0000005, ends with 5); 124 when the time limit (default 300 s, or
-# $WINE_RUN_TIMEOUT) ran out.
+# $WINE_RUN_TIMEOUT) ran out; 70 when Wine reported a crash but the exit code was 0.
 set -euo pipefail
 
 repo_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -189,5 +189,10 @@ status=0
 timeout --kill-after=10 "$limit" "$wine" "$program" "$@" >"$out" 2>"$err" || status=$?
 if [ "$status" -eq 124 ] || [ "$status" -eq 137 ]; then
   echo "wine-run: $program did not finish within $limit s" >&2
+fi
+# A crash while the program ends (a thread's end after main returned) can leave the exit code 0.
+if [ "$status" -eq 0 ] && grep -q '^wine: Unhandled ' "$err"; then
+  echo "wine-run: $program crashed (exit code 0 notwithstanding)" >&2
+  status=70
 fi
 exit "$status"
