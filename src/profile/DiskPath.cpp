@@ -50,11 +50,7 @@ QString findEntry(const QString &folder, const QString &name)
 
 QString folderOf(const QString &diskPath)
 {
-    const qsizetype slash = diskPath.lastIndexOf(QLatin1Char('/'));
-    const qsizetype root = fsys::rootLength(diskPath);
-    if (slash < root)
-        return root > 0 ? diskPath.left(root) : QStringLiteral(".");
-    return diskPath.left(slash);
+    return fsys::folderHolding(diskPath);
 }
 
 bool entryExists(const QString &diskPath)

@@ -1,6 +1,7 @@
 #include "profile/FileSystem.h"
 
 #include <atomic>
+#include <utility>
 
 // What the file interface decides alike on every system; the calls into the system are in
 // FileSystemPosix.cpp and FileSystemWindows.cpp.
@@ -11,6 +12,30 @@ namespace {
 std::atomic<qint64> lockWait{FileLock::DefaultWait.count()};
 
 } // namespace
+
+QString folderHolding(const QString &diskPath)
+{
+    const qsizetype slash = diskPath.lastIndexOf(QLatin1Char('/'));
+    const qsizetype root = rootLength(diskPath);
+    if (slash < root)
+        return root > 0 ? diskPath.left(root) : QStringLiteral(".");
+    return diskPath.left(slash);
+}
+
+FileLock::FileLock(FileLock &&other) noexcept
+    : handle_(std::exchange(other.handle_, -1)), lockPath_(std::move(other.lockPath_))
+{
+}
+
+FileLock &FileLock::operator=(FileLock &&other) noexcept
+{
+    if (this != &other) {
+        release();
+        handle_ = std::exchange(other.handle_, -1);
+        lockPath_ = std::move(other.lockPath_);
+    }
+    return *this;
+}
 
 std::chrono::milliseconds FileLock::defaultWait()
 {

@@ -71,6 +71,10 @@ namespace fsys {
 // path.
 qsizetype rootLength(const QString &diskPath);
 
+// The folder that holds the entry at diskPath: its root for an entry in a root, "." for a bare
+// name.
+QString folderHolding(const QString &diskPath);
+
 // Why a call failed, as far as callers tell the cases apart.
 enum class Error
 {

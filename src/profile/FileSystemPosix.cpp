@@ -649,21 +649,6 @@ bool appendToFile(const QString &path, QByteArrayView bytes, bool onOwnLine, QSt
 
 // --- Locks ---
 
-FileLock::FileLock(FileLock &&other) noexcept
-    : handle_(std::exchange(other.handle_, -1)), lockPath_(std::move(other.lockPath_))
-{
-}
-
-FileLock &FileLock::operator=(FileLock &&other) noexcept
-{
-    if (this != &other) {
-        release();
-        handle_ = std::exchange(other.handle_, -1);
-        lockPath_ = std::move(other.lockPath_);
-    }
-    return *this;
-}
-
 QString FileLock::lockPathFor(const QString &path)
 {
     const NativePath native = nativePath(path);
@@ -682,10 +667,7 @@ FileLock FileLock::acquire(const QString &path, std::chrono::milliseconds wait, 
     const NativePath native = nativePath(lockPath);
     // A folder that the program may not write (read-only, append-only or immutable) gets no lock
     // file: root could make one in a read-only folder, and an append-only one would keep it.
-    const qsizetype slash = lockPath.lastIndexOf(QLatin1Char('/'));
-    const QString folder = slash < 0    ? QStringLiteral(".")
-                           : slash == 0 ? QStringLiteral("/")
-                                        : lockPath.left(slash);
+    const QString folder = folderHolding(lockPath);
     if (!mayWrite(folder) || isMarkedUnchangeable(folder, true)) {
         *outcome = Outcome::Unavailable;
         fail(reason, QStringLiteral("папка недоступна для записи"));

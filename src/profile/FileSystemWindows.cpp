@@ -869,21 +869,6 @@ bool appendToFile(const QString &path, QByteArrayView bytes, bool onOwnLine, QSt
 
 // --- Locks ---
 
-FileLock::FileLock(FileLock &&other) noexcept
-    : handle_(std::exchange(other.handle_, -1)), lockPath_(std::move(other.lockPath_))
-{
-}
-
-FileLock &FileLock::operator=(FileLock &&other) noexcept
-{
-    if (this != &other) {
-        release();
-        handle_ = std::exchange(other.handle_, -1);
-        lockPath_ = std::move(other.lockPath_);
-    }
-    return *this;
-}
-
 QString FileLock::lockPathFor(const QString &path)
 {
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
@@ -891,19 +876,6 @@ QString FileLock::lockPathFor(const QString &path)
     // Cut like the temporary files' names, so that the whole stays a valid file name.
     return folder + '.' + path.mid(slash + 1).left(200) + ".lock";
 }
-
-namespace {
-
-QString folderHolding(const QString &path)
-{
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    const qsizetype root = fsys::rootLength(path);
-    if (slash < root)
-        return root > 0 ? path.left(root) : QStringLiteral(".");
-    return path.left(slash);
-}
-
-} // namespace
 
 FileLock FileLock::acquire(const QString &path, std::chrono::milliseconds wait, Outcome *outcome,
                            QString *reason)
